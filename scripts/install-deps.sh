@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need: apt-get update once, then only what
+# is missing. Usage: scripts/install-deps.sh [build|test|run]...
+set -euo pipefail
+
+build=(g++ cmake ninja-build pkg-config libsqlite3-dev libpq-dev qt6-base-dev qt6-translations-l10n)
+test=(googletest libgtest-dev libgmock-dev postgresql xvfb xauth fonts-arphic-uming fonts-noto-cjk)
+run=(xvfb xauth xdotool imagemagick fonts-arphic-uming fonts-noto-cjk)
+
+wanted=()
+for set in "${@:-build}"; do
+    case "$set" in
+        build) wanted+=("${build[@]}") ;;
+        test) wanted+=("${build[@]}" "${test[@]}") ;;
+        run) wanted+=("${build[@]}" "${run[@]}") ;;
+        *) echo "unknown package set: $set" >&2; exit 2 ;;
+    esac
+done
+
+missing=()
+for pkg in $(printf '%s\n' "${wanted[@]}" | sort -u); do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages: ${missing[*]} (run as root, or install them with apt-get)" >&2
+    exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test. Usage: ./test.sh [--sanitize]
+#   --sanitize  build with AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/
+set -euo pipefail
+cd "$(dirname "$0")"
+
+dir=build
+flags=()
+if [ "${1:-}" = "--sanitize" ]; then
+    dir=build-asan
+    flags+=(-DVELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+fi
+if [ -n "${CI:-}" ]; then flags+=(-DVELMORA_WERROR=ON); fi
+
+scripts/install-deps.sh test
+scripts/check-core-no-qt.sh
+cmake -S . -B "$dir" -G Ninja "${flags[@]}"
+cmake --build "$dir"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --test-dir "$dir" --output-on-failure --timeout 600 -j2

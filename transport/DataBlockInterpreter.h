@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ClassRegistry.h"
+#include "DataBlock.h"
+#include "Dispatch.h"
+#include "SendDataBlock.h"
+#include "VariantCodec.h"
+
+namespace velmora {
+
+class DataDispatch;
+
+// Builds request blocks for calls on the peer's objects, reads their replies, and serves the
+// peer's requests against this side's objects. One per connection; call it from one thread only.
+class DataBlockInterpreter : public ObjectMarshaller {
+public:
+    static constexpr size_t kInitialTableSize = 11;
+    static constexpr size_t kTableGrowth = 10;
+
+    // classes may be null: then this side creates nothing for its peer.
+    DataBlockInterpreter(SendDataBlock& sender, const ClassRegistry* classes);
+    ~DataBlockInterpreter() override;
+    DataBlockInterpreter(const DataBlockInterpreter&) = delete;
+    DataBlockInterpreter& operator=(const DataBlockInterpreter&) = delete;
+
+    // Calls on the peer.
+    DispatchPtr callCreateObject(const std::string& name);
+    void callFreeObject(int32_t index);
+    HResult callGetIDsOfNames(int32_t index, const std::string& name, int32_t& dispId);
+    HResult callInvoke(int32_t index, int32_t dispId, uint16_t flags, DispParams& params, Variant* result,
+                       ExcepInfo* excep);
+    Variant callGetServerList();
+    Variant callGetAppServerList();
+
+    // Serves one block from the peer. An error reply raises the peer's message here; a failure
+    // while serving a request is answered with an error reply instead of being raised.
+    void interpretData(DataBlock& block);
+
+    // Offered every action code this interpreter does not know; returns true when it handled it.
+    using CustomAction = std::function<bool(uint32_t action, DataBlock& block)>;
+    void setCustomAction(CustomAction action) { customAction_ = std::move(action); }
+
+    // The table of this side's objects handed to the peer.
+    int32_t exportObject(const DispatchPtr& object) override;
+    DispatchPtr importObject(int32_t index) override;
+    DispatchPtr localObject(int32_t index) const;
+    size_t objectTableSize() const { return objects_.size(); }
+    size_t liveProxyCount() const { return proxies_.size(); }
+
+private:
+    friend class DataDispatch;
+    void proxyDestroyed(DataDispatch* proxy);
+    DataBlock call(DataBlock request);
+    void serve(DataBlock& block);
+    void doException(DataBlock& block);
+    void doInvoke(DataBlock& block);
+    void doGetIDsOfNames(DataBlock& block);
+    void doCreateObject(DataBlock& block);
+    void doFreeObject(DataBlock& block);
+    void doListClasses(DataBlock& block, Action action);
+    void sendErrorReply(DataBlock& block, const std::string& message);
+
+    SendDataBlock& sender_;
+    const ClassRegistry* classes_;
+    CustomAction customAction_;
+    std::vector<DispatchPtr> objects_;
+    std::vector<DataDispatch*> proxies_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "DataBlockInterpreter.h"
+#include "IProviderServer.h"
+#include "SendDataBlock.h"
+#include "SocketTransport.h"
+#include "TransportThread.h"
+
+namespace velmora {
+
+class DispatchAppServer;
+
+// The client's connection to the socket server: creates the server object named by ServerGUID
+// (or ServerName) over one TCP connection and carries every call on it. Call it from one thread
+// (the UI thread); only the transport thread touches the socket while callbacks are on.
+class SocketConnection : public SendDataBlock {
+public:
+    static constexpr uint16_t kDefaultPort = 211;
+    static constexpr std::chrono::milliseconds kStopTimeout{180000};
+
+    explicit SocketConnection(std::string name = "SocketConnection1");
+    ~SocketConnection() override;
+    SocketConnection(const SocketConnection&) = delete;
+    SocketConnection& operator=(const SocketConnection&) = delete;
+
+    const std::string& name() const { return name_; }
+    const std::string& serverGUID() const { return serverGUID_; }
+    void setServerGUID(std::string value) { serverGUID_ = std::move(value); }
+    const std::string& serverName() const { return serverName_; }
+    void setServerName(std::string value) { serverName_ = std::move(value); }
+    const std::string& address() const { return address_; }
+    // A non-empty address clears the host, and a non-empty host the address.
+    void setAddress(std::string value);
+    const std::string& host() const { return host_; }
+    void setHost(std::string value);
+    uint16_t port() const { return port_; }
+    void setPort(uint16_t value) { port_ = value; }
+    bool supportCallbacks() const { return supportCallbacks_; }
+    // Changing it on an open connection closes the connection first.
+    void setSupportCallbacks(bool value);
+    const std::string& interceptGUID() const { return interceptGUID_; }
+    void setInterceptGUID(std::string value) { interceptGUID_ = std::move(value); }
+    bool loginPrompt() const { return loginPrompt_; }
+    void setLoginPrompt(bool value) { loginPrompt_ = value; }
+    void setMaxPayload(size_t bytes) { maxPayload_ = bytes; }
+
+    // True while AppServer holds the remote object and the transport is alive.
+    bool connected() const;
+    void setConnected(bool value);
+    void open() { setConnected(true); }
+    void close() { setConnected(false); }
+
+    // The remote server object (a dispatch reference), or Empty while closed.
+    const Variant& appServer() const { return appServer_; }
+    // The provider interface over AppServer, opening the connection first when it is closed.
+    std::shared_ptr<DispatchAppServer> getServer();
+
+    std::optional<DataBlock> send(DataBlock block, bool waitForResult) override;
+
+    // Called on the transport thread whenever a block or an error arrives that no call is waiting
+    // for. The application forwards it to its UI thread, which then calls processNotices().
+    void setNoticeHook(std::function<void()> hook);
+    // Serves what arrived while no call waited: interprets the server's requests and raises a
+    // failure caught on the transport thread. Call on the UI thread.
+    void processNotices();
+
+    DataBlockInterpreter* interpreter() { return interpreter_.get(); }
+    // The classes this side offers to the server's calls back (none by default).
+    ClassRegistry& localClasses() { return localClasses_; }
+
+private:
+    void doConnect();
+    void doDisconnect();
+    void pushNotice(TransportNotice notice);
+    TransportNotice waitForNotice(bool forReply);
+    void transportEnded();
+    std::unique_ptr<SocketTransport> makeTransport() const;
+
+    std::string name_;
+    std::string serverGUID_;
+    std::string serverName_;
+    std::string address_;
+    std::string host_;
+    uint16_t port_ = kDefaultPort;
+    bool supportCallbacks_ = true;
+    std::string interceptGUID_;
+    bool loginPrompt_ = false;
+    size_t maxPayload_ = kDefaultMaxPayload;
+
+    ClassRegistry localClasses_;
+    std::unique_ptr<DataBlockInterpreter> interpreter_;
+    std::unique_ptr<TransportThread> thread_;
+    std::unique_ptr<Transport> syncTransport_;  // without callbacks
+    Variant appServer_;
+
+    std::mutex noticeLock_;
+    std::condition_variable noticeArrived_;
+    std::deque<TransportNotice> notices_;
+    int waiters_ = 0;
+    std::function<void()> noticeHook_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,86 @@
+#include "SocketListener.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "Errors.h"
+
+namespace velmora {
+
+namespace {
+[[noreturn]] void fail(const char* api, int error) {
+    throw SocketError(formatText("Windows socket error: %s (%d), on API '%s'", std::strerror(error), error, api));
+}
+}  // namespace
+
+SocketListener::SocketListener(const std::string& address, uint16_t port, int backlog) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    std::string host = address.empty() ? "0.0.0.0" : address;
+    if (inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) fail("bind", EADDRNOTAVAIL);
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) throw SocketError("Can't create new socket");
+    int one = 1;
+    setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
+        int error = errno;
+        ::close(fd_);
+        fail("bind", error);
+    }
+    if (::listen(fd_, backlog) < 0) {
+        int error = errno;
+        ::close(fd_);
+        fail("listen", error);
+    }
+    socklen_t len = sizeof addr;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    char text[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+    address_ = text;
+    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+SocketListener::~SocketListener() {
+    if (fd_ >= 0) ::close(fd_);
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+int SocketListener::accept() {
+    while (!stopped_) {
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        int rc = ::poll(fds, 2, -1);
+        if (rc < 0) {
+            if (errno == EINTR) continue;
+            fail("select", errno);
+        }
+        if (stopped_ || fds[1].revents) break;
+        int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0) return client;
+        if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
+        // Out of descriptors and the like: pass, so that one bad moment does not end the server.
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+            ::poll(nullptr, 0, 100);
+            continue;
+        }
+        fail("accept", errno);
+    }
+    return -1;
+}
+
+void SocketListener::stop() {
+    stopped_ = true;
+    uint64_t one = 1;
+    ssize_t rc = ::write(wakeFd_, &one, sizeof one);
+    (void)rc;
+}
+
+}  // namespace velmora

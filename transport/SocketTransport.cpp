@@ -1,0 +1,238 @@
+#include "SocketTransport.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+#include "Errors.h"
+
+namespace velmora {
+
+namespace {
+
+std::mutex& interceptRegistryLock() {
+    static std::mutex m;
+    return m;
+}
+
+std::map<std::string, DataInterceptFactory>& interceptRegistry() {
+    static std::map<std::string, DataInterceptFactory> registry;
+    return registry;
+}
+
+// First read of a growing payload; past it, the buffer follows the bytes that actually arrive.
+constexpr size_t kInitialPayloadChunk = size_t(1) << 20;
+
+}  // namespace
+
+void registerDataIntercept(const std::string& classId, DataInterceptFactory factory) {
+    std::lock_guard<std::mutex> guard(interceptRegistryLock());
+    interceptRegistry()[classId] = std::move(factory);
+}
+
+std::unique_ptr<DataIntercept> createDataIntercept(const std::string& classId) {
+    std::lock_guard<std::mutex> guard(interceptRegistryLock());
+    auto it = interceptRegistry().find(classId);
+    if (it == interceptRegistry().end() || !it->second) return nullptr;
+    return it->second();
+}
+
+void setNoDelay(int fd) {
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+SocketTransport::SocketTransport(std::string host, std::string address, uint16_t port, std::string interceptGuid)
+    : host_(std::move(host)), address_(std::move(address)), port_(port), interceptGuid_(std::move(interceptGuid)) {}
+
+std::unique_ptr<SocketTransport> SocketTransport::adopt(int fd) {
+    std::unique_ptr<SocketTransport> t(new SocketTransport());
+    t->fd_ = fd;
+    setNoDelay(fd);
+    return t;
+}
+
+SocketTransport::~SocketTransport() { closeSocket(); }
+
+bool SocketTransport::connected() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return fd_ >= 0;
+}
+
+void SocketTransport::setConnected(bool value) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (value == (fd_ >= 0)) {
+        if (value) throw SocketError("Socket already open");
+        return;
+    }
+    if (value)
+        open();
+    else
+        closeSocket();
+}
+
+void SocketTransport::socketFailure(const char* api, int error) {
+    closeSocket();
+    throw SocketError(formatText("Windows socket error: %s (%d), on API '%s'", std::strerror(error), error, api));
+}
+
+void SocketTransport::open() {
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(port_);
+    bool resolved = false;
+    if (!host_.empty()) {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        if (getaddrinfo(host_.c_str(), nullptr, &hints, &found) == 0 && found) {
+            peer.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+            resolved = true;
+        }
+        if (found) freeaddrinfo(found);
+    } else {
+        resolved = inet_pton(AF_INET, address_.c_str(), &peer.sin_addr) == 1;
+    }
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw SocketError("Can't create new socket");
+    fd_ = fd;
+    // An unknown name or a malformed address must not fall through to 0.0.0.0, which this
+    // platform would take for the local host.
+    if (!resolved) socketFailure("connect", EADDRNOTAVAIL);
+    int rc;
+    do {
+        rc = ::connect(fd_, reinterpret_cast<sockaddr*>(&peer), sizeof peer);
+    } while (rc < 0 && errno == EINTR);
+    if (rc < 0) socketFailure("connect", errno);
+    setNoDelay(fd_);
+}
+
+void SocketTransport::closeSocket() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+void SocketTransport::abort() {
+    // No lock: the reader holding it is the one to wake. shutdown() leaves the descriptor valid.
+    int fd = fd_;
+    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+}
+
+std::string SocketTransport::peerName() const {
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    if (fd_ < 0 || getpeername(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return "?";
+    char text[INET_ADDRSTRLEN] = "?";
+    inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+    return formatText("%s:%u", text, ntohs(addr.sin_port));
+}
+
+DataIntercept* SocketTransport::intercept() {
+    if (interceptGuid_.empty()) return nullptr;
+    if (!interceptTried_) {
+        interceptTried_ = true;
+        try {
+            intercept_ = createDataIntercept(interceptGuid_);
+        } catch (...) {
+            intercept_.reset();  // blocks then pass unchanged
+        }
+    }
+    return intercept_.get();
+}
+
+int SocketTransport::send(DataBlock& block) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (fd_ < 0) throw SocketConnectionError("Error writing to socket");
+    if (DataIntercept* i = intercept()) i->dataOut(block);
+    const Bytes& bytes = block.bytesForSending();
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            socketFailure("send", errno);
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+void SocketTransport::readFully(uint8_t* out, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::recv(fd_, out + got, n - got, 0);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            // A reset is the peer going away, like an orderly close.
+            if (errno != ECONNRESET) socketFailure("recv", errno);
+            closeSocket();
+            throw SocketConnectionError("Error reading from socket");
+        }
+        if (r == 0) {
+            closeSocket();
+            throw SocketConnectionError("Error reading from socket");
+        }
+        got += static_cast<size_t>(r);
+    }
+}
+
+std::optional<DataBlock> SocketTransport::receive(bool waitForInput, int) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (fd_ < 0) throw SocketConnectionError("Error reading from socket");
+    pollfd p{fd_, POLLIN, 0};
+    int rc;
+    do {
+        rc = ::poll(&p, 1, waitForInput ? -1 : 0);
+    } while (rc < 0 && errno == EINTR);
+    if (rc < 0) throw SocketConnectionError(std::strerror(errno));
+    if (rc == 0) return std::nullopt;
+
+    uint8_t header[DataBlock::kHeaderSize];
+    readFully(header, 4);
+    uint32_t signature;
+    std::memcpy(&signature, header, 4);
+    if (!DataBlock::isValidSignature(signature)) {
+        closeSocket();
+        throw SocketConnectionError("Invalid data packet");
+    }
+    readFully(header + 4, 4);
+    uint32_t size;
+    std::memcpy(&size, header + 4, 4);
+    if (size > maxPayload_) {
+        closeSocket();
+        throw SocketConnectionError("Invalid data packet");
+    }
+
+    Bytes buffer;
+    buffer.reserve(DataBlock::kHeaderSize + std::min<size_t>(size, kInitialPayloadChunk));
+    buffer.append(header, sizeof header);
+    size_t total = DataBlock::kHeaderSize + size;
+    while (buffer.size() < total) {
+        size_t room = buffer.capacity() - buffer.size();
+        if (room == 0) {
+            buffer.reserve(std::min(total, buffer.capacity() * 2));
+            room = buffer.capacity() - buffer.size();
+        }
+        size_t chunk = std::min(room, total - buffer.size());
+        size_t at = buffer.size();
+        buffer.resize(at + chunk);
+        readFully(buffer.data() + at, chunk);
+    }
+    DataBlock block = DataBlock::fromReceived(std::move(buffer));
+    if (DataIntercept* i = intercept()) i->dataIn(block);
+    return block;
+}
+
+}  // namespace velmora

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "Transport.h"
+
+namespace velmora {
+
+// Largest payload a receiver accepts by default: generous for data packets, and never allocated
+// up front, since a buffer grows only as the bytes actually arrive.
+constexpr size_t kDefaultMaxPayload = size_t(256) << 20;
+
+// A TCP stream socket carrying data blocks. Reads and writes are serialised by the socket's lock.
+class SocketTransport : public Transport {
+public:
+    // Client side: host (resolved by name) wins over address (dotted IPv4) when both are set.
+    SocketTransport(std::string host, std::string address, uint16_t port, std::string interceptGuid = {});
+    // Server side: takes an accepted, connected socket.
+    static std::unique_ptr<SocketTransport> adopt(int fd);
+    ~SocketTransport() override;
+
+    bool connected() const override;
+    void setConnected(bool value) override;
+    int waitHandle() const override { return fd_; }
+    int send(DataBlock& block) override;
+    std::optional<DataBlock> receive(bool waitForInput, int context) override;
+    void abort() override;
+
+    void setMaxPayload(size_t bytes) { maxPayload_ = bytes; }
+    // The peer's address as "a.b.c.d:port", for log lines.
+    std::string peerName() const;
+
+private:
+    SocketTransport() = default;
+    void open();
+    void closeSocket();
+    void readFully(uint8_t* out, size_t n);
+    DataIntercept* intercept();
+    [[noreturn]] void socketFailure(const char* api, int error);
+
+    std::string host_;
+    std::string address_;
+    uint16_t port_ = 0;
+    std::string interceptGuid_;
+    std::unique_ptr<DataIntercept> intercept_;
+    bool interceptTried_ = false;
+    size_t maxPayload_ = kDefaultMaxPayload;
+    int fd_ = -1;
+    mutable std::recursive_mutex lock_;
+};
+
+// Sets TCP_NODELAY: every call is one request block answered by one reply.
+void setNoDelay(int fd);
+
+}  // namespace velmora

@@ -1,0 +1,142 @@
+#include "TransportThread.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "Errors.h"
+
+namespace velmora {
+
+TransportThread::TransportThread(std::unique_ptr<Transport> transport, NoticeSink sink)
+    : transport_(std::move(transport)), sink_(std::move(sink)) {
+    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ < 0) throw SocketConnectionError(std::strerror(errno));
+}
+
+TransportThread::~TransportThread() {
+    if (thread_.joinable()) stop(std::chrono::milliseconds(0));
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+void TransportThread::start() {
+    thread_ = std::thread([this] { run(); });
+    std::unique_lock<std::mutex> guard(lock_);
+    changed_.wait(guard, [this] { return running_ || ended_; });
+}
+
+void TransportThread::post(Message message) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        queue_.push_back(std::move(message));
+    }
+    wake();
+}
+
+void TransportThread::postSend(DataBlock block, bool waitForResult) {
+    Message m{Message::Kind::Send, std::move(block), waitForResult, nullptr};
+    post(std::move(m));
+}
+
+void TransportThread::postReplaceTransport(std::unique_ptr<Transport> transport) {
+    Message m{Message::Kind::ReplaceTransport, std::nullopt, false, std::move(transport)};
+    post(std::move(m));
+}
+
+void TransportThread::stop(std::chrono::milliseconds timeout) {
+    if (!thread_.joinable()) return;
+    post(Message{Message::Kind::Stop, std::nullopt, false, nullptr});
+    {
+        std::unique_lock<std::mutex> guard(lock_);
+        if (!changed_.wait_for(guard, timeout, [this] { return ended_; }) && transport_) transport_->abort();
+    }
+    thread_.join();
+}
+
+void TransportThread::wake() {
+    uint64_t one = 1;
+    ssize_t rc = ::write(wakeFd_, &one, sizeof one);
+    (void)rc;  // a full counter still wakes the thread
+}
+
+void TransportThread::drainWake() {
+    uint64_t count;
+    ssize_t rc = ::read(wakeFd_, &count, sizeof count);
+    (void)rc;
+}
+
+bool TransportThread::takeMessage(Message& out) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (queue_.empty()) return false;
+    out = std::move(queue_.front());
+    queue_.pop_front();
+    return true;
+}
+
+void TransportThread::handle(Message& message, bool& stopping) {
+    switch (message.kind) {
+        case Message::Kind::Send:
+            transport_->send(*message.block);
+            // A reply is picked up by the loop's next wait, like any other incoming block.
+            if (!message.waitForResult) sink_({TransportNotice::Kind::Sent, std::nullopt, nullptr});
+            break;
+        case Message::Kind::ReplaceTransport:
+            transport_ = std::move(message.transport);
+            break;
+        case Message::Kind::Stop:
+            stopping = true;
+            break;
+    }
+}
+
+void TransportThread::run() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        running_ = true;
+    }
+    changed_.notify_all();
+
+    bool stopping = false;
+    try {
+        transport_->setConnected(true);
+    } catch (...) {
+        sink_({TransportNotice::Kind::Error, std::nullopt, std::current_exception()});
+        stopping = true;
+    }
+    while (!stopping && transport_ && transport_->connected()) {
+        try {
+            pollfd fds[2] = {{transport_->waitHandle(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+            int rc = ::poll(fds, 2, -1);
+            if (rc < 0) {
+                if (errno == EINTR) continue;
+                throw SocketConnectionError(std::strerror(errno));
+            }
+            if (fds[1].revents) {
+                drainWake();
+                Message message;
+                while (!stopping && takeMessage(message)) handle(message, stopping);
+            }
+            if (!stopping && fds[0].revents && transport_->connected()) {
+                std::optional<DataBlock> block = transport_->receive(false, 0);
+                if (block) sink_({TransportNotice::Kind::BlockReceived, std::move(block), nullptr});
+            }
+        } catch (const SocketConnectionError&) {
+            transport_->setConnected(false);
+            sink_({TransportNotice::Kind::Error, std::nullopt, std::current_exception()});
+        } catch (...) {
+            sink_({TransportNotice::Kind::Error, std::nullopt, std::current_exception()});
+        }
+    }
+    if (transport_) transport_->setConnected(false);
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        ended_ = true;
+    }
+    changed_.notify_all();
+    sink_({TransportNotice::Kind::Ended, std::nullopt, nullptr});
+}
+
+}  // namespace velmora
