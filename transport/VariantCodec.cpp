@@ -128,9 +128,11 @@ Variant readTagged(DataBlock& block, ObjectMarshaller* objects, const CodecLimit
     uint32_t tag = block.readLE<uint32_t>();
     uint32_t code = tag & kTypeMask;
     bool byRef = (tag & kByRefFlag) != 0;
-    if (!isKnownVarType(code) || code == static_cast<uint32_t>(VarType::Variant)) unsupported(tag);
+    bool isArray = (tag & kArrayFlag) != 0;
+    // A variant travels by value only as an array element type.
+    if (!isKnownVarType(code) || (code == static_cast<uint32_t>(VarType::Variant) && !isArray)) unsupported(tag);
     auto type = static_cast<VarType>(code);
-    if (tag & kArrayFlag) {
+    if (isArray) {
         Variant v = readArray(block, type, limits, depth, objects);
         if (byRef) v.setRef(RefKind::Typed);
         return v;
@@ -179,7 +181,7 @@ Variant readArray(DataBlock& block, VarType elementType, const CodecLimits& limi
 
 void writeVariant(DataBlock& block, const Variant& v, ObjectMarshaller* objects) {
     uint32_t code = static_cast<uint32_t>(v.type());
-    if (!isKnownVarType(code) || v.type() == VarType::Variant) unsupported(v.tag());
+    if (!isKnownVarType(code) || (v.type() == VarType::Variant && !v.isArray())) unsupported(v.tag());
     if (v.isArray()) {
         block.writeLE<uint32_t>(v.tag() | (v.ref() != RefKind::None ? kByRefFlag : 0));
         writeArray(block, v.arrayValue(), objects);

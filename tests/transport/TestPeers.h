@@ -1,0 +1,78 @@
+#pragma once
+// Peers for the transport tests: a loopback server that serves real ServerConnections on their
+// own threads, and a raw socket for speaking (and mis-speaking) the block protocol by hand.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ClassRegistry.h"
+#include "DataBlock.h"
+#include "ServerConnection.h"
+#include "SocketListener.h"
+
+namespace velmora::test {
+
+class LoopbackServer {
+public:
+    explicit LoopbackServer(const ClassRegistry& classes);
+    ~LoopbackServer();
+    uint16_t port() const { return listener_.port(); }
+    // Failures that ended a connection, in order.
+    std::vector<std::string> failures() const;
+    int connectionsServed() const { return served_; }
+
+private:
+    void acceptLoop();
+
+    const ClassRegistry& classes_;
+    SocketListener listener_;
+    std::thread acceptor_;
+    mutable std::mutex lock_;
+    std::vector<std::unique_ptr<ServerConnection>> connections_;
+    std::vector<std::thread> threads_;
+    std::vector<std::string> failures_;
+    std::atomic<int> served_{0};
+};
+
+// A plain TCP socket with block helpers, client or accepted side.
+class RawSocket {
+public:
+    static RawSocket connectTo(uint16_t port);
+    explicit RawSocket(int fd) : fd_(fd) {}
+    RawSocket(RawSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    ~RawSocket();
+
+    void writeBytes(const void* data, size_t n);
+    void writeBlock(DataBlock& block);
+    // Reads a whole block; nothing when the peer closed the connection.
+    std::optional<DataBlock> readBlock();
+    // True when the peer closed the connection (reads end of stream) within the time allowed.
+    bool closedByPeer(int timeoutMs = 5000);
+    bool readable(int timeoutMs);
+    int fd() const { return fd_; }
+    void close();
+
+private:
+    bool readExactly(uint8_t* out, size_t n);
+    int fd_ = -1;
+};
+
+// A listener that hands out RawSockets, for tests that play the server by hand.
+class RawServer {
+public:
+    RawServer() : listener_("127.0.0.1", 0) {}
+    uint16_t port() const { return listener_.port(); }
+    RawSocket accept() { return RawSocket(listener_.accept()); }
+
+private:
+    SocketListener listener_;
+};
+
+}  // namespace velmora::test
