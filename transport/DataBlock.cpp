@@ -16,17 +16,49 @@ DataBlock::DataBlock(uint32_t signature) : buffer_(kHeaderSize) {
 }
 
 void DataBlock::clear() {
+    tail_ = Bytes();
     buffer_.resize(kHeaderSize);
     readPos_ = writePos_ = kHeaderSize;
 }
 
 void DataBlock::setPayloadSize(size_t size) {
+    flushTail();
     buffer_.resize(size + kHeaderSize);
     if (readPos_ > buffer_.size()) readPos_ = buffer_.size();
     if (writePos_ > buffer_.size()) writePos_ = buffer_.size();
 }
 
+void DataBlock::flushTail() {
+    if (tail_.empty()) return;
+    Bytes tail = std::move(tail_);
+    tail_ = Bytes();
+    buffer_.resize(writePos_);
+    buffer_.append(tail.data(), tail.size());
+    writePos_ = buffer_.size();
+}
+
+void DataBlock::appendTail(Bytes bytes) {
+    flushTail();
+    if (writePos_ != buffer_.size()) {
+        write(bytes.data(), bytes.size());
+        return;
+    }
+    tail_ = std::move(bytes);
+}
+
+Bytes DataBlock::takeRest() {
+    flushTail();
+    uint32_t signature = this->signature();
+    Bytes rest = Bytes::adoptTail(std::move(buffer_), readPos_);
+    buffer_ = Bytes(kHeaderSize);
+    storeU32(0, signature);
+    storeU32(4, 0);
+    readPos_ = writePos_ = kHeaderSize;
+    return rest;
+}
+
 uint8_t* DataBlock::writeSpace(size_t n) {
+    flushTail();
     size_t at = writePos_;
     if (at + n > buffer_.size()) buffer_.resize(at + n);
     writePos_ += n;
@@ -44,6 +76,7 @@ void DataBlock::read(void* out, size_t n) {
 }
 
 const uint8_t* DataBlock::readSpan(size_t n) {
+    flushTail();
     if (n > remaining()) invalidPacket();
     const uint8_t* p = buffer_.data() + readPos_;
     readPos_ += n;
@@ -51,7 +84,12 @@ const uint8_t* DataBlock::readSpan(size_t n) {
 }
 
 const Bytes& DataBlock::bytesForSending() {
-    storeU32(4, static_cast<uint32_t>(buffer_.size() - kHeaderSize));
+    flushTail();
+    return headForSending();
+}
+
+const Bytes& DataBlock::headForSending() {
+    storeU32(4, static_cast<uint32_t>(payloadSize()));
     return buffer_;
 }
 

@@ -32,7 +32,7 @@ public:
     // Back to 8 bytes with both positions at 8; the signature stays.
     void clear();
 
-    size_t payloadSize() const { return buffer_.size() - kHeaderSize; }
+    size_t payloadSize() const { return buffer_.size() - kHeaderSize + tail_.size(); }
     // Sets the buffer to size + 8 bytes; new payload bytes are uninitialised.
     void setPayloadSize(size_t size);
     uint8_t* payload() { return buffer_.data() + kHeaderSize; }
@@ -45,6 +45,9 @@ public:
     }
     // Reserves n bytes at the write position and returns where to put them.
     uint8_t* writeSpace(size_t n);
+    // Appends bytes that go on the wire after everything written so far, without copying them
+    // while nothing else is written after them.
+    void appendTail(Bytes bytes);
 
     void read(void* out, size_t n);
     template <typename T>
@@ -55,13 +58,23 @@ public:
     }
     // Returns a pointer to the next n bytes and moves past them; valid until the block changes.
     const uint8_t* readSpan(size_t n);
-    size_t remaining() const { return buffer_.size() - readPos_; }
+    size_t remaining() const { return buffer_.size() - readPos_ + tail_.size(); }
+
+    // Blocks whose owner reads nothing after their last value may give that value's bytes away
+    // instead of copying them (see takeRest).
+    void setRestTakeable(bool value) { restTakeable_ = value; }
+    bool restTakeable() const { return restTakeable_ && tail_.empty(); }
+    // Hands over every byte from the read position on and leaves the block empty.
+    Bytes takeRest();
     size_t readPos() const { return readPos_; }
     size_t writePos() const { return writePos_; }
 
     // The whole block as it goes on the wire, with the size field first rewritten from the
     // buffer length so that the header always matches the payload.
     const Bytes& bytesForSending();
+    // The same without gathering: the header and what was written go first, then tail().
+    const Bytes& headForSending();
+    const Bytes& tail() const { return tail_; }
     Bytes& buffer() { return buffer_; }
     const Bytes& buffer() const { return buffer_; }
 
@@ -81,7 +94,11 @@ private:
     }
     void storeU32(size_t at, uint32_t v) { std::memcpy(buffer_.data() + at, &v, 4); }
 
+    void flushTail();
+
     Bytes buffer_;
+    Bytes tail_;
+    bool restTakeable_ = false;
     size_t readPos_ = kHeaderSize;
     size_t writePos_ = kHeaderSize;
 };

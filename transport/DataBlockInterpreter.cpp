@@ -101,6 +101,7 @@ HResult DataBlockInterpreter::callInvoke(int32_t index, int32_t dispId, uint16_t
     for (Variant& arg : params.args) {
         if (arg.ref() != RefKind::None) arg.assignKeepingRef(readVariant(reply, this));
     }
+    reply.setRestTakeable(true);  // nothing is read after the result
     if (result) *result = readVariant(reply, this);
     return status;
 }
@@ -202,7 +203,7 @@ void DataBlockInterpreter::doInvoke(DataBlock& block) {
     }
     if (resultWanted) {
         result.setRef(RefKind::None);
-        writeVariant(reply, result, this);
+        writeVariant(reply, std::move(result), this);
     }
     sender_.send(std::move(reply), false);
 }

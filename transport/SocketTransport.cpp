@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -156,15 +157,28 @@ int SocketTransport::send(DataBlock& block) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (fd_ < 0) throw SocketConnectionError("Error writing to socket");
     if (DataIntercept* i = intercept()) i->dataOut(block);
-    const Bytes& bytes = block.bytesForSending();
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    const Bytes& head = block.headForSending();
+    const Bytes& tail = block.tail();
+    iovec parts[2] = {{const_cast<uint8_t*>(head.data()), head.size()},
+                      {const_cast<uint8_t*>(tail.data()), tail.size()}};
+    size_t first = 0;
+    size_t count = tail.empty() ? 1 : 2;
+    while (first < count) {
+        msghdr message{};
+        message.msg_iov = parts + first;
+        message.msg_iovlen = count - first;
+        ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR) continue;
             socketFailure("send", errno);
         }
-        sent += static_cast<size_t>(n);
+        // The kernel may take fewer bytes than offered: go on from where it stopped.
+        auto left = static_cast<size_t>(n);
+        while (first < count && left >= parts[first].iov_len) left -= parts[first++].iov_len;
+        if (first < count) {
+            parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + left;
+            parts[first].iov_len -= left;
+        }
     }
     return 0;
 }

@@ -13,6 +13,21 @@ namespace {
 
 [[noreturn]] void invalidPacket() { throw InterpreterError("Invalid data packet"); }
 
+// Raw arrays at least this large change hands between block and value instead of being copied.
+constexpr size_t kGiveAwayBytes = size_t(64) << 10;
+
+void writeArrayHeader(DataBlock& block, const SafeArray& a) {
+    block.writeLE<uint32_t>(static_cast<uint32_t>(a.bounds.size()));
+    for (const ArrayBound& b : a.bounds) block.writeLE(b.lower);
+    for (const ArrayBound& b : a.bounds) block.writeLE(b.upper);
+}
+
+size_t rawByteCount(const SafeArray& a) {
+    size_t bytes = static_cast<size_t>(a.elementCount()) * rawElementSize(a.elementType);
+    if (a.raw.size() != bytes) throw InterpreterError("Array elements do not match its bounds");
+    return bytes;
+}
+
 void writeStringBody(DataBlock& block, std::string_view text) {
     size_t lengthAt = block.writePos();
     block.writeLE<uint32_t>(0);
@@ -66,12 +81,9 @@ void writeScalar(DataBlock& block, const Variant& v, ObjectMarshaller* objects) 
 }
 
 void writeArray(DataBlock& block, const SafeArray& a, ObjectMarshaller* objects) {
-    block.writeLE<uint32_t>(static_cast<uint32_t>(a.bounds.size()));
-    for (const ArrayBound& b : a.bounds) block.writeLE(b.lower);
-    for (const ArrayBound& b : a.bounds) block.writeLE(b.upper);
+    writeArrayHeader(block, a);
     if (a.isRaw()) {
-        size_t bytes = static_cast<size_t>(a.elementCount()) * rawElementSize(a.elementType);
-        if (a.raw.size() != bytes) throw InterpreterError("Array elements do not match its bounds");
+        size_t bytes = rawByteCount(a);
         block.writeLE<uint32_t>(static_cast<uint32_t>(bytes));
         block.write(a.raw.data(), bytes);
     } else {
@@ -167,8 +179,12 @@ Variant readArray(DataBlock& block, VarType elementType, const CodecLimits& limi
     if (a.isRaw()) {
         uint32_t byteCount = block.readLE<uint32_t>();
         if (uint64_t(byteCount) != uint64_t(count) * rawElementSize(elementType)) invalidPacket();
-        const uint8_t* p = block.readSpan(byteCount);
-        a.raw = Bytes(p, byteCount);
+        if (block.restTakeable() && byteCount == block.remaining() && byteCount >= kGiveAwayBytes) {
+            a.raw = block.takeRest();
+        } else {
+            const uint8_t* p = block.readSpan(byteCount);
+            a.raw = Bytes(p, byteCount);
+        }
     } else {
         if (count > static_cast<int64_t>(block.remaining() / 4)) invalidPacket();
         a.items.reserve(static_cast<size_t>(count));
@@ -204,6 +220,19 @@ void writeVariant(DataBlock& block, const Variant& v, ObjectMarshaller* objects)
         }
     }
     writeScalar(block, v, objects);
+}
+
+void writeVariant(DataBlock& block, Variant&& v, ObjectMarshaller* objects) {
+    if (!v.isArray() || !v.arrayValue().isRaw() || v.arrayValue().raw.size() < kGiveAwayBytes) {
+        writeVariant(block, static_cast<const Variant&>(v), objects);
+        return;
+    }
+    SafeArray& a = v.arrayValue();
+    block.writeLE<uint32_t>(v.tag() | (v.ref() != RefKind::None ? kByRefFlag : 0));
+    writeArrayHeader(block, a);
+    block.writeLE<uint32_t>(static_cast<uint32_t>(rawByteCount(a)));
+    block.appendTail(std::move(a.raw));
+    a.raw = Bytes();
 }
 
 Variant readVariant(DataBlock& block, ObjectMarshaller* objects, const CodecLimits& limits) {

@@ -25,6 +25,8 @@ struct CodecLimits {
 
 // Writes value with its tag; fails with "Unsupported variant type: %s" for what cannot travel.
 void writeVariant(DataBlock& block, const Variant& value, ObjectMarshaller* objects);
+// The same, giving a large raw array's memory to the block instead of copying it.
+void writeVariant(DataBlock& block, Variant&& value, ObjectMarshaller* objects);
 
 // Reads one value; by-reference values come back with ref() set.
 Variant readVariant(DataBlock& block, ObjectMarshaller* objects, const CodecLimits& limits = {});

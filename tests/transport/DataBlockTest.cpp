@@ -100,3 +100,46 @@ TEST(Bytes, GrowsKeepingContentAndCopiesIndependently) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(DataBlock, TailCountsInTheSizeAndFollowsWhatWasWrittenBefore) {
+    DataBlock block(0xDB02);
+    block.writeLE<uint32_t>(1);
+    block.appendTail(Bytes("tail", 4));
+    EXPECT_EQ(block.payloadSize(), 8u);
+    EXPECT_EQ(headerWord(block.headForSending(), 4), 8u);
+    EXPECT_EQ(block.tail(), Bytes("tail", 4));
+    // Writing after the tail moves it into place first, so order is kept.
+    block.write("!", 1);
+    const Bytes& wire = block.bytesForSending();
+    ASSERT_EQ(wire.size(), 17u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(wire.data()) + 12, 5), "tail!");
+}
+
+TEST(DataBlock, TakeRestHandsOverTheUnreadBytesAndEmptiesTheBlock) {
+    DataBlock block(0xDB02);
+    block.writeLE<uint32_t>(7);
+    block.write("payload", 7);
+    EXPECT_EQ(block.readLE<uint32_t>(), 7u);
+    Bytes rest = block.takeRest();
+    EXPECT_EQ(rest, Bytes("payload", 7));
+    EXPECT_EQ(block.payloadSize(), 0u);
+    EXPECT_EQ(block.signature(), 0xDB02u);
+    rest.append("+", 1);  // an adopted tail still grows
+    EXPECT_EQ(rest, Bytes("payload+", 8));
+}
+
+TEST(Bytes, LargeBuffersAreReusedWithTheirContentIntact) {
+    std::vector<uint8_t> pattern(3u << 20);
+    for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<uint8_t>(i % 251);
+    for (int round = 0; round < 3; ++round) {
+        Bytes big(pattern.data(), pattern.size());
+        Bytes copy = big;
+        EXPECT_TRUE(std::equal(pattern.begin(), pattern.end(), copy.data()));
+    }
+}
+
+}  // namespace
+}  // namespace velmora

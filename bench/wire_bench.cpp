@@ -1,0 +1,212 @@
+// Measures the wire against raw loopback TCP in one run:
+//  (a) the median round trip of a small invoke (one integer in, one integer out) through
+//      SocketConnection and its transport thread, against a 16-byte ping-pong on plain sockets;
+//  (b) the throughput of a 64 MiB byte-array reply, against a raw bulk transfer of the same size.
+// The serving side runs in this process on its own thread behind a real TCP socket.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "DispatchAppServer.h"
+#include "ServerConnection.h"
+#include "SocketConnection.h"
+#include "SocketListener.h"
+
+using namespace velmora;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kSmallCalls = 3000;
+constexpr int kWarmup = 200;
+constexpr size_t kBulkBytes = size_t(64) << 20;
+constexpr int kBulkRounds = 5;
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+class BenchObject : public DispatchObject {
+public:
+    BenchObject() {
+        addMember(1, "Inc", 1, [](DispatchCall& c) { c.setResult(Variant(c.arg(0).toInt() + 1)); });
+        addMember(2, "Bulk", 0, [](DispatchCall& c) {
+            static const Bytes payload = [] {
+                Bytes b(kBulkBytes);
+                std::memset(b.data(), 0x5A, b.size());
+                return b;
+            }();
+            c.setResult(Variant::byteArray(payload));
+        });
+    }
+};
+
+int connectLoopback(uint16_t port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        std::perror("connect");
+        std::exit(1);
+    }
+    setNoDelay(fd);
+    return fd;
+}
+
+bool readAll(int fd, void* out, size_t n) {
+    auto* p = static_cast<uint8_t*>(out);
+    while (n > 0) {
+        ssize_t r = ::recv(fd, p, n, 0);
+        if (r <= 0) return false;
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const void* data, size_t n) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (n > 0) {
+        ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
+        if (w <= 0) return false;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+// Raw baseline: a peer thread answers 16-byte pings and streams the bulk on request.
+struct RawPeer {
+    SocketListener listener{"127.0.0.1", 0};
+    std::thread thread;
+    RawPeer() {
+        thread = std::thread([this] {
+            int fd = listener.accept();
+            setNoDelay(fd);
+            std::vector<uint8_t> bulk(kBulkBytes, 0x5A);
+            uint8_t msg[16];
+            while (readAll(fd, msg, sizeof msg)) {
+                if (msg[0] == 'B') {
+                    writeAll(fd, bulk.data(), bulk.size());
+                } else {
+                    writeAll(fd, msg, sizeof msg);
+                }
+            }
+            ::close(fd);
+        });
+    }
+    ~RawPeer() { thread.join(); }
+};
+
+struct Figures {
+    double smallCall;  // seconds, median
+    double bulk;       // bytes per second, best round
+};
+
+Figures measureRaw() {
+    RawPeer peer;
+    int fd = connectLoopback(peer.listener.port());
+    uint8_t msg[16] = {'P'};
+    std::vector<double> times;
+    for (int i = 0; i < kWarmup + kSmallCalls; ++i) {
+        auto start = Clock::now();
+        writeAll(fd, msg, sizeof msg);
+        readAll(fd, msg, sizeof msg);
+        if (i >= kWarmup) times.push_back(seconds(Clock::now() - start));
+    }
+    std::vector<uint8_t> bulk(kBulkBytes);
+    double best = 0;
+    for (int round = 0; round < kBulkRounds; ++round) {
+        uint8_t request[16] = {'B'};
+        auto start = Clock::now();
+        writeAll(fd, request, sizeof request);
+        readAll(fd, bulk.data(), bulk.size());
+        best = std::max(best, double(kBulkBytes) / seconds(Clock::now() - start));
+    }
+    ::close(fd);
+    return {median(times), best};
+}
+
+Figures measureOurs() {
+    ClassRegistry classes;
+    classes.add({"{B3C0FFEE-0000-4000-8000-000000000001}", "velmora.bench", true, true,
+                 [] { return std::make_shared<BenchObject>(); }});
+    SocketListener listener("127.0.0.1", 0);
+    std::thread server([&] {
+        int fd = listener.accept();
+        ServerConnection connection(SocketTransport::adopt(fd), classes);
+        try {
+            connection.run();
+        } catch (const std::exception&) {
+            // the client closed
+        }
+    });
+
+    Figures f{};
+    {
+        SocketConnection connection;
+        connection.setServerName("velmora.bench");
+        connection.setAddress("127.0.0.1");
+        connection.setPort(listener.port());
+        connection.open();
+        const DispatchPtr& object = connection.appServer().dispatchValue();
+        std::vector<double> times;
+        for (int i = 0; i < kWarmup + kSmallCalls; ++i) {
+            auto start = Clock::now();
+            DispParams params;
+            params.args.emplace_back(int32_t(i));
+            Variant result;
+            ExcepInfo excep;
+            HResult status = object->invoke(1, 0, kDispatchMethod, params, &result, &excep);
+            if (i >= kWarmup) times.push_back(seconds(Clock::now() - start));
+            if (status != kOk || result.intValue() != i + 1) {
+                std::fprintf(stderr, "wrong reply\n");
+                std::exit(1);
+            }
+        }
+        f.smallCall = median(times);
+        for (int round = 0; round < kBulkRounds; ++round) {
+            auto start = Clock::now();
+            DispParams params;
+            Variant result;
+            ExcepInfo excep;
+            object->invoke(2, 0, kDispatchMethod, params, &result, &excep);
+            double elapsed = seconds(Clock::now() - start);
+            if (!result.isByteArray() || result.bytes().size() != kBulkBytes) {
+                std::fprintf(stderr, "wrong bulk reply\n");
+                std::exit(1);
+            }
+            f.bulk = std::max(f.bulk, double(kBulkBytes) / elapsed);
+        }
+    }
+    server.join();
+    return f;
+}
+
+}  // namespace
+
+int main() {
+    Figures raw = measureRaw();
+    Figures ours = measureOurs();
+    std::printf("small call: ours %.1f us, raw ping-pong %.1f us (median of %d)\n", ours.smallCall * 1e6,
+                raw.smallCall * 1e6, kSmallCalls);
+    std::printf("64 MiB reply: ours %.0f MiB/s, raw %.0f MiB/s (best of %d)\n", ours.bulk / (1 << 20),
+                raw.bulk / (1 << 20), kBulkRounds);
+    std::printf("RESULT small_call_ratio=%.2f bulk_ratio=%.2f\n", ours.smallCall / raw.smallCall, ours.bulk / raw.bulk);
+    return 0;
+}
