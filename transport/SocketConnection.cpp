@@ -88,7 +88,13 @@ void SocketConnection::doDisconnect() {
     appServer_ = Variant();
     if (thread_) {
         std::unique_ptr<TransportThread> thread = std::move(thread_);
+        {
+            std::lock_guard<std::mutex> guard(noticeLock_);
+            closing_ = true;
+        }
         thread->stop(kStopTimeout);
+        std::lock_guard<std::mutex> guard(noticeLock_);
+        closing_ = false;
     }
     if (syncTransport_) {
         syncTransport_->setConnected(false);
@@ -110,17 +116,30 @@ void SocketConnection::transportEnded() {
 }
 
 void SocketConnection::pushNotice(TransportNotice notice) {
-    bool nobodyWaits;
+    std::function<void()> hook;
     {
         std::lock_guard<std::mutex> guard(noticeLock_);
         notices_.push_back(std::move(notice));
-        nobodyWaits = waiters_ == 0;
+        // While closing, the thread's last words concern nobody.
+        if (waiters_ == 0 && !closing_) hook = noticeHook_;
     }
     noticeArrived_.notify_all();
-    if (nobodyWaits && noticeHook_) noticeHook_();
+    if (hook) hook();
 }
 
-void SocketConnection::setNoticeHook(std::function<void()> hook) { noticeHook_ = std::move(hook); }
+void SocketConnection::setNoticeHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> guard(noticeLock_);
+    noticeHook_ = std::move(hook);
+}
+
+void SocketConnection::callNoticeHook() {
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> guard(noticeLock_);
+        hook = noticeHook_;
+    }
+    if (hook) hook();
+}
 
 TransportNotice SocketConnection::waitForNotice(bool forReply) {
     std::unique_lock<std::mutex> guard(noticeLock_);
@@ -142,7 +161,7 @@ TransportNotice SocketConnection::waitForNotice(bool forReply) {
             bool leftovers = waiters_ == 0 && !notices_.empty();
             guard.unlock();
             // What arrived while this caller waited, and was not for it, goes the unsolicited way.
-            if (leftovers && noticeHook_) noticeHook_();
+            if (leftovers) callNoticeHook();
             return n;
         }
         noticeArrived_.wait(guard);
@@ -198,7 +217,7 @@ void SocketConnection::processNotices() {
                     std::lock_guard<std::mutex> guard(noticeLock_);
                     more = !notices_.empty();
                 }
-                if (more && noticeHook_) noticeHook_();
+                if (more) callNoticeHook();
                 std::rethrow_exception(notice.error);
             }
             case Kind::BlockReceived:

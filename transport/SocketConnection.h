@@ -66,7 +66,9 @@ public:
     std::optional<DataBlock> send(DataBlock block, bool waitForResult) override;
 
     // Called on the transport thread whenever a block or an error arrives that no call is waiting
-    // for. The application forwards it to its UI thread, which then calls processNotices().
+    // for (never while the connection closes). The application forwards it to its UI thread,
+    // which then calls processNotices(). What it captures must outlive the connection or be
+    // replaced before it goes.
     void setNoticeHook(std::function<void()> hook);
     // Serves what arrived while no call waited: interprets the server's requests and raises a
     // failure caught on the transport thread. Call on the UI thread.
@@ -82,6 +84,7 @@ private:
     void pushNotice(TransportNotice notice);
     TransportNotice waitForNotice(bool forReply);
     void transportEnded();
+    void callNoticeHook();
     std::unique_ptr<SocketTransport> makeTransport() const;
 
     std::string name_;
@@ -105,6 +108,7 @@ private:
     std::condition_variable noticeArrived_;
     std::deque<TransportNotice> notices_;
     int waiters_ = 0;
+    bool closing_ = false;
     std::function<void()> noticeHook_;
 };
 

@@ -43,6 +43,7 @@ protected:
         opener.join();
     }
 
+    std::atomic<int> hooked{0};
     RawServer raw;
     std::optional<RawSocket> peer;
     std::optional<DataBlock> create;
@@ -197,7 +198,6 @@ TEST_F(RawServerConnection, BadSignatureIsAnInvalidPacket) {
 }
 
 TEST_F(RawServerConnection, UnsolicitedRequestReachesTheHookAndIsServedOnProcessing) {
-    std::atomic<int> hooked{0};
     connection.setNoticeHook([&] { ++hooked; });
     openAgainstRawServer();
     DataBlock listRequest(0xDA10);
@@ -212,7 +212,6 @@ TEST_F(RawServerConnection, UnsolicitedRequestReachesTheHookAndIsServedOnProcess
 }
 
 TEST_F(RawServerConnection, UnsolicitedErrorReachesTheHookAndIsRaisedOnProcessing) {
-    std::atomic<int> hooked{0};
     connection.setNoticeHook([&] { ++hooked; });
     openAgainstRawServer();
     DataBlock error(0xDB01);
