@@ -1,0 +1,27 @@
+#pragma once
+// Turns a store's change log into a change packet, and an apply's answer back into the log, by
+// the one rule of applying changes: what was committed is merged, every failed record stays in
+// the log with its error, and after a rollback everything stays.
+
+#include "ChangePacket.h"
+#include "FailedRecordsPacket.h"
+#include "RecordStore.h"
+
+namespace velmora {
+
+class ChangeLog {
+public:
+    // Every change of store, nested ones inside their row's record, in the order first made.
+    static ChangePacket build(RecordStore& store);
+
+    // Reconciles the records of sent with result. rolledBack: nothing was committed.
+    static void reconcile(RecordStore& store, const ChangePacket& sent, const FailedRecordsPacket& result,
+                          bool rolledBack);
+
+private:
+    static std::vector<ChangeRecord> records(RecordStore& store);
+    static void reconcileLevel(RecordStore& store, const std::vector<ChangeRecord>& sent, RecordPath& path,
+                               bool topLevel, const FailedRecordsPacket& result, bool rolledBack);
+};
+
+}  // namespace velmora

@@ -1,0 +1,40 @@
+#pragma once
+// The change packet: the client's change log as it is sent to RemoteApplyUpdates. Records are in
+// the order in which they were first changed; the nested changes of a row travel inside its record.
+
+#include <cstdint>
+#include <vector>
+
+#include "Bytes.h"
+#include "FieldDef.h"
+#include "PacketFormat.h"
+#include "Variant.h"
+
+namespace velmora {
+
+struct ChangeRecord;
+
+// The changes of the rows held by one DataSet field of a record.
+struct NestedChanges {
+    uint32_t field = 0;  // index of the DataSet field in the record's fields
+    std::vector<ChangeRecord> records;
+};
+
+struct ChangeRecord {
+    ChangeKind kind = ChangeKind::Insert;
+    uint32_t id = 0;                    // the client's record id, echoed in a failed-records packet
+    std::vector<Variant> original;     // every field as last fetched; empty for an Insert
+    std::vector<Variant> values;       // every field as changed; empty for Unmodified and Delete
+    std::vector<NestedChanges> nested;  // only fields that have changes; DataSet values read null
+};
+
+struct ChangePacket {
+    FieldDefs fields;
+    std::vector<ChangeRecord> records;
+};
+
+Bytes encodeChangePacket(const ChangePacket& packet);
+// Refuses damage with a PacketError; never allocates more than the input can hold.
+ChangePacket decodeChangePacket(const Bytes& bytes);
+
+}  // namespace velmora

@@ -1,0 +1,46 @@
+#pragma once
+// The calls a dataset makes on its provider, with exactly the arguments the provider contract
+// fixes for open, refresh, close, apply and execute.
+
+#include <string>
+
+#include "DataPacket.h"
+#include "FailedRecordsPacket.h"
+#include "ProviderSource.h"
+
+namespace velmora {
+
+class ProviderClient {
+public:
+    void setSource(ProviderSource source) { source_ = std::move(source); }
+    bool hasSource() const { return static_cast<bool>(source_); }
+    const std::string& providerName() const { return providerName_; }
+    void setProviderName(std::string name) { providerName_ = std::move(name); }
+
+    // Open: every row of commandText with the field descriptions.
+    DataPacket open(const std::string& commandText);
+    // Refresh: the provider's current command again; count is -1 when every row was fetched.
+    DataPacket refresh(int32_t count);
+    // Close after rows were fetched: the provider forgets its cursor.
+    void reset();
+
+    struct ApplyResult {
+        int32_t errorCount = 0;
+        FailedRecordsPacket failed;
+    };
+    ApplyResult applyUpdates(Bytes changePacket, int32_t maxErrors);
+    void execute(const std::string& commandText);
+
+    // A packet as a provider returns it: "Missing data provider or data packet" for none,
+    // "Invalid data packet" for anything but a byte array of at least 22 bytes, and the decoder's
+    // error for a damaged one.
+    static DataPacket takePacket(Variant result);
+
+private:
+    std::shared_ptr<IProviderServer> server() const;
+
+    ProviderSource source_;
+    std::string providerName_;
+};
+
+}  // namespace velmora
