@@ -1,12 +1,25 @@
 #pragma once
 // Short ways to build the packets the dataset tests feed their provider.
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "DataPacket.h"
 #include "FieldDef.h"
 #include "Variant.h"
+
+namespace velmora {
+// Lets test failures show values as text.
+inline void PrintTo(const Variant& v, std::ostream* os) {
+    if (v.isArray())
+        *os << "array";
+    else if (v.isNull())
+        *os << "Null";
+    else
+        *os << v.toString() << " (type " << static_cast<int>(v.type()) << ")";
+}
+}  // namespace velmora
 
 namespace velmora::test {
 

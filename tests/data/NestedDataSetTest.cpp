@@ -1,0 +1,194 @@
+// Order headers with their nested lines: the lines follow the header, their changes live in the
+// header's log and travel with it.
+
+#include "Errors.h"
+#include "RecordingProvider.h"
+#include "Tdm.h"
+#include "TestPackets.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora::test {
+namespace {
+
+class NestedTest : public ::testing::Test {
+protected:
+    NestedTest() {
+        provider->answer("DataSetProviderxsdtb",
+                         ordersPacket({{"A", "k1", false, {line(1, "A", "c1", 2, 3), line(2, "A", "c2", 1, 10)}},
+                                       {"B", "k2", true, {line(3, "B", "c1", 5, 1)}},
+                                       {"C", "k3", false, {}}}));
+    }
+    std::string lineItems() {
+        std::string out;
+        int f = zb.FieldByName("chid").Index();
+        for (int r = 0; r < zb.RecordCount(); ++r) out += (r ? "," : "") + zb.textAt(r, f);
+        return out;
+    }
+    void addLine(const std::string& chid, double quantity) {
+        zb.Insert();
+        zb.FieldByName("xsdid").setValue(tb.FieldByName("xsdid").Value());
+        zb.FieldByName("chid").setAsString(chid);
+        zb.FieldByName("quantity1").setAsFloat(quantity);
+        zb.Post();
+    }
+    ChangePacket lastDelta() { return provider->callsOf("ApplyUpdates").back().delta; }
+
+    std::shared_ptr<RecordingProvider> provider = std::make_shared<RecordingProvider>();
+    Tdm dm{[p = provider] { return p; }};
+    ClientDataSet& tb = dm.ClientDataSetxsdtb;
+    ClientDataSet& zb = dm.ClientDataSetxsdzb;
+};
+
+TEST_F(NestedTest, OpeningTheLinesOpensTheHeaderAndFollowsItsCursor) {
+    zb.Open();
+    EXPECT_TRUE(tb.Active());
+    ASSERT_EQ(provider->calls.size(), 1u);
+    EXPECT_EQ(provider->calls[0].provider, "DataSetProviderxsdtb");
+    EXPECT_EQ(lineItems(), "c1,c2");
+    EXPECT_EQ(zb.FieldByName("money1").AsString(), "6");
+    tb.Next();
+    EXPECT_EQ(lineItems(), "c1");
+    EXPECT_EQ(zb.FieldByName("xsdid").AsString(), "B");
+    tb.Next();
+    EXPECT_EQ(zb.RecordCount(), 0);
+    EXPECT_TRUE(zb.Eof());
+    tb.Close();
+    EXPECT_FALSE(zb.Active());
+    EXPECT_EQ(provider->calls.size(), 2u);  // the header's reset; the lines have no provider
+}
+
+TEST_F(NestedTest, LineEditsGoIntoTheHeadersLogAndApplyFromEitherSendsOneRequest) {
+    tb.Open();
+    zb.Open();
+    zb.setRecNo(2);
+    zb.Edit();
+    zb.FieldByName("quantity1").setAsFloat(4);
+    zb.Post();
+    zb.First();
+    zb.Delete();
+    EXPECT_EQ(tb.ChangeCount(), 2);
+    EXPECT_EQ(zb.ChangeCount(), 2);
+    EXPECT_EQ(zb.ApplyUpdates(0), 0);
+    auto applies = provider->callsOf("ApplyUpdates");
+    ASSERT_EQ(applies.size(), 1u);
+    EXPECT_EQ(applies[0].provider, "DataSetProviderxsdtb");
+    const ChangePacket& d = applies[0].delta;
+    ASSERT_EQ(d.records.size(), 1u);
+    EXPECT_EQ(d.records[0].kind, ChangeKind::Unmodified);
+    EXPECT_EQ(d.records[0].original[0], Variant("A"));
+    ASSERT_EQ(d.records[0].nested.size(), 1u);
+    EXPECT_EQ(d.records[0].nested[0].field, 8u);
+    const auto& lines = d.records[0].nested[0].records;
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].kind, ChangeKind::Modify);
+    EXPECT_EQ(lines[0].original[0], Variant(2));  // the server's line id finds the row
+    EXPECT_EQ(lines[0].values[4], Variant(4.0));
+    EXPECT_EQ(lines[1].kind, ChangeKind::Delete);
+    EXPECT_EQ(tb.ChangeCount(), 0);
+    EXPECT_EQ(lineItems(), "c2");
+}
+
+TEST_F(NestedTest, ANewOrderGoesOutWithItsLinesAndTakesTheServersLineIds) {
+    zb.Open();
+    tb.setFilter("");
+    tb.setFiltered(true);
+    tb.Insert();
+    tb.FieldByName("username").setAsString("admin");
+    tb.FieldByName("xsdid").setAsString("N1");
+    EXPECT_EQ(zb.RecordCount(), 0);
+    addLine("c7", 2);
+    addLine("c8", 1);
+    EXPECT_EQ(tb.State(), DataSetState::Insert);
+    zb.First();
+    tb.Post();
+    provider->onApply = [](const ChangePacket& p, int32_t, int32_t& errorCount) {
+        errorCount = 0;
+        FailedRecordsPacket r;
+        const auto& lines = p.records[0].nested[0].records;
+        for (size_t i = 0; i < lines.size(); ++i)
+            r.updated.push_back({RecordPath{p.records[0].id, {{8, lines[i].id}}}, {{0, Variant(100 + int(i))}}});
+        return r;
+    };
+    EXPECT_EQ(tb.ApplyUpdates(-1), 0);
+    EXPECT_EQ(tb.ApplyUpdates(-1), 0);
+    ASSERT_EQ(provider->callsOf("ApplyUpdates").size(), 1u);
+    const ChangePacket& d = lastDelta();
+    ASSERT_EQ(d.records.size(), 1u);
+    EXPECT_EQ(d.records[0].kind, ChangeKind::Insert);
+    EXPECT_EQ(d.records[0].values[0], Variant("N1"));
+    EXPECT_EQ(d.records[0].values[5], Variant("admin"));
+    const auto& lines = d.records[0].nested[0].records;
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].values[2], Variant("c7"));  // in the order they were made
+    EXPECT_EQ(lines[1].values[2], Variant("c8"));
+    EXPECT_EQ(lineItems(), "c8,c7");             // c8 was inserted before the cursor's line
+    EXPECT_EQ(zb.FieldByName("lineid").AsInteger(), 101);
+    // The line can now be changed by its id.
+    zb.Edit();
+    zb.FieldByName("quantity1").setAsFloat(9);
+    zb.Post();
+    tb.ApplyUpdates(0);
+    EXPECT_EQ(lastDelta().records[0].nested[0].records[0].original[0], Variant(101));
+}
+
+TEST_F(NestedTest, CancelUpdatesDropsTheHeaderAndAllItsLines) {
+    zb.Open();
+    tb.Last();
+    tb.Insert();
+    tb.FieldByName("xsdid").setAsString("N2");
+    addLine("c1", 1);
+    tb.CancelUpdates();
+    EXPECT_EQ(tb.RecordCount(), 3);
+    tb.First();
+    zb.Last();
+    zb.Delete();
+    EXPECT_EQ(lineItems(), "c1");
+    tb.CancelUpdates();
+    EXPECT_EQ(lineItems(), "c1,c2");
+    EXPECT_EQ(tb.ApplyUpdates(0), 0);
+    EXPECT_TRUE(provider->callsOf("ApplyUpdates").empty());
+}
+
+TEST_F(NestedTest, AFailedHeaderKeepsItsLinesInTheLog) {
+    zb.Open();
+    tb.Edit();
+    tb.FieldByName("khid").setAsString("k9");
+    addLine("c5", 1);
+    provider->onApply = [](const ChangePacket& p, int32_t, int32_t& errorCount) {
+        errorCount = 1;
+        FailedRecordsPacket r;
+        r.failed.push_back({RecordPath{p.records[0].id, {}}, 0, "changed by another user"});
+        return r;
+    };
+    EXPECT_EQ(tb.ApplyUpdates(-1), 1);
+    EXPECT_EQ(tb.ChangeCount(), 2);
+    EXPECT_EQ(tb.UpdateError(), "changed by another user");
+    provider->onApply = nullptr;
+    EXPECT_EQ(tb.ApplyUpdates(-1), 0);
+    const ChangePacket& d = lastDelta();
+    EXPECT_EQ(d.records[0].kind, ChangeKind::Modify);
+    EXPECT_EQ(d.records[0].nested[0].records.size(), 1u);
+}
+
+TEST_F(NestedTest, DeletingAHeaderSendsOnlyTheHeader) {
+    zb.Open();
+    zb.Delete();
+    tb.Delete();
+    EXPECT_EQ(tb.FieldByName("xsdid").AsString(), "B");
+    EXPECT_EQ(lineItems(), "c1");
+    tb.ApplyUpdates(0);
+    const ChangePacket& d = lastDelta();
+    ASSERT_EQ(d.records.size(), 1u);
+    EXPECT_EQ(d.records[0].kind, ChangeKind::Delete);
+    EXPECT_TRUE(d.records[0].nested.empty());
+}
+
+TEST_F(NestedTest, LinesCannotBeAddedWithoutAHeader) {
+    provider->answer("DataSetProviderxsdtb", ordersPacket({}));
+    zb.Open();
+    EXPECT_THROW(zb.Insert(), VelmoraError);
+}
+
+}  // namespace
+}  // namespace velmora::test
