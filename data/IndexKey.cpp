@@ -1,7 +1,7 @@
 #include "IndexKey.h"
 
 #include <algorithm>
-#include <numeric>
+#include <cstring>
 
 #include "Errors.h"
 #include "ValueText.h"
@@ -50,23 +50,79 @@ void IndexKey::keyOf(const uint8_t* row, Cell* out) const {
     for (size_t k = 0; k < fields_.size(); ++k) out[k] = cellAt(*layout_, row, offsets_.data(), fields_[k]);
 }
 
+namespace {
+
+// A cell reduced for sorting: its kind's rank and an order-preserving 64-bit prefix (a number's
+// bits, or the first eight bytes of a text), so that most comparisons never touch the row.
+struct SortKey {
+    std::string_view text;
+    uint64_t prefix = 0;
+    uint8_t rank = 0;  // 0 null, 1 number or Boolean, 2 text
+};
+
+SortKey sortKey(const Cell& c) {
+    SortKey k;
+    switch (c.kind) {
+        case Cell::Null:
+            break;
+        case Cell::Number:
+        case Cell::Boolean: {
+            double d = c.number == 0 ? 0.0 : c.number;
+            uint64_t bits;
+            std::memcpy(&bits, &d, 8);
+            k.prefix = (bits >> 63) ? ~bits : bits | (uint64_t(1) << 63);
+            k.rank = 1;
+            break;
+        }
+        case Cell::Text:
+            for (size_t i = 0; i < 8; ++i)
+                k.prefix = (k.prefix << 8) | (i < c.text.size() ? static_cast<uint8_t>(c.text[i]) : 0);
+            k.text = c.text;
+            k.rank = 2;
+            break;
+    }
+    return k;
+}
+
+int compareKeys(const SortKey& a, const SortKey& b) {
+    if (a.rank != b.rank) return a.rank < b.rank ? -1 : 1;
+    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    if (a.rank != 2) return 0;
+    int c = a.text.compare(b.text);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+}  // namespace
+
 void IndexKey::sort(const RecordStore& store, std::vector<uint32_t>& ids) const {
     const size_t k = fields_.size();
     if (k == 0 || ids.size() < 2) return;
-    // Keys are read once per row; the sort then compares cells that point into the rows.
-    std::vector<Cell> keys(ids.size() * k);
-    for (size_t i = 0; i < ids.size(); ++i) keyOf(store.row(ids[i]), &keys[i * k]);
-    std::vector<uint32_t> positions(ids.size());
-    std::iota(positions.begin(), positions.end(), 0);
-    std::stable_sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
+    // Keys are read once per row. The first key's rank and prefix travel with each entry, so the
+    // sort mostly compares entries in place; ties look at the full keys.
+    std::vector<SortKey> keys(ids.size() * k);
+    std::vector<Cell> cells(k);
+    struct Entry {
+        uint64_t prefix;
+        uint32_t pos;
+        uint8_t rank;
+    };
+    std::vector<Entry> entries(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        keyOf(store.row(ids[i]), cells.data());
+        for (size_t f = 0; f < k; ++f) keys[i * k + f] = sortKey(cells[f]);
+        entries[i] = {keys[i * k].prefix, static_cast<uint32_t>(i), keys[i * k].rank};
+    }
+    std::stable_sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+        if (a.rank != b.rank) return a.rank < b.rank;
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
         for (size_t f = 0; f < k; ++f) {
-            int c = compareCells(keys[a * k + f], keys[b * k + f]);
+            int c = compareKeys(keys[a.pos * k + f], keys[b.pos * k + f]);
             if (c != 0) return c < 0;
         }
         return false;
     });
     std::vector<uint32_t> sorted(ids.size());
-    for (size_t i = 0; i < positions.size(); ++i) sorted[i] = ids[positions[i]];
+    for (size_t i = 0; i < entries.size(); ++i) sorted[i] = ids[entries[i].pos];
     ids.swap(sorted);
 }
 

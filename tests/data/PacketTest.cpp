@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+
 #include "Cell.h"
 #include "ChangePacket.h"
 #include "DataPacket.h"
@@ -61,6 +64,28 @@ TEST(DataPacket, RoundTripsEveryTypeNullsAndNestedRows) {
     ASSERT_EQ(lines.count, 2u);
     EXPECT_EQ(rowValues(*p.layout->nested(5), lines.first)[0], Variant("A1"));
     for (const Variant& v : valuesOf(p, 1)) EXPECT_TRUE(v.isNull());
+}
+
+TEST(DataPacket, NumbersReadAsTheSameTextTheWireLayerGives) {
+    FieldDefs fields{numberField("x")};
+    RowLayout layout(fields);
+    uint64_t seed = 42;
+    std::vector<double> values{0.0, -0.0, 30.000000000000004, 0.1 + 0.2, 1e15, 1e16, 123456789012345678.0,
+                               -2.5e-7, 5999.95, 1.0 / 3, 1e300, -1e-300};
+    for (int i = 0; i < 2000; ++i) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        double d;
+        uint64_t bits = seed;
+        std::memcpy(&d, &bits, 8);
+        if (std::isfinite(d)) values.push_back(d);
+        values.push_back(static_cast<double>(seed % 100000000) / 100.0);
+    }
+    for (double d : values) {
+        Bytes row = encodeRow(layout, {Variant(d)});
+        uint32_t offset = 0;
+        layout.offsets(row.data(), &offset);
+        EXPECT_EQ(cellText(layout, row.data(), &offset, 0), formatDouble15(d));
+    }
 }
 
 TEST(DataPacket, WriterRefusesValuesThatDoNotFitTheFields) {
