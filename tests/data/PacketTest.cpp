@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "Cell.h"
@@ -86,6 +87,37 @@ TEST(DataPacket, NumbersReadAsTheSameTextTheWireLayerGives) {
         layout.offsets(row.data(), &offset);
         EXPECT_EQ(cellText(layout, row.data(), &offset, 0), formatDouble15(d));
     }
+}
+
+std::string hex(const Bytes& b) {
+    std::string out;
+    char buf[4];
+    for (uint8_t byte : b) {
+        std::snprintf(buf, sizeof buf, "%02x", byte);
+        out += buf;
+    }
+    return out;
+}
+
+TEST(DataPacket, WorkedExampleOfTheDocumentation) {
+    FieldDefs fields{textField("khid", 50, kFieldKey), textField("khname")};
+    const std::string descriptors =
+        "01020400" "32000000" "6b686964"
+        "01000600" "32000000" "6b686e616d65";
+    EXPECT_EQ(hex(flatPacket(fields, {{Variant("01"), Variant("甲")}, {Variant("02"), Variant::null()}})),
+              "564d504b" "0100" "01" "01" "3e000000" "02000000" "02000000" "00000000" + descriptors +
+                  "00" "023031" "03e794b2" "02" "023032");
+    ChangePacket c{fields, {ChangeRecord{ChangeKind::Modify, 1, {Variant("02"), Variant::null()},
+                                         {Variant("02"), Variant("乙")}, {}}}};
+    EXPECT_EQ(hex(encodeChangePacket(c)),
+              "564d504b" "0100" "02" "00" "43000000" "02000000" "01000000" "00000000" + descriptors +
+                  "02" "01000000" "02" "023032" "00" "023032" "03e4b999");
+    FailedRecordsPacket f;
+    f.failed.push_back({RecordPath{1, {}}, 0, "Record changed by another user"});
+    EXPECT_EQ(hex(encodeFailedRecords(f)),
+              "564d504b" "0100" "03" "00" "41000000" "00000000" "01000000" "00000000"
+              "01" "01000000" "00" "00000000" "1e"
+              "5265636f7264206368616e67656420627920616e6f746865722075736572");
 }
 
 TEST(DataPacket, WriterRefusesValuesThatDoNotFitTheFields) {
