@@ -56,7 +56,7 @@ SocketTransport::SocketTransport(std::string host, std::string address, uint16_t
 
 std::unique_ptr<SocketTransport> SocketTransport::adopt(int fd) {
     std::unique_ptr<SocketTransport> t(new SocketTransport());
-    t->fd_ = fd;
+    t->fd_.store(fd);
     setNoDelay(fd);
     return t;
 }
@@ -118,7 +118,7 @@ void SocketTransport::open() {
 }
 
 void SocketTransport::closeSocket() {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(fdLock_);
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
@@ -126,9 +126,10 @@ void SocketTransport::closeSocket() {
 }
 
 void SocketTransport::abort() {
-    // No lock: the reader holding it is the one to wake. shutdown() leaves the descriptor valid.
-    int fd = fd_;
-    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    // Not the socket's lock: the reader holding it is the one to wake. The descriptor lock keeps
+    // the number from being closed (and reused by another socket) under the shutdown.
+    std::lock_guard<std::mutex> guard(fdLock_);
+    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
 }
 
 std::string SocketTransport::peerName() const {

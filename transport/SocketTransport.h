@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -48,8 +49,9 @@ private:
     std::unique_ptr<DataIntercept> intercept_;
     bool interceptTried_ = false;
     size_t maxPayload_ = kDefaultMaxPayload;
-    int fd_ = -1;
-    mutable std::recursive_mutex lock_;
+    std::atomic<int> fd_{-1};
+    mutable std::recursive_mutex lock_;  // serialises reads and writes
+    std::mutex fdLock_;                  // held while the descriptor is closed or shut down
 };
 
 // Sets TCP_NODELAY: every call is one request block answered by one reply.
