@@ -77,10 +77,12 @@ void ChangeLog::reconcileLevel(RecordStore& store, const std::vector<ChangeRecor
             continue;
         }
         store.clearError(r.id);
-        if (rolledBack) continue;
-        store.merge(r.id);
-        for (const ServerValues& u : result.updated)
-            if (u.path == here) store.applyServerValues(r.id, u.values);
+        if (!rolledBack) {
+            store.merge(r.id);
+            for (const ServerValues& u : result.updated)
+                if (u.path == here) store.applyServerValues(r.id, u.values);
+        }
+        // After a rollback the nested records are visited only to note their errors.
         for (const NestedChanges& n : r.nested) {
             RecordStore* kid = store.existingChild(r.id, n.field);
             if (!kid) continue;

@@ -5,6 +5,7 @@
 #include "ClientDataSet.h"
 #include "Errors.h"
 #include "RowWriter.h"
+#include "ValueText.h"
 
 namespace velmora {
 
@@ -66,7 +67,9 @@ void ClientDataSet::writeValue(Field& field, Variant value) {
     if (!editing(state_)) throw VelmoraError(formatText("%s: Dataset not in edit or insert mode", name_.c_str()));
     if (field.ReadOnly() || field.DataType() == FieldType::DataSet)
         throw VelmoraError(formatText("Field '%s' cannot be modified", field.FieldName().c_str()));
-    if (!value.isNull() && !value.isEmpty()) {
+    if (value.type() == VarType::String && !value.isArray() && field.DataType() != FieldType::String) {
+        value = valueFromText(field.DataType(), value.stringValue());
+    } else if (!value.isNull() && !value.isEmpty()) {
         switch (field.DataType()) {
             case FieldType::String:
                 value = Variant(value.toString());

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "Errors.h"
+
 namespace velmora {
 
 namespace {
@@ -76,6 +78,28 @@ std::optional<double> parseDateTime(std::string_view text) {
     constexpr double kDaysFrom1899To1970 = 25569.0;
     double days = static_cast<double>(daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)));
     return kDaysFrom1899To1970 + days + (h * 3600 + mi * 60 + sec) / 86400.0;
+}
+
+Variant valueFromText(FieldType type, std::string_view text) {
+    if (type == FieldType::String) return Variant(std::string(text));
+    if (text.find_first_not_of(" \t") == std::string_view::npos) return Variant::null();
+    const std::string shown(text);
+    switch (type) {
+        case FieldType::Integer:
+            if (auto v = parseInteger(text)) return Variant(*v);
+            throw VelmoraError(formatText("'%s' is not a valid integer value", shown.c_str()));
+        case FieldType::Double:
+            if (auto v = parseNumber(text)) return Variant(*v);
+            throw VelmoraError(formatText("'%s' is not a valid floating point value", shown.c_str()));
+        case FieldType::Boolean:
+            if (auto v = parseBoolean(text)) return Variant(*v);
+            throw VelmoraError(formatText("'%s' is not a valid boolean value", shown.c_str()));
+        case FieldType::DateTime:
+            if (auto v = parseDateTime(text)) return Variant::date(*v);
+            throw VelmoraError(formatText("'%s' is not a valid date and time", shown.c_str()));
+        default:
+            return Variant(shown);
+    }
 }
 
 }  // namespace velmora

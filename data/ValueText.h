@@ -5,6 +5,9 @@
 #include <optional>
 #include <string_view>
 
+#include "FieldDef.h"
+#include "Variant.h"
+
 namespace velmora {
 
 // A decimal number, optionally signed, with optional fraction and exponent, surrounded by at
@@ -16,5 +19,10 @@ std::optional<int32_t> parseInteger(std::string_view text);
 std::optional<bool> parseBoolean(std::string_view text);
 // "yyyy-MM-dd", optionally followed by " hh:mm" or " hh:mm:ss"; days since 1899-12-30.
 std::optional<double> parseDateTime(std::string_view text);
+
+// The value text typed into a field of type stands for: text as it is for a String field; blank
+// text as null for the others; else the parsed value, or a VelmoraError saying the text is not a
+// valid value of the type.
+Variant valueFromText(FieldType type, std::string_view text);
 
 }  // namespace velmora
