@@ -134,6 +134,7 @@ void ClientDataSet::Close() {
     state_ = DataSetState::Inactive;
     buffer_.clear();
     modified_ = false;
+    nestedModified_ = false;
     view_.reset(nullptr, nullptr, nullptr);
     store_ = nullptr;
     ownStore_.reset();

@@ -120,7 +120,7 @@ public:
     void Delete();
     // Posts a pending edit that changed something, cancels one that did not.
     void CheckBrowseMode();
-    bool Modified() const { return modified_; }
+    bool Modified() const { return modified_ || nestedModified_; }
 
     // --- Change log (a nested dataset's calls act on its master's log)
     int ChangeCount() const;
@@ -210,7 +210,8 @@ private:
 
     std::vector<Variant> buffer_;  // the row being inserted or edited, by store column
     uint32_t editRow_ = 0;
-    bool modified_ = false;
+    bool modified_ = false;        // a field of the pending row was written
+    bool nestedModified_ = false;  // nested rows were changed while the row was pending
 
     mutable const uint8_t* cachedRow_ = nullptr;
     mutable std::vector<uint32_t> cachedOffsets_;

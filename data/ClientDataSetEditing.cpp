@@ -18,7 +18,7 @@ void ClientDataSet::CheckBrowseMode() {
     for (ClientDataSet* d : details_)
         if (d->Active()) d->CheckBrowseMode();
     if (!editing(state_)) return;
-    if (modified_)
+    if (Modified())
         Post();
     else
         Cancel();
@@ -32,6 +32,7 @@ void ClientDataSet::Edit() {
     buffer_ = rowValues(*layout_, store_->row(id));
     editRow_ = id;
     modified_ = false;
+    nestedModified_ = false;
     state_ = DataSetState::Edit;
     notify(Notice::State);
 }
@@ -55,6 +56,7 @@ void ClientDataSet::startInsert(bool append) {
     buffer_.assign(layout_->fieldCount(), Variant::null());
     editRow_ = id;
     modified_ = false;
+    nestedModified_ = false;
     state_ = DataSetState::Insert;
     notifyRows(RowNotice::Inserted, at);
     notify(Notice::State);
@@ -114,6 +116,7 @@ void ClientDataSet::Post() {
     state_ = DataSetState::Browse;
     buffer_.clear();
     modified_ = false;
+    nestedModified_ = false;
     placeAfterPost();
     notify(Notice::State);
     if (master_) master_->detailChanged();
@@ -157,6 +160,7 @@ void ClientDataSet::Cancel() {
     state_ = DataSetState::Browse;
     buffer_.clear();
     modified_ = false;
+    nestedModified_ = false;
     if (inserting) {
         detachDetails();
         store_->remove(editRow_);
@@ -180,6 +184,7 @@ void ClientDataSet::Delete() {
         state_ = DataSetState::Browse;
         buffer_.clear();
         modified_ = false;
+        nestedModified_ = false;
         notify(Notice::State);
     }
     detachDetails();
@@ -242,7 +247,7 @@ void ClientDataSet::rebindDetails() {
 }
 
 void ClientDataSet::detailChanged() {
-    if (editing(state_)) modified_ = true;
+    if (editing(state_)) nestedModified_ = true;
 }
 
 }  // namespace velmora

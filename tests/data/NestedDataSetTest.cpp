@@ -132,6 +132,23 @@ TEST_F(NestedTest, ANewOrderGoesOutWithItsLinesAndTakesTheServersLineIds) {
     EXPECT_EQ(lastDelta().records[0].nested[0].records[0].original[0], Variant(101));
 }
 
+TEST_F(NestedTest, AHeaderChangedOnlyThroughItsLinesIsPostedButSentUnmodified) {
+    zb.Open();
+    tb.Edit();
+    addLine("c9", 1);
+    tb.Post();
+    tb.Insert();  // a new header with lines only is kept when the cursor moves on
+    addLine("c1", 1);
+    tb.First();
+    EXPECT_EQ(tb.RecordCount(), 4);
+    tb.ApplyUpdates(0);
+    const ChangePacket d = lastDelta();
+    ASSERT_EQ(d.records.size(), 2u);
+    EXPECT_EQ(d.records[0].kind, ChangeKind::Unmodified);
+    EXPECT_EQ(d.records[1].kind, ChangeKind::Insert);
+    EXPECT_EQ(d.records[1].nested[0].records.size(), 1u);
+}
+
 TEST_F(NestedTest, CancelUpdatesDropsTheHeaderAndAllItsLines) {
     zb.Open();
     tb.Last();
