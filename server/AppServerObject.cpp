@@ -1,0 +1,44 @@
+#include "AppServerObject.h"
+
+#include <ctime>
+
+#include "Errors.h"
+#include "Log.h"
+
+namespace velmora::server {
+
+double currentDateTime() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    struct tm local {};
+    localtime_r(&now.tv_sec, &local);
+    // Date values are wall-clock times: shift by the local offset from UTC.
+    double seconds = static_cast<double>(now.tv_sec + local.tm_gmtoff) + now.tv_nsec / 1e9;
+    return dateFromUnixSeconds(seconds);
+}
+
+AppServerObject::AppServerObject(DbConnection& db, std::string peer)
+    : ProviderDispatch(providers_), db_(db), peer_(std::move(peer)), providers_(db) {
+    addMember(1, "GetSysTime", 1, [](DispatchCall& c) { c.arg(0).assignKeepingRef(Variant::date(currentDateTime())); });
+    addMember(2, "AddUser", 4, [this](DispatchCall& c) { recordLogin("AddUser", c); });
+    addMember(3, "DelUser", 4, [this](DispatchCall& c) { recordLogin("DelUser", c); });
+}
+
+void AppServerObject::recordLogin(const char* event, DispatchCall& call) {
+    std::string computer = call.arg(0).toString();
+    std::string address = call.arg(1).toString();
+    std::string user = call.arg(2).toString();
+    std::string time = call.arg(3).toString();
+    Transaction tx(db_);
+    db_.execute(
+        "insert into server_logins (event, computername, address, username, logintime, recorded) "
+        "values (?, ?, ?, ?, ?, ?)",
+        {DbValue::ofText(event), DbValue::ofText(computer), DbValue::ofText(address), DbValue::ofText(user),
+         DbValue::ofText(time), DbValue::ofText(formatDateTime(currentDateTime()))});
+    tx.commit();
+    logLine(formatText("%s: %s %s from %s (%s), login time %s", peer_.c_str(),
+                       std::string(event) == "AddUser" ? "login" : "logout", user.c_str(), computer.c_str(),
+                       address.c_str(), time.c_str()));
+}
+
+}  // namespace velmora::server

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Database.h"
+#include "ProviderDispatch.h"
+#include "ProviderHost.h"
+
+namespace velmora::server {
+
+constexpr const char* kAppServerClassId = "{276F7104-2B30-4414-AD12-DE1160EAA8D1}";
+constexpr const char* kAppServerProgId = "brandolex.test";
+
+// The application server object a client creates: the provider interface, plus GetSysTime and
+// the login book-keeping members AddUser and DelUser, which the client reaches by name.
+class AppServerObject : public ProviderDispatch {
+public:
+    // peer names the client in log lines.
+    AppServerObject(DbConnection& db, std::string peer);
+
+private:
+    void recordLogin(const char* event, DispatchCall& call);
+
+    DbConnection& db_;
+    std::string peer_;
+    ProviderHost providers_;
+};
+
+// The server's current local date-time as a date value.
+double currentDateTime();
+
+}  // namespace velmora::server

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+
+#include "ChangePacket.h"
+#include "Database.h"
+#include "FailedRecordsPacket.h"
+#include "ProviderDefs.h"
+
+namespace velmora::server {
+
+// Writes a change packet into the provider's table in one transaction. An update or delete finds
+// its row by key and requires the original values to be unchanged; a delete of a row already gone
+// succeeds; a header is applied with its lines and, when it fails, its lines are not tried. Once
+// the failures exceed maxErrors (unless it is -1) everything is rolled back.
+class ChangeApplier {
+public:
+    static constexpr const char* kChangedByAnotherUser = "Record changed by another user";
+
+    ChangeApplier(DbConnection& db, const ProviderDef& provider) : db_(db), provider_(provider) {}
+
+    FailedRecordsPacket apply(const ChangePacket& packet, int32_t maxErrors, int32_t& errorCount);
+
+private:
+    struct Level {
+        const ProviderDef& def;
+        const FieldDefs& fields;
+    };
+    // Applies one record and its nested changes; false when the record itself failed.
+    bool applyRecord(const Level& level, const ChangeRecord& record, const RecordPath& path,
+                     const Variant* parentOrder);
+    void applyNested(const Level& level, const ChangeRecord& record, const RecordPath& path);
+    void insert(const Level& level, const ChangeRecord& record, const RecordPath& path, const Variant* parentOrder);
+    void modify(const Level& level, const ChangeRecord& record);
+    void remove(const Level& level, const ChangeRecord& record);
+    void fail(const RecordPath& path, const std::string& message);
+    bool stopped() const { return maxErrors_ >= 0 && static_cast<int32_t>(result_.failed.size()) > maxErrors_; }
+
+    DbConnection& db_;
+    const ProviderDef& provider_;
+    int32_t maxErrors_ = 0;
+    int savepoints_ = 0;
+    FailedRecordsPacket result_;
+};
+
+}  // namespace velmora::server

@@ -1,0 +1,98 @@
+#pragma once
+// The server's view of its database: one connection per client thread, statements with bound
+// parameters, and IMMEDIATE write transactions. SQLite and PostgreSQL sit behind it.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::server {
+
+enum class DbType { Null, Integer, Float, Text };
+
+// A parameter or a value read back.
+struct DbValue {
+    DbType type = DbType::Null;
+    int64_t integer = 0;
+    double real = 0;
+    std::string text;
+
+    static DbValue null() { return {}; }
+    static DbValue ofInteger(int64_t v) { return {DbType::Integer, v, 0, {}}; }
+    static DbValue ofFloat(double v) { return {DbType::Float, 0, v, {}}; }
+    static DbValue ofText(std::string v) { return {DbType::Text, 0, 0, std::move(v)}; }
+};
+
+// The rows of one statement, stepped one at a time; column accessors refer to the current row and
+// stay valid until the next step.
+class DbQuery {
+public:
+    virtual ~DbQuery() = default;
+    virtual size_t columnCount() const = 0;
+    virtual std::string columnName(size_t column) const = 0;
+    // The column's declared type in the schema, lower case; empty for an expression.
+    virtual std::string declaredType(size_t column) const = 0;
+    virtual bool next() = 0;
+    virtual DbType type(size_t column) const = 0;
+    virtual int64_t integer(size_t column) const = 0;
+    virtual double real(size_t column) const = 0;
+    virtual std::string_view text(size_t column) const = 0;
+};
+
+class DbConnection {
+public:
+    virtual ~DbConnection() = default;
+    // Runs any statement; a statement that returns no rows gives a query with no columns.
+    virtual std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params = {}) = 0;
+    // Runs a statement that returns no rows and returns the number of rows it changed.
+    virtual int64_t execute(const std::string& sql, const std::vector<DbValue>& params = {}) = 0;
+    // Runs a script of several statements without parameters (schema, demo data).
+    virtual void executeScript(const std::string& sql) = 0;
+    // Begins a write transaction that holds the write lock from its start.
+    virtual void begin() = 0;
+    // Begins a transaction that only reads, so that several queries see one snapshot.
+    virtual void beginRead() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+    virtual bool inTransaction() const = 0;
+    // True when the database has no tables yet.
+    virtual bool isEmpty() = 0;
+};
+
+// Rolls back on scope exit unless committed: a client that drops mid-call leaves nothing open.
+class Transaction {
+public:
+    enum AlreadyBegun { kAlreadyBegun };
+    explicit Transaction(DbConnection& db) : db_(db) { db_.begin(); }
+    Transaction(DbConnection& db, AlreadyBegun) : db_(db) {}
+    ~Transaction() {
+        if (!done_) {
+            try {
+                db_.rollback();
+            } catch (...) {
+            }
+        }
+    }
+    void commit() {
+        db_.commit();
+        done_ = true;
+    }
+    void rollback() {
+        db_.rollback();
+        done_ = true;
+    }
+
+private:
+    DbConnection& db_;
+    bool done_ = false;
+};
+
+// Where the database is: a SQLite file path (or later a postgresql:// URL).
+struct DatabaseLocation {
+    std::string path;
+};
+
+}  // namespace velmora::server

@@ -1,0 +1,239 @@
+#include "RecordsPacket.h"
+
+#include <cstdlib>
+#include <map>
+#include <optional>
+
+#include "DataPacket.h"
+#include "Errors.h"
+#include "FieldDef.h"
+#include "Variant.h"
+
+namespace velmora::server {
+
+namespace {
+
+// The packet type of a declared column type; nothing for an expression, whose type is taken from
+// its first non-null value.
+std::optional<FieldType> typeOfDeclared(const std::string& declared) {
+    if (declared.empty()) return std::nullopt;
+    if (declared.find("bool") != std::string::npos) return FieldType::Boolean;
+    if (declared.find("int") != std::string::npos) return FieldType::Integer;
+    if (declared.find("char") != std::string::npos || declared.find("text") != std::string::npos ||
+        declared.find("clob") != std::string::npos)
+        return FieldType::String;
+    if (declared.find("real") != std::string::npos || declared.find("floa") != std::string::npos ||
+        declared.find("doub") != std::string::npos || declared.find("num") != std::string::npos ||
+        declared.find("dec") != std::string::npos)
+        return FieldType::Double;
+    return FieldType::String;
+}
+
+uint32_t sizeOfDeclared(const std::string& declared) {
+    size_t open = declared.find('(');
+    if (open == std::string::npos) return 0;
+    return static_cast<uint32_t>(std::strtoul(declared.c_str() + open + 1, nullptr, 10));
+}
+
+FieldType typeOfValue(DbType t) {
+    switch (t) {
+        case DbType::Integer:
+            return FieldType::Integer;
+        case DbType::Float:
+            return FieldType::Double;
+        default:
+            return FieldType::String;
+    }
+}
+
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+    for (const std::string& n : names)
+        if (sameName(n, name)) return true;
+    return false;
+}
+
+// One row, read from a query or kept from one.
+struct BufferedRow {
+    std::vector<DbValue> cells;
+    DbType type(size_t c) const { return cells[c].type; }
+    int64_t integer(size_t c) const { return cells[c].integer; }
+    double real(size_t c) const { return cells[c].real; }
+    std::string_view text(size_t c) const { return cells[c].text; }
+};
+
+BufferedRow keep(const DbQuery& q) {
+    BufferedRow row;
+    row.cells.reserve(q.columnCount());
+    for (size_t c = 0; c < q.columnCount(); ++c) {
+        switch (q.type(c)) {
+            case DbType::Null:
+                row.cells.push_back(DbValue::null());
+                break;
+            case DbType::Integer:
+                row.cells.push_back(DbValue::ofInteger(q.integer(c)));
+                break;
+            case DbType::Float:
+                row.cells.push_back(DbValue::ofFloat(q.real(c)));
+                break;
+            case DbType::Text:
+                row.cells.push_back(DbValue::ofText(std::string(q.text(c))));
+                break;
+        }
+    }
+    return row;
+}
+
+// Writes one cell converted to the field's type; what cannot be converted is written null.
+template <typename Row>
+void writeCell(RowWriter& w, FieldType type, const Row& row, size_t c) {
+    DbType have = row.type(c);
+    if (have == DbType::Null) return w.addNull();
+    switch (type) {
+        case FieldType::String:
+            if (have == DbType::Text) return w.addText(row.text(c));
+            if (have == DbType::Integer) return w.addText(std::to_string(row.integer(c)));
+            return w.addText(formatDouble15(row.real(c)));
+        case FieldType::Integer:
+            if (have == DbType::Integer) return w.addInteger(static_cast<int32_t>(row.integer(c)));
+            if (have == DbType::Float) return w.addInteger(static_cast<int32_t>(row.real(c)));
+            return w.addInteger(static_cast<int32_t>(std::strtol(std::string(row.text(c)).c_str(), nullptr, 10)));
+        case FieldType::Double:
+        case FieldType::DateTime:
+            if (have == DbType::Float) return w.addDouble(row.real(c));
+            if (have == DbType::Integer) return w.addDouble(static_cast<double>(row.integer(c)));
+            {
+                std::string text(row.text(c));
+                char* end = nullptr;
+                double v = std::strtod(text.c_str(), &end);
+                return (text.empty() || *end) ? w.addNull() : w.addDouble(v);
+            }
+        case FieldType::Boolean:
+            if (have == DbType::Integer) return w.addBoolean(row.integer(c) != 0);
+            if (have == DbType::Float) return w.addBoolean(row.real(c) != 0);
+            return w.addBoolean(sameName(row.text(c), "true") || row.text(c) == "1");
+        case FieldType::DataSet:
+            return w.addNull();
+    }
+}
+
+template <typename Row>
+void writeRow(RowWriter& w, const FieldDefs& fields, size_t columns, const Row& row) {
+    for (size_t c = 0; c < columns; ++c) writeCell(w, fields[c].type, row, c);
+}
+
+FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<BufferedRow>& ahead, bool& more) {
+    size_t n = q.columnCount();
+    FieldDefs fields(n);
+    std::vector<size_t> unknown;
+    for (size_t c = 0; c < n; ++c) {
+        FieldDef& f = fields[c];
+        f.name = q.columnName(c);
+        std::string declared = q.declaredType(c);
+        std::optional<FieldType> t = typeOfDeclared(declared);
+        if (t) {
+            f.type = *t;
+        } else {
+            unknown.push_back(c);
+        }
+        if (f.type == FieldType::String) f.size = sizeOfDeclared(declared);
+        if (contains(provider.key, f.name)) f.flags |= kFieldKey;
+        if (!provider.generatedKey.empty() && sameName(provider.generatedKey, f.name))
+            f.flags |= kFieldHidden | kFieldReadOnly;
+    }
+    // Expressions take the type of their first non-null value; the rows read to find it are kept.
+    more = true;
+    while (!unknown.empty()) {
+        more = q.next();
+        if (!more) break;
+        ahead.push_back(keep(q));
+        for (size_t i = 0; i < unknown.size();) {
+            DbType t = q.type(unknown[i]);
+            if (t != DbType::Null) {
+                fields[unknown[i]].type = typeOfValue(t);
+                unknown.erase(unknown.begin() + static_cast<long>(i));
+            } else {
+                ++i;
+            }
+        }
+    }
+    for (size_t c : unknown) fields[c].type = FieldType::String;
+    return fields;
+}
+
+// Every order line, grouped by order number, with the descriptors of their fields.
+struct OrderLines {
+    FieldDefs fields;
+    size_t orderColumn = 0;
+    std::map<std::string, std::vector<BufferedRow>, std::less<>> byOrder;
+};
+
+OrderLines loadOrderLines(DbConnection& db) {
+    OrderLines lines;
+    const ProviderDef& def = orderLinesDef();
+    auto q = db.query("select * from xsdzb order by xsdid, lineid", {});
+    std::vector<BufferedRow> ahead;
+    bool more = true;
+    lines.fields = describeColumns(*q, def, ahead, more);
+    int at = findField(lines.fields, "xsdid");
+    if (at < 0) throw VelmoraError("The order lines have no column xsdid");
+    lines.orderColumn = static_cast<size_t>(at);
+    auto file = [&](BufferedRow row) {
+        std::string order(row.text(lines.orderColumn));
+        lines.byOrder[order].push_back(std::move(row));
+    };
+    for (BufferedRow& row : ahead) file(std::move(row));
+    while (more && q->next()) file(keep(*q));
+    return lines;
+}
+
+}  // namespace
+
+Bytes buildRecordsPacket(DbConnection& db, const std::string& sql, const ProviderDef& provider, int32_t& rowCount) {
+    if (sql.empty()) throw VelmoraError("The command text is empty");
+    std::optional<OrderLines> lines;
+    if (provider.nestsOrderLines) lines = loadOrderLines(db);
+
+    auto q = db.query(sql, {});
+    std::vector<BufferedRow> ahead;
+    bool more = true;
+    FieldDefs fields = describeColumns(*q, provider, ahead, more);
+    size_t columns = fields.size();
+    int orderColumn = -1;
+    if (lines) {
+        orderColumn = findField(fields, "xsdid");
+        FieldDef nested;
+        nested.name = kNestedLinesField;
+        nested.type = FieldType::DataSet;
+        nested.nested = lines->fields;
+        fields.push_back(nested);
+    }
+
+    DataPacketWriter w(fields);
+    auto writeOne = [&](const auto& row) {
+        w.beginRow();
+        writeRow(w, fields, columns, row);
+        if (lines) {
+            if (orderColumn < 0 || row.type(static_cast<size_t>(orderColumn)) == DbType::Null) {
+                w.addNull();
+            } else {
+                w.beginNested();
+                auto found = lines->byOrder.find(row.text(static_cast<size_t>(orderColumn)));
+                if (found != lines->byOrder.end()) {
+                    for (const BufferedRow& line : found->second) {
+                        w.beginRow();
+                        writeRow(w, lines->fields, lines->fields.size(), line);
+                        w.endRow();
+                    }
+                }
+                w.endNested();
+            }
+        }
+        w.endRow();
+    };
+    for (const BufferedRow& row : ahead) writeOne(row);
+    while (more && q->next()) writeOne(*q);
+    rowCount = static_cast<int32_t>(w.rowCount());
+    return w.finish();
+}
+
+}  // namespace velmora::server

@@ -1,0 +1,71 @@
+// velmora-server: the socket server and application server.
+
+#include <signal.h>
+
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "Errors.h"
+#include "Log.h"
+#include "ServerOptions.h"
+#include "SocketServer.h"
+
+using namespace velmora;
+using namespace velmora::server;
+
+int main(int argc, char** argv) {
+    ServerOptions options;
+    try {
+        options = parseServerOptions(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmora-server: %s\n%s", e.what(), serverUsage());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(serverUsage(), stdout);
+        return 0;
+    }
+
+    // Signals go to one thread that asks the server to stop; every other thread blocks them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    try {
+        prepareDatabase(options.database, options.initDemo);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmora-server: database %s: %s\n", options.database.c_str(), e.what());
+        return 1;
+    }
+
+    std::unique_ptr<SocketServer> server;
+    try {
+        server = std::make_unique<SocketServer>(options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmora-server: cannot listen on %s:%u: %s\n", options.listen.c_str(), options.port,
+                     e.what());
+        if (options.port != 0 && options.port < 1024)
+            std::fprintf(stderr,
+                         "Ports below 1024 need root (or CAP_NET_BIND_SERVICE); choose another with --port.\n");
+        return 1;
+    }
+
+    std::thread signals([&] {
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        logLine(formatText("stopping on %s", received == SIGINT ? "SIGINT" : "SIGTERM"));
+        server->stop();
+    });
+    signals.detach();
+
+    std::printf("listening on %s:%u\n", server->address().c_str(), server->port());
+    std::fflush(stdout);
+    logLine(formatText("serving %s on %s:%u", options.database.c_str(), server->address().c_str(), server->port()));
+    server->run();
+    logLine("stopped");
+    return 0;
+}

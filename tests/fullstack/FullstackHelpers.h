@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ServerProcess.h"
+#include "SocketConnection.h"
+#include "Tdm.h"
+
+namespace velmora::test {
+
+// A client as the program has one: a connection to the test server and its data module.
+struct Client {
+    explicit Client(const ServerProcess& server) {
+        connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
+        connection.setAddress("127.0.0.1");
+        connection.setPort(server.port());
+        module = std::make_unique<Tdm>(connection);
+    }
+    ~Client() {
+        module.reset();
+        connection.close();
+    }
+    Tdm& dm() { return *module; }
+
+    // Closes ds, sets its command text and opens it, as the windows re-query.
+    static void requery(ClientDataSet& ds, const std::string& sql) {
+        ds.Close();
+        ds.setCommandText("");
+        ds.setCommandText(sql);
+        ds.Open();
+    }
+
+    SocketConnection connection;
+    std::unique_ptr<Tdm> module;
+};
+
+}  // namespace velmora::test

@@ -1,0 +1,213 @@
+// The real velmora-server on a demo database, driven through the client's own stack: the
+// connection, the interpreter and the data module's datasets.
+
+#include <gtest/gtest.h>
+
+#include "DispatchAppServer.h"
+#include "Errors.h"
+#include "FullstackHelpers.h"
+
+namespace velmora::test {
+namespace {
+
+class ServerData : public ::testing::Test {
+protected:
+    ServerProcess server;
+    Client client{server};
+    Tdm& dm = client.dm();
+};
+
+TEST_F(ServerData, EveryDataSetOfTheModuleOpens) {
+    for (ClientDataSet* ds : dm.dataSets()) {
+        if (ds == &dm.ClientDataSetxsdzb) continue;  // nested: opened through its master below
+        ds->Open();
+        EXPECT_TRUE(ds->Active()) << ds->Name();
+    }
+    EXPECT_EQ(dm.ClientDataSetkh.RecordCount(), 10);
+    EXPECT_EQ(dm.ClientDataSetywy.RecordCount(), 5);
+    EXPECT_EQ(dm.ClientDataSetchfl.RecordCount(), 10);
+    EXPECT_EQ(dm.ClientDataSetxsdtb.RecordCount(), 30);
+    EXPECT_EQ(dm.ClientDataSetxsdtb2.RecordCount(), 30);
+    EXPECT_EQ(dm.ClientDataSetxsdview.RecordCount(), 0);  // "where xsdid='1'"
+    EXPECT_EQ(std::to_string(dm.ClientDataSetxsdzb2.RecordCount()), server.scalar("select count(*) from xsdzb"));
+    // The filter "chflid='53'" matches no item.
+    EXPECT_EQ(dm.ClientDataSetch.RecordCount(), 0);
+    dm.ClientDataSetch.setFiltered(false);
+    EXPECT_EQ(dm.ClientDataSetch.RecordCount(), 20);
+    // The summary statement: sums come back as numbers.
+    EXPECT_GT(dm.ClientDataSethz.RecordCount(), 0);
+    EXPECT_EQ(dm.ClientDataSethz.FieldByName("sl").DataType(), FieldType::Double);
+}
+
+TEST_F(ServerData, NestedLinesFollowTheCurrentOrder) {
+    dm.ClientDataSetxsdzb.Open();  // opens its master first
+    ASSERT_TRUE(dm.ClientDataSetxsdtb.Active());
+    for (dm.ClientDataSetxsdtb.First(); !dm.ClientDataSetxsdtb.Eof(); dm.ClientDataSetxsdtb.Next()) {
+        std::string order = dm.ClientDataSetxsdtb.FieldByName("xsdid").AsString();
+        std::string count = server.scalar("select count(*) from xsdzb where xsdid='" + order + "'");
+        ASSERT_EQ(std::to_string(dm.ClientDataSetxsdzb.RecordCount()), count) << order;
+        for (dm.ClientDataSetxsdzb.First(); !dm.ClientDataSetxsdzb.Eof(); dm.ClientDataSetxsdzb.Next())
+            EXPECT_EQ(dm.ClientDataSetxsdzb.FieldByName("xsdid").AsString(), order);
+    }
+}
+
+TEST_F(ServerData, ReQueriesRunAnyStatementThroughAnyProvider) {
+    Client::requery(dm.ClientDataSetkh, "select * from  ywy where ywyid='Y03'");
+    ASSERT_EQ(dm.ClientDataSetkh.RecordCount(), 1);
+    EXPECT_EQ(dm.ClientDataSetkh.FieldByName("ywyname").AsString(), "王强");
+    EXPECT_EQ(dm.ClientDataSetkh.FieldCount(), 4);
+    Client::requery(dm.ClientDataSetkh, "select * from  kh where khid='K001'");
+    EXPECT_EQ(dm.ClientDataSetkh.FieldByName("khname").AsString(), "华联超市");
+
+    Client::requery(dm.ClientDataSethz, "select * from user1 where username='管理员'and password1='vantu'");
+    EXPECT_EQ(dm.ClientDataSethz.RecordCount(), 1);
+    Client::requery(dm.ClientDataSethz, "select * from user1 where username='管理员'and password1='x' or '1'='1'");
+    EXPECT_EQ(dm.ClientDataSethz.RecordCount(), 3);  // the text runs as it is sent
+
+    Client::requery(dm.ClientDataSetxsdview2,
+                    "select sum(quantity1) as sl, sum(money1) as je  from  xsdview where xsdid<> ' '");
+    EXPECT_EQ(dm.ClientDataSetxsdview2.FieldByName("je").AsString(),
+              server.scalar("select printf('%.15g', sum(money1)) from xsdview"));
+
+    dm.ClientDataSetkh.Close();
+    dm.ClientDataSetkh.setCommandText("select * from nosuchtable");
+    try {
+        dm.ClientDataSetkh.Open();
+        FAIL();
+    } catch (const RemoteError& e) {
+        EXPECT_STREQ(e.what(), "no such table: nosuchtable");
+    }
+    EXPECT_FALSE(dm.ClientDataSetkh.Active());
+    Client::requery(dm.ClientDataSetkh, "select * from kh");  // the connection goes on
+    EXPECT_EQ(dm.ClientDataSetkh.RecordCount(), 10);
+}
+
+TEST_F(ServerData, InsertModifyAndDeleteReachTheTables) {
+    ClientDataSet& kh = dm.ClientDataSetkh;
+    Client::requery(kh, "select * from kh");
+    kh.Append();
+    kh.FieldByName("khid").setAsString("K100");
+    kh.FieldByName("khname").setAsString("新客户'引号");
+    kh.Post();
+    EXPECT_EQ(kh.ApplyUpdates(0), 0);
+    EXPECT_EQ(server.scalar("select khname from kh where khid='K100'"), "新客户'引号");
+
+    kh.Edit();
+    kh.FieldByName("tel").setAsString("12345");
+    kh.Post();
+    EXPECT_EQ(kh.ApplyUpdates(0), 0);
+    EXPECT_EQ(server.scalar("select tel from kh where khid='K100'"), "12345");
+
+    kh.Delete();
+    EXPECT_EQ(kh.ApplyUpdates(0), 0);
+    EXPECT_EQ(server.scalar("select count(*) from kh where khid='K100'"), "0");
+    EXPECT_EQ(kh.ChangeCount(), 0);
+}
+
+TEST_F(ServerData, AnOrderAndItsLinesGoInOneRequest) {
+    ClientDataSet& tb = dm.ClientDataSetxsdtb;
+    ClientDataSet& zb = dm.ClientDataSetxsdzb;
+    zb.Open();
+    tb.Insert();
+    tb.FieldByName("xsdid").setAsString("XS900001");
+    tb.FieldByName("khid").setAsString("K001");
+    tb.FieldByName("rq").setAsString("2003-04-01");
+    tb.FieldByName("username").setAsString("管理员");
+    for (int i = 0; i < 2; ++i) {
+        zb.Insert();
+        zb.FieldByName("xsdid").setAsString("XS900001");
+        zb.FieldByName("chid").setAsString("0100101");  // the same item twice: two lines of their own
+        zb.FieldByName("quantity1").setAsFloat(2);
+        zb.FieldByName("price1").setAsFloat(18.5);
+        zb.FieldByName("money1").setAsFloat(37);
+        zb.Post();
+    }
+    tb.Post();
+    EXPECT_EQ(tb.ApplyUpdates(-1), 0) << tb.UpdateError();
+    EXPECT_EQ(server.scalar("select count(*) from xsdzb where xsdid='XS900001'"), "2");
+    EXPECT_EQ(server.scalar("select sum(money1) from xsdview where xsdid='XS900001'"), "74.0");
+
+    // Each of two identical lines can be changed on its own.
+    zb.First();
+    zb.Edit();
+    zb.FieldByName("quantity1").setAsFloat(3);
+    zb.Post();
+    EXPECT_EQ(zb.ApplyUpdates(-1), 0);
+    EXPECT_EQ(server.query("select quantity1 from xsdzb where xsdid='XS900001' order by quantity1"),
+              (std::vector<std::string>{"2.0", "3.0"}));
+
+    // Deleting the order takes its lines with it.
+    tb.Delete();
+    EXPECT_EQ(tb.ApplyUpdates(0), 0);
+    EXPECT_EQ(server.scalar("select count(*) from xsdzb where xsdid='XS900001'"), "0");
+}
+
+TEST_F(ServerData, ADuplicateKeyFailsItsRecordWhichStaysInTheLog) {
+    ClientDataSet& kh = dm.ClientDataSetkh;
+    Client::requery(kh, "select * from kh");
+    kh.Append();
+    kh.FieldByName("khid").setAsString("K001");
+    kh.FieldByName("khname").setAsString("重复");
+    kh.Post();
+    EXPECT_EQ(kh.ApplyUpdates(-1), 1);
+    EXPECT_EQ(kh.ChangeCount(), 1);
+    EXPECT_NE(kh.UpdateError().find("UNIQUE"), std::string::npos) << kh.UpdateError();
+    EXPECT_THROW(kh.ApplyUpdates(0), VelmoraError);
+    EXPECT_EQ(server.scalar("select khname from kh where khid='K001'"), "华联超市");
+}
+
+TEST_F(ServerData, TheSecondOfTwoConcurrentChangesFails) {
+    Client other(server);
+    ClientDataSet& mine = dm.ClientDataSetywy;
+    ClientDataSet& theirs = other.dm().ClientDataSetywy;
+    mine.Open();
+    theirs.Open();
+    mine.Edit();
+    mine.FieldByName("tel").setAsString("first");
+    mine.Post();
+    EXPECT_EQ(mine.ApplyUpdates(0), 0);
+    theirs.Edit();
+    theirs.FieldByName("tel").setAsString("second");
+    theirs.Post();
+    EXPECT_EQ(theirs.ApplyUpdates(-1), 1);
+    EXPECT_NE(theirs.UpdateError().find("changed by another user"), std::string::npos);
+    EXPECT_EQ(server.scalar("select tel from ywy where ywyid='Y01'"), "first");
+}
+
+TEST_F(ServerData, RefreshRerunsTheLastCommandAndExecuteRunsAStatement) {
+    ClientDataSet& hz = dm.ClientDataSethz;
+    Client::requery(hz, "select username from user1");
+    hz.Close();
+    hz.setCommandText("");
+    hz.setCommandText("update  user1  set  password1 ='新口令' where username='王会计'");
+    hz.Execute();
+    EXPECT_EQ(server.scalar("select password1 from user1 where username='王会计'"), "新口令");
+    EXPECT_EQ(server.scalar("select password1 from user1 where username='管理员'"), "vantu");
+
+    Client::requery(dm.ClientDataSetchfl, "select * from chfl where chflid like '01%'");
+    int before = dm.ClientDataSetchfl.RecordCount();
+    Client second(server);
+    Client::requery(second.dm().ClientDataSetchfl, "select * from chfl");
+    second.dm().ClientDataSetchfl.Append();
+    second.dm().ClientDataSetchfl.FieldByName("chflid").setAsString("01-009");
+    second.dm().ClientDataSetchfl.Post();
+    ASSERT_EQ(second.dm().ClientDataSetchfl.ApplyUpdates(0), 0);
+    dm.ClientDataSetchfl.Refresh();
+    EXPECT_EQ(dm.ClientDataSetchfl.RecordCount(), before + 1);
+}
+
+TEST_F(ServerData, LoginMembersAreRecordedInTheLoginsTable) {
+    auto app = client.connection.getServer();
+    Variant time;
+    app->GetSysTime(time);
+    EXPECT_EQ(time.type(), VarType::Date);
+    std::string computer = "收银台", address = "10.1.2.3", user = "管理员", when = time.toString();
+    app->AddUser(computer, address, user, when);
+    app->DelUser(computer, address, user, when);
+    EXPECT_EQ(server.query("select event || '|' || computername || '|' || username from server_logins order by id"),
+              (std::vector<std::string>{"AddUser|收银台|管理员", "DelUser|收银台|管理员"}));
+    EXPECT_NE(server.log().find("login 管理员 from 收银台"), std::string::npos) << server.log();
+}
+
+}  // namespace
+}  // namespace velmora::test

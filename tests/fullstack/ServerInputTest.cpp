@@ -1,0 +1,149 @@
+// The real server under bad input and load: malformed blocks from a raw socket, unknown actions,
+// oversized declarations, clients past the connection limit and clients that vanish mid-call.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "FullstackHelpers.h"
+#include "RawSocket.h"
+#include "VariantCodec.h"
+
+namespace velmora::test {
+namespace {
+
+DataBlock exchange(RawSocket& socket, DataBlock block) {
+    socket.writeBlock(block);
+    std::optional<DataBlock> reply = socket.readBlock();
+    if (!reply) throw std::runtime_error("the server closed the connection");
+    return std::move(*reply);
+}
+
+bool serves(const ServerProcess& server) {
+    Client c(server);
+    c.dm().ClientDataSetywy.Open();
+    return c.dm().ClientDataSetywy.RecordCount() == 5;
+}
+
+void waitForLog(const ServerProcess& server, const std::string& text) {
+    for (int i = 0; i < 500 && server.log().find(text) == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+TEST(ServerInput, MalformedRequestsGetErrorRepliesAndTheServerGoesOn) {
+    ServerProcess server;
+    RawSocket socket = RawSocket::connectTo(server.port());
+
+    DataBlock unknown = exchange(socket, DataBlock(0xDA07));
+    EXPECT_EQ(unknown.signature(), 0xDB01u);
+    EXPECT_EQ(readText(unknown), "Invalid action received: 7");
+
+    DataBlock create(0xDA04);
+    writeText(create, "{00000000-0000-0000-0000-000000000000}");
+    DataBlock refused = exchange(socket, std::move(create));
+    EXPECT_EQ(readText(refused), "Object not available: {00000000-0000-0000-0000-000000000000}");
+
+    DataBlock byProgId(0xDA04);
+    writeText(byProgId, "brandolex.test");
+    EXPECT_EQ(exchange(socket, std::move(byProgId)).signature(), 0xDB04u);
+
+    DataBlock truncated(0xDA02);
+    writeInteger(truncated, 0);
+    truncated.writeLE<uint32_t>(3);  // a tag and no value
+    DataBlock bad = exchange(socket, std::move(truncated));
+    EXPECT_EQ(readText(bad), "Invalid data packet");
+
+    // The same connection still answers well-formed requests.
+    DataBlock names(0xDA03);
+    writeInteger(names, 0);
+    writeText(names, "GetSysTime");
+    DataBlock reply = exchange(socket, std::move(names));
+    EXPECT_EQ(reply.signature(), 0xDB03u);
+    EXPECT_EQ(readInteger(reply), 0);
+    EXPECT_TRUE(serves(server));
+}
+
+TEST(ServerInput, OversizedAndUnframedInputClosesOnlyThatConnection) {
+    ServerProcess server;
+    {
+        RawSocket socket = RawSocket::connectTo(server.port());
+        uint8_t header[8] = {0x02, 0xDA, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+        socket.writeBytes(header, sizeof header);
+        EXPECT_TRUE(socket.closedByPeer());
+    }
+    {
+        RawSocket socket = RawSocket::connectTo(server.port());
+        const char junk[] = "GET / HTTP/1.0\r\n\r\n";
+        socket.writeBytes(junk, sizeof junk - 1);
+        EXPECT_TRUE(socket.closedByPeer());
+    }
+    {
+        RawSocket socket = RawSocket::connectTo(server.port());
+        uint8_t partial[12] = {0x02, 0xDA, 0, 0, 100, 0, 0, 0, 3, 0, 0, 0};
+        socket.writeBytes(partial, sizeof partial);
+    }
+    EXPECT_TRUE(serves(server));
+    waitForLog(server, "Invalid data packet");
+    EXPECT_NE(server.log().find("closed, Invalid data packet"), std::string::npos) << server.log();
+}
+
+TEST(ServerInput, ConnectionsPastTheLimitAreRefusedWithALogLine) {
+    ServerProcess::Options options;
+    options.extraArgs = {"--max-connections", "2"};
+    ServerProcess server(options);
+    Client first(server), second(server);
+    first.dm().ClientDataSetkh.Open();
+    second.dm().ClientDataSetkh.Open();
+    RawSocket third = RawSocket::connectTo(server.port());
+    EXPECT_TRUE(third.closedByPeer());
+    waitForLog(server, "refused");
+    EXPECT_NE(server.log().find("refused, 2 connections are open already"), std::string::npos) << server.log();
+}
+
+TEST(ServerInput, AClientVanishingMidCallLeavesNoTransactionOpen) {
+    ServerProcess server;
+    for (int i = 0; i < 5; ++i) {
+        RawSocket socket = RawSocket::connectTo(server.port());
+        DataBlock create(0xDA04);
+        writeText(create, "brandolex.test");
+        ASSERT_EQ(exchange(socket, std::move(create)).signature(), 0xDB04u);
+        // RemoteExecute, arguments last declared first; the client is gone before the reply.
+        DataBlock invoke(0xDA02);
+        for (int32_t v : {0, 20000006, 1}) writeInteger(invoke, v);
+        writeBoolean(invoke, false);
+        writeInteger(invoke, 4);
+        writeInteger(invoke, 0);
+        for (int k = 0; k < 2; ++k) writeVariant(invoke, std::move(Variant().setRef(RefKind::Variant)), nullptr);
+        writeText(invoke, "update kh set tel = tel || '" + std::to_string(i) + "'");
+        writeText(invoke, "DataSetProviderkh");
+        socket.writeBlock(invoke);
+        socket.close();
+    }
+    // Each connection ends on the server's side; then writers get the database at once.
+    auto disconnects = [&] {
+        std::string log = server.log();
+        int n = 0;
+        for (size_t at = log.find(": disconnected"); at != std::string::npos; at = log.find(": disconnected", at + 1))
+            ++n;
+        return n;
+    };
+    for (int i = 0; i < 500 && disconnects() < 5; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(disconnects(), 5) << server.log();
+    Client writer(server);
+    ClientDataSet& kh = writer.dm().ClientDataSetkh;
+    Client::requery(kh, "select * from kh");
+    kh.Edit();
+    kh.FieldByName("tel").setAsString("000");
+    kh.Post();
+    EXPECT_EQ(kh.ApplyUpdates(0), 0);
+}
+
+TEST(ServerInput, StopsCleanlyOnSigtermWithClientsConnected) {
+    ServerProcess server;
+    Client c(server);
+    c.dm().ClientDataSetkh.Open();
+    EXPECT_EQ(server.stop(), 0);
+}
+
+}  // namespace
+}  // namespace velmora::test

@@ -1,0 +1,135 @@
+#include "ServerProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#ifndef VELMORA_SERVER_PATH
+#error "VELMORA_SERVER_PATH must name the velmora-server binary"
+#endif
+
+namespace velmora::test {
+
+ServerProcess::ServerProcess() : ServerProcess(Options{}) {}
+
+ServerProcess::ServerProcess(Options options) {
+    char pattern[] = "/tmp/velmora-test-XXXXXX";
+    if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
+    dir_ = pattern;
+    dbPath_ = dir_ + "/velmora.db";
+    logPath_ = dir_ + "/server.log";
+
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    std::vector<std::string> args = {VELMORA_SERVER_PATH, "--port", "0", "--listen", "127.0.0.1", "--db", dbPath_};
+    if (options.demo) args.push_back("--init-demo");
+    args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
+
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        int log = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out[1], STDOUT_FILENO);
+        if (log >= 0) dup2(log, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    ::close(out[1]);
+
+    std::string line;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (line.find('\n') == std::string::npos) {
+        int left = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+        pollfd p{out[0], POLLIN, 0};
+        if (left <= 0 || ::poll(&p, 1, left) <= 0) break;
+        char buf[256];
+        ssize_t n = ::read(out[0], buf, sizeof buf);
+        if (n <= 0) break;
+        line.append(buf, static_cast<size_t>(n));
+    }
+    ::close(out[0]);
+    size_t colon = line.rfind(':');
+    if (line.rfind("listening on ", 0) != 0 || colon == std::string::npos) {
+        stop();
+        throw std::runtime_error("velmora-server did not start: " + line + log());
+    }
+    port_ = static_cast<uint16_t>(std::atoi(line.c_str() + colon + 1));
+}
+
+ServerProcess::~ServerProcess() {
+    stop();
+    std::string command = "rm -rf '" + dir_ + "'";
+    if (!dir_.empty() && std::system(command.c_str()) != 0) {
+        // a leftover folder in /tmp harms nobody
+    }
+}
+
+std::string ServerProcess::address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+std::string ServerProcess::log() const {
+    std::ifstream in(logPath_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int ServerProcess::stop() {
+    if (pid_ <= 0) return -1;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 1000; ++i) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        usleep(10000);
+    }
+    ::kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return -1;
+}
+
+std::vector<std::string> ServerProcess::query(const std::string& sql) const {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(dbPath_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        throw std::runtime_error("cannot open " + dbPath_);
+    }
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        std::string message = sqlite3_errmsg(db);
+        sqlite3_close(db);
+        throw std::runtime_error(message);
+    }
+    std::vector<std::string> rows;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        const unsigned char* text = sqlite3_column_text(stmt, 0);
+        rows.push_back(text ? reinterpret_cast<const char*>(text) : "<null>");
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return rows;
+}
+
+std::string ServerProcess::scalar(const std::string& sql) const {
+    std::vector<std::string> rows = query(sql);
+    return rows.empty() ? "<none>" : rows.front();
+}
+
+}  // namespace velmora::test

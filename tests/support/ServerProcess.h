@@ -1,0 +1,50 @@
+#pragma once
+// The real velmora-server as a child process on a free port and a temporary database, for every
+// test that needs a server: unit-free, so Qt tests can use it as well as GoogleTest ones.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora::test {
+
+class ServerProcess {
+public:
+    struct Options {
+        bool demo = true;                    // --init-demo on a new database file
+        std::vector<std::string> extraArgs;  // more options, e.g. --max-connections 2
+    };
+
+    // Starts the server and waits for its "listening on" line; throws when it does not come.
+    ServerProcess();
+    explicit ServerProcess(Options options);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    uint16_t port() const { return port_; }
+    // "127.0.0.1:port", as the login's address box takes it.
+    std::string address() const;
+    const std::string& databasePath() const { return dbPath_; }
+    // Everything the server wrote to stderr so far.
+    std::string log() const;
+    // Sends SIGTERM and waits; returns the exit status (or -1 when it did not exit normally).
+    int stop();
+    bool running() const { return pid_ > 0; }
+
+    // Runs one query on the server's database directly and returns the first column of every row
+    // as text (NULL as "<null>").
+    std::vector<std::string> query(const std::string& sql) const;
+    std::string scalar(const std::string& sql) const;
+
+private:
+    std::string dir_;
+    std::string dbPath_;
+    std::string logPath_;
+    pid_t pid_ = -1;
+    uint16_t port_ = 0;
+};
+
+}  // namespace velmora::test
