@@ -70,19 +70,6 @@ Variant cellValue(const RowLayout& layout, const uint8_t* row, const uint32_t* o
     return Variant::null();
 }
 
-namespace {
-
-// The text formatDouble15 gives (printf's %.15g), through to_chars, which the standard defines
-// to produce the same characters at about half the cost: this runs for every number a grid or
-// report shows.
-std::string numberText(double value) {
-    if (value == 0) return "0";
-    char buf[40];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
-    return std::string(buf, res.ptr);
-}
-
-}  // namespace
 
 std::string cellText(const RowLayout& layout, const uint8_t* row, const uint32_t* offsets, size_t field) {
     if (layout.type(field) == FieldType::DataSet) return "(DATASET)";
@@ -94,7 +81,7 @@ std::string cellText(const RowLayout& layout, const uint8_t* row, const uint32_t
         case FieldType::Integer:
             return std::to_string(RowLayout::integer(p));
         case FieldType::Double:
-            return numberText(RowLayout::real(p));
+            return formatDouble15(RowLayout::real(p));
         case FieldType::DateTime:
             return formatDateTime(RowLayout::real(p));
         case FieldType::Boolean:
@@ -119,7 +106,7 @@ std::string valueText(FieldType type, const Variant& value) {
     if (value.isNull() || value.isEmpty()) return std::string();
     switch (type) {
         case FieldType::Double:
-            return numberText(value.toDouble());
+            return formatDouble15(value.toDouble());
         case FieldType::DateTime:
             return formatDateTime(value.toDouble());
         default:

@@ -63,14 +63,25 @@ ChangePacket ChangeLog::build(RecordStore& store) {
     return packet;
 }
 
+std::string ChangeLog::pathKey(const RecordPath& path) {
+    std::string key = std::to_string(path.id);
+    for (const RecordPath::Step& s : path.nested) key += "/" + std::to_string(s.field) + ":" + std::to_string(s.id);
+    return key;
+}
+
+ChangeLog::Outcome::Outcome(const FailedRecordsPacket& result) {
+    // Later entries for the same record win, as they did when the lists were searched in order.
+    for (const FailedRecord& f : result.failed) failed[pathKey(f.path)] = &f;
+    for (const ServerValues& u : result.updated) updated[pathKey(u.path)] = &u;
+}
+
 void ChangeLog::reconcileLevel(RecordStore& store, const std::vector<ChangeRecord>& sent, RecordPath& path,
-                               bool topLevel, const FailedRecordsPacket& result, bool rolledBack) {
+                               bool topLevel, const Outcome& outcome, bool rolledBack) {
     for (const ChangeRecord& r : sent) {
         if (r.id >= store.idLimit()) continue;
         RecordPath here = pathWith(path, topLevel, r.id);
-        const FailedRecord* failure = nullptr;
-        for (const FailedRecord& f : result.failed)
-            if (f.path == here) failure = &f;
+        auto failed = outcome.failed.find(pathKey(here));
+        const FailedRecord* failure = failed == outcome.failed.end() ? nullptr : failed->second;
         if (failure) {
             // A failed row keeps its nested changes: the server did not try them.
             store.setError(r.id, failure->message);
@@ -79,15 +90,15 @@ void ChangeLog::reconcileLevel(RecordStore& store, const std::vector<ChangeRecor
         store.clearError(r.id);
         if (!rolledBack) {
             store.merge(r.id);
-            for (const ServerValues& u : result.updated)
-                if (u.path == here) store.applyServerValues(r.id, u.values);
+            auto updated = outcome.updated.find(pathKey(here));
+            if (updated != outcome.updated.end()) store.applyServerValues(r.id, updated->second->values);
         }
         // After a rollback the nested records are visited only to note their errors.
         for (const NestedChanges& n : r.nested) {
             RecordStore* kid = store.existingChild(r.id, n.field);
             if (!kid) continue;
             here.nested.push_back({static_cast<uint16_t>(n.field), 0});
-            reconcileLevel(*kid, n.records, here, false, result, rolledBack);
+            reconcileLevel(*kid, n.records, here, false, outcome, rolledBack);
             here.nested.pop_back();
         }
     }
@@ -96,7 +107,9 @@ void ChangeLog::reconcileLevel(RecordStore& store, const std::vector<ChangeRecor
 void ChangeLog::reconcile(RecordStore& store, const ChangePacket& sent, const FailedRecordsPacket& result,
                           bool rolledBack) {
     RecordPath path;
-    reconcileLevel(store, sent.records, path, true, result, rolledBack);
+    // Looked up by path: an apply of many thousand records must not search the lists per record.
+    Outcome outcome(result);
+    reconcileLevel(store, sent.records, path, true, outcome, rolledBack);
     store.pruneLog();
 }
 

@@ -3,6 +3,9 @@
 // the one rule of applying changes: what was committed is merged, every failed record stays in
 // the log with its error, and after a rollback everything stays.
 
+#include <string>
+#include <unordered_map>
+
 #include "ChangePacket.h"
 #include "FailedRecordsPacket.h"
 #include "RecordStore.h"
@@ -19,9 +22,16 @@ public:
                           bool rolledBack);
 
 private:
+    // The server's answer indexed by record path.
+    struct Outcome {
+        explicit Outcome(const FailedRecordsPacket& result);
+        std::unordered_map<std::string, const FailedRecord*> failed;
+        std::unordered_map<std::string, const ServerValues*> updated;
+    };
+    static std::string pathKey(const RecordPath& path);
     static std::vector<ChangeRecord> records(RecordStore& store);
     static void reconcileLevel(RecordStore& store, const std::vector<ChangeRecord>& sent, RecordPath& path,
-                               bool topLevel, const FailedRecordsPacket& result, bool rolledBack);
+                               bool topLevel, const Outcome& outcome, bool rolledBack);
 };
 
 }  // namespace velmora

@@ -35,26 +35,6 @@ DbValue toDb(const Variant& v) {
     }
 }
 
-// A stored value as the client's field holds it.
-Variant fromDb(const DbQuery& q, size_t c, FieldType type) {
-    switch (q.type(c)) {
-        case DbType::Null:
-            return Variant::null();
-        case DbType::Integer:
-            if (type == FieldType::Boolean) return Variant(q.integer(c) != 0);
-            if (type == FieldType::Double) return Variant(static_cast<double>(q.integer(c)));
-            if (type == FieldType::String) return Variant(std::to_string(q.integer(c)));
-            return Variant(static_cast<int32_t>(q.integer(c)));
-        case DbType::Float:
-            if (type == FieldType::String) return Variant(formatDouble15(q.real(c)));
-            if (type == FieldType::Integer) return Variant(static_cast<int32_t>(q.real(c)));
-            return Variant(q.real(c));
-        case DbType::Text:
-            return Variant(std::string(q.text(c)));
-    }
-    return Variant::null();
-}
-
 bool isColumn(const FieldDef& f) { return f.type != FieldType::DataSet; }
 
 bool isKey(const ProviderDef& def, const FieldDef& f) {
@@ -156,22 +136,29 @@ void ChangeApplier::fail(const RecordPath& path, const std::string& message) {
 
 bool ChangeApplier::applyRecord(const Level& level, const ChangeRecord& record, const RecordPath& path,
                                 const Variant* parentOrder) {
+    auto run = [&] {
+        switch (record.kind) {
+            case ChangeKind::Insert:
+                insert(level, record, path, parentOrder);
+                break;
+            case ChangeKind::Modify:
+                modify(level, record);
+                break;
+            case ChangeKind::Delete:
+                remove(level, record);
+                break;
+            case ChangeKind::Unmodified:
+                break;
+        }
+    };
+    // A record written by one statement needs no savepoint where a failed statement undoes
+    // itself; one that takes several (an order and its lines) always gets one.
+    bool severalStatements = level.def.nestsOrderLines && record.kind != ChangeKind::Insert;
     try {
-        inSavepoint(db_, savepoints_, [&] {
-            switch (record.kind) {
-                case ChangeKind::Insert:
-                    insert(level, record, path, parentOrder);
-                    break;
-                case ChangeKind::Modify:
-                    modify(level, record);
-                    break;
-                case ChangeKind::Delete:
-                    remove(level, record);
-                    break;
-                case ChangeKind::Unmodified:
-                    break;
-            }
-        });
+        if (severalStatements || db_.failedStatementSpoilsTransaction())
+            inSavepoint(db_, savepoints_, run);
+        else
+            run();
     } catch (const std::exception& e) {
         fail(path, e.what());
         return false;
@@ -200,42 +187,53 @@ void ChangeApplier::applyNested(const Level& level, const ChangeRecord& record, 
     }
 }
 
-void ChangeApplier::insert(const Level& level, const ChangeRecord& record, const RecordPath& path,
-                           const Variant* parentOrder) {
+const ChangeApplier::InsertPlan& ChangeApplier::insertPlan(const Level& level, bool numbered) {
+    // One plan per field list and key choice: the statement text is built once per apply.
+    auto key = std::make_pair(&level.fields, numbered);
+    auto found = plans_.find(key);
+    if (found != plans_.end()) return found->second;
+    InsertPlan plan;
     std::string columns, marks;
-    std::vector<DbValue> params;
-    std::vector<Variant> sent(level.fields.size(), Variant::null());
     for (size_t i = 0; i < level.fields.size(); ++i) {
         const FieldDef& f = level.fields[i];
         if (!isColumn(f)) continue;
-        Variant value = at(record.values, i);
-        if (parentOrder && sameName(f.name, "xsdid")) value = *parentOrder;
-        // A column left empty takes the table's default (an order is not audited, say).
-        if (value.isNull() || value.isEmpty()) continue;
+        if (isGenerated(level.def, f)) {
+            plan.generated = static_cast<int>(i);
+            if (!numbered) continue;  // the database numbers the row
+        }
         if (!columns.empty()) columns += ", ", marks += ", ";
         columns += quoted(f.name);
         marks += "?";
-        params.push_back(toDb(value));
-        sent[i] = value;
+        plan.fields.push_back(i);
+        if (sameName(f.name, "xsdid")) plan.orderField = static_cast<int>(plan.fields.size()) - 1;
     }
     std::string table = quoted(level.def.table);
-    std::string sql = columns.empty() ? "insert into " + table + " default values"
-                                      : "insert into " + table + " (" + columns + ") values (" + marks + ")";
-    // What the database filled in (a line id, a default) goes back to the client with the result,
-    // so that its copy of the row matches the stored one.
-    auto q = db_.query(sql + " returning *", params);
-    if (!q->next()) return;
-    ServerValues assigned{path, {}};
-    for (size_t c = 0; c < q->columnCount(); ++c) {
-        int field = findField(level.fields, q->columnName(c));
-        if (field < 0) continue;
-        Variant stored = fromDb(*q, c, level.fields[static_cast<size_t>(field)].type);
-        if (!(stored == sent[static_cast<size_t>(field)]))
-            assigned.values.emplace_back(static_cast<uint16_t>(field), std::move(stored));
+    plan.sql = columns.empty() ? "insert into " + table + " default values"
+                               : "insert into " + table + " (" + columns + ") values (" + marks + ")";
+    return plans_.emplace(key, std::move(plan)).first->second;
+}
+
+void ChangeApplier::insert(const Level& level, const ChangeRecord& record, const RecordPath& path,
+                           const Variant* parentOrder) {
+    bool numbered = false;
+    for (size_t i = 0; i < level.fields.size(); ++i)
+        if (isGenerated(level.def, level.fields[i])) numbered = !at(record.values, i).isNull() && !at(record.values, i).isEmpty();
+    const InsertPlan& plan = insertPlan(level, numbered);
+    std::vector<DbValue> params;
+    params.reserve(plan.fields.size());
+    for (size_t p = 0; p < plan.fields.size(); ++p) {
+        bool isOrder = parentOrder && static_cast<int>(p) == plan.orderField;
+        params.push_back(toDb(isOrder ? *parentOrder : at(record.values, plan.fields[p])));
     }
-    while (q->next()) {
+    if (plan.generated < 0 || numbered) {
+        db_.execute(plan.sql, params);
+        return;
     }
-    if (!assigned.values.empty()) result_.updated.push_back(std::move(assigned));
+    // The number the database gave the row goes back with the result, so that the client can
+    // find this very row again (two identical lines of one order are two rows).
+    int64_t key = db_.insertReturningKey(plan.sql, params, level.def.generatedKey);
+    result_.updated.push_back(
+        {path, {{static_cast<uint16_t>(plan.generated), Variant(static_cast<int32_t>(key))}}});
 }
 
 void ChangeApplier::modify(const Level& level, const ChangeRecord& record) {

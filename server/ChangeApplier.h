@@ -1,6 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "ChangePacket.h"
 #include "Database.h"
@@ -34,6 +38,14 @@ private:
     void modify(const Level& level, const ChangeRecord& record);
     void remove(const Level& level, const ChangeRecord& record);
     void fail(const RecordPath& path, const std::string& message);
+    // The insert statement of a field list and the fields it takes, in order.
+    struct InsertPlan {
+        std::string sql;
+        std::vector<size_t> fields;
+        int orderField = -1;  // position of xsdid among fields
+        int generated = -1;   // the field the database numbers
+    };
+    const InsertPlan& insertPlan(const Level& level, bool numbered);
     bool stopped() const { return maxErrors_ >= 0 && static_cast<int32_t>(result_.failed.size()) > maxErrors_; }
 
     DbConnection& db_;
@@ -41,6 +53,7 @@ private:
     int32_t maxErrors_ = 0;
     int savepoints_ = 0;
     FailedRecordsPacket result_;
+    std::map<std::pair<const FieldDefs*, bool>, InsertPlan> plans_;
 };
 
 }  // namespace velmora::server

@@ -49,6 +49,12 @@ public:
     virtual std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params = {}) = 0;
     // Runs a statement that returns no rows and returns the number of rows it changed.
     virtual int64_t execute(const std::string& sql, const std::vector<DbValue>& params = {}) = 0;
+    // Runs an insert and returns the value the database generated for keyColumn.
+    virtual int64_t insertReturningKey(const std::string& sql, const std::vector<DbValue>& params,
+                                       const std::string& keyColumn) = 0;
+    // True where one failed statement leaves the whole transaction unusable, so that each record
+    // of an apply needs a savepoint of its own.
+    virtual bool failedStatementSpoilsTransaction() const = 0;
     // Runs a script of several statements without parameters (schema, demo data).
     virtual void executeScript(const std::string& sql) = 0;
     // Begins a write transaction that holds the write lock from its start.

@@ -1,7 +1,6 @@
 #include "RecordsPacket.h"
 
 #include <cstdlib>
-#include <map>
 #include <optional>
 
 #include "DataPacket.h"
@@ -160,38 +159,38 @@ FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<B
     return fields;
 }
 
-// Every order line, grouped by order number, with the descriptors of their fields.
-struct OrderLines {
-    FieldDefs fields;
-    size_t orderColumn = 0;
-    std::map<std::string, std::vector<BufferedRow>, std::less<>> byOrder;
-};
+// The lines of one order, looked up per order with one prepared statement; the descriptors of
+// their fields come from the table itself, so an order without lines still describes them.
+class OrderLines {
+public:
+    explicit OrderLines(DbConnection& db) : db_(db) {
+        auto q = db_.query("select * from xsdzb limit 0", {});
+        std::vector<BufferedRow> none;
+        bool more = false;
+        fields_ = describeColumns(*q, orderLinesDef(), none, more);
+    }
+    const FieldDefs& fields() const { return fields_; }
 
-OrderLines loadOrderLines(DbConnection& db) {
-    OrderLines lines;
-    const ProviderDef& def = orderLinesDef();
-    auto q = db.query("select * from xsdzb order by xsdid, lineid", {});
-    std::vector<BufferedRow> ahead;
-    bool more = true;
-    lines.fields = describeColumns(*q, def, ahead, more);
-    int at = findField(lines.fields, "xsdid");
-    if (at < 0) throw VelmoraError("The order lines have no column xsdid");
-    lines.orderColumn = static_cast<size_t>(at);
-    auto file = [&](BufferedRow row) {
-        std::string order(row.text(lines.orderColumn));
-        lines.byOrder[order].push_back(std::move(row));
-    };
-    for (BufferedRow& row : ahead) file(std::move(row));
-    while (more && q->next()) file(keep(*q));
-    return lines;
-}
+    void write(RowWriter& w, std::string_view order) {
+        auto q = db_.query("select * from xsdzb where xsdid = ? order by lineid", {DbValue::ofText(std::string(order))});
+        while (q->next()) {
+            w.beginRow();
+            writeRow(w, fields_, fields_.size(), *q);
+            w.endRow();
+        }
+    }
+
+private:
+    DbConnection& db_;
+    FieldDefs fields_;
+};
 
 }  // namespace
 
 Bytes buildRecordsPacket(DbConnection& db, const std::string& sql, const ProviderDef& provider, int32_t& rowCount) {
     if (sql.empty()) throw VelmoraError("The command text is empty");
     std::optional<OrderLines> lines;
-    if (provider.nestsOrderLines) lines = loadOrderLines(db);
+    if (provider.nestsOrderLines) lines.emplace(db);
 
     auto q = db.query(sql, {});
     std::vector<BufferedRow> ahead;
@@ -204,7 +203,7 @@ Bytes buildRecordsPacket(DbConnection& db, const std::string& sql, const Provide
         FieldDef nested;
         nested.name = kNestedLinesField;
         nested.type = FieldType::DataSet;
-        nested.nested = lines->fields;
+        nested.nested = lines->fields();
         fields.push_back(nested);
     }
 
@@ -217,14 +216,7 @@ Bytes buildRecordsPacket(DbConnection& db, const std::string& sql, const Provide
                 w.addNull();
             } else {
                 w.beginNested();
-                auto found = lines->byOrder.find(row.text(static_cast<size_t>(orderColumn)));
-                if (found != lines->byOrder.end()) {
-                    for (const BufferedRow& line : found->second) {
-                        w.beginRow();
-                        writeRow(w, lines->fields, lines->fields.size(), line);
-                        w.endRow();
-                    }
-                }
+                lines->write(w, row.text(static_cast<size_t>(orderColumn)));
                 w.endNested();
             }
         }

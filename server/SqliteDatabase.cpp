@@ -13,7 +13,7 @@ namespace {
 
 [[noreturn]] void fail(sqlite3* db) { throw VelmoraError(sqlite3_errmsg(db)); }
 
-void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<DbValue>& params) {
+void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<DbValue>& params, sqlite3_destructor_type copy) {
     for (size_t i = 0; i < params.size(); ++i) {
         int at = static_cast<int>(i) + 1;
         const DbValue& p = params[i];
@@ -29,17 +29,20 @@ void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<DbValue>& params
                 rc = sqlite3_bind_double(stmt, at, p.real);
                 break;
             case DbType::Text:
-                rc = sqlite3_bind_text(stmt, at, p.text.data(), static_cast<int>(p.text.size()), SQLITE_TRANSIENT);
+                rc = sqlite3_bind_text(stmt, at, p.text.data(), static_cast<int>(p.text.size()), copy);
                 break;
         }
         if (rc != SQLITE_OK) fail(db);
     }
 }
 
+}  // namespace
+
 class SqliteQuery : public DbQuery {
 public:
-    SqliteQuery(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
-    ~SqliteQuery() override { sqlite3_finalize(stmt_); }
+    SqliteQuery(SqliteConnection& owner, SqliteConnection::Statement statement)
+        : owner_(owner), db_(owner.handle()), statement_(statement), stmt_(statement.stmt) {}
+    ~SqliteQuery() override { owner_.release(statement_); }
 
     size_t columnCount() const override { return static_cast<size_t>(sqlite3_column_count(stmt_)); }
     std::string columnName(size_t c) const override {
@@ -74,6 +77,7 @@ public:
         }
     }
     int64_t integer(size_t c) const override { return sqlite3_column_int64(stmt_, static_cast<int>(c)); }
+    sqlite3_stmt* statement() { return stmt_; }
     double real(size_t c) const override { return sqlite3_column_double(stmt_, static_cast<int>(c)); }
     std::string_view text(size_t c) const override {
         const auto* p = sqlite3_column_text(stmt_, static_cast<int>(c));
@@ -82,12 +86,12 @@ public:
     }
 
 private:
+    SqliteConnection& owner_;
     sqlite3* db_;
+    SqliteConnection::Statement statement_;
     sqlite3_stmt* stmt_;
     bool done_ = false;
 };
-
-}  // namespace
 
 SqliteConnection::SqliteConnection(const std::string& path, bool create) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
@@ -102,29 +106,77 @@ SqliteConnection::SqliteConnection(const std::string& path, bool create) {
 }
 
 SqliteConnection::~SqliteConnection() {
+    for (auto& [sql, entry] : cache_) sqlite3_finalize(entry.stmt);
     if (db_) sqlite3_close_v2(db_);
 }
 
-std::unique_ptr<DbQuery> SqliteConnection::query(const std::string& sql, const std::vector<DbValue>& params) {
+SqliteConnection::Statement SqliteConnection::acquire(const std::string& sql) {
+    // A statement that ran before comes from the cache: an apply repeats a few texts thousands
+    // of times. The same text in use twice at once gets a statement of its own.
+    auto cached = cache_.find(sql);
+    if (cached != cache_.end() && !cached->second.inUse) {
+        cached->second.inUse = true;
+        return {cached->second.stmt, &cached->second};
+    }
     sqlite3_stmt* stmt = nullptr;
     const char* rest = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &rest) != SQLITE_OK) fail(db_);
+    if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &rest) !=
+        SQLITE_OK)
+        fail(db_);
     if (!stmt) throw VelmoraError("The command text is empty");
-    auto q = std::make_unique<SqliteQuery>(db_, stmt);
     // One statement per command text: what follows it is refused, not silently dropped.
     for (; rest && *rest; ++rest) {
-        if (!std::isspace(static_cast<unsigned char>(*rest)) && *rest != ';')
+        if (!std::isspace(static_cast<unsigned char>(*rest)) && *rest != ';') {
+            sqlite3_finalize(stmt);
             throw VelmoraError("Only one statement may be sent at a time");
+        }
     }
-    bindAll(db_, stmt, params);
+    if (cached == cache_.end() && cache_.size() < kCachedStatements) {
+        CacheEntry& entry = cache_[sql];
+        entry.stmt = stmt;
+        entry.inUse = true;
+        return {stmt, &entry};
+    }
+    return {stmt, nullptr};
+}
+
+void SqliteConnection::release(const Statement& statement) {
+    if (!statement.entry) {
+        sqlite3_finalize(statement.stmt);
+        return;
+    }
+    sqlite3_reset(statement.stmt);
+    sqlite3_clear_bindings(statement.stmt);
+    statement.entry->inUse = false;
+}
+
+std::unique_ptr<DbQuery> SqliteConnection::query(const std::string& sql, const std::vector<DbValue>& params) {
+    auto q = std::make_unique<SqliteQuery>(*this, acquire(sql));
+    bindAll(db_, q->statement(), params, SQLITE_TRANSIENT);
     return q;
 }
 
 int64_t SqliteConnection::execute(const std::string& sql, const std::vector<DbValue>& params) {
-    std::unique_ptr<DbQuery> q = query(sql, params);
-    while (q->next()) {
+    Statement statement = acquire(sql);
+    struct Release {
+        SqliteConnection& c;
+        Statement& s;
+        ~Release() { c.release(s); }
+    } release{*this, statement};
+    // The parameters outlive this call, so they are bound without copies.
+    bindAll(db_, statement.stmt, params, SQLITE_STATIC);
+    int rc;
+    while ((rc = sqlite3_step(statement.stmt)) == SQLITE_ROW) {
     }
+    if (rc != SQLITE_DONE) fail(db_);
     return sqlite3_changes64(db_);
+}
+
+int64_t SqliteConnection::insertReturningKey(const std::string& sql, const std::vector<DbValue>& params,
+                                            const std::string&) {
+    // Generated keys here are INTEGER PRIMARY KEY columns, which are the row id itself.
+    execute(sql, params);
+    return sqlite3_last_insert_rowid(db_);
 }
 
 void SqliteConnection::executeScript(const std::string& sql) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 
 #include "Database.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace velmora::server {
 
@@ -22,6 +24,9 @@ public:
 
     std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params) override;
     int64_t execute(const std::string& sql, const std::vector<DbValue>& params) override;
+    int64_t insertReturningKey(const std::string& sql, const std::vector<DbValue>& params,
+                               const std::string& keyColumn) override;
+    bool failedStatementSpoilsTransaction() const override { return false; }
     void executeScript(const std::string& sql) override;
     void begin() override;
     void beginRead() override;
@@ -32,8 +37,24 @@ public:
 
     sqlite3* handle() { return db_; }
 
+    struct CacheEntry {
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+    };
+    // A prepared statement lent out; entry is null for one that is not cached.
+    struct Statement {
+        sqlite3_stmt* stmt;
+        CacheEntry* entry;
+    };
+    Statement acquire(const std::string& sql);
+    // Resets a statement for its next use (or finalizes one that is not cached).
+    void release(const Statement& statement);
+
 private:
+    static constexpr size_t kCachedStatements = 64;
+
     sqlite3* db_ = nullptr;
+    std::unordered_map<std::string, CacheEntry> cache_;
 };
 
 }  // namespace velmora::server

@@ -1,5 +1,6 @@
 #include "Variant.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -289,9 +290,11 @@ bool Variant::operator==(const Variant& o) const {
 
 std::string formatDouble15(double value) {
     if (value == 0) return "0";  // also folds -0
+    // to_chars gives exactly printf's %.15g, at about half the cost: grids and reports call this
+    // for every number they show.
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", value);
-    return buf;
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    return std::string(buf, res.ptr);
 }
 
 double dateFromUnixSeconds(double seconds) {
