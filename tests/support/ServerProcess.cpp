@@ -26,7 +26,7 @@ ServerProcess::ServerProcess(Options options) {
     char pattern[] = "/tmp/velmora-test-XXXXXX";
     if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
-    dbPath_ = dir_ + "/velmora.db";
+    dbPath_ = options.databasePath.empty() ? dir_ + "/velmora.db" : options.databasePath;
     logPath_ = dir_ + "/server.log";
 
     int out[2];

@@ -15,6 +15,7 @@ public:
     struct Options {
         bool demo = true;                    // --init-demo on a new database file
         std::vector<std::string> extraArgs;  // more options, e.g. --max-connections 2
+        std::string databasePath;            // a database file of the test's own; default: a new one
     };
 
     // Starts the server and waits for its "listening on" line; throws when it does not come.
