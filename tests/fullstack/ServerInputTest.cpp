@@ -26,7 +26,7 @@ bool serves(const ServerProcess& server) {
 }
 
 void waitForLog(const ServerProcess& server, const std::string& text) {
-    for (int i = 0; i < 500 && server.log().find(text) == std::string::npos; ++i)
+    for (int i = 0; i < 1500 && server.log().find(text) == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
@@ -127,7 +127,7 @@ TEST(ServerInput, AClientVanishingMidCallLeavesNoTransactionOpen) {
             ++n;
         return n;
     };
-    for (int i = 0; i < 500 && disconnects() < 5; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 1500 && disconnects() < 5; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(disconnects(), 5) << server.log();
     Client writer(server);
     ClientDataSet& kh = writer.dm().ClientDataSetkh;

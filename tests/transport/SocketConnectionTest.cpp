@@ -202,9 +202,10 @@ TEST_F(RawServerConnection, UnsolicitedRequestReachesTheHookAndIsServedOnProcess
     openAgainstRawServer();
     DataBlock listRequest(0xDA10);
     peer->writeBlock(listRequest);
-    for (int i = 0; i < 500 && hooked == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_GE(hooked.load(), 1);
+    for (int i = 0; i < 5000 && hooked == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_GE(hooked.load(), 1);
     connection.processNotices();
+    ASSERT_TRUE(peer->readable(10000));
     std::optional<DataBlock> reply = peer->readBlock();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->signature(), 0xDB10u);
@@ -217,8 +218,8 @@ TEST_F(RawServerConnection, UnsolicitedErrorReachesTheHookAndIsRaisedOnProcessin
     DataBlock error(0xDB01);
     writeText(error, "服务器正在关闭");
     peer->writeBlock(error);
-    for (int i = 0; i < 500 && hooked == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_GE(hooked.load(), 1);
+    for (int i = 0; i < 5000 && hooked == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_GE(hooked.load(), 1);
     try {
         connection.processNotices();
         FAIL() << "no error";
@@ -231,7 +232,7 @@ TEST_F(RawServerConnection, UnknownActionFromTheServerIsAnsweredWithAnError) {
     openAgainstRawServer();
     DataBlock odd(0xDA07);
     peer->writeBlock(odd);
-    for (int i = 0; i < 1000 && !peer->readable(0); ++i) {
+    for (int i = 0; i < 5000 && !peer->readable(0); ++i) {
         connection.processNotices();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
