@@ -54,18 +54,20 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The only way out of run() is stop(), which this thread calls; it is joined before the server
+    // goes, so that stop() never runs on a destroyed server.
     std::thread signals([&] {
         int received = 0;
         sigwait(&stopSignals, &received);
         logLine(formatText("stopping on %s", received == SIGINT ? "SIGINT" : "SIGTERM"));
         server->stop();
     });
-    signals.detach();
 
     std::printf("listening on %s:%u\n", server->address().c_str(), server->port());
     std::fflush(stdout);
     logLine(formatText("serving %s on %s:%u", options.database.c_str(), server->address().c_str(), server->port()));
     server->run();
+    signals.join();
     logLine("stopped");
     return 0;
 }
