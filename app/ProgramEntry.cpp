@@ -1,0 +1,76 @@
+#include "ProgramEntry.h"
+
+#include <QApplication>
+
+#include "ApplicationQuit.h"
+#include "TAboutBox.h"
+#include "TFrmchangepassword.h"
+#include "TFrmflash.h"
+#include "TFrmkhhzquery.h"
+#include "TFrmlogin.h"
+#include "TFrmxsdquery.h"
+#include "TFrmywyquery.h"
+#include "TMainForm.h"
+#include "Tdm.h"
+
+namespace velmora {
+
+ProgramEntry::~ProgramEntry() {
+    destroyAll();
+}
+
+void ProgramEntry::createAll() {
+    Frmflash = new TFrmflash;
+    Frmflash->showAndPaint();
+    auto create = [this](const char* name, auto make) {
+        if (beforeCreate) beforeCreate(name);
+        make();
+    };
+    try {
+        create("TMainForm", [] { MainForm = new TMainForm; });
+        create("TAboutBox", [] { AboutBox = new TAboutBox; });
+        create("Tdm", [] { dm = new Tdm(MainForm->SocketConnection1); });
+        create("TFrmywyquery", [] { Frmywyquery = new TFrmywyquery; });
+        create("TFrmxsdquery", [] { Frmxsdquery = new TFrmxsdquery; });
+        create("TFrmkhhzquery", [] { Frmkhhzquery = new TFrmkhhzquery; });
+        create("TFrmlogin", [] { Frmlogin = new TFrmlogin(MainForm->SocketConnection1, *dm); });
+        create("TFrmchangepassword", [] { Frmchangepassword = new TFrmchangepassword(*dm); });
+    } catch (...) {
+        delete Frmflash;
+        Frmflash = nullptr;
+        throw;
+    }
+    delete Frmflash;
+    Frmflash = nullptr;
+}
+
+int ProgramEntry::run(QApplication& app) {
+    if (!MainForm) return 1;
+    MainForm->showMaximized();
+    if (ApplicationTerminated()) return 0;
+    return app.exec();
+}
+
+void ProgramEntry::destroyAll() {
+    if (MainForm) MainForm->destroyChildWindows();
+    delete Frmchangepassword;
+    Frmchangepassword = nullptr;
+    delete Frmlogin;
+    Frmlogin = nullptr;
+    delete Frmkhhzquery;
+    Frmkhhzquery = nullptr;
+    delete Frmxsdquery;
+    Frmxsdquery = nullptr;
+    delete Frmywyquery;
+    Frmywyquery = nullptr;
+    delete dm;
+    dm = nullptr;
+    delete AboutBox;
+    AboutBox = nullptr;
+    delete MainForm;
+    MainForm = nullptr;
+    delete Frmflash;
+    Frmflash = nullptr;
+}
+
+}  // namespace velmora

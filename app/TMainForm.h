@@ -1,0 +1,146 @@
+#pragma once
+// The main window: the multiple-document frame of the client. Other windows read its fields
+// (CurrentUserName, ListTotalQuantity, ListTotalMoney) and its connection through MainForm; they
+// use only members defined in this header, so they need not link with it.
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <vector>
+
+#include "ShowOrCreateForm.h"
+#include "SocketConnection.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QSplitter;
+class QTimer;
+class QToolBar;
+
+namespace velmora {
+
+class NavLabel;
+class NavPanel;
+class Panel;
+class PictureBox;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    TMainForm();
+    ~TMainForm() override;
+
+    // The one connection to the application server; the data module's datasets use it.
+    SocketConnection SocketConnection1{"SocketConnection1"};
+
+    // Written by the login, read by order entry.
+    QString CurrentUserName;
+    // Written by the sales order list query, read by its result window.
+    QString ListTotalQuantity;
+    QString ListTotalMoney;
+
+    // Brings the open window of exactly class T to the front, or creates one (owner: owner).
+    template <typename T>
+    T* ShowOrCreateForm(T*& reference, QWidget* owner) {
+        return velmora::ShowOrCreateForm(reference, owner);
+    }
+
+    // Components other code and the tests reach by name.
+    std::vector<QIcon> ImageList1;
+    QTimer* Timer1 = nullptr;
+    QMdiArea* ClientArea = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    Panel* Panel1 = nullptr;
+    Panel* Panel2 = nullptr;
+    NavPanel* Panel3 = nullptr;
+    Panel* Panel4 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QLabel* Label1 = nullptr;
+    std::array<NavLabel*, 7> NavLabels{};  // Label2 to Label8
+    std::array<PictureBox*, 8> Images{};   // Image1 (the strip) to Image8
+
+    // Menu items.
+    QMenu* File1 = nullptr;
+    QMenu* N2 = nullptr;
+    QMenu* N7 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* FileNewItem = nullptr;
+    QAction* N15 = nullptr;
+    QAction* FileOpenItem = nullptr;
+    QAction* N6 = nullptr;
+    QAction* N3 = nullptr;
+    QAction* N4 = nullptr;
+    QAction* N5 = nullptr;
+    QAction* N8 = nullptr;
+    QAction* N10 = nullptr;
+    QAction* N11 = nullptr;
+    QAction* N13 = nullptr;
+    QAction* N12 = nullptr;
+    QAction* N14 = nullptr;
+    QAction* HelpAboutItem = nullptr;
+
+    // Actions of ActionList1.
+    QAction* FileNew1 = nullptr;
+    QAction* FileOpen1 = nullptr;
+    QAction* FileSave1 = nullptr;
+    QAction* FileSaveAs1 = nullptr;
+    QAction* FileClose1 = nullptr;
+    QAction* FileExit1 = nullptr;
+    QAction* EditCut1 = nullptr;
+    QAction* EditCopy1 = nullptr;
+    QAction* EditPaste1 = nullptr;
+    QAction* WindowCascade1 = nullptr;
+    QAction* WindowTileHorizontal1 = nullptr;
+    QAction* WindowTileVertical1 = nullptr;
+    QAction* WindowMinimizeAll1 = nullptr;
+    QAction* WindowArrangeAll1 = nullptr;
+    QAction* HelpAbout1 = nullptr;
+
+    // Handlers.
+    void FormShow();
+    bool FormCloseQuery();
+    void Timer1Timer();
+    void FileNewItemClick();
+    void N15Click();
+    void FileOpenItemClick();
+    void N6Click();
+    void N3Click();
+    void N4Click();
+    void N5Click();
+    void N8Click();
+    void N10Click();
+    void N11Click();
+    void UnfinishedClick();
+    void HelpAbout1Execute();
+    void LabelMouseMove(NavLabel* label);
+    void Panel3MouseMove();
+    // Enables the clipboard and window actions that have a target, as after every event.
+    void updateActions();
+
+    // Destroys the child windows; called at the end of the run, before the data module goes.
+    void destroyChildWindows();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildLayout();
+    void buildDescriptionPanel(QWidget* parent);
+    void buildNavigationPanel();
+    void buildActions();
+    void buildMenu();
+    void buildToolBar();
+    void RunLogin();
+    void tileChildren(bool stacked);
+
+    bool shown_ = false;
+};
+
+// The main window, set at start-up.
+inline TMainForm* MainForm = nullptr;
+
+}  // namespace velmora

@@ -1,0 +1,101 @@
+// The main window's first showing runs the login; closing it signs the login off.
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <memory>
+
+#include "ApplicationQuit.h"
+#include "ClientDataSet.h"
+#include "DispatchAppServer.h"
+#include "ErrorGuard.h"
+#include "LoginValues.h"
+#include "MessageService.h"
+#include "TFrmlogin.h"
+#include "TMainForm.h"
+#include "Tdm.h"
+#include "Text.h"
+
+namespace velmora {
+
+void TMainForm::FormShow() {
+    RunLogin();
+}
+
+void TMainForm::RunLogin() {
+    if (!Frmlogin || !dm) return;
+    int result = Frmlogin->ShowModal();
+    // Cancel, or a dialog closed with no user name, has already ended the program.
+    if (ApplicationTerminated() || result != mrOk) return;
+
+    QString user = Frmlogin->ComboBox1->currentText();
+    QString password = Frmlogin->Edit1->text();
+    if (user.isEmpty() || password.isEmpty()) {
+        MessageService::showMessage(QStringLiteral("未选择用户名或未输入密码"));
+        TerminateApplication();
+        return;
+    }
+
+    // Both values go into the statement as typed, quotes doubled, blanks kept.
+    ClientDataSet& hz = dm->ClientDataSethz;
+    bool found = false;
+    bool asked = guarded([&] {
+        hz.Close();
+        hz.setCommandText("");
+        hz.setCommandText(toStdString(QStringLiteral("select * from user1 where username='") +
+                                      sqlEscaped(user) + QStringLiteral("'") +
+                                      QStringLiteral("and password1=") + QStringLiteral("'") +
+                                      sqlEscaped(password) + QStringLiteral("'")));
+        hz.Open();
+        found = hz.RecordCount() > 0;
+    });
+    if (!asked) {
+        // The server refused the query; there is no second attempt.
+        TerminateApplication();
+        return;
+    }
+    if (!found) {
+        MessageService::showMessage(QStringLiteral("口令不正确"));
+        TerminateApplication();
+        return;
+    }
+
+    CurrentUserName = user;
+    delete Frmlogin;
+    Frmlogin = nullptr;
+
+    LoginUserName = toStdString(CurrentUserName);
+    LoginComputerName = GetLocalComputerName();
+    LoginAddress = GetLocalAddress();
+    // A failure here is reported and the login stands; without the server time AddUser is not sent.
+    guarded([this] {
+        std::shared_ptr<DispatchAppServer> server = SocketConnection1.getServer();
+        Variant time;
+        server->GetSysTime(time);
+        LoginServerTime = time.toString();
+        server->AddUser(LoginComputerName, LoginAddress, LoginUserName, LoginServerTime);
+    });
+}
+
+bool TMainForm::FormCloseQuery() {
+    MessageButton answer = MessageService::messageBox(
+        QStringLiteral("请确认是否退出本系统"), QStringLiteral("提示信息"), MB_YESNO | MB_ICONINFORMATION);
+    if (answer != MessageButton::Yes) return false;
+    // Signing off never holds up the exit.
+    try {
+        SocketConnection1.getServer()->DelUser(LoginComputerName, LoginAddress, LoginUserName,
+                                               LoginServerTime);
+    } catch (...) {
+    }
+    return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    TerminateApplication();
+}
+
+}  // namespace velmora

@@ -1,0 +1,37 @@
+#include "ApplicationQuit.h"
+
+#include <QCoreApplication>
+
+namespace velmora {
+
+namespace {
+bool terminated = false;
+std::function<void()>& handler() {
+    static std::function<void()> h;
+    return h;
+}
+}  // namespace
+
+void TerminateApplication() {
+    terminated = true;
+    if (handler()) {
+        handler()();
+        return;
+    }
+    // exit(), unlike quit(), does not first close the windows, whose close handlers would ask.
+    QCoreApplication::exit(0);
+}
+
+bool ApplicationTerminated() {
+    return terminated;
+}
+
+void setTerminateHandler(std::function<void()> h) {
+    handler() = std::move(h);
+}
+
+void resetApplicationTerminated() {
+    terminated = false;
+}
+
+}  // namespace velmora

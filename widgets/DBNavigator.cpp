@@ -1,0 +1,90 @@
+#include "DBNavigator.h"
+
+#include <QHBoxLayout>
+#include <QToolButton>
+
+#include "ClientDataSet.h"
+#include "DataSource.h"
+#include "ErrorGuard.h"
+#include "Glyphs.h"
+
+namespace velmora {
+
+DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    const struct {
+        NavigatorGlyph glyph;
+        const char* name;
+        const char* hint;
+    } specs[] = {
+        {NavigatorGlyph::First, "First", "第一条记录"},
+        {NavigatorGlyph::Prior, "Prior", "上一条记录"},
+        {NavigatorGlyph::Next, "Next", "下一条记录"},
+        {NavigatorGlyph::Last, "Last", "最后一条记录"},
+    };
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(QString::fromLatin1(specs[i].name));
+        b->setIcon(QIcon(navigatorGlyph(specs[i].glyph)));
+        b->setToolTip(QString::fromUtf8(specs[i].hint));
+        b->setAccessibleName(QString::fromUtf8(specs[i].hint));
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        b->setFocusPolicy(Qt::NoFocus);
+        auto which = static_cast<Button>(i);
+        connect(b, &QToolButton::clicked, this, [this, which] { BtnClick(which); });
+        layout->addWidget(b);
+        buttons_[static_cast<size_t>(i)] = b;
+    }
+    updateButtons();
+}
+
+DBNavigator::~DBNavigator() {
+    if (dataSet_) dataSet_->removeObserver(this);
+}
+
+void DBNavigator::setDataSource(DataSource* source) {
+    if (dataSet_) dataSet_->removeObserver(this);
+    source_ = source;
+    dataSet_ = source ? source->DataSet() : nullptr;
+    if (dataSet_) dataSet_->addObserver(this);
+    updateButtons();
+}
+
+void DBNavigator::setFlat(bool flat) {
+    for (QToolButton* b : buttons_) b->setAutoRaise(flat);
+}
+
+void DBNavigator::BtnClick(Button which) {
+    if (!dataSet_) return;
+    guarded([&] {
+        switch (which) {
+            case nbFirst:
+                dataSet_->First();
+                break;
+            case nbPrior:
+                dataSet_->Prior();
+                break;
+            case nbNext:
+                dataSet_->Next();
+                break;
+            case nbLast:
+                dataSet_->Last();
+                break;
+        }
+    });
+    updateButtons();
+}
+
+void DBNavigator::updateButtons() {
+    bool active = dataSet_ && dataSet_->Active();
+    bool up = active && !dataSet_->Bof();
+    bool down = active && !dataSet_->Eof();
+    buttons_[nbFirst]->setEnabled(up);
+    buttons_[nbPrior]->setEnabled(up);
+    buttons_[nbNext]->setEnabled(down);
+    buttons_[nbLast]->setEnabled(down);
+}
+
+}  // namespace velmora

@@ -1,0 +1,36 @@
+#pragma once
+// The error display: every handler a user action starts runs inside guarded(), so that a failure
+// it throws is shown as the framework's standard error box and the action simply ends there.
+// Exceptions must never cross Qt's event delivery.
+
+#include <QString>
+#include <exception>
+#include <utility>
+
+namespace velmora {
+
+// Shows text as the standard error box does: a full stop is added unless the text is empty or
+// ends in a character that sorts at or before ".".
+void showErrorText(const QString& text);
+// Shows the exception in flight (call inside a catch block).
+void showCurrentException();
+
+// Runs action; returns false when it threw, after showing what it threw.
+template <typename Action>
+bool guarded(Action&& action) {
+    try {
+        std::forward<Action>(action)();
+        return true;
+    } catch (...) {
+        showCurrentException();
+        return false;
+    }
+}
+
+// A slot that runs action guarded, whatever arguments the signal carries.
+template <typename Action>
+auto guardedSlot(Action action) {
+    return [action = std::move(action)](auto&&...) { guarded(action); };
+}
+
+}  // namespace velmora

@@ -1,0 +1,158 @@
+#include "MdiChildForm.h"
+
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include "ErrorGuard.h"
+#include "FormRegistry.h"
+
+namespace velmora {
+
+namespace {
+QPointer<QMdiArea>& theArea() {
+    static QPointer<QMdiArea> area;
+    return area;
+}
+std::function<void()>& nextClearer() {
+    static std::function<void()> clear;
+    return clear;
+}
+}  // namespace
+
+void MdiChildForm::setMdiArea(QMdiArea* area) {
+    theArea() = area;
+}
+QMdiArea* MdiChildForm::mdiArea() {
+    return theArea();
+}
+void MdiChildForm::setNextReferenceClearer(std::function<void()> clear) {
+    nextClearer() = std::move(clear);
+}
+
+MdiChildForm::MdiChildForm(QWidget* owner) : owner_(owner), clearReference_(std::move(nextClearer())) {
+    nextClearer() = nullptr;
+    FormRegistry::add(this);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    if (QMdiArea* area = theArea()) {
+        subWindow_ = area->addSubWindow(this);
+        subWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
+        subWindow_->hide();
+        connect(area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+            if (w && w == subWindow_) activated();
+        });
+    } else {
+        setWindowFlag(Qt::Window);
+    }
+    // An owned window goes with its owner.
+    if (owner)
+        connect(owner, &QObject::destroyed, this, [this] {
+            QWidget* f = frame();
+            f->hide();
+            f->deleteLater();
+        });
+}
+
+MdiChildForm::~MdiChildForm() {
+    FormRegistry::remove(this);
+    if (clearReference_) clearReference_();
+}
+
+QWidget* MdiChildForm::frame() const {
+    if (subWindow_) return subWindow_;
+    return const_cast<MdiChildForm*>(this);
+}
+
+void MdiChildForm::setCaption(const QString& caption) {
+    setWindowTitle(caption);
+    if (subWindow_) subWindow_->setWindowTitle(caption);
+}
+
+void MdiChildForm::setFrameSize(int width, int height) {
+    frame()->resize(width, height);
+}
+
+void MdiChildForm::Show() {
+    QWidget::show();
+    frame()->show();
+}
+
+void MdiChildForm::Close() {
+    frame()->close();
+}
+
+bool MdiChildForm::isMinimizedWindow() const {
+    return frame()->isMinimized();
+}
+bool MdiChildForm::isMaximizedWindow() const {
+    return frame()->isMaximized();
+}
+void MdiChildForm::Maximize() {
+    frame()->showMaximized();
+}
+void MdiChildForm::ShowNormal() {
+    frame()->showNormal();
+}
+
+void MdiChildForm::restoreOrShowWithoutActivating() {
+    if (isMinimizedWindow()) {
+        ShowNormal();
+        return;
+    }
+    QWidget* f = frame();
+    bool quiet = f->testAttribute(Qt::WA_ShowWithoutActivating);
+    f->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    f->show();
+    f->setAttribute(Qt::WA_ShowWithoutActivating, quiet);
+}
+
+void MdiChildForm::makeVisible() {
+    if (!isVisible()) Show();
+}
+
+void MdiChildForm::bringToFrontAndFocus() {
+    frame()->raise();
+    if (subWindow_ && theArea())
+        theArea()->setActiveSubWindow(subWindow_);
+    else
+        activateWindow();
+    setFocus();
+}
+
+void MdiChildForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) guarded([this] { FormShow(); });
+}
+
+void MdiChildForm::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (!subWindow_ && event->type() == QEvent::ActivationChange && isActiveWindow()) activated();
+}
+
+void MdiChildForm::activated() {
+    guarded([this] { FormActivate(); });
+}
+
+void MdiChildForm::closeEvent(QCloseEvent* event) {
+    CloseAction action = CloseAction::Free;
+    if (!guarded([&] { FormClose(action); })) action = CloseAction::None;
+    switch (action) {
+        case CloseAction::None:
+            event->ignore();
+            return;
+        case CloseAction::Minimize:
+            event->ignore();
+            frame()->showMinimized();
+            return;
+        case CloseAction::Hide:
+            event->accept();
+            return;
+        case CloseAction::Free:
+            event->accept();
+            FormRegistry::remove(this);
+            frame()->deleteLater();
+            return;
+    }
+}
+
+}  // namespace velmora

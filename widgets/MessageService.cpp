@@ -1,0 +1,154 @@
+#include "MessageService.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace velmora {
+
+namespace {
+
+MessageService::Handler& installedHandler() {
+    static MessageService::Handler handler;
+    return handler;
+}
+
+QMessageBox::Icon qtIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons qtButtons(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MessageButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case MessageButtons::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case MessageButtons::Ok:
+            break;
+    }
+    return QMessageBox::Ok;
+}
+
+MessageButton fromQt(int button, MessageButtons offered) {
+    switch (button) {
+        case QMessageBox::Ok:
+            return MessageButton::Ok;
+        case QMessageBox::Yes:
+            return MessageButton::Yes;
+        case QMessageBox::No:
+            return MessageButton::No;
+        case QMessageBox::Cancel:
+            return MessageButton::Cancel;
+        default:
+            break;
+    }
+    // Closed by its close box or Esc.
+    if (offered == MessageButtons::YesNo) return MessageButton::No;
+    if (offered == MessageButtons::Ok) return MessageButton::Ok;
+    return MessageButton::Cancel;
+}
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> MessageService::buildBox(const MessageRequest& request) {
+    auto box = std::make_unique<QMessageBox>(qtIcon(request.icon), request.caption, request.text,
+                                             qtButtons(request.buttons), QApplication::activeWindow());
+    if (request.buttons == MessageButtons::YesNo) box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+MessageButton MessageService::show(const MessageRequest& request) {
+    if (installedHandler()) return installedHandler()(request);
+    std::unique_ptr<QMessageBox> box = buildBox(request);
+    return fromQt(box->exec(), request.buttons);
+}
+
+MessageButton MessageService::messageBox(const QString& text, const QString& caption, unsigned flags) {
+    MessageRequest request{text, caption, MessageIcon::None, MessageButtons::Ok};
+    switch (flags & 0x0F) {
+        case MB_OKCANCEL:
+            request.buttons = MessageButtons::OkCancel;
+            break;
+        case MB_YESNOCANCEL:
+            request.buttons = MessageButtons::YesNoCancel;
+            break;
+        case MB_YESNO:
+            request.buttons = MessageButtons::YesNo;
+            break;
+        default:
+            break;
+    }
+    switch (flags & 0xF0) {
+        case MB_ICONERROR:
+            request.icon = MessageIcon::Error;
+            break;
+        case MB_ICONQUESTION:
+            request.icon = MessageIcon::Question;
+            break;
+        case MB_ICONWARNING:
+            request.icon = MessageIcon::Warning;
+            break;
+        case MB_ICONINFORMATION:
+            request.icon = MessageIcon::Information;
+            break;
+        default:
+            break;
+    }
+    return show(request);
+}
+
+void MessageService::showMessage(const QString& text) {
+    show(MessageRequest{text, applicationTitle(), MessageIcon::None, MessageButtons::Ok});
+}
+
+MessageButton MessageService::messageDlg(const QString& text, DialogKind kind, MessageButtons buttons) {
+    MessageRequest request{text, applicationTitle(), MessageIcon::None, buttons};
+    switch (kind) {
+        case DialogKind::Warning:
+            request.caption = QStringLiteral("Warning");
+            request.icon = MessageIcon::Warning;
+            break;
+        case DialogKind::Error:
+            request.caption = QStringLiteral("Error");
+            request.icon = MessageIcon::Error;
+            break;
+        case DialogKind::Information:
+            request.caption = QStringLiteral("Information");
+            request.icon = MessageIcon::Information;
+            break;
+        case DialogKind::Confirmation:
+            request.caption = QStringLiteral("Confirm");
+            request.icon = MessageIcon::Question;
+            break;
+        case DialogKind::Custom:
+            break;
+    }
+    return show(request);
+}
+
+void MessageService::showError(const QString& text) {
+    show(MessageRequest{text, applicationTitle(), MessageIcon::Error, MessageButtons::Ok});
+}
+
+void MessageService::setHandler(Handler handler) {
+    installedHandler() = std::move(handler);
+}
+
+QString MessageService::applicationTitle() {
+    return QCoreApplication::applicationName();
+}
+
+}  // namespace velmora
