@@ -13,7 +13,7 @@ struct Item {
     const char* category;
     const char* code;
     const char* name;
-    const char* spec;
+    const char* model;
     const char* unit;
     double price;
 };
@@ -104,7 +104,7 @@ void insertDemoData(DbConnection& db) {
     for (const Item& i : kItems)
         db.execute("insert into ch (chflid, chid, chname, ggxh, jldw) values (?, ?, ?, ?, ?)",
                    {DbValue::ofText(i.category), DbValue::ofText(i.code), DbValue::ofText(i.name),
-                    DbValue::ofText(i.spec), DbValue::ofText(i.unit)});
+                    DbValue::ofText(i.model), DbValue::ofText(i.unit)});
     for (const auto& k : kCustomers) {
         std::vector<DbValue> values;
         for (const char* v : k) values.push_back(DbValue::ofText(v));
@@ -144,7 +144,7 @@ void insertDemoData(DbConnection& db) {
                 "insert into xsdzb (xsdid, chid, chname, ggxh, jldw, quantity1, price1, money1) "
                 "values (?, ?, ?, ?, ?, ?, ?, ?)",
                 {DbValue::ofText(number), DbValue::ofText(item.code), DbValue::ofText(item.name),
-                 DbValue::ofText(item.spec), DbValue::ofText(item.unit), DbValue::ofFloat(quantity),
+                 DbValue::ofText(item.model), DbValue::ofText(item.unit), DbValue::ofFloat(quantity),
                  DbValue::ofFloat(item.price), DbValue::ofFloat(amount)});
         }
     }
