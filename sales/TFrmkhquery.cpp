@@ -1,0 +1,92 @@
+#include "TFrmkhquery.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QListWidget>
+
+#include "BitBtn.h"
+#include "Colors.h"
+#include "ErrorGuard.h"
+#include "Fonts.h"
+#include "Panel.h"
+#include "PickerLine.h"
+#include "PickerList.h"
+#include "Tdm.h"
+#include "Text.h"
+
+namespace velmora {
+
+TFrmkhquery::TFrmkhquery(QWidget* owner) : DialogForm(owner) {
+    setObjectName(QStringLiteral("Frmkhquery"));
+    setCaption(QStringLiteral("客户代码查询 "));
+    setClientSize(536, 354);
+    setBackground(clBtnFace());
+    setFont(songFont(12));
+
+    Panel1 = new Panel(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(0, 0, 536, 272);
+    ListBox1 = new QListWidget(Panel1);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setGeometry(Panel1->contentsRect());
+    ListBox1->setUniformItemSizes(true);
+    ListBox1->setSortingEnabled(false);
+    ListBox1->setAccessibleName(QStringLiteral("客户列表"));
+    // A double-click anywhere in the list chooses, also on its empty part, where no item is hit.
+    ListBox1->viewport()->installEventFilter(this);
+
+    Panel2 = new Panel(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setGeometry(0, 272, 536, 82);
+    Label1 = new QLabel(QStringLiteral("只要双击所需的客户行即可完成输入。或者先单击所需的客户行，再点击OK按钮也可以。"),
+                        Panel2);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(16, 10, 504, 16);
+
+    BitBtn1 = addStandardButton(BitBtn::Kind::Ok, "BitBtn1", 120, 272 + 42, mrNone);
+    BitBtn2 = addStandardButton(BitBtn::Kind::Cancel, "BitBtn2", 340, 272 + 42, mrNone);
+    BitBtn1->raise();
+    BitBtn2->raise();
+    BitBtn1->setDefault(true);
+    connect(BitBtn1, &QPushButton::clicked, this, guardedSlot([this] { BitBtn1Click(); }));
+    connect(BitBtn2, &QPushButton::clicked, this, guardedSlot([this] { BitBtn2Click(); }));
+}
+
+bool TFrmkhquery::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        guarded([this] { ListBox1DblClick(); });
+        return true;
+    }
+    return DialogForm::eventFilter(watched, event);
+}
+
+void TFrmkhquery::FormShow() {
+    ListBox1->clear();
+    ClientDataSet& kh = dm->ClientDataSetkh;
+    kh.Close();
+    kh.setCommandText("");
+    kh.setCommandText("select * from kh");
+    kh.Open();
+    fillPickerList(*ListBox1, kh, "khid", "khname");
+    kh.Close();
+}
+
+void TFrmkhquery::ListBox1DblClick() {
+    choose();
+}
+
+void TFrmkhquery::BitBtn1Click() {
+    choose();
+}
+
+void TFrmkhquery::BitBtn2Click() {
+    setModalResult(mrCancel);
+}
+
+void TFrmkhquery::choose() {
+    // Without a selected line this throws, and the dialog stays open with nothing chosen.
+    PickedCustomerCode = toQString(codeOfPickerLine(toStdString(selectedListLine(*ListBox1))));
+    setModalResult(mrOk);
+}
+
+}  // namespace velmora

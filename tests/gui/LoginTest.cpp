@@ -1,0 +1,259 @@
+// The login, the close question and the password change against the real velmora-server.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRegularExpression>
+
+#include "ApplicationQuit.h"
+#include "LoginValues.h"
+#include "ServerProcess.h"
+#include "ShellSession.h"
+#include "SocketConnection.h"
+#include "TFrmchangepassword.h"
+#include "TFrmlogin.h"
+#include "TMainForm.h"
+#include "Tdm.h"
+
+using namespace velmora;
+using velmora::test::ServerProcess;
+using velmora::test::ShellSession;
+
+class LoginTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ServerProcess> server;
+
+    QString address() const { return QString::fromStdString(server->address()); }
+    std::string count(const std::string& where) const {
+        return server->scalar("select count(*) from server_logins where " + where);
+    }
+    std::string password(const std::string& user) const {
+        return server->scalar("select password1 from user1 where username='" + user + "'");
+    }
+    // Adds a user through the server, as another client would (the tests read the database only).
+    void addUser(const std::string& values) {
+        SocketConnection connection;
+        connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
+        connection.setAddress("127.0.0.1");
+        connection.setPort(server->port());
+        {
+            Tdm module(connection);
+            module.ClientDataSethz.setCommandText("insert into user1 (username, password1) values " + values);
+            module.ClientDataSethz.Execute();
+        }
+        connection.close();
+    }
+    void login(ShellSession& s, const QString& user, const QString& pass) {
+        QString at = address();
+        s.showAndLogin([=](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, user, pass); });
+    }
+
+  private slots:
+    void init() {
+        server = std::make_unique<ServerProcess>();
+        LoginComputerName.clear();
+        LoginAddress.clear();
+        LoginUserName.clear();
+        LoginServerTime.clear();
+    }
+    void cleanup() { server.reset(); }
+
+    void goodLoginRecordsTheUserWithTheServer() {
+        ShellSession s;
+        QStringList listed;
+        QString at = address();
+        s.showAndLogin([&](TFrmlogin& f) {
+            f.Edit2->setText(at);
+            QTest::mouseClick(f.Button1, Qt::LeftButton);
+            QVERIFY(f.ComboBox1->isEnabled() && f.Edit1->isEnabled());
+            for (int i = 0; i < f.ComboBox1->count(); ++i) listed << f.ComboBox1->itemText(i);
+            QTest::mouseClick(f.Button1, Qt::LeftButton);  // again: the list is read anew
+            QCOMPARE(f.ComboBox1->count(), listed.size());
+            f.ComboBox1->setCurrentIndex(f.ComboBox1->findText("管理员"));
+            QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        });
+        listed.sort();
+        QCOMPARE(listed, QStringList({"李出纳", "王会计", "管理员"}));
+        QCOMPARE(s.messages.texts(), QStringList({"请选择用户名", "请选择用户名"}));
+        QCOMPARE(s.ending.count(), 0);
+        QCOMPARE(MainForm->CurrentUserName, QString("管理员"));
+        QVERIFY(!Frmlogin);
+        QCOMPARE(LoginUserName, std::string("管理员"));
+        QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$")
+                    .match(QString::fromStdString(LoginServerTime))
+                    .hasMatch());
+        QCOMPARE(count("event='AddUser' and username='管理员' and logintime='" + LoginServerTime +
+                       "' and computername='" + LoginComputerName + "' and address='" + LoginAddress + "'"),
+                 std::string("1"));
+    }
+
+    void wrongPasswordEndsTheProgram() {
+        ShellSession s;
+        login(s, "管理员", "wrong");
+        QCOMPARE(s.messages.texts(), QStringList({"请选择用户名", "口令不正确"}));
+        QCOMPARE(s.ending.count(), 1);
+        QVERIFY(MainForm->CurrentUserName.isEmpty());
+        QCOMPARE(count("1=1"), std::string("0"));
+    }
+
+    void emptyPasswordOrBlankNameEndsTheProgram() {
+        {
+            ShellSession s;
+            login(s, "管理员", "");
+            QCOMPARE(s.messages.texts(), QStringList({"请选择用户名", "未选择用户名或未输入密码"}));
+            QCOMPARE(s.ending.count(), 1);
+        }
+        ShellSession s;
+        login(s, "   ", "vantu");
+        QCOMPARE(s.messages.texts(), QStringList({"请选择用户名"}));
+        QCOMPARE(s.ending.count(), 1);
+        QCOMPARE(count("1=1"), std::string("0"));
+    }
+
+    void typedNameIsAcceptedWhenTheUserExists() {
+        ShellSession s;
+        QString at = address();
+        s.showAndLogin([at](TFrmlogin& f) {
+            f.Edit2->setText(at);
+            QTest::mouseClick(f.Button1, Qt::LeftButton);
+            f.ComboBox1->lineEdit()->clear();
+            test::typeText(f.ComboBox1->lineEdit(), "王会计");
+            f.Edit1->clear();
+            QTest::keyClicks(f.Edit1, "1234");
+            QTest::keyClick(f.Edit1, Qt::Key_Return);  // presses 确定 again, not OK
+            QVERIFY(f.isVisible());
+            QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        });
+        QCOMPARE(MainForm->CurrentUserName, QString("王会计"));
+        QCOMPARE(count("event='AddUser' and username='王会计'"), std::string("1"));
+    }
+
+    void namesKeepTheirBlanks() {
+        addUser("(' 李四', 'pw')");
+        {
+            ShellSession s;
+            login(s, "李四", "pw");
+            QCOMPARE(s.messages.texts().last(), QString("口令不正确"));
+        }
+        ShellSession s;
+        login(s, " 李四", "pw");
+        QCOMPARE(s.ending.count(), 0);
+        QCOMPARE(MainForm->CurrentUserName, QString(" 李四"));
+        QCOMPARE(count("username=' 李四'"), std::string("1"));
+    }
+
+    void closeBoxLogsInAsOkDoes() {
+        ShellSession s;
+        QString at = address();
+        s.showAndLogin([at](TFrmlogin& f) {
+            f.Edit2->setText(at);
+            QTest::mouseClick(f.Button1, Qt::LeftButton);
+            f.ComboBox1->setEditText("李出纳");
+            f.Edit1->setText("5678");
+            f.close();
+        });
+        QCOMPARE(MainForm->CurrentUserName, QString("李出纳"));
+        QCOMPARE(count("event='AddUser' and username='李出纳'"), std::string("1"));
+    }
+
+    void quotesInNameOrPasswordDoNoHarm() {
+        {
+            ShellSession s;
+            login(s, "x' or '1'='1", "x' or '1'='1");
+            QCOMPARE(s.messages.texts(), QStringList({"请选择用户名", "口令不正确"}));
+            QCOMPARE(s.ending.count(), 1);
+        }
+        addUser("('O''Neil', 'it''s')");
+        ShellSession s;
+        login(s, "O'Neil", "it's");
+        QCOMPARE(s.ending.count(), 0);
+        QCOMPARE(MainForm->CurrentUserName, QString("O'Neil"));
+        QCOMPARE(count("username='O''Neil'"), std::string("1"));
+    }
+
+    void closeQuestionNoKeepsEverything() {
+        ShellSession s;
+        login(s, "管理员", "vantu");
+        s.messages.clear();
+        s.messages.answerNext(MessageButton::No);
+        QVERIFY(!MainForm->close());
+        QCOMPARE(s.messages.boxes().size(), size_t(1));
+        const MessageRequest& box = s.messages.boxes()[0];
+        QCOMPARE(box.text, QString("请确认是否退出本系统"));
+        QCOMPARE(box.caption, QString("提示信息"));
+        QCOMPARE(box.buttons, MessageButtons::YesNo);
+        QCOMPARE(box.icon, MessageIcon::Information);
+        QVERIFY(MainForm->isVisible());
+        QCOMPARE(s.ending.count(), 0);
+        QVERIFY(MainForm->SocketConnection1.connected());
+        QCOMPARE(count("event='DelUser'"), std::string("0"));
+    }
+
+    void closeQuestionYesSignsOffWithTheLoginValues() {
+        ShellSession s;
+        login(s, "管理员", "vantu");
+        s.messages.answerNext(MessageButton::Yes);
+        QVERIFY(MainForm->close());
+        QCOMPARE(s.ending.count(), 1);
+        QCOMPARE(count("event='DelUser' and username='管理员' and logintime='" + LoginServerTime + "'"),
+                 std::string("1"));
+    }
+
+    void signOffFailureDoesNotHoldUpTheExit() {
+        ShellSession s;
+        login(s, "管理员", "vantu");
+        server->stop();
+        s.messages.clear();
+        QVERIFY(MainForm->close());
+        QCOMPARE(s.ending.count(), 1);
+        QCOMPARE(s.messages.texts(), QStringList({"请确认是否退出本系统"}));
+    }
+
+    void lostServerWhileIdleReachesTheErrorDisplay() {
+        ShellSession s;
+        login(s, "管理员", "vantu");
+        s.messages.clear();
+        server->stop();
+        // Nothing waits on the connection now: the transport's notice comes through the event loop.
+        QTRY_VERIFY(!s.messages.boxes().empty());
+        QCOMPARE(s.messages.boxes()[0].icon, MessageIcon::Error);
+        QCOMPARE(s.messages.boxes()[0].caption, QCoreApplication::applicationName());
+        QCOMPARE(s.ending.count(), 0);
+    }
+
+    void exitSignsNothingOff() {
+        ShellSession s;
+        login(s, "管理员", "vantu");
+        s.messages.clear();
+        MainForm->FileOpenItem->trigger();
+        QCOMPARE(s.ending.count(), 1);
+        QVERIFY(s.messages.boxes().empty());
+        QCOMPARE(count("event='DelUser'"), std::string("0"));
+    }
+
+    void passwordChangeTouchesOnlyTheUsersRow() {
+        ShellSession s;
+        login(s, "王会计", "1234");
+        test::whenModal([](QWidget*) {
+            Frmchangepassword->Edit1->setText("new'pw");
+            Frmchangepassword->Edit2->setText("new'pw");
+            QTest::mouseClick(Frmchangepassword->BitBtn1, Qt::LeftButton);
+        });
+        MainForm->N15->trigger();
+        QVERIFY(!Frmchangepassword->isVisible());
+        QCOMPARE(password("王会计"), std::string("new'pw"));
+        QCOMPARE(password("管理员"), std::string("vantu"));
+        QCOMPARE(password("李出纳"), std::string("5678"));
+
+        test::whenModal([](QWidget*) {
+            Frmchangepassword->Edit1->setText("other");
+            Frmchangepassword->Edit2->setText("Other");
+            QTest::mouseClick(Frmchangepassword->BitBtn1, Qt::LeftButton);
+        });
+        MainForm->N15->trigger();
+        QCOMPARE(s.messages.texts().last(), QString("两次口令输入不一致"));
+        QCOMPARE(password("王会计"), std::string("new'pw"));
+    }
+};
+
+VELMORA_GUI_TEST_MAIN(LoginTest)
+#include "LoginTest.moc"
