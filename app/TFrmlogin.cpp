@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 
 #include "ApplicationQuit.h"
 #include "BitBtn.h"
@@ -99,6 +100,8 @@ void TFrmlogin::buildInputRows() {
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setGeometry(216, 224, 129, 20);
+    // Rows of the drop-down list as high as a line of the Song typeface needs.
+    ComboBox1->setItemDelegate(new QStyledItemDelegate(ComboBox1));
     ComboBox1->setEnabled(false);
     setControlColor(ComboBox1, clInfoBk());
     Label1->setBuddy(ComboBox1);

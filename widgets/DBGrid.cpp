@@ -10,6 +10,7 @@
 #include "DataSetModel.h"
 #include "DataSource.h"
 #include "ErrorGuard.h"
+#include "MessageService.h"
 
 namespace velmora {
 
@@ -190,8 +191,40 @@ bool DBGrid::runKeyPressHook(QKeyEvent& event) {
     return swallowed;
 }
 
+bool DBGrid::rowEditingKey(QKeyEvent& event) {
+    ClientDataSet* ds = dataSet();
+    if (readOnly_ || !ds || !ds->Active()) return false;
+    DataSetState state = ds->State();
+    bool pending = state == DataSetState::Edit || state == DataSetState::Insert;
+    switch (event.key()) {
+        case Qt::Key_Insert:
+            if (event.modifiers() != Qt::NoModifier) return false;
+            guarded([ds] { ds->Insert(); });
+            return true;
+        case Qt::Key_Down:
+            if (event.modifiers() != Qt::NoModifier || model_->cursorRow() + 1 < model_->rowCount())
+                return false;
+            // A new row that nothing was typed into yet is not followed by another.
+            if (state == DataSetState::Insert && !ds->Modified()) return true;
+            guarded([ds] { ds->Append(); });
+            return true;
+        case Qt::Key_Delete:
+            if (event.modifiers() != Qt::ControlModifier || ds->IsEmpty()) return false;
+            if (MessageService::messageDlg(QStringLiteral("删除记录吗?"), DialogKind::Confirmation,
+                                           MessageButtons::OkCancel) == MessageButton::Ok)
+                guarded([ds] { ds->Delete(); });
+            return true;
+        case Qt::Key_Escape:
+            if (!pending) return false;
+            guarded([ds] { ds->Cancel(); });
+            return true;
+        default:
+            return false;
+    }
+}
+
 void DBGrid::keyPressEvent(QKeyEvent* event) {
-    if (runKeyPressHook(*event)) {
+    if (runKeyPressHook(*event) || rowEditingKey(*event)) {
         event->accept();
         return;
     }

@@ -32,7 +32,9 @@ struct DrawCellContext {
 // A grid bound to a data source: one row per row of the dataset, its current row following the
 // dataset's cursor both ways. Columns are persistent (fields, titles, widths) or, without any,
 // every visible field. Editing stores a cell into its field when it is left; Enter stores it
-// before the key handler runs.
+// before the key handler runs. Unless read-only, the grid's own keys edit rows as well: Insert
+// inserts a row, Down on the last row appends one, Ctrl+Delete deletes the current row after a
+// confirmation, Esc drops the pending insert or edit.
 class DBGrid : public QTableView {
     Q_OBJECT
 
@@ -88,6 +90,8 @@ class DBGrid : public QTableView {
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
   private:
+    // The row keys above; true when the key was one of them.
+    bool rowEditingKey(QKeyEvent& event);
     void followCursor(int row);
     void applyColumnWidths();
     void applyEditTriggers();

@@ -10,6 +10,7 @@
 #include "DBNavigator.h"
 #include "DataSetModel.h"
 #include "DataSource.h"
+#include "DatePicker.h"
 #include "EditMask.h"
 #include "GuiTestSupport.h"
 #include "PacketProvider.h"
@@ -329,6 +330,47 @@ class DataControlsTest : public QObject {
         QRect odd = grid.visualRect(grid.model()->index(2, 1));  // record 3
         QPoint inside = grid.viewport()->mapTo(&grid, odd.topLeft() + QPoint(odd.width() - 3, 3));
         QCOMPARE(shot.pixelColor(inside), QColor(251, 251, 227));
+    }
+
+    void gridKeysInsertAppendDeleteAndCancelRows() {
+        DBGrid grid;
+        grid.setDataSource(source.get());
+        QTest::keyClick(&grid, Qt::Key_Insert);
+        QCOMPARE(ds->State(), DataSetState::Insert);
+        QCOMPARE(grid.model()->rowCount(), 11);
+        QTest::keyClick(&grid, Qt::Key_Escape);
+        QCOMPARE(ds->State(), DataSetState::Browse);
+        QCOMPARE(grid.model()->rowCount(), 10);
+
+        ds->Last();
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(ds->State(), DataSetState::Insert);
+        QCOMPARE(ds->RecNo(), 11);
+        QTest::keyClick(&grid, Qt::Key_Down);  // nothing typed yet: no second new row
+        QCOMPARE(grid.model()->rowCount(), 11);
+        ds->Cancel();
+
+        ds->First();
+        messages->answerNext(MessageButton::Cancel);
+        QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(grid.model()->rowCount(), 10);
+        QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(grid.model()->rowCount(), 9);
+        QCOMPARE(fieldText("code"), QString("01"));
+        QCOMPARE(messages->boxes()[0].buttons, MessageButtons::OkCancel);
+
+        grid.setReadOnly(true);
+        QTest::keyClick(&grid, Qt::Key_Insert);
+        QCOMPARE(ds->State(), DataSetState::Browse);
+    }
+
+    void datePickerUsesTheShortDateFormat() {
+        DatePicker picker;
+        picker.setDate(QDate(2002, 12, 31));
+        QCOMPARE(picker.text(), QString("2002-12-31"));
+        QVERIFY(picker.calendarPopup());
+        QCOMPARE(shortDateText(QDate(2024, 3, 5)), QString("2024-03-05"));
+        QCOMPARE(todayText(), QDate::currentDate().toString("yyyy-MM-dd"));
     }
 
     void navigatorMovesAndDisablesAtTheEnds() {
