@@ -45,6 +45,12 @@ Field* DBEdit::field() const {
     return dataSet_->FindField(toStdString(fieldName_));
 }
 
+void DBEdit::setReadOnly(bool readOnly) {
+    readOnly_ = readOnly;
+    Field* f = field();
+    QLineEdit::setReadOnly(readOnly_ || (f && f->ReadOnly()));
+}
+
 QColor DBEdit::Color() const {
     return controlColor(this);
 }
@@ -77,7 +83,7 @@ void DBEdit::refresh() {
     else
         setMaxLength(32767);
     if (valueText() != text) setText(text);
-    setReadOnly(f && f->ReadOnly());
+    QLineEdit::setReadOnly(readOnly_ || (f && f->ReadOnly()));
     pendingWrite_ = false;
     loading_ = false;
 }

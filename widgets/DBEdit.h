@@ -30,6 +30,10 @@ class DBEdit : public QLineEdit, private DataSetObserver {
     // The bound field, or null while the dataset is closed or has no such field.
     Field* field() const;
 
+    // Read-only as the window sets it; a read-only field makes the box read-only as well.
+    void setReadOnly(bool readOnly);
+    bool ReadOnly() const { return readOnly_; }
+
     // The background colour (clInfoBk on display, clWindow for input in the maintenance windows).
     QColor Color() const;
     void setColor(const QColor& color);
@@ -74,6 +78,7 @@ class DBEdit : public QLineEdit, private DataSetObserver {
     InputMask mask_;
     std::string maskSource_;
     KeyPressHook keyPressHook_;
+    bool readOnly_ = false;
     bool loading_ = false;
     bool writing_ = false;
     bool pendingWrite_ = false;  // typed text the field refused so far

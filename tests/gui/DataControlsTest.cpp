@@ -112,6 +112,18 @@ class DataControlsTest : public QObject {
         QCOMPARE(fieldText("name"), QString("程序写入"));
     }
 
+    void readOnlySetByTheWindowSurvivesRowChanges() {
+        DBEdit edit;
+        edit.setDataSource(source.get());
+        edit.setDataField("name");
+        edit.setReadOnly(true);
+        ds->Next();
+        QVERIFY(edit.isReadOnly());
+        edit.setReadOnly(false);
+        ds->Next();
+        QVERIFY(!edit.isReadOnly());
+    }
+
     void textSetIntoBrowsedRowStaysOnScreenOnly() {
         DBEdit edit;
         edit.setDataSource(source.get());
