@@ -69,7 +69,13 @@ void MdiChildForm::setCaption(const QString& caption) {
 }
 
 void MdiChildForm::setFrameSize(int width, int height) {
+    designSize_ = QSize(width, height);
     frame()->resize(width, height);
+}
+
+QSize MdiChildForm::sizeHint() const {
+    if (designSize_.isValid()) return designSize_;
+    return QWidget::sizeHint().expandedTo(QSize(544, 375));
 }
 
 void MdiChildForm::Show() {

@@ -36,8 +36,12 @@ class MdiChildForm : public QWidget {
 
     void setCaption(const QString& caption);
     QString Caption() const { return windowTitle(); }
-    // The size of the window's frame when it is not maximised.
+    // The size of the window's frame when it is not maximised; also what cascading and tiling
+    // start from.
     void setFrameSize(int width, int height);
+    // The design size given to setFrameSize, or a size a child window of few controls still
+    // reads well at.
+    QSize sizeHint() const override;
 
     void Show();
     // Asks the window to close: FormClose decides what happens.
@@ -69,6 +73,7 @@ class MdiChildForm : public QWidget {
     void activated();
 
     QPointer<QWidget> owner_;
+    QSize designSize_;
     QMdiSubWindow* subWindow_ = nullptr;
     std::function<void()> clearReference_;
 };

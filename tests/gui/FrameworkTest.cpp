@@ -118,6 +118,14 @@ class FrameworkTest : public QObject {
         QCOMPARE(area->activeSubWindow(), first->subWindow());
     }
 
+    void cascadedWindowsKeepAReadableSize() {
+        TTestChild* form = ShowOrCreateForm(TTestChild::Ref, area.get());
+        area->cascadeSubWindows();
+        QVERIFY(form->width() >= 400 && form->height() >= 250);
+        form->setFrameSize(500, 300);
+        QCOMPARE(form->sizeHint(), QSize(500, 300));
+    }
+
     void onlyTheExactClassMatches() {
         TTestChildDerived* derived = ShowOrCreateForm(TTestChildDerived::Ref, area.get());
         TTestChild* base = ShowOrCreateForm(TTestChild::Ref, area.get());
