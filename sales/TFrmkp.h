@@ -2,18 +2,120 @@
 
 #include "MdiChildForm.h"
 
+class QLabel;
+class QToolButton;
+class QKeyEvent;
+
 namespace velmora {
 
-// The invoicing window, a child window of the main window, at most one open.
+class DBEdit;
+class DBGrid;
+class DBNavigator;
+class Panel;
+struct PickedItem;
+
+// The invoicing window: a sales order header with its lines, entered, changed and deleted. A
+// child window of the main window, at most one open. The order lives in the data module's
+// datasets; a new or changed order stays in ClientDataSetxsdtb's change log until it is saved.
 class TFrmkp : public MdiChildForm {
     Q_OBJECT
 
   public:
     explicit TFrmkp(QWidget* owner);
 
+    Panel* Panel1 = nullptr;  // tool bar
+    QToolButton* n_insert = nullptr;
+    QToolButton* n_edit = nullptr;
+    QToolButton* n_delete = nullptr;
+    QToolButton* n_cancel = nullptr;
+    QToolButton* n_save = nullptr;
+    QToolButton* n_print = nullptr;
+    QToolButton* n_refresh = nullptr;
+    QToolButton* n_insertone = nullptr;
+    QToolButton* n_deleteone = nullptr;
+    QToolButton* n_exit = nullptr;
+
+    Panel* Panel2 = nullptr;  // navigation
+    DBNavigator* DBNavigator1 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+
+    Panel* Panel3 = nullptr;  // header
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    DBEdit* DBEdit1 = nullptr;  // xsdid
+    DBEdit* DBEdit2 = nullptr;  // rq
+    DBEdit* DBEdit3 = nullptr;  // khid
+    DBEdit* DBEdit4 = nullptr;  // khname
+    DBEdit* DBEdit5 = nullptr;  // ywyid
+    DBEdit* DBEdit6 = nullptr;  // ywyname
+
+    Panel* Panel4 = nullptr;  // lines
+    DBGrid* DBGrid1 = nullptr;
+
+    Panel* Panel5 = nullptr;  // footer
+    QLabel* Label9 = nullptr;
+    QLabel* Label10 = nullptr;
+    DBEdit* DBEdit7 = nullptr;  // username
+    DBEdit* DBEdit8 = nullptr;  // shrname
+
+    // Orders.
+    void n_insertClick();
+    void n_editClick();
+    void n_deleteClick();
+    void n_cancelClick();
+    void n_saveClick();
+    void n_printClick();
+    void n_exitClick();
+    // Header boxes; each returns true when it swallowed the key.
+    bool DBEdit1KeyPress(QKeyEvent& key);
+    bool DBEdit2KeyPress(QKeyEvent& key);
+    bool DBEdit3KeyPress(QKeyEvent& key);
+    bool DBEdit5KeyPress(QKeyEvent& key);
+    void DBEdit3DblClick();
+    void DBEdit5DblClick();
+    // Lines.
+    void n_insertoneClick();
+    void n_deleteoneClick();
+    bool DBGrid1KeyPress(QKeyEvent& key, int column);
+
   protected:
+    void FormShow() override;
     void FormActivate() override { Maximize(); }
+    void FormClose(CloseAction& action) override;
+
+  private:
+    void buildToolBar();
+    void buildNavigation();
+    void buildHeader();
+    void buildLines();
+    void buildFooter();
+    void connectHandlers();
+    void FormCreate();
+
+    // Flips every state-dependent property between browse and edit.
+    void ToggleEditState();
+    // Stores, respectively drops, what is typed in a grid cell still open for editing, and
+    // closes it, so that the rows alone hold the order. False when the cell's text was refused
+    // (the refusal is shown, the cell stays open).
+    bool commitGridEditor();
+    void discardGridEditor();
+    // Gives every line of the current order its header's invoice number.
+    void alignLineNumbers();
+    // Looks the code in box up through ClientDataSetkh; true when found, with the name in nameBox.
+    bool lookUpCode(DBEdit* box, const std::string& sql, const char* nameField, DBEdit* nameBox,
+                    const QString& unknownText);
+    void addPickedLine(const PickedItem& item);
+
+    bool editing_ = false;  // the order is being entered or modified
 };
+
+// True while the pending change is a new order, false while it is a modification.
+inline bool IsInserting = false;
 
 inline TFrmkp* Frmkp = nullptr;
 

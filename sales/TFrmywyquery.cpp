@@ -1,9 +1,17 @@
 #include "TFrmywyquery.h"
 
+#include <QEvent>
 #include <QListWidget>
 
 #include "Colors.h"
+#include "DBEdit.h"
+#include "ErrorGuard.h"
 #include "Fonts.h"
+#include "PickerLine.h"
+#include "PickerList.h"
+#include "TFrmkp.h"
+#include "Tdm.h"
+#include "Text.h"
 
 namespace velmora {
 
@@ -17,10 +25,50 @@ TFrmywyquery::TFrmywyquery() {
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setGeometry(88, 40, 369, 201);
+    ListBox1->setUniformItemSizes(true);
     ListBox1->setAccessibleName(QStringLiteral("业务员列表"));
+    // A double-click anywhere in the list chooses, also on its empty part, where no item is hit.
+    ListBox1->viewport()->installEventFilter(this);
 
-    BitBtn1 = addStandardButton(BitBtn::Kind::Ok, "BitBtn1", 150, 272, mrOk);
+    BitBtn1 = addStandardButton(BitBtn::Kind::Ok, "BitBtn1", 150, 272, mrNone);
+    BitBtn1->setDefault(true);
+    connect(BitBtn1, &QPushButton::clicked, this, guardedSlot([this] { BitBtn1Click(); }));
     BitBtn2 = addStandardButton(BitBtn::Kind::Cancel, "BitBtn2", 310, 272, mrCancel);
+}
+
+bool TFrmywyquery::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        guarded([this] { ListBox1DblClick(); });
+        return true;
+    }
+    return DialogForm::eventFilter(watched, event);
+}
+
+void TFrmywyquery::FormShow() {
+    ListBox1->clear();
+    ClientDataSet& ywy = dm->ClientDataSetywy;
+    ywy.Close();
+    ywy.setCommandText("");
+    ywy.setCommandText("select * from ywy");
+    ywy.Open();
+    // The dataset stays open with every salesman.
+    fillPickerList(*ListBox1, ywy, "ywyid", "ywyname");
+}
+
+void TFrmywyquery::ListBox1DblClick() {
+    choose();
+}
+
+void TFrmywyquery::BitBtn1Click() {
+    choose();
+}
+
+void TFrmywyquery::choose() {
+    // Without a selected line this throws, and the dialog stays open with nothing written.
+    QString code = toQString(codeOfPickerLine(toStdString(selectedListLine(*ListBox1))));
+    // Only the invoicing window opens this picker; without it there is no box to fill.
+    if (Frmkp) Frmkp->DBEdit5->setText(code);
+    setModalResult(mrOk);
 }
 
 }  // namespace velmora

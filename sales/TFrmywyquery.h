@@ -8,8 +8,9 @@ namespace velmora {
 
 class BitBtn;
 
-// The salesman picker: a list of "code name" lines; the chosen code goes into the invoicing
-// window's salesman code box. One instance, created hidden at start-up and reused.
+// The salesman picker: a list of "code name" lines read from the server each time it is shown;
+// the chosen code goes straight into the salesman code box of the open invoicing window. One
+// instance, created hidden at start-up and reused.
 class TFrmywyquery : public DialogForm {
     Q_OBJECT
 
@@ -19,6 +20,16 @@ class TFrmywyquery : public DialogForm {
     QListWidget* ListBox1 = nullptr;
     BitBtn* BitBtn1 = nullptr;  // OK
     BitBtn* BitBtn2 = nullptr;  // Cancel
+
+    void ListBox1DblClick();
+    void BitBtn1Click();
+
+  protected:
+    void FormShow() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void choose();
 };
 
 inline TFrmywyquery* Frmywyquery = nullptr;

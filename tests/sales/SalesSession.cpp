@@ -1,0 +1,88 @@
+#include "SalesSession.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include "BitBtn.h"
+#include "DBGrid.h"
+#include "DataSetModel.h"
+#include "SocketConnection.h"
+#include "TFrmkp.h"
+#include "TFrmlogin.h"
+#include "TMainForm.h"
+#include "TfrmClbm_Fzlr.h"
+#include "Tdm.h"
+
+namespace velmora::test {
+
+SalesSession::SalesSession() : server(std::make_unique<ServerProcess>()), shell(std::make_unique<ShellSession>()) {
+    QString at = QString::fromStdString(server->address());
+    shell->showAndLogin([at](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, "管理员", "vantu"); });
+    shell->messages.clear();
+}
+
+SalesSession::~SalesSession() {
+    shell.reset();
+    server.reset();
+}
+
+TFrmkp& SalesSession::openInvoicing() {
+    MainForm->N8Click();
+    QCoreApplication::processEvents();
+    return *Frmkp;
+}
+
+void SalesSession::click(QAbstractButton* button) {
+    QVERIFY2(button->isEnabled(), qPrintable(button->objectName() + " is disabled"));
+    button->click();
+}
+
+void SalesSession::addLines(const std::vector<int>& rows) {
+    whenModal([rows](QWidget* dialog) {
+        auto* picker = qobject_cast<TfrmClbm_Fzlr*>(dialog);
+        QVERIFY(picker);
+        QItemSelectionModel* selection = picker->DBGrid1->selectionModel();
+        for (int row : rows)
+            selection->select(picker->DBGrid1->model()->index(row, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        picker->BitBtn1->click();
+    });
+    click(Frmkp->n_insertone);
+}
+
+void SalesSession::typeCell(DBGrid* grid, int row, int column, const QString& text) {
+    QModelIndex index = grid->model()->index(row, column);
+    grid->setCurrentIndex(index);
+    grid->edit(index);
+    QLineEdit* editor = nullptr;
+    for (auto* e : grid->viewport()->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!e->isHidden()) editor = e;
+    QVERIFY2(editor, "no cell editor opened");
+    editor->selectAll();
+    typeText(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+}
+
+void SalesSession::executeElsewhere(const std::string& sql) {
+    SocketConnection connection;
+    connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
+    connection.setAddress("127.0.0.1");
+    connection.setPort(server->port());
+    {
+        Tdm module(connection);
+        module.ClientDataSethz.setCommandText(sql);
+        module.ClientDataSethz.Execute();
+    }
+    connection.close();
+}
+
+bool SalesSession::gotoOrder(const std::string& xsdid) {
+    ClientDataSet& tb = dm->ClientDataSetxsdtb;
+    for (tb.First(); !tb.Eof(); tb.Next())
+        if (tb.FieldByName("xsdid").AsString() == xsdid) return true;
+    return false;
+}
+
+}  // namespace velmora::test

@@ -1,0 +1,49 @@
+#pragma once
+// The client logged in to a real velmora-server with the demo data, and the invoicing window open:
+// what the invoicing and picker tests share.
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ServerProcess.h"
+#include "ShellSession.h"
+
+class QAbstractButton;
+class QModelIndex;
+
+namespace velmora {
+class DBGrid;
+class TFrmkp;
+}
+
+namespace velmora::test {
+
+class SalesSession {
+public:
+    SalesSession();
+    ~SalesSession();
+
+    // Opens the invoicing window as the menu does.
+    TFrmkp& openInvoicing();
+    // Clicks a tool button, which must be enabled.
+    static void click(QAbstractButton* button);
+    // Clicks 增行 and, in the item picker, selects the rows at these positions, then OK.
+    void addLines(const std::vector<int>& rows);
+    // Opens the cell's editor, types text and presses Enter in it.
+    static void typeCell(DBGrid* grid, int row, int column, const QString& text);
+    // Runs one statement on the server through a connection of its own, as another client.
+    void executeElsewhere(const std::string& sql);
+    // Moves the order cursor to the order with this number.
+    static bool gotoOrder(const std::string& xsdid);
+
+    std::string scalar(const std::string& sql) const { return server->scalar(sql); }
+    std::vector<std::string> query(const std::string& sql) const { return server->query(sql); }
+
+    std::unique_ptr<ServerProcess> server;
+    std::unique_ptr<ShellSession> shell;
+};
+
+}  // namespace velmora::test
