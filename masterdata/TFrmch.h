@@ -1,19 +1,50 @@
 #pragma once
 
-#include "MdiChildForm.h"
+#include <array>
+
+#include "CategoryTreeForm.h"
+
+class QLabel;
 
 namespace velmora {
 
-// The inventory item window: items listed per category. A child window of the main window, at most one open;
-// it maximises itself when activated.
-class TFrmch : public MdiChildForm {
+class DBEdit;
+class DBGrid;
+
+// The inventory item window: the category tree, and the items of the sub-category clicked in a
+// list and one item in edit boxes; new items are filed under the clicked sub-category. A child
+// window of the main window, at most one open; it maximises itself when activated.
+class TFrmch : public CategoryTreeForm {
     Q_OBJECT
 
   public:
     explicit TFrmch(QWidget* owner);
 
+    std::array<QLabel*, 5> Labels{};  // Label1 to Label5, the captions of the boxes
+    DBEdit* DBEdit1;                  // chid
+    DBEdit* DBEdit2;                  // chname
+    DBEdit* DBEdit3;                  // ggxh
+    DBEdit* DBEdit4;                  // jldw
+    DBEdit* DBEdit5;                  // chflid, never typed
+    DBGrid* DBGrid1;
+
+    void TreeView1Click();
+    void n_insertClick();
+    void n_editClick();
+    void n_saveClick();
+    void n_cancelClick();
+    void n_deleteClick();
+    void n_refreshClick();
+    void n_exitClick();
+
   protected:
+    void FormShow() override;
     void FormActivate() override { Maximize(); }
+    void FormClose(CloseAction& action) override;
+
+  private:
+    void ToggleEditState();
+    void setItemFilter(const QString& code);
 };
 
 inline TFrmch* Frmch = nullptr;

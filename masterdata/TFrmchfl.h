@@ -1,19 +1,59 @@
 #pragma once
 
-#include "MdiChildForm.h"
+#include "CategoryTreeForm.h"
+
+class QLabel;
 
 namespace velmora {
 
-// The inventory category window: the two-level category tree. A child window of the main window, at most one
-// open; it maximises itself when activated.
-class TFrmchfl : public MdiChildForm {
+class DBEdit;
+class DBGrid;
+
+// The inventory category window: the two-level category tree, one category's code and name, and
+// the list of every category. A child window of the main window, at most one open; it maximises
+// itself when activated. Every save and delete is applied to the server at once.
+class TFrmchfl : public CategoryTreeForm {
     Q_OBJECT
 
   public:
     explicit TFrmchfl(QWidget* owner);
 
+    QLabel* Label1;  // the code format
+    QLabel* Label2;
+    QLabel* Label3;
+    DBEdit* DBEdit1;  // chflid
+    DBEdit* DBEdit2;  // chflname
+    DBGrid* DBGrid1;
+
+    // Kept between a button press and the save.
+    QTreeWidgetItem* ParentNode = nullptr;
+    QTreeWidgetItem* EditedNode = nullptr;
+    bool IsInserting = false;
+    QString ParentCode;
+
+    void TreeView1Click();
+    void n_insertClick();
+    void n_editClick();
+    void n_saveClick();
+    void n_cancelClick();
+    void n_deleteClick();
+    void n_refreshClick();
+    void n_exitClick();
+
   protected:
+    void FormShow() override;
     void FormActivate() override { Maximize(); }
+    void FormClose(CloseAction& action) override;
+
+  private:
+    void ToggleEditState();
+    void setCodeMask(const char* mask);
+    // The code as the code box holds it for the field: typed digits and the hyphen.
+    QString typedCode() const;
+    // Makes the row of node's category the current row; false when the client holds none.
+    bool locateRow(QTreeWidgetItem* node);
+    bool confirmDelete();
+    void deleteCategory(QTreeWidgetItem* node);
 };
 
 inline TFrmchfl* Frmchfl = nullptr;

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "MdiChildForm.h"
+#include "RecordListForm.h"
 
 namespace velmora {
 
-// The customer window. A child window of the main window, at most one open; it maximises itself when
-// activated.
-class TFrmkh : public MdiChildForm {
+// The customer window: every customer in a grid, one customer's six fields in the boxes below. A
+// child window of the main window, at most one open; it maximises itself when activated. A save
+// that fails in any way is reported as a probable duplicate customer code.
+class TFrmkh : public RecordListForm {
     Q_OBJECT
 
   public:
     explicit TFrmkh(QWidget* owner);
 
-  protected:
-    void FormActivate() override { Maximize(); }
+    void n_saveClick() override;
 };
 
 inline TFrmkh* Frmkh = nullptr;

@@ -1,13 +1,30 @@
 #include "TFrmywy.h"
 
+#include "ClientDataSet.h"
 #include "Fonts.h"
+#include "Tdm.h"
 
 namespace velmora {
 
-TFrmywy::TFrmywy(QWidget* owner) : MdiChildForm(owner) {
+TFrmywy::TFrmywy(QWidget* owner)
+    : RecordListForm(owner, dm->DataSourceywy,
+                     {{"ywyid", "业务员编号：", "业务员编号"},
+                      {"ywyname", "业务员名称：", "业务员名称"},
+                      {"tel", "联系电话：", "电话"},
+                      {"address", "联系地址：", "地址"}}) {
     setObjectName(QStringLiteral("Frmywy"));
     setCaption(QStringLiteral("业务员档案"));
     setFont(songFont(12));
+
+    // With the command text the dataset holds: the provider's own query, or the salesman
+    // picker's, which lists every salesman too.
+    dm->ClientDataSetywy.Open();
+}
+
+void TFrmywy::n_saveClick() {
+    dm->ClientDataSetywy.Post();
+    dm->ClientDataSetywy.ApplyUpdates(0);
+    ToggleEditState();
 }
 
 }  // namespace velmora

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "MdiChildForm.h"
+#include "RecordListForm.h"
 
 namespace velmora {
 
-// The salesman window. A child window of the main window, at most one open; it maximises itself when
-// activated.
-class TFrmywy : public MdiChildForm {
+// The salesman window: every salesman in a grid, one salesman's four fields in the boxes below. A
+// child window of the main window, at most one open; it maximises itself when activated. A failed
+// save reaches the error display.
+class TFrmywy : public RecordListForm {
     Q_OBJECT
 
   public:
     explicit TFrmywy(QWidget* owner);
 
-  protected:
-    void FormActivate() override { Maximize(); }
+    void n_saveClick() override;
 };
 
 inline TFrmywy* Frmywy = nullptr;

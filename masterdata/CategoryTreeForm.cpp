@@ -1,0 +1,120 @@
+#include "CategoryTreeForm.h"
+
+#include <QLabel>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "ClientDataSet.h"
+#include "FolderTreeView.h"
+#include "MaintenanceBar.h"
+#include "Panel.h"
+#include "Text.h"
+
+namespace velmora {
+
+CategoryTreeForm::CategoryTreeForm(QWidget* owner) : MdiChildForm(owner) {
+    Panel1 = new MaintenanceBar(this);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setChildrenCollapsible(false);
+    Panel2 = new Panel(Splitter1, Panel::Bevel::None);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    TreeView1 = new FolderTreeView(Panel2);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    auto* treeLayout = new QVBoxLayout(Panel2);
+    treeLayout->setContentsMargins(0, 0, 0, 0);
+    treeLayout->addWidget(TreeView1);
+
+    PageControl1 = new QTabWidget(Splitter1);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("单张"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("列表"));
+    PageControl1->setCurrentWidget(TabSheet2);
+
+    Splitter1->addWidget(Panel2);
+    Splitter1->addWidget(PageControl1);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({137, 600});
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setMinimumWidth(50);
+    StatusBar1->addWidget(StatusPanel0);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Panel1);
+    layout->addWidget(Splitter1, 1);
+    layout->addWidget(StatusBar1);
+}
+
+QTreeWidgetItem* CategoryTreeForm::RootNode() const {
+    return TreeView1->topLevelItemCount() > 0 ? TreeView1->topLevelItem(0) : nullptr;
+}
+
+bool CategoryTreeForm::isRoot(const QTreeWidgetItem* node) {
+    return node && FolderTreeView::nodeLevel(node) == 0;
+}
+
+CategoryLevel CategoryTreeForm::nodeKind(const QTreeWidgetItem* node) {
+    if (!node) return CategoryLevel::None;
+    switch (FolderTreeView::nodeLevel(node)) {
+        case 1:
+            return CategoryLevel::Top;
+        case 2:
+            return CategoryLevel::Sub;
+        default:
+            return CategoryLevel::None;
+    }
+}
+
+void CategoryTreeForm::setStatusText(const QString& text) {
+    StatusPanel0->setText(text);
+    StatusBar1->repaint();
+}
+
+void CategoryTreeForm::showPage(QWidget* page) {
+    PageControl1->setCurrentWidget(page);
+}
+
+void CategoryTreeForm::BuildTree(ClientDataSet& categories) {
+    setStatusText(QStringLiteral("正在进行数据处理..."));
+    TreeView1->clearNodes();
+    QTreeWidgetItem* root = TreeView1->addRootNode(QStringLiteral("存货分类"));
+    categories.setIndexFieldNames("chflid");
+    categories.First();
+    // A sub-category that sorts before every top-level row has no parent node to go under; it
+    // stays in the list only, like a row of any other length.
+    QTreeWidgetItem* topLevel = nullptr;
+    while (!categories.Eof()) {
+        QString code = toQString(categories.FieldByName("chflid").AsString());
+        QString name = toQString(categories.FieldByName("chflname").AsString());
+        switch (categoryLevel(code)) {
+            case CategoryLevel::Top:
+                topLevel = TreeView1->addChildNode(root, categoryNodeText(code, name));
+                break;
+            case CategoryLevel::Sub:
+                if (topLevel) TreeView1->addChildNode(topLevel, categoryNodeText(code, name));
+                break;
+            case CategoryLevel::None:
+                break;
+        }
+        categories.Next();
+    }
+    TreeView1->expandAll();
+    setStatusText(QString());
+}
+
+}  // namespace velmora

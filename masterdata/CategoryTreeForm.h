@@ -1,0 +1,53 @@
+#pragma once
+
+#include "CategoryCode.h"
+#include "MdiChildForm.h"
+
+class QLabel;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QTreeWidgetItem;
+
+namespace velmora {
+
+class ClientDataSet;
+class FolderTreeView;
+class MaintenanceBar;
+class Panel;
+
+// What the category and item windows share: the button bar, the category tree in a left panel
+// 137 pixels wide, a splitter, the pages "单张" and "列表" (the list page shown first) and a
+// status bar of one panel. Both build the tree from the categories the client holds.
+class CategoryTreeForm : public MdiChildForm {
+    Q_OBJECT
+
+  public:
+    explicit CategoryTreeForm(QWidget* owner);
+
+    MaintenanceBar* Panel1;
+    Panel* Panel2;  // holds the tree
+    FolderTreeView* TreeView1;
+    QSplitter* Splitter1;
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;  // 单张
+    QWidget* TabSheet2;  // 列表
+    QStatusBar* StatusBar1;
+    QLabel* StatusPanel0;
+
+    // The root node "存货分类", or null before the tree was built.
+    QTreeWidgetItem* RootNode() const;
+    // The level of a node: the root, a top-level category or a sub-category.
+    static CategoryLevel nodeKind(const QTreeWidgetItem* node);
+    static bool isRoot(const QTreeWidgetItem* node);
+
+    // Fills the tree from the rows of categories, in code order: a node "(code) name" under the
+    // root for a code of two characters, under the top-level node before it for a code of six.
+    void BuildTree(ClientDataSet& categories);
+
+  protected:
+    void showPage(QWidget* page);
+    void setStatusText(const QString& text);
+};
+
+}  // namespace velmora

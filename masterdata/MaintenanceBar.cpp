@@ -1,0 +1,56 @@
+#include "MaintenanceBar.h"
+
+#include <QHBoxLayout>
+
+#include "MaintenancePictures.h"
+
+namespace velmora {
+
+namespace {
+
+QToolButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QIcon& icon) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setIcon(icon);
+    button->setIconSize(QSize(16, 16));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);  // flat until the mouse is over it
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setMinimumWidth(64);
+    return button;
+}
+
+}  // namespace
+
+MaintenanceBar::MaintenanceBar(QWidget* parent) : Panel(parent, Bevel::Raised) {
+    setObjectName(QStringLiteral("Panel1"));
+    setFixedHeight(34);
+    n_insert = makeButton(this, "n_insert", QStringLiteral("增加"), maintenanceIcon(MaintenancePicture::Insert));
+    n_edit = makeButton(this, "n_edit", QStringLiteral("修改"), maintenanceIcon(MaintenancePicture::Edit));
+    n_delete = makeButton(this, "n_delete", QStringLiteral("册除"), maintenanceIcon(MaintenancePicture::Delete));
+    n_cancel = makeButton(this, "n_cancel", QStringLiteral("放弃"), maintenanceIcon(MaintenancePicture::Cancel));
+    n_save = makeButton(this, "n_save", QStringLiteral("保存"), maintenanceIcon(MaintenancePicture::Save));
+    n_refresh = makeButton(this, "n_refresh", QStringLiteral("刷新"), maintenanceIcon(MaintenancePicture::Refresh));
+    n_exit = makeButton(this, "n_exit", QStringLiteral("退出"), maintenanceIcon(MaintenancePicture::Exit));
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(2);
+    for (QToolButton* b : buttons()) layout->addWidget(b);
+    layout->addStretch(1);
+}
+
+std::array<QToolButton*, 7> MaintenanceBar::buttons() const {
+    return {n_insert, n_edit, n_delete, n_cancel, n_save, n_refresh, n_exit};
+}
+
+void MaintenanceBar::setBrowseState() {
+    for (QToolButton* b : buttons()) b->setEnabled(b != n_cancel && b != n_save);
+}
+
+void MaintenanceBar::toggleEnabled() {
+    for (QToolButton* b : buttons()) b->setEnabled(!b->isEnabled());
+}
+
+}  // namespace velmora

@@ -1,0 +1,102 @@
+#include "MaintenancePictures.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace velmora {
+
+namespace {
+
+void drawInsert(QPainter& g) {
+    g.setPen(QPen(QColor(0, 128, 0), 3, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(8, 3), QPointF(8, 13));
+    g.drawLine(QPointF(3, 8), QPointF(13, 8));
+}
+
+void drawEdit(QPainter& g) {
+    g.setPen(QPen(QColor(60, 60, 60), 1));
+    g.setBrush(QColor(240, 200, 60));
+    QPolygonF pencil({{3, 13}, {4, 10}, {11, 3}, {13, 5}, {6, 12}});
+    g.drawPolygon(pencil);
+}
+
+void drawDelete(QPainter& g) {
+    g.setPen(QPen(QColor(200, 0, 0), 2.6, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
+    g.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
+}
+
+void drawCancel(QPainter& g) {
+    g.setPen(QPen(QColor(0, 70, 170), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath back;
+    back.moveTo(13, 12);
+    back.cubicTo(13, 5, 8, 4, 4, 6);
+    g.drawPath(back);
+    g.drawLine(QPointF(4, 6), QPointF(7, 3));
+    g.drawLine(QPointF(4, 6), QPointF(7.5, 8));
+}
+
+void drawSave(QPainter& g) {
+    g.setPen(QPen(QColor(30, 30, 90), 1));
+    g.setBrush(QColor(70, 90, 170));
+    g.drawRect(QRectF(2.5, 2.5, 11, 11));
+    g.setBrush(Qt::white);
+    g.drawRect(QRectF(4.5, 2.5, 7, 4));
+    g.setBrush(QColor(200, 200, 200));
+    g.drawRect(QRectF(5.5, 9.5, 5, 4));
+}
+
+void drawRefresh(QPainter& g) {
+    g.setPen(QPen(QColor(0, 128, 0), 2, Qt::SolidLine, Qt::RoundCap));
+    g.drawArc(QRectF(3, 3, 10, 10), 60 * 16, 280 * 16);
+    g.setBrush(QColor(0, 128, 0));
+    g.setPen(Qt::NoPen);
+    g.drawPolygon(QPolygonF({{9, 1}, {14, 3}, {10, 6.5}}));
+}
+
+void drawExit(QPainter& g) {
+    g.setPen(QPen(QColor(90, 60, 30), 1));
+    g.setBrush(QColor(170, 120, 60));
+    g.drawRect(QRectF(3.5, 1.5, 7, 13));
+    g.setPen(QPen(QColor(200, 0, 0), 2, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(8, 8), QPointF(14, 8));
+    g.drawLine(QPointF(14, 8), QPointF(12, 6));
+    g.drawLine(QPointF(14, 8), QPointF(12, 10));
+}
+
+}  // namespace
+
+QIcon maintenanceIcon(MaintenancePicture picture) {
+    QPixmap p(16, 16);
+    p.fill(Qt::transparent);
+    QPainter g(&p);
+    g.setRenderHint(QPainter::Antialiasing);
+    switch (picture) {
+        case MaintenancePicture::Insert:
+            drawInsert(g);
+            break;
+        case MaintenancePicture::Edit:
+            drawEdit(g);
+            break;
+        case MaintenancePicture::Delete:
+            drawDelete(g);
+            break;
+        case MaintenancePicture::Cancel:
+            drawCancel(g);
+            break;
+        case MaintenancePicture::Save:
+            drawSave(g);
+            break;
+        case MaintenancePicture::Refresh:
+            drawRefresh(g);
+            break;
+        case MaintenancePicture::Exit:
+            drawExit(g);
+            break;
+    }
+    g.end();
+    return QIcon(p);
+}
+
+}  // namespace velmora

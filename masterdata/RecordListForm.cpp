@@ -1,0 +1,149 @@
+#include "RecordListForm.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "ClientDataSet.h"
+#include "Colors.h"
+#include "DBEdit.h"
+#include "DBGrid.h"
+#include "DataSource.h"
+#include "ErrorGuard.h"
+#include "MaintenanceBar.h"
+#include "Panel.h"
+
+namespace velmora {
+
+RecordListForm::RecordListForm(QWidget* owner, DataSource& source, const std::vector<FieldDef>& fields)
+    : MdiChildForm(owner), source_(source) {
+    Panel1 = new MaintenanceBar(this);
+
+    Panel2 = new Panel(this, Panel::Bevel::None);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    DBGrid1 = new DBGrid(Panel2);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setDataSource(&source);
+    std::vector<DBGridColumn> columns;
+    for (const FieldDef& f : fields)
+        columns.push_back({QString::fromLatin1(f.field), QString::fromUtf8(f.columnTitle), 150});
+    DBGrid1->setColumns(std::move(columns));
+    DBGrid1->setReadOnly(true);
+    DBGrid1->setEnabled(false);
+    DBGrid1->setColor(clInfoBk());
+    auto* gridLayout = new QVBoxLayout(Panel2);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    gridLayout->addWidget(DBGrid1);
+
+    Panel3 = new Panel(this, Panel::Bevel::Raised);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setFixedHeight(140);
+    auto* boxes = new QGridLayout(Panel3);
+    boxes->setContentsMargins(30, 16, 30, 16);
+    boxes->setHorizontalSpacing(10);
+    boxes->setVerticalSpacing(12);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        auto* box = new DBEdit(Panel3);
+        box->setObjectName(QStringLiteral("DBEdit%1").arg(i + 1));
+        box->setDataSource(&source);
+        box->setDataField(QString::fromLatin1(fields[i].field));
+        box->setEnabled(false);
+        box->setColor(clInfoBk());
+        box->setFixedWidth(220);
+        auto* label = new QLabel(QString::fromUtf8(fields[i].label), Panel3);
+        label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        label->setBuddy(box);
+        int row = static_cast<int>(i / 2);
+        int column = static_cast<int>(i % 2) * 3;
+        boxes->addWidget(label, row, column, Qt::AlignRight);
+        boxes->addWidget(box, row, column + 1);
+        Labels.push_back(label);
+        DBEdits.push_back(box);
+    }
+    boxes->setColumnMinimumWidth(2, 40);
+    boxes->setColumnStretch(5, 1);
+    for (size_t i = 0; i + 1 < DBEdits.size(); ++i) {
+        DBEdit* next = DBEdits[i + 1];
+        DBEdits[i]->setKeyPressHook([next](QKeyEvent& key) {
+            if (isEnterKey(key)) next->setFocus();
+            return false;
+        });
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Panel1);
+    layout->addWidget(Panel2, 1);
+    layout->addWidget(Panel3);
+
+    connect(Panel1->n_insert, &QToolButton::clicked, this, guardedSlot([this] { n_insertClick(); }));
+    connect(Panel1->n_edit, &QToolButton::clicked, this, guardedSlot([this] { n_editClick(); }));
+    connect(Panel1->n_delete, &QToolButton::clicked, this, guardedSlot([this] { n_deleteClick(); }));
+    connect(Panel1->n_cancel, &QToolButton::clicked, this, guardedSlot([this] { n_cancelClick(); }));
+    connect(Panel1->n_save, &QToolButton::clicked, this, guardedSlot([this] { n_saveClick(); }));
+    connect(Panel1->n_refresh, &QToolButton::clicked, this, guardedSlot([this] { n_refreshClick(); }));
+    connect(Panel1->n_exit, &QToolButton::clicked, this, guardedSlot([this] { n_exitClick(); }));
+}
+
+ClientDataSet& RecordListForm::dataSet() const {
+    return *source_.DataSet();
+}
+
+void RecordListForm::FormShow() {
+    for (DBEdit* box : DBEdits) box->setEnabled(false);
+    Panel1->setBrowseState();
+}
+
+void RecordListForm::FormClose(CloseAction& action) {
+    dataSet().Close();
+    action = CloseAction::Free;
+}
+
+void RecordListForm::ToggleEditState() {
+    for (DBEdit* box : DBEdits) box->setEnabled(!box->isEnabled());
+    for (DBEdit* box : DBEdits) toggleEditColor(box);
+    Panel1->toggleEnabled();
+}
+
+void RecordListForm::n_insertClick() {
+    ToggleEditState();
+    dataSet().Append();
+    DBEdits.front()->setFocus();
+}
+
+void RecordListForm::n_editClick() {
+    ToggleEditState();
+    dataSet().Edit();
+    DBEdits.front()->setFocus();
+}
+
+void RecordListForm::n_cancelClick() {
+    // A save the server refused left its row in the change log; discarding drops it as well.
+    dataSet().CancelUpdates();
+    ToggleEditState();
+}
+
+void RecordListForm::n_deleteClick() {
+    ClientDataSet& rows = dataSet();
+    rows.Delete();
+    try {
+        rows.ApplyUpdates(0);
+    } catch (...) {
+        // The row is still on the server: show it again rather than keep a delete nobody sent.
+        rows.CancelUpdates();
+        throw;
+    }
+}
+
+void RecordListForm::n_refreshClick() {
+    dataSet().Refresh();
+}
+
+void RecordListForm::n_exitClick() {
+    Close();
+}
+
+}  // namespace velmora

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "MdiChildForm.h"
+
+class QLabel;
+
+namespace velmora {
+
+class ClientDataSet;
+class DBEdit;
+class DBGrid;
+class DataSource;
+class MaintenanceBar;
+class Panel;
+
+// What the customer and salesman windows share: the button bar, a grid of every row that takes no
+// input, and a bottom panel 140 pixels high with the labelled edit boxes of one row in two
+// columns. Every save and delete is applied to the server at once.
+class RecordListForm : public MdiChildForm {
+    Q_OBJECT
+
+  public:
+    struct FieldDef {
+        const char* field;
+        const char* label;        // beside the edit box
+        const char* columnTitle;  // over the grid column
+    };
+
+    MaintenanceBar* Panel1;
+    Panel* Panel2;  // holds the grid
+    Panel* Panel3;  // holds the edit boxes
+    DBGrid* DBGrid1;
+    std::vector<QLabel*> Labels;   // Label1 ...
+    std::vector<DBEdit*> DBEdits;  // DBEdit1 ..., in the order of the fields
+
+    void n_insertClick();
+    void n_editClick();
+    virtual void n_saveClick() = 0;
+    void n_cancelClick();
+    void n_deleteClick();
+    void n_refreshClick();
+    void n_exitClick();
+
+  protected:
+    // Builds the window on source's dataset; Enter in a box moves to the next, but for the last.
+    RecordListForm(QWidget* owner, DataSource& source, const std::vector<FieldDef>& fields);
+
+    ClientDataSet& dataSet() const;
+    void ToggleEditState();
+
+    void FormShow() override;
+    void FormActivate() override { Maximize(); }
+    void FormClose(CloseAction& action) override;
+
+  private:
+    DataSource& source_;
+};
+
+}  // namespace velmora
