@@ -1,13 +1,39 @@
 #include "PickerList.h"
 
+#include <QEvent>
 #include <QListWidget>
 
 #include "ClientDataSet.h"
+#include "ErrorGuard.h"
 #include "Errors.h"
 #include "PickerLine.h"
 #include "Text.h"
 
 namespace velmora {
+
+namespace {
+
+class DoubleClickWatcher : public QObject {
+  public:
+    DoubleClickWatcher(QObject* parent, std::function<void()> handler)
+        : QObject(parent), handler_(std::move(handler)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonDblClick) return QObject::eventFilter(watched, event);
+        guarded(handler_);
+        return true;
+    }
+
+  private:
+    std::function<void()> handler_;
+};
+
+}  // namespace
+
+void onListDoubleClick(QListWidget& list, std::function<void()> handler) {
+    list.viewport()->installEventFilter(new DoubleClickWatcher(&list, std::move(handler)));
+}
 
 QString selectedListLine(const QListWidget& list) {
     const QList<QListWidgetItem*> selected = list.selectedItems();

@@ -1,6 +1,5 @@
 #include "TFrmkhquery.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QListWidget>
 
@@ -32,8 +31,7 @@ TFrmkhquery::TFrmkhquery(QWidget* owner) : DialogForm(owner) {
     ListBox1->setUniformItemSizes(true);
     ListBox1->setSortingEnabled(false);
     ListBox1->setAccessibleName(QStringLiteral("客户列表"));
-    // A double-click anywhere in the list chooses, also on its empty part, where no item is hit.
-    ListBox1->viewport()->installEventFilter(this);
+    onListDoubleClick(*ListBox1, [this] { ListBox1DblClick(); });
 
     Panel2 = new Panel(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
@@ -50,14 +48,6 @@ TFrmkhquery::TFrmkhquery(QWidget* owner) : DialogForm(owner) {
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, guardedSlot([this] { BitBtn1Click(); }));
     connect(BitBtn2, &QPushButton::clicked, this, guardedSlot([this] { BitBtn2Click(); }));
-}
-
-bool TFrmkhquery::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        guarded([this] { ListBox1DblClick(); });
-        return true;
-    }
-    return DialogForm::eventFilter(watched, event);
 }
 
 void TFrmkhquery::FormShow() {

@@ -34,7 +34,6 @@ class TFrmkhquery : public DialogForm {
 
   protected:
     void FormShow() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void choose();

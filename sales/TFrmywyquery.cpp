@@ -1,6 +1,5 @@
 #include "TFrmywyquery.h"
 
-#include <QEvent>
 #include <QListWidget>
 
 #include "Colors.h"
@@ -27,21 +26,12 @@ TFrmywyquery::TFrmywyquery() {
     ListBox1->setGeometry(88, 40, 369, 201);
     ListBox1->setUniformItemSizes(true);
     ListBox1->setAccessibleName(QStringLiteral("业务员列表"));
-    // A double-click anywhere in the list chooses, also on its empty part, where no item is hit.
-    ListBox1->viewport()->installEventFilter(this);
+    onListDoubleClick(*ListBox1, [this] { ListBox1DblClick(); });
 
     BitBtn1 = addStandardButton(BitBtn::Kind::Ok, "BitBtn1", 150, 272, mrNone);
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, guardedSlot([this] { BitBtn1Click(); }));
     BitBtn2 = addStandardButton(BitBtn::Kind::Cancel, "BitBtn2", 310, 272, mrCancel);
-}
-
-bool TFrmywyquery::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        guarded([this] { ListBox1DblClick(); });
-        return true;
-    }
-    return DialogForm::eventFilter(watched, event);
 }
 
 void TFrmywyquery::FormShow() {

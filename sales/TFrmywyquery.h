@@ -26,7 +26,6 @@ class TFrmywyquery : public DialogForm {
 
   protected:
     void FormShow() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void choose();
