@@ -1,19 +1,34 @@
 #pragma once
 
-#include "MdiChildForm.h"
+#include <memory>
+
+#include "ReportResultForm.h"
 
 namespace velmora {
 
-// The customer sales summary result window. A child window of the main window, created by its query dialog;
-// it maximises itself when activated.
-class TFrmkhhzresult : public MdiChildForm {
+class ClientDataSet;
+
+// The customer sales summary result window: quantity and amount per customer and item, and their
+// totals. It holds the rows it shows, so that other users of the shared query dataset (the user
+// lists, the password change) cannot replace them under it.
+class TFrmkhhzresult : public ReportResultForm {
     Q_OBJECT
 
   public:
     explicit TFrmkhhzresult(QWidget* owner);
+    ~TFrmkhhzresult() override;
 
-  protected:
-    void FormActivate() override { Maximize(); }
+    // Shows rows (an open dataset with khname, chname, sl and je) in place of the rows shown so
+    // far, with the sums of sl and je as totals.
+    void ShowRows(std::unique_ptr<ClientDataSet> rows);
+    ClientDataSet* Rows() const { return rows_.get(); }
+
+    void n_printClick() override;
+
+    DataSource DataSourcehz{"DataSourcehz", nullptr};
+
+  private:
+    std::unique_ptr<ClientDataSet> rows_;
 };
 
 inline TFrmkhhzresult* Frmkhhzresult = nullptr;

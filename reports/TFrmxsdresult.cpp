@@ -1,16 +1,63 @@
 #include "TFrmxsdresult.h"
 
 #include "Colors.h"
-#include "Fonts.h"
+#include "DBGrid.h"
+#include "ListRowColor.h"
+#include "MessageService.h"
+#include "Panel.h"
+#include "TMainForm.h"
+#include "Tdm.h"
 
 namespace velmora {
 
-TFrmxsdresult::TFrmxsdresult(QWidget* owner) : MdiChildForm(owner) {
+TFrmxsdresult::TFrmxsdresult(QWidget* owner) : ReportResultForm(owner) {
     setObjectName(QStringLiteral("Frmxsdresult"));
     setCaption(QStringLiteral("销售单查询结果"));
-    setFont(songFont(12));
-    setControlColor(this, clBtnFace());
     setFrameSize(544, 375);
+    Panel3->setColor(colorFromBgr(13350070));
+    Panel2->setColor(clMoneyGreen());
+
+    const struct {
+        const char* field;
+        const char* title;
+    } columns[] = {
+        {"xsdid", "发票号"},     {"rq", "业务日期"},       {"khid", "客户编号"},   {"khname", "客户名称"},
+        {"ywyid", "业务员编号"}, {"ywyname", "业务员名称"}, {"username", "制单人"}, {"shrname", "审核人"},
+        {"chid", "存货编号"},    {"chname", "存货名称"},   {"ggxh", "规格型号"},   {"jldw", "计量单位"},
+        {"quantity1", "数量"},   {"price1", "单价"},       {"money1", "金额"},
+    };
+    std::vector<DBGridColumn> gridColumns;
+    for (const auto& c : columns)
+        gridColumns.push_back({QString::fromLatin1(c.field), QString::fromUtf8(c.title), 105, false});
+    DBGrid1->setColumns(std::move(gridColumns));
+    DBGrid1->setDrawColumnCellHook(&TFrmxsdresult::DBGrid1DrawColumnCell);
+    bindTo(&dm->DataSourcexsdview);
+
+    dm->ClientDataSetxsdview.Open();
+    ShowTotals();
+}
+
+void TFrmxsdresult::ShowTotals() {
+    setTotals(MainForm->ListTotalQuantity, MainForm->ListTotalMoney);
+}
+
+void TFrmxsdresult::DBGrid1DrawColumnCell(DrawCellContext& cell) {
+    cell.brush = colorFromBgr(listRowColor(cell.recNo));
+    cell.DefaultDrawColumnCell();
+    // Painted a second time over the first, as the current cell always was. The default painting
+    // draws no lines, so the mask pen mode set between the two paintings changed nothing on
+    // screen and is left out.
+    if (cell.selected) cell.brush = QColor(255, 0, 0);
+    cell.DefaultDrawColumnCell();
+}
+
+void TFrmxsdresult::n_printClick() {
+    MessageService::showMessage(QStringLiteral("未做完了^-^,有兴趣你继续吧"));
+}
+
+void TFrmxsdresult::FormClose(CloseAction& action) {
+    dm->ClientDataSetxsdview.Close();
+    action = CloseAction::Free;
 }
 
 }  // namespace velmora

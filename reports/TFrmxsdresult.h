@@ -1,19 +1,30 @@
 #pragma once
 
-#include "MdiChildForm.h"
+#include "ReportResultForm.h"
 
 namespace velmora {
 
-// The sales order list result window. A child window of the main window, created by its query dialog; it
-// maximises itself when activated.
-class TFrmxsdresult : public MdiChildForm {
+struct DrawCellContext;
+
+// The sales order list result window: the order lines the query selected, in a grid with
+// alternating row colours, and their totals. Created by the query dialog; it closes the rows'
+// dataset when it closes.
+class TFrmxsdresult : public ReportResultForm {
     Q_OBJECT
 
   public:
     explicit TFrmxsdresult(QWidget* owner);
 
+    // Shows the main window's list totals: at creation, and again when a later query reuses the
+    // window.
+    void ShowTotals();
+
+    void n_printClick() override;
+    // Odd rows pale yellow, even rows pale green, the current cell red.
+    static void DBGrid1DrawColumnCell(DrawCellContext& cell);
+
   protected:
-    void FormActivate() override { Maximize(); }
+    void FormClose(CloseAction& action) override;
 };
 
 inline TFrmxsdresult* Frmxsdresult = nullptr;

@@ -1,0 +1,32 @@
+#pragma once
+// The controls the report dialogs are laid out with, placed at fixed positions as the other
+// dialogs of the program are.
+
+#include <QDate>
+#include <QString>
+#include <string>
+
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+namespace velmora {
+
+// A caption at left, top, as wide as its text.
+QLabel* addLabel(QWidget* parent, const char* name, int left, int top, const QString& text);
+// An edit box 21 pixels high.
+QLineEdit* addEdit(QWidget* parent, const char* name, int left, int top, int width);
+// A date picker with a drop-down calendar, date only, in the short date format, 21 pixels high,
+// starting at date.
+QDateEdit* addDatePicker(QWidget* parent, const char* name, int left, int top, int width, QDate date);
+
+// The short date text of a picker's date.
+std::string pickerDateText(const QDateEdit* picker);
+
+// The date the report dialogs' pickers hold when the program starts.
+inline QDate initialReportDate() {
+    return QDate(2002, 12, 31);
+}
+
+}  // namespace velmora

@@ -1,0 +1,105 @@
+#include "ReportResultForm.h"
+
+#include <QLabel>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "Colors.h"
+#include "DBGrid.h"
+#include "DBNavigator.h"
+#include "ErrorGuard.h"
+#include "Fonts.h"
+#include "Panel.h"
+
+namespace velmora {
+
+namespace {
+
+QToolButton* addFlatButton(QWidget* parent, const char* name, int left, const QString& caption) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setAutoRaise(true);
+    button->setGeometry(left, 8, 60, 22);
+    return button;
+}
+
+QLabel* addPanelLabel(QWidget* parent, const char* name, int left, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->move(left, 24);
+    label->adjustSize();
+    return label;
+}
+
+}  // namespace
+
+ReportResultForm::ReportResultForm(QWidget* owner) : MdiChildForm(owner) {
+    setFont(songFont(12));
+    setControlColor(this, clBtnFace());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    buildToolPanel();
+    layout->addWidget(Panel3);
+
+    Panel1 = new Panel(this, Panel::Bevel::Raised, Panel::Bevel::Lowered);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setColor(clBtnFace());
+    auto* gridLayout = new QVBoxLayout(Panel1);
+    gridLayout->setContentsMargins(Panel1->bevelWidth(), Panel1->bevelWidth(), Panel1->bevelWidth(),
+                                   Panel1->bevelWidth());
+    DBGrid1 = new DBGrid(Panel1);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setColor(clInfoBk());
+    DBGrid1->setReadOnly(true);
+    DBGrid1->setTitleFont(songFont(12));
+    gridLayout->addWidget(DBGrid1);
+    layout->addWidget(Panel1, 1);
+
+    buildTotalsPanel();
+    layout->addWidget(Panel2);
+}
+
+void ReportResultForm::buildToolPanel() {
+    Panel3 = new Panel(this, Panel::Bevel::Raised, Panel::Bevel::Lowered);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setFixedHeight(41);
+    Panel3->setColor(clBtnFace());
+    n_print = addFlatButton(Panel3, "n_print", 24, QStringLiteral("打印"));
+    n_exit = addFlatButton(Panel3, "n_exit", 116, QStringLiteral("退出"));
+    connect(n_print, &QToolButton::clicked, this, guardedSlot([this] { n_printClick(); }));
+    connect(n_exit, &QToolButton::clicked, this, guardedSlot([this] { n_exitClick(); }));
+    DBNavigator1 = new DBNavigator(Panel3);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setGeometry(216, 8, 224, 25);
+}
+
+void ReportResultForm::buildTotalsPanel() {
+    Panel2 = new Panel(this, Panel::Bevel::Raised, Panel::Bevel::Lowered);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFixedHeight(52);
+    Panel2->setColor(clBtnFace());
+    Label3 = addPanelLabel(Panel2, "Label3", 48, QStringLiteral("数量合计："));
+    Label1 = addPanelLabel(Panel2, "Label1", 128, QString());
+    Label4 = addPanelLabel(Panel2, "Label4", 280, QStringLiteral("金额合计："));
+    Label2 = addPanelLabel(Panel2, "Label2", 360, QString());
+    Label1->setAccessibleName(QStringLiteral("数量合计"));
+    Label2->setAccessibleName(QStringLiteral("金额合计"));
+}
+
+void ReportResultForm::bindTo(DataSource* source) {
+    DBGrid1->setDataSource(source);
+    DBNavigator1->setDataSource(source);
+}
+
+void ReportResultForm::setTotals(const QString& quantity, const QString& money) {
+    Label1->setText(quantity);
+    Label1->adjustSize();
+    Label2->setText(money);
+    Label2->adjustSize();
+}
+
+}  // namespace velmora

@@ -1,0 +1,103 @@
+#include "ReportSession.h"
+
+#include <QDialog>
+
+#include "BitBtn.h"
+#include "ClientDataSet.h"
+#include "DispatchAppServer.h"
+#include "TFrmkhhzquery.h"
+#include "TFrmkhhzresult.h"
+#include "TFrmlogin.h"
+#include "TFrmxsdquery.h"
+#include "TFrmxsdresult.h"
+#include "TMainForm.h"
+
+namespace velmora::test {
+
+ReportSession::ReportSession() {
+    QString at = QString::fromStdString(server.address());
+    shell.showAndLogin([at](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, "管理员", "vantu"); });
+    if (!MainForm || MainForm->CurrentUserName != "管理员") qFatal("the login failed");
+    shell.messages.clear();
+}
+
+ReportSession::~ReportSession() {
+    closeResultWindows();
+}
+
+namespace {
+template <typename Dialog>
+void showModal(Dialog* dialog, const std::function<void(Dialog&)>& act) {
+    whenModal([dialog, act](QWidget*) {
+        act(*dialog);
+        if (dialog->isVisible()) QTest::mouseClick(dialog->BitBtn2, Qt::LeftButton);
+    });
+    dialog->ShowModal();
+}
+}  // namespace
+
+void ReportSession::showListQuery(const std::function<void(TFrmxsdquery&)>& act) {
+    showModal(Frmxsdquery, act);
+}
+
+void ReportSession::runListQuery(const std::function<void(TFrmxsdquery&)>& fill) {
+    showListQuery([fill](TFrmxsdquery& f) {
+        fill(f);
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    });
+}
+
+void ReportSession::showSummaryQuery(const std::function<void(TFrmkhhzquery&)>& act) {
+    showModal(Frmkhhzquery, act);
+}
+
+void ReportSession::runSummaryQuery(const std::function<void(TFrmkhhzquery&)>& fill) {
+    showSummaryQuery([fill](TFrmkhhzquery& f) {
+        fill(f);
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    });
+}
+
+void ReportSession::execute(const std::string& sql) {
+    ClientDataSet statement("statement");
+    SocketConnection* connection = &MainForm->SocketConnection1;
+    statement.setRemoteServer([connection]() -> std::shared_ptr<IProviderServer> { return connection->getServer(); });
+    statement.setProviderName("DataSetProviderhz");
+    statement.setCommandText(sql);
+    statement.Execute();
+}
+
+QStringList ReportSession::direct(const std::string& sql) const {
+    QStringList rows;
+    for (const std::string& row : server.query(sql)) rows << QString::fromStdString(row);
+    rows.sort();
+    return rows;
+}
+
+void ReportSession::closeResultWindows() {
+    if (Frmxsdresult) Frmxsdresult->Close();
+    if (Frmkhhzresult) Frmkhhzresult->Close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QStringList rowsOf(ClientDataSet& dataSet, const std::vector<const char*>& fields) {
+    QStringList rows;
+    if (!dataSet.Active()) return rows;
+    for (int row = 0; row < dataSet.RecordCount(); ++row) {
+        QStringList parts;
+        for (const char* name : fields)
+            parts << QString::fromStdString(dataSet.textAt(row, dataSet.FieldByName(name).Index()));
+        rows << parts.join('|');
+    }
+    rows.sort();
+    return rows;
+}
+
+double sumOf(ClientDataSet& dataSet, const char* field) {
+    double sum = 0;
+    int index = dataSet.FieldByName(field).Index();
+    for (int row = 0; row < dataSet.RecordCount(); ++row) sum += dataSet.valueAt(row, index).toDouble();
+    return sum;
+}
+
+}  // namespace velmora::test

@@ -1,0 +1,53 @@
+#pragma once
+// The whole client logged in to a real velmora-server with the demo data, and the steps the
+// report tests take through its dialogs.
+
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ServerProcess.h"
+#include "ShellSession.h"
+
+namespace velmora {
+class ClientDataSet;
+class TFrmkhhzquery;
+class TFrmxsdquery;
+}  // namespace velmora
+
+namespace velmora::test {
+
+class ReportSession {
+  public:
+    // Starts the server and the client and logs in as the administrator.
+    ReportSession();
+    ~ReportSession();
+
+    // Shows the list query dialog; act runs inside it and must end it (or leave it to the
+    // session, which presses Cancel when it is still open afterwards).
+    void showListQuery(const std::function<void(TFrmxsdquery&)>& act);
+    // Fills the dialog with fill and presses OK.
+    void runListQuery(const std::function<void(TFrmxsdquery&)>& fill);
+    void showSummaryQuery(const std::function<void(TFrmkhhzquery&)>& act);
+    void runSummaryQuery(const std::function<void(TFrmkhhzquery&)>& fill);
+
+    // Runs a statement on the server through a dataset of the client's own.
+    void execute(const std::string& sql);
+    // The first column of every row of sql, read from the database directly, sorted.
+    QStringList direct(const std::string& sql) const;
+    std::string scalar(const std::string& sql) const { return server.scalar(sql); }
+
+    // Closes the result windows and lets them go.
+    void closeResultWindows();
+
+    ServerProcess server;
+    ShellSession shell;
+};
+
+// The rows a dataset holds, each as its fields' texts joined by "|", sorted.
+QStringList rowsOf(ClientDataSet& dataSet, const std::vector<const char*>& fields);
+// The sum of a column over the rows a dataset holds.
+double sumOf(ClientDataSet& dataSet, const char* field);
+
+}  // namespace velmora::test
