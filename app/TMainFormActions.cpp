@@ -187,17 +187,28 @@ void TMainForm::buildToolBar() {
     auto* indent = new QWidget(ToolBar2);
     indent->setFixedWidth(5);
     ToolBar2->addWidget(indent);
-    ToolBar2->addAction(FileNew1);
-    ToolBar2->addAction(FileOpen1);
-    ToolBar2->addAction(FileSave1);
-    ToolBar2->addSeparator();
-    ToolBar2->addAction(EditCut1);
-    ToolBar2->addAction(EditCopy1);
-    ToolBar2->addAction(EditPaste1);
-    ToolBar2->addSeparator();
-    ToolBar2->addAction(WindowCascade1);
-    ToolBar2->addAction(WindowTileHorizontal1);
-    ToolBar2->addAction(WindowTileVertical1);
+    // The buttons, left to right, under the names the window gives them.
+    const std::pair<QAction*, const char*> buttons[] = {
+        {FileNew1, "ToolButton9"},
+        {FileOpen1, "ToolButton1"},
+        {FileSave1, "ToolButton2"},
+        {nullptr, "ToolButton3"},
+        {EditCut1, "ToolButton4"},
+        {EditCopy1, "ToolButton5"},
+        {EditPaste1, "ToolButton6"},
+        {nullptr, "ToolButton7"},
+        {WindowCascade1, "ToolButton8"},
+        {WindowTileHorizontal1, "ToolButton10"},
+        {WindowTileVertical1, "ToolButton11"},
+    };
+    for (const auto& [action, name] : buttons) {
+        if (!action) {
+            ToolBar2->addSeparator()->setObjectName(QString::fromLatin1(name));
+            continue;
+        }
+        ToolBar2->addAction(action);
+        ToolBar2->widgetForAction(action)->setObjectName(QString::fromLatin1(name));
+    }
     addToolBar(Qt::TopToolBarArea, ToolBar2);
 }
 

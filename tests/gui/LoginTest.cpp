@@ -1,14 +1,18 @@
 // The login, the close question and the password change against the real velmora-server.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QRegularExpression>
 
 #include "ApplicationQuit.h"
 #include "LoginValues.h"
+#include "NavLabel.h"
 #include "ServerProcess.h"
 #include "ShellSession.h"
 #include "SocketConnection.h"
 #include "TFrmchangepassword.h"
+#include "TFrmkh.h"
 #include "TFrmlogin.h"
 #include "TMainForm.h"
 #include "Tdm.h"
@@ -220,9 +224,35 @@ class LoginTest : public QObject {
         QCOMPARE(s.ending.count(), 0);
     }
 
-    void exitSignsNothingOff() {
+    void menuAndLabelsOpenOneWindowPerClass() {
         ShellSession s;
         login(s, "管理员", "vantu");
+        MainForm->N4->trigger();
+        TFrmkh* first = Frmkh;
+        QVERIFY(first);
+        QCOMPARE(first->Caption(), QString("客户档案"));
+        MainForm->N3->trigger();
+        QCOMPARE(MainForm->ClientArea->subWindowList().size(), 2);
+        first->subWindow()->showMinimized();
+        emit MainForm->NavLabels[2]->clicked();  // Label4 performs N4
+        QCOMPARE(Frmkh, first);
+        QCOMPARE(MainForm->ClientArea->subWindowList().size(), 2);
+        QVERIFY(!first->isMinimizedWindow());
+        QCOMPARE(MainForm->ClientArea->activeSubWindow(), first->subWindow());
+
+        first->Close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!Frmkh);
+        MainForm->N4->trigger();
+        QVERIFY(Frmkh);
+        QCOMPARE(MainForm->ClientArea->subWindowList().size(), 2);
+    }
+
+    void exitSignsNothingOffEvenWithChildWindowsOpen() {
+        ShellSession s;
+        login(s, "管理员", "vantu");
+        MainForm->N5->trigger();
+        QVERIFY(!MainForm->ClientArea->subWindowList().isEmpty());
         s.messages.clear();
         MainForm->FileOpenItem->trigger();
         QCOMPARE(s.ending.count(), 1);
