@@ -1,5 +1,6 @@
 #include "CategoryTreeForm.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QSplitter>
 #include <QStatusBar>
@@ -24,6 +25,10 @@ CategoryTreeForm::CategoryTreeForm(QWidget* owner) : MdiChildForm(owner) {
     Panel2->setObjectName(QStringLiteral("Panel2"));
     TreeView1 = new FolderTreeView(Panel2);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    // Node texts are shown whole; a narrow panel scrolls sideways instead of cutting them.
+    TreeView1->setTextElideMode(Qt::ElideNone);
+    TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    TreeView1->header()->setStretchLastSection(false);
     auto* treeLayout = new QVBoxLayout(Panel2);
     treeLayout->setContentsMargins(0, 0, 0, 0);
     treeLayout->addWidget(TreeView1);

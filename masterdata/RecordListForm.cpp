@@ -13,6 +13,7 @@
 #include "DataSource.h"
 #include "ErrorGuard.h"
 #include "MaintenanceBar.h"
+#include "ReadableWhenDisabled.h"
 #include "Panel.h"
 
 namespace velmora {
@@ -33,6 +34,7 @@ RecordListForm::RecordListForm(QWidget* owner, DataSource& source, const std::ve
     DBGrid1->setReadOnly(true);
     DBGrid1->setEnabled(false);
     DBGrid1->setColor(clInfoBk());
+    keepTextReadableWhenDisabled(DBGrid1);
     auto* gridLayout = new QVBoxLayout(Panel2);
     gridLayout->setContentsMargins(0, 0, 0, 0);
     gridLayout->addWidget(DBGrid1);

@@ -14,6 +14,7 @@
 #include "FolderTreeView.h"
 #include "Fonts.h"
 #include "MaintenanceBar.h"
+#include "ReadableWhenDisabled.h"
 #include "MessageService.h"
 #include "RowCountProbe.h"
 #include "Tdm.h"
@@ -82,6 +83,7 @@ TFrmchfl::TFrmchfl(QWidget* owner) : CategoryTreeForm(owner) {
     DBGrid1->setReadOnly(true);
     DBGrid1->setEnabled(false);
     DBGrid1->setColor(clInfoBk());
+    keepTextReadableWhenDisabled(DBGrid1);
     auto* list = new QGridLayout(TabSheet2);
     list->setContentsMargins(0, 0, 0, 0);
     list->addWidget(DBGrid1);
@@ -127,6 +129,12 @@ void TFrmchfl::ToggleEditState() {
 void TFrmchfl::setCodeMask(const char* mask) {
     dm->ClientDataSetchfl.FieldByName("chflid").setEditMask(mask);
     DBEdit1->refresh();
+}
+
+void TFrmchfl::putParentCode(const QString& code) {
+    DBEdit1->setText(code);
+    // The user goes on with the digits after the hyphen.
+    DBEdit1->setCursorPosition(static_cast<int>(DBEdit1->text().size()));
 }
 
 QString TFrmchfl::typedCode() const {
@@ -177,7 +185,7 @@ void TFrmchfl::n_insertClick() {
         setCodeMask(kSubCategoryMask);
         showPage(TabSheet1);
         DBEdit1->setFocus();
-        DBEdit1->setText(ParentCode);
+        putParentCode(ParentCode);
     }
 }
 
@@ -208,7 +216,7 @@ void TFrmchfl::n_saveClick() {
     }
     if (nodeKind(ParentNode) == CategoryLevel::Top && typedCode().left(2) != parentCode) {
         notice(QStringLiteral("前面两位不能变，请确认!"));
-        DBEdit1->setText(parentCode);
+        putParentCode(parentCode);
         return;
     }
     QString code = typedCode();

@@ -48,6 +48,8 @@ class TFrmchfl : public CategoryTreeForm {
   private:
     void ToggleEditState();
     void setCodeMask(const char* mask);
+    // Puts a parent's code into the code box, the cursor on the first digit still to type.
+    void putParentCode(const QString& code);
     // The code as the code box holds it for the field: typed digits and the hyphen.
     QString typedCode() const;
     // Makes the row of node's category the current row; false when the client holds none.

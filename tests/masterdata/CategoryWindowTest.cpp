@@ -103,7 +103,8 @@ class CategoryWindowTest : public QObject {
         press(w->Panel1->n_insert);
         QCOMPARE(w->DBEdit1->text(), QStringLiteral("04-"));  // the parent's digits and the hyphen
         QCOMPARE(w->DBEdit1->displayText(), QStringLiteral("04-___"));
-        w->DBEdit1->setText(QStringLiteral("04-001"));
+        test::typeText(w->DBEdit1, QStringLiteral("001"));  // after the parent's digits
+        QCOMPARE(w->DBEdit1->text(), QStringLiteral("04-001"));
         test::typeText(w->DBEdit2, QStringLiteral("纸张"));
         press(w->Panel1->n_save);
         QVERIFY2(s->messages.boxes().empty(), qPrintable(s->takeTexts().join('|')));
