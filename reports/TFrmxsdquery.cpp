@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
@@ -48,6 +49,10 @@ void TFrmxsdquery::buildHeading() {
     maroon.setColor(QPalette::WindowText, QColor(128, 0, 0));
     Label14->setPalette(maroon);
     Label14->adjustSize();
+    // The typeface standing in for the clerical script has a taller line than the heading was laid
+    // out for; its glyphs are lifted to where the heading's were, clear of the line below.
+    int lift = QFontMetrics(Label14->font()).ascent() - qRound(24 * 0.88);
+    if (lift > 0) Label14->move(232, 8 - lift);
     Label8 = addLabel(this, "Label8", 248, 32, QStringLiteral("请输入查询条件："));
     Label8->setFont(songFont(19));
     Label8->adjustSize();
