@@ -6,7 +6,7 @@
 
 namespace velmora {
 
-// One item chosen in the item picker: its code, name, specification and unit, each held in a
+// One item chosen in the item picker: its code, name, model and unit, each held in a
 // slot of fixed capacity in bytes of GBK text, as the order lines take them.
 struct PickedItem {
     static constexpr size_t kCodeBytes = 11;

@@ -18,7 +18,7 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent) {
         NavigatorGlyph glyph;
         const char* name;
         const char* hint;
-    } specs[] = {
+    } buttons[] = {
         {NavigatorGlyph::First, "First", "第一条记录"},
         {NavigatorGlyph::Prior, "Prior", "上一条记录"},
         {NavigatorGlyph::Next, "Next", "下一条记录"},
@@ -26,10 +26,10 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent) {
     };
     for (int i = 0; i < 4; ++i) {
         auto* b = new QToolButton(this);
-        b->setObjectName(QString::fromLatin1(specs[i].name));
-        b->setIcon(QIcon(navigatorGlyph(specs[i].glyph)));
-        b->setToolTip(QString::fromUtf8(specs[i].hint));
-        b->setAccessibleName(QString::fromUtf8(specs[i].hint));
+        b->setObjectName(QString::fromLatin1(buttons[i].name));
+        b->setIcon(QIcon(navigatorGlyph(buttons[i].glyph)));
+        b->setToolTip(QString::fromUtf8(buttons[i].hint));
+        b->setAccessibleName(QString::fromUtf8(buttons[i].hint));
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         b->setFocusPolicy(Qt::NoFocus);
         auto which = static_cast<Button>(i);
