@@ -3,6 +3,7 @@
 #include <QToolButton>
 #include <array>
 
+#include "ErrorGuard.h"
 #include "Panel.h"
 
 namespace velmora {
@@ -29,6 +30,22 @@ class MaintenanceBar : public Panel {
     // Inverts the enabled state of every button, as the windows' state switch does.
     void toggleEnabled();
     std::array<QToolButton*, 7> buttons() const;
+
+    // Connects each button to the form's handler of the same name (n_insertClick, ...), through
+    // the error guard, so that what a handler throws ends only that action.
+    template <typename Form>
+    void connectHandlers(Form* form) {
+        auto wire = [form](QToolButton* button, void (Form::*handler)()) {
+            QObject::connect(button, &QToolButton::clicked, form, guardedSlot([form, handler] { (form->*handler)(); }));
+        };
+        wire(n_insert, &Form::n_insertClick);
+        wire(n_edit, &Form::n_editClick);
+        wire(n_delete, &Form::n_deleteClick);
+        wire(n_cancel, &Form::n_cancelClick);
+        wire(n_save, &Form::n_saveClick);
+        wire(n_refresh, &Form::n_refreshClick);
+        wire(n_exit, &Form::n_exitClick);
+    }
 };
 
 }  // namespace velmora

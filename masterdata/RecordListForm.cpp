@@ -81,13 +81,7 @@ RecordListForm::RecordListForm(QWidget* owner, DataSource& source, const std::ve
     layout->addWidget(Panel2, 1);
     layout->addWidget(Panel3);
 
-    connect(Panel1->n_insert, &QToolButton::clicked, this, guardedSlot([this] { n_insertClick(); }));
-    connect(Panel1->n_edit, &QToolButton::clicked, this, guardedSlot([this] { n_editClick(); }));
-    connect(Panel1->n_delete, &QToolButton::clicked, this, guardedSlot([this] { n_deleteClick(); }));
-    connect(Panel1->n_cancel, &QToolButton::clicked, this, guardedSlot([this] { n_cancelClick(); }));
-    connect(Panel1->n_save, &QToolButton::clicked, this, guardedSlot([this] { n_saveClick(); }));
-    connect(Panel1->n_refresh, &QToolButton::clicked, this, guardedSlot([this] { n_refreshClick(); }));
-    connect(Panel1->n_exit, &QToolButton::clicked, this, guardedSlot([this] { n_exitClick(); }));
+    Panel1->connectHandlers(this);
 }
 
 ClientDataSet& RecordListForm::dataSet() const {

@@ -93,13 +93,7 @@ TFrmch::TFrmch(QWidget* owner) : CategoryTreeForm(owner) {
     list->addWidget(DBGrid1);
 
     connect(TreeView1, &FolderTreeView::nodeClicked, this, guardedSlot([this] { TreeView1Click(); }));
-    connect(Panel1->n_insert, &QToolButton::clicked, this, guardedSlot([this] { n_insertClick(); }));
-    connect(Panel1->n_edit, &QToolButton::clicked, this, guardedSlot([this] { n_editClick(); }));
-    connect(Panel1->n_delete, &QToolButton::clicked, this, guardedSlot([this] { n_deleteClick(); }));
-    connect(Panel1->n_cancel, &QToolButton::clicked, this, guardedSlot([this] { n_cancelClick(); }));
-    connect(Panel1->n_save, &QToolButton::clicked, this, guardedSlot([this] { n_saveClick(); }));
-    connect(Panel1->n_refresh, &QToolButton::clicked, this, guardedSlot([this] { n_refreshClick(); }));
-    connect(Panel1->n_exit, &QToolButton::clicked, this, guardedSlot([this] { n_exitClick(); }));
+    Panel1->connectHandlers(this);
 
     dm->ClientDataSetchfl.Open();
     dm->ClientDataSetxsdzb.Open();
