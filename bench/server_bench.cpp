@@ -6,7 +6,8 @@
 //      through prepared statements in one transaction;
 //  (c) 20 connections applying 200 orders each, one order per apply: orders per second, and a
 //      count afterwards showing that none was lost or doubled.
-// The server runs in this process, on its own threads, behind real TCP sockets.
+// The server runs in this process, on its own threads, behind real TCP sockets, on a database
+// that holds the demo users (every client logs in) and none of the demo orders.
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -22,6 +23,7 @@
 #include "SocketConnection.h"
 #include "SocketServer.h"
 #include "Tdm.h"
+#include "TestLogin.h"
 
 using namespace velmora;
 using namespace velmora::server;
@@ -116,11 +118,13 @@ void appendOrder(Tdm& m, const std::string& id) {
     m.ClientDataSetxsdtb.Post();
 }
 
+// A connection logged in as the administrator, with its data module.
 struct Client {
     explicit Client(uint16_t port) {
         connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
         connection.setAddress("127.0.0.1");
         connection.setPort(port);
+        velmora::test::loginAs(connection);
         module = std::make_unique<Tdm>(connection);
     }
     void openEmptyOrders() {
@@ -146,10 +150,11 @@ int main() {
     char dir[] = "/tmp/velmora-bench-XXXXXX";
     if (!mkdtemp(dir)) return 1;
     std::string path = std::string(dir) + "/bench.db";
-    prepareDatabase(path, false);
+    prepareDatabase(path, true);
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     sqlite3_busy_timeout(db, 10000);
+    check(sqlite3_exec(db, "delete from xsdzb; delete from xsdtb", nullptr, nullptr, nullptr), db);
     insertDirect(db, "L", 0, kLines / kLinesPerOrder);
 
     ServerOptions options;
@@ -182,7 +187,6 @@ int main() {
         Client client(server.port());
         ClientDataSet& view = client.module->ClientDataSetxsdview;
         view.setCommandText("select * from xsdview");
-        client.connection.open();
         start = Clock::now();
         view.Open();
         int fields = view.FieldCount();

@@ -6,15 +6,22 @@
 #include "ServerProcess.h"
 #include "SocketConnection.h"
 #include "Tdm.h"
+#include "TestLogin.h"
 
 namespace velmora::test {
 
-// A client as the program has one: a connection to the test server and its data module.
+// A client as the program has one: a connection to the test server, logged in as the
+// administrator unless asked otherwise, and its data module.
 struct Client {
-    explicit Client(const ServerProcess& server) {
+    enum Login { LoggedIn, LoggedOut };
+
+    // LoggedOut leaves the connection closed and not logged in, for tests of what the server
+    // refuses before a login.
+    explicit Client(const ServerProcess& server, Login login = LoggedIn) {
         connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
         connection.setAddress("127.0.0.1");
         connection.setPort(server.port());
+        if (login == LoggedIn) loginAs(connection);
         module = std::make_unique<Tdm>(connection);
     }
     ~Client() {

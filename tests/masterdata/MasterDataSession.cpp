@@ -2,21 +2,20 @@
 
 #include <QTreeWidget>
 
-#include "ClientDataSet.h"
-#include "DispatchAppServer.h"
 #include "MdiChildForm.h"
 #include "TFrmlogin.h"
-#include "Tdm.h"
+#include "TestLogin.h"
 
 namespace velmora::test {
 
 MasterDataSession::MasterDataSession() {
     entry.createAll();
-    delete Frmlogin;  // no login dialog: the tests connect directly
+    delete Frmlogin;  // no login dialog: the tests connect and log in directly
     Frmlogin = nullptr;
     MainForm->SocketConnection1.setAddress("127.0.0.1");
     MainForm->SocketConnection1.setPort(server.port());
     MainForm->SocketConnection1.open();
+    loginAs(MainForm->SocketConnection1);
     MainForm->CurrentUserName = QStringLiteral("管理员");
     MainForm->show();
     if (!QTest::qWaitForWindowExposed(MainForm)) qWarning("the main window was not exposed");
@@ -48,22 +47,7 @@ int MasterDataSession::count(const std::string& sql) const {
 }
 
 void MasterDataSession::executeElsewhere(const std::string& sql) const {
-    SocketConnection other("OtherWorkstation");
-    other.setAddress("127.0.0.1");
-    other.setPort(server.port());
-    other.setServerGUID(MainForm->SocketConnection1.serverGUID());
-    other.setServerName(MainForm->SocketConnection1.serverName());
-    ClientDataSet statement("Statement");
-    statement.setRemoteServer([&other]() -> std::shared_ptr<IProviderServer> { return other.getServer(); });
-    statement.setProviderName("DataSetProviderhz");
-    statement.setCommandText(sql);
-    try {
-        statement.Execute();
-    } catch (const std::exception& e) {
-        qWarning("executeElsewhere: %s", e.what());
-        throw;
-    }
-    other.close();
+    server.execute(sql);
 }
 
 void press(QToolButton* button) {

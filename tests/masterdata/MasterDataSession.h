@@ -1,6 +1,7 @@
 #pragma once
 // The whole client as the program starts it, connected to a real velmora-server with the demo
-// database, the main window shown without the login dialog; message boxes go to a recorder.
+// database and logged in as the administrator, the main window shown without the login dialog;
+// message boxes go to a recorder.
 
 #include <QToolButton>
 #include <QTreeWidgetItem>
@@ -34,8 +35,7 @@ public:
     // The last box shown, or an empty request.
     MessageRequest lastBox() const;
     int count(const std::string& sql) const;
-    // Runs a statement on the server through a client connection of its own, as another
-    // workstation would.
+    // Writes to the server's database directly, as another workstation's entry would.
     void executeElsewhere(const std::string& sql) const;
 
     ServerProcess server;

@@ -4,7 +4,6 @@
 
 #include "BitBtn.h"
 #include "ClientDataSet.h"
-#include "DispatchAppServer.h"
 #include "TFrmkhhzquery.h"
 #include "TFrmkhhzresult.h"
 #include "TFrmlogin.h"
@@ -59,12 +58,7 @@ void ReportSession::runSummaryQuery(const std::function<void(TFrmkhhzquery&)>& f
 }
 
 void ReportSession::execute(const std::string& sql) {
-    ClientDataSet statement("statement");
-    SocketConnection* connection = &MainForm->SocketConnection1;
-    statement.setRemoteServer([connection]() -> std::shared_ptr<IProviderServer> { return connection->getServer(); });
-    statement.setProviderName("DataSetProviderhz");
-    statement.setCommandText(sql);
-    statement.Execute();
+    server.execute(sql);
 }
 
 QStringList ReportSession::direct(const std::string& sql) const {

@@ -32,7 +32,7 @@ class ReportSession {
     void showSummaryQuery(const std::function<void(TFrmkhhzquery&)>& act);
     void runSummaryQuery(const std::function<void(TFrmkhhzquery&)>& fill);
 
-    // Runs a statement on the server through a dataset of the client's own.
+    // Writes to the server's database directly, as another workstation's entry would.
     void execute(const std::string& sql);
     // The first column of every row of sql, read from the database directly, sorted.
     QStringList direct(const std::string& sql) const;

@@ -8,7 +8,6 @@
 #include "BitBtn.h"
 #include "DBGrid.h"
 #include "DataSetModel.h"
-#include "SocketConnection.h"
 #include "TFrmkp.h"
 #include "TFrmlogin.h"
 #include "TMainForm.h"
@@ -66,16 +65,7 @@ void SalesSession::typeCell(DBGrid* grid, int row, int column, const QString& te
 }
 
 void SalesSession::executeElsewhere(const std::string& sql) {
-    SocketConnection connection;
-    connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
-    connection.setAddress("127.0.0.1");
-    connection.setPort(server->port());
-    {
-        Tdm module(connection);
-        module.ClientDataSethz.setCommandText(sql);
-        module.ClientDataSethz.Execute();
-    }
-    connection.close();
+    server->execute(sql);
 }
 
 bool SalesSession::gotoOrder(const std::string& xsdid) {

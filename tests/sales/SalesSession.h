@@ -34,7 +34,7 @@ public:
     void addLines(const std::vector<int>& rows);
     // Opens the cell's editor, types text and presses Enter in it.
     static void typeCell(DBGrid* grid, int row, int column, const QString& text);
-    // Runs one statement on the server through a connection of its own, as another client.
+    // Writes to the server's database directly, as another workstation's entry would.
     void executeElsewhere(const std::string& sql);
     // Moves the order cursor to the order with this number.
     static bool gotoOrder(const std::string& xsdid);

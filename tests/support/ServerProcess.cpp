@@ -127,6 +127,23 @@ std::vector<std::string> ServerProcess::query(const std::string& sql) const {
     return rows;
 }
 
+void ServerProcess::execute(const std::string& sql) const {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(dbPath_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        throw std::runtime_error("cannot open " + dbPath_ + " for writing");
+    }
+    sqlite3_busy_timeout(db, 10000);
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        std::string message = error ? error : sqlite3_errmsg(db);
+        sqlite3_free(error);
+        sqlite3_close(db);
+        throw std::runtime_error(message + " in: " + sql);
+    }
+    sqlite3_close(db);
+}
+
 std::string ServerProcess::scalar(const std::string& sql) const {
     std::vector<std::string> rows = query(sql);
     return rows.empty() ? "<none>" : rows.front();

@@ -39,6 +39,10 @@ public:
     // as text (NULL as "<null>").
     std::vector<std::string> query(const std::string& sql) const;
     std::string scalar(const std::string& sql) const;
+    // Runs statements that write on the server's database directly, as data entered on another
+    // workstation; waits up to some seconds for the server's writers. Throws with the
+    // database's message when a statement fails.
+    void execute(const std::string& sql) const;
 
 private:
     std::string dir_;
