@@ -17,26 +17,32 @@ double currentDateTime() {
     return dateFromUnixSeconds(seconds);
 }
 
-AppServerObject::AppServerObject(DbConnection& db, std::string peer)
-    : ProviderDispatch(providers_), db_(db), peer_(std::move(peer)), providers_(db) {
-    addMember(1, "GetSysTime", 1, [](DispatchCall& c) { c.arg(0).assignKeepingRef(Variant::date(currentDateTime())); });
+AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits limits)
+    : ProviderDispatch(providers_), db_(db), session_(session), providers_(db, session, limits) {
+    addMember(1, "GetSysTime", 1, [this](DispatchCall& c) {
+        session_.requireLogin("GetSysTime");
+        c.arg(0).assignKeepingRef(Variant::date(currentDateTime()));
+    });
     addMember(2, "AddUser", 4, [this](DispatchCall& c) { recordLogin("AddUser", c); });
     addMember(3, "DelUser", 4, [this](DispatchCall& c) { recordLogin("DelUser", c); });
 }
 
 void AppServerObject::recordLogin(const char* event, DispatchCall& call) {
+    session_.requireLogin(event);
     std::string computer = call.arg(0).toString();
     std::string address = call.arg(1).toString();
     std::string user = call.arg(2).toString();
     std::string time = call.arg(3).toString();
     Transaction tx(db_);
     db_.execute(
-        "insert into server_logins (event, computername, address, username, logintime, recorded) "
-        "values (?, ?, ?, ?, ?, ?)",
+        "insert into server_logins (event, computername, address, username, logintime, recorded, peer, sessionuser) "
+        "values (?, ?, ?, ?, ?, ?, ?, ?)",
         {DbValue::ofText(event), DbValue::ofText(computer), DbValue::ofText(address), DbValue::ofText(user),
-         DbValue::ofText(time), DbValue::ofText(formatDateTime(currentDateTime()))});
+         DbValue::ofText(time), DbValue::ofText(formatDateTime(currentDateTime())), DbValue::ofText(session_.peer()),
+         DbValue::ofText(session_.user())});
     tx.commit();
-    logLine(formatText("%s: %s %s from %s (%s), login time %s", peer_.c_str(),
+    // What the client says of itself stands next to what the server knows.
+    logLine(formatText("%s: %s %s from %s (%s), login time %s", session_.who().c_str(),
                        std::string(event) == "AddUser" ? "login" : "logout", user.c_str(), computer.c_str(),
                        address.c_str(), time.c_str()));
 }

@@ -6,6 +6,7 @@
 #include "Database.h"
 #include "ProviderDispatch.h"
 #include "ProviderHost.h"
+#include "Session.h"
 
 namespace velmora::server {
 
@@ -16,14 +17,14 @@ constexpr const char* kAppServerProgId = "brandolex.test";
 // the login book-keeping members AddUser and DelUser, which the client reaches by name.
 class AppServerObject : public ProviderDispatch {
 public:
-    // peer names the client in log lines.
-    AppServerObject(DbConnection& db, std::string peer);
+    // session is the connection's: who works on it, and what it may do before a login.
+    AppServerObject(DbConnection& db, Session& session, QueryLimits limits);
 
 private:
     void recordLogin(const char* event, DispatchCall& call);
 
     DbConnection& db_;
-    std::string peer_;
+    Session& session_;
     ProviderHost providers_;
 };
 

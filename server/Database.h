@@ -2,6 +2,7 @@
 // The server's view of its database: one connection per client thread, statements with bound
 // parameters, and IMMEDIATE write transactions. SQLite and PostgreSQL sit behind it.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -9,7 +10,24 @@
 #include <string_view>
 #include <vector>
 
+#include "Errors.h"
+
 namespace velmora::server {
+
+// A client's command text that the database refused to run: it would write, name something a
+// client may not read, or hold more than one statement.
+class StatementRefused : public VelmoraError {
+public:
+    using VelmoraError::VelmoraError;
+};
+
+// A statement stopped because the deadline set on its connection passed.
+class QueryTimeout : public VelmoraError {
+public:
+    using VelmoraError::VelmoraError;
+};
+
+using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
 enum class DbType { Null, Integer, Float, Text };
 
@@ -47,6 +65,15 @@ public:
     virtual ~DbConnection() = default;
     // Runs any statement; a statement that returns no rows gives a query with no columns.
     virtual std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params = {}) = 0;
+    // Runs a command text a client sent: one statement that only reads the product's tables and
+    // view, checked by the database before it runs; anything else fails with StatementRefused.
+    virtual std::unique_ptr<DbQuery> clientQuery(const std::string& sql) = 0;
+    // Statements on this connection fail with QueryTimeout once deadline passes; none: no limit.
+    virtual void setDeadline(Deadline deadline) = 0;
+    // From now on, deleted content is overwritten in the file (for secrets that must not linger).
+    virtual void scrubDeletedContent() = 0;
+    // Rewrites the database without free pages and empties its log (no transaction may be open).
+    virtual void compact() = 0;
     // Runs a statement that returns no rows and returns the number of rows it changed.
     virtual int64_t execute(const std::string& sql, const std::vector<DbValue>& params = {}) = 0;
     // Runs an insert and returns the value the database generated for keyColumn.

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "PasswordHash.h"
 #include "Schema.h"
 
 namespace velmora::server {
@@ -115,7 +116,7 @@ void insertDemoData(DbConnection& db) {
                    {DbValue::ofText(y[0]), DbValue::ofText(y[1]), DbValue::ofText(y[2]), DbValue::ofText(y[3])});
     for (const auto& u : kUsers)
         db.execute("insert into user1 (username, password1) values (?, ?)",
-                   {DbValue::ofText(u[0]), DbValue::ofText(u[1])});
+                   {DbValue::ofText(u[0]), DbValue::ofText(hashPassword(u[1]))});
 
     Sequence seq;
     constexpr int kOrders = 30;

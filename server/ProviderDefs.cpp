@@ -18,7 +18,9 @@ const std::vector<ProviderDef>& providerDefs() {
         {"DataSetProviderxsdzb2", "select * from xsdzb", "xsdzb", {"lineid"}, "lineid", false},
         {"DataSetProviderxsdview", "select * from xsdview", "", {}, "", false},
         {"DataSetProviderxsdtb2", "select * from xsdtb", "xsdtb", {"xsdid"}, "", false},
-        {"DataSetProviderhz", "select * from user1", "user1", {"username"}, "", false},
+        // The general-purpose query channel: it reads only, and the user store answers its user
+        // statements, so it has no table to write.
+        {"DataSetProviderhz", "select username from user1", "", {}, "", false},
     };
     return defs;
 }

@@ -1,10 +1,43 @@
 #include "ProviderHost.h"
 
 #include "ChangeApplier.h"
+#include "DataPacket.h"
 #include "Errors.h"
+#include "Log.h"
 #include "RecordsPacket.h"
 
 namespace velmora::server {
+
+namespace {
+
+constexpr const char* kLoginProvider = "DataSetProviderhz";
+
+// Clears the connection's deadline however the statement ends.
+class DeadlineScope {
+public:
+    DeadlineScope(DbConnection& db, std::chrono::milliseconds timeout) : db_(db) {
+        db_.setDeadline(std::chrono::steady_clock::now() + timeout);
+    }
+    ~DeadlineScope() { db_.setDeadline(std::nullopt); }
+    DeadlineScope(const DeadlineScope&) = delete;
+    DeadlineScope& operator=(const DeadlineScope&) = delete;
+
+private:
+    DbConnection& db_;
+};
+
+Bytes packetOf(FieldDefs fields, const std::vector<std::vector<std::string>>& rows, int32_t& recsOut) {
+    DataPacketWriter w(std::move(fields));
+    for (const auto& row : rows) {
+        w.beginRow();
+        for (const std::string& value : row) w.addText(value);
+        w.endRow();
+    }
+    recsOut = static_cast<int32_t>(w.rowCount());
+    return w.finish();
+}
+
+}  // namespace
 
 const ProviderDef& ProviderHost::provider(const std::string& name) const {
     const ProviderDef* def = findProvider(name);
@@ -18,26 +51,107 @@ const std::string& ProviderHost::currentCommand(const std::string& providerName)
     return it->second;
 }
 
-Variant ProviderHost::RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut, int32_t,
-                                       const std::string& commandText, Variant&, Variant&) {
-    const ProviderDef& def = provider(providerName);
-    if (!commandText.empty()) commands_[def.name] = commandText;
-    recsOut = 0;
-    if (count == 0) return Variant::null();  // a reset: the command text stays for the next refresh
-    const std::string& sql = currentCommand(def.name);
-    if (def.nestsOrderLines) {
+void ProviderHost::checkText(const std::string& commandText) const {
+    if (commandText.find('\0') != std::string::npos) {
+        session_.logRefusal("a command text", "it holds a NUL character");
+        throw StatementRefused("只能读取数据 (a command text may only read data; refused: a NUL character)");
+    }
+}
+
+void ProviderHost::allowBeforeLogin(const std::string& providerName, int32_t count, const std::string& commandText) {
+    if (session_.loggedIn()) return;
+    if (!sameName(providerName, kLoginProvider)) session_.requireLogin(providerName);
+    if (count == 0 && commandText.empty()) return;  // the reset of a dataset that closes
+    UserStatement::Kind kind = recogniseUserStatement(commandText).kind;
+    if (kind == UserStatement::Kind::UserList || kind == UserStatement::Kind::LoginCheck) return;
+    session_.requireLogin(commandText.empty() ? "a refresh" : "the statement " + commandText);
+}
+
+template <typename Fn>
+auto ProviderHost::limited(const std::string& sql, Fn fn) {
+    DeadlineScope deadline(db_, limits_.timeout);
+    try {
+        return fn();
+    } catch (const QueryTimeout&) {
+        double seconds = limits_.timeout.count() / 1000.0;
+        session_.logRefusal(sql, formatText("ran past the time limit of %g s", seconds));
+        throw VelmoraError(formatText("查询超时 (the statement ran past the time limit of %g s)", seconds));
+    } catch (const ResultTooLarge&) {
+        size_t mb = limits_.maxResultBytes >> 20;
+        session_.logRefusal(sql, formatText("its result passed %zu MB", mb));
+        throw VelmoraError(formatText("结果过大 (the result passed the size limit of %zu MB)", mb));
+    } catch (const StatementRefused& e) {
+        session_.logRefusal(sql, e.what());
+        throw;
+    }
+}
+
+Bytes ProviderHost::run(const ProviderDef& def, const std::string& sql, int32_t& recsOut) {
+    if (sql.empty()) throw VelmoraError("The command text is empty");
+    UserStatement statement = recogniseUserStatement(sql);
+    if (statement.kind != UserStatement::Kind::None) return answerUserStatement(statement, recsOut);
+    if (namesUserStore(sql)) {
+        session_.logRefusal(sql, "it names the user store");
+        throw StatementRefused("只能读取数据 (a command text may only read data; refused: reading user1)");
+    }
+    return limited(sql, [&] {
+        if (!def.nestsOrderLines) {
+            auto rows = db_.clientQuery(sql);
+            return buildRecordsPacket(db_, *rows, def, recsOut, limits_.maxResultBytes);
+        }
         // Headers and lines from one snapshot.
         db_.beginRead();
         Transaction tx(db_, Transaction::kAlreadyBegun);
-        Bytes packet = buildRecordsPacket(db_, sql, def, recsOut);
+        auto rows = db_.clientQuery(sql);
+        Bytes packet = buildRecordsPacket(db_, *rows, def, recsOut, limits_.maxResultBytes);
+        rows.reset();
         tx.commit();
-        return Variant::byteArray(std::move(packet));
+        return packet;
+    });
+}
+
+Bytes ProviderHost::answerUserStatement(const UserStatement& statement, int32_t& recsOut) {
+    switch (statement.kind) {
+        case UserStatement::Kind::UserList: {
+            std::vector<std::vector<std::string>> rows;
+            for (std::string& name : session_.users().names()) rows.push_back({std::move(name)});
+            return packetOf({textField("username")}, rows, recsOut);
+        }
+        case UserStatement::Kind::LoginCheck: {
+            // The matching row, without its password: nothing a client reads holds one.
+            std::vector<std::vector<std::string>> rows;
+            if (session_.checkLogin(statement.user, statement.password)) rows.push_back({statement.user, ""});
+            return packetOf({textField("username"), textField("password1")}, rows, recsOut);
+        }
+        default:
+            session_.logRefusal("a password change", "it was sent as a query");
+            throw StatementRefused("只能读取数据 (a command text may only read data; refused: writing user1)");
     }
-    return Variant::byteArray(buildRecordsPacket(db_, sql, def, recsOut));
+}
+
+void ProviderHost::changeOwnPassword(const UserStatement& statement) {
+    if (statement.namesUser && statement.user != session_.user()) {
+        session_.logRefusal("a password change for " + statement.user, "only the own password may be changed");
+        throw StatementRefused("只能更改自己的口令 (only your own password can be changed)");
+    }
+    session_.users().setPassword(session_.user(), statement.password);
+    logLine(formatText("%s: changed the password", session_.who().c_str()));
+}
+
+Variant ProviderHost::RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut, int32_t,
+                                       const std::string& commandText, Variant&, Variant&) {
+    allowBeforeLogin(providerName, count, commandText);
+    const ProviderDef& def = provider(providerName);
+    checkText(commandText);
+    if (!commandText.empty()) commands_[def.name] = commandText;
+    recsOut = 0;
+    if (count == 0) return Variant::null();  // a reset: the command text stays for the next refresh
+    return Variant::byteArray(run(def, currentCommand(def.name), recsOut));
 }
 
 Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const Variant& delta, int32_t maxErrors,
                                          int32_t& errorCount, Variant&) {
+    session_.requireLogin("RemoteApplyUpdates");
     const ProviderDef& def = provider(providerName);
     if (!delta.isByteArray()) throw VelmoraError("Invalid data packet");
     ChangePacket changes = decodeChangePacket(delta.bytes());
@@ -48,14 +162,27 @@ Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const 
 
 void ProviderHost::RemoteExecute(const std::string& providerName, const std::string& commandText, Variant&,
                                  Variant&) {
+    session_.requireLogin("RemoteExecute");
     const ProviderDef& def = provider(providerName);
+    checkText(commandText);
     const std::string& sql = commandText.empty() ? currentCommand(def.name) : commandText;
-    Transaction tx(db_);
-    db_.execute(sql, {});
-    tx.commit();
+    UserStatement statement = recogniseUserStatement(sql);
+    if (statement.kind == UserStatement::Kind::PasswordChange) return changeOwnPassword(statement);
+    if (statement.kind != UserStatement::Kind::None || namesUserStore(sql)) {
+        session_.logRefusal(sql, "it names the user store");
+        throw StatementRefused("只能读取数据 (a command text may only read data; refused: reading user1)");
+    }
+    // The one write a command text may do is the password change; anything else must only read.
+    limited(sql, [&] {
+        auto rows = db_.clientQuery(sql);
+        while (rows->next()) {
+        }
+        return 0;
+    });
 }
 
 Variant ProviderHost::RemoteGetProviderNames() {
+    session_.requireLogin("RemoteGetProviderNames");
     SafeArray names;
     names.elementType = VarType::Variant;
     names.bounds.push_back({0, static_cast<int32_t>(providerDefs().size()) - 1});
@@ -64,16 +191,19 @@ Variant ProviderHost::RemoteGetProviderNames() {
 }
 
 Variant ProviderHost::RemoteGetParams(const std::string& providerName, Variant&) {
+    session_.requireLogin("RemoteGetParams");
     provider(providerName);
     return Variant::null();  // no provider of this server takes parameters
 }
 
 Variant ProviderHost::RemoteDataRequest(const std::string& providerName, const Variant& data) {
+    session_.requireLogin("RemoteDataRequest");
     provider(providerName);
     return data;  // no provider answers custom requests; the data comes back as it went
 }
 
 Variant ProviderHost::RemoteRowRequest(const std::string& providerName, const Variant&, int32_t, Variant&) {
+    session_.requireLogin("RemoteRowRequest");
     provider(providerName);
     return Variant::null();  // rows always travel whole, so there is nothing to fetch per row
 }

@@ -1,19 +1,30 @@
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <string>
 
 #include "Database.h"
 #include "IProviderServer.h"
 #include "ProviderDefs.h"
+#include "Session.h"
+#include "UserStatement.h"
 
 namespace velmora::server {
 
+// What one command text a client sends may cost.
+struct QueryLimits {
+    std::chrono::milliseconds timeout{30'000};
+    size_t maxResultBytes = size_t(256) << 20;
+};
+
 // The nine providers of one client connection, over that connection's database. Each provider
 // remembers the last command text a client sent it; a refresh re-runs it and a reset keeps it.
+// Before the session has logged in, only the login's own statements are served.
 class ProviderHost : public IProviderServer {
 public:
-    explicit ProviderHost(DbConnection& db) : db_(db) {}
+    ProviderHost(DbConnection& db, Session& session, QueryLimits limits)
+        : db_(db), session_(session), limits_(limits) {}
 
     Variant RemoteApplyUpdates(const std::string& providerName, const Variant& delta, int32_t maxErrors,
                                int32_t& errorCount, Variant& ownerData) override;
@@ -32,8 +43,20 @@ public:
 
 private:
     const ProviderDef& provider(const std::string& name) const;
+    // Refuses, before a login, everything but the login's statements and the reset.
+    void allowBeforeLogin(const std::string& providerName, int32_t count, const std::string& commandText);
+    // A command text must be one clean text: a NUL would cut it short in the database.
+    void checkText(const std::string& commandText) const;
+    Bytes run(const ProviderDef& def, const std::string& sql, int32_t& recsOut);
+    Bytes answerUserStatement(const UserStatement& statement, int32_t& recsOut);
+    void changeOwnPassword(const UserStatement& statement);
+    // Runs fn under the time limit; limits passed become refusals the client can read.
+    template <typename Fn>
+    auto limited(const std::string& sql, Fn fn);
 
     DbConnection& db_;
+    Session& session_;
+    QueryLimits limits_;
     std::map<std::string, std::string> commands_;
 };
 

@@ -120,7 +120,9 @@ void writeRow(RowWriter& w, const FieldDefs& fields, size_t columns, const Row& 
     for (size_t c = 0; c < columns; ++c) writeCell(w, fields[c].type, row, c);
 }
 
-FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<BufferedRow>& ahead, bool& more) {
+// The rows kept while looking for a value are charged against the same limit as the packet.
+FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<BufferedRow>& ahead, bool& more,
+                          size_t maxBytes = 0) {
     size_t n = q.columnCount();
     FieldDefs fields(n);
     std::vector<size_t> unknown;
@@ -141,10 +143,14 @@ FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<B
     }
     // Expressions take the type of their first non-null value; the rows read to find it are kept.
     more = true;
+    size_t kept = 0;
     while (!unknown.empty()) {
         more = q.next();
         if (!more) break;
         ahead.push_back(keep(q));
+        for (const DbValue& cell : ahead.back().cells) kept += sizeof cell + cell.text.size();
+        if (maxBytes && kept > maxBytes)
+            throw ResultTooLarge(formatText("The result passed %zu MB", maxBytes >> 20));
         for (size_t i = 0; i < unknown.size();) {
             DbType t = q.type(unknown[i]);
             if (t != DbType::Null) {
@@ -187,15 +193,22 @@ private:
 
 }  // namespace
 
-Bytes buildRecordsPacket(DbConnection& db, const std::string& sql, const ProviderDef& provider, int32_t& rowCount) {
-    if (sql.empty()) throw VelmoraError("The command text is empty");
+FieldDef textField(std::string name) {
+    FieldDef f;
+    f.name = std::move(name);
+    f.type = FieldType::String;
+    f.size = 50;
+    return f;
+}
+
+Bytes buildRecordsPacket(DbConnection& db, DbQuery& q, const ProviderDef& provider, int32_t& rowCount,
+                         size_t maxBytes) {
     std::optional<OrderLines> lines;
     if (provider.nestsOrderLines) lines.emplace(db);
 
-    auto q = db.query(sql, {});
     std::vector<BufferedRow> ahead;
     bool more = true;
-    FieldDefs fields = describeColumns(*q, provider, ahead, more);
+    FieldDefs fields = describeColumns(q, provider, ahead, more, maxBytes);
     size_t columns = fields.size();
     int orderColumn = -1;
     if (lines) {
@@ -221,9 +234,11 @@ Bytes buildRecordsPacket(DbConnection& db, const std::string& sql, const Provide
             }
         }
         w.endRow();
+        if (maxBytes && w.bytes().size() > maxBytes)
+            throw ResultTooLarge(formatText("The result passed %zu MB", maxBytes >> 20));
     };
     for (const BufferedRow& row : ahead) writeOne(row);
-    while (more && q->next()) writeOne(*q);
+    while (more && q.next()) writeOne(q);
     rowCount = static_cast<int32_t>(w.rowCount());
     return w.finish();
 }

@@ -4,12 +4,24 @@
 
 #include "Bytes.h"
 #include "Database.h"
+#include "FieldDef.h"
 #include "ProviderDefs.h"
 
 namespace velmora::server {
 
-// Runs sql for provider and encodes every row it returns, with the descriptors of its fields, as
-// a data packet. rowCount receives the number of top-level rows.
-Bytes buildRecordsPacket(DbConnection& db, const std::string& sql, const ProviderDef& provider, int32_t& rowCount);
+// A result that grew past the size a client may be sent.
+class ResultTooLarge : public VelmoraError {
+public:
+    using VelmoraError::VelmoraError;
+};
+
+// Encodes every row of rows, with the descriptors of its fields, as provider's data packet (db
+// reads the nested order lines). rowCount receives the number of top-level rows. A packet that
+// would pass maxBytes (0: no limit) fails with ResultTooLarge.
+Bytes buildRecordsPacket(DbConnection& db, DbQuery& rows, const ProviderDef& provider, int32_t& rowCount,
+                         size_t maxBytes = 0);
+
+// The descriptor of a text column as the user store's columns show it.
+FieldDef textField(std::string name);
 
 }  // namespace velmora::server

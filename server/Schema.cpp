@@ -1,5 +1,7 @@
 #include "Schema.h"
 
+#include "FieldDef.h"
+
 namespace velmora::server {
 
 namespace {
@@ -58,7 +60,7 @@ CREATE INDEX xsdzb_xsdid ON xsdzb (xsdid);
 CREATE INDEX xsdzb_chid ON xsdzb (chid);
 CREATE TABLE user1 (
     username  VARCHAR(50) NOT NULL PRIMARY KEY,
-    password1 VARCHAR(50)
+    password1 VARCHAR(128)
 );
 CREATE VIEW xsdview AS
     SELECT t.xsdid, t.rq, t.khid, t.khname, t.ywyid, t.ywyname, t.username, t.shrname,
@@ -71,12 +73,35 @@ CREATE TABLE server_logins (
     address      VARCHAR(100),
     username     VARCHAR(100),
     logintime    VARCHAR(100),
-    recorded     VARCHAR(30) NOT NULL
+    recorded     VARCHAR(30) NOT NULL,
+    peer         VARCHAR(60),
+    sessionuser  VARCHAR(100)
 );
 )SQL";
 
 }  // namespace
 
+bool isClientReadable(std::string_view table) {
+    static constexpr std::string_view kReadable[] = {"ch", "chfl", "kh", "ywy", "xsdtb", "xsdzb", "xsdview"};
+    for (std::string_view t : kReadable)
+        if (sameName(t, table)) return true;
+    return false;
+}
+
 void createSchema(DbConnection& db) { db.executeScript(kSchema); }
+
+void upgradeSchema(DbConnection& db) {
+    // Databases made before logins were tied to sessions lack the columns that say who really
+    // connected.
+    bool hasPeer = false;
+    {
+        auto q = db.query("select * from server_logins limit 0", {});
+        for (size_t c = 0; c < q->columnCount(); ++c)
+            if (sameName(q->columnName(c), "peer")) hasPeer = true;
+    }
+    if (!hasPeer)
+        db.executeScript("ALTER TABLE server_logins ADD COLUMN peer VARCHAR(60);"
+                         "ALTER TABLE server_logins ADD COLUMN sessionuser VARCHAR(100);");
+}
 
 }  // namespace velmora::server

@@ -1,11 +1,20 @@
 #pragma once
 
+#include <string_view>
+
 #include "Database.h"
 
 namespace velmora::server {
 
+// The tables and the view a client's command text may read; the user store and the server's
+// own tables are not among them.
+bool isClientReadable(std::string_view table);
+
 // Creates the tables, the view xsdview and the server's table of logins in an empty database.
 void createSchema(DbConnection& db);
+
+// Brings a database made by an earlier version up to the current schema; safe to repeat.
+void upgradeSchema(DbConnection& db);
 
 // Fills a new database with the demonstration data: categories, items, customers, salesmen,
 // users and about thirty orders with their lines.

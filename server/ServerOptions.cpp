@@ -1,5 +1,6 @@
 #include "ServerOptions.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,22 +18,50 @@ long number(const char* option, const char* text, long low, long high) {
     return v;
 }
 
+// Seconds, fractions allowed (tests use short limits), as milliseconds.
+std::chrono::milliseconds seconds(const char* option, const char* text, double low, double high) {
+    char* end = nullptr;
+    double v = std::strtod(text, &end);
+    if (!*text || *end || !std::isfinite(v) || v < low || v > high)
+        throw VelmoraError(formatText("%s takes seconds from %g to %g, not '%s'", option, low, high, text));
+    return std::chrono::milliseconds(static_cast<int64_t>(std::llround(v * 1000)));
+}
+
+constexpr double kDay = 24 * 3600;
+
 }  // namespace
 
 const char* serverUsage() {
     return "usage: velmora-server [options]\n"
-           "  --port N             TCP port to listen on (default 211; 0 picks a free one)\n"
-           "  --listen ADDRESS     IPv4 address to listen on (default 0.0.0.0, every address)\n"
-           "  --db PATH            SQLite database file (default velmora.db); a new file gets the schema\n"
-           "  --init-demo          when the database file does not exist yet, fill it with demo data\n"
-           "  --max-connections N  clients served at once (default 100)\n"
-           "  --help               this text\n"
+           "       velmora-server user add|passwd|del NAME [--db PATH]\n"
+           "       velmora-server user list [--db PATH]\n"
+           "  --port N              TCP port to listen on (default 211; 0 picks a free one)\n"
+           "  --listen ADDRESS      IPv4 address to listen on (default 0.0.0.0, every address)\n"
+           "  --db PATH             SQLite database file (default velmora.db); a new file gets the schema\n"
+           "  --init-demo           when the database file does not exist yet, fill it with demo data\n"
+           "  --max-connections N   clients served at once (default 100); at most a quarter of them\n"
+           "                        may be connections that have not logged in yet\n"
+           "  --login-timeout S     close a connection not logged in after S seconds (default 30)\n"
+           "  --idle-timeout S      close a logged-in connection idle for S seconds (default 28800)\n"
+           "  --max-failed-logins N close a connection after N failed logins (default 5)\n"
+           "  --query-timeout S     stop a command text running longer than S seconds (default 30)\n"
+           "  --max-result-mb N     refuse a result larger than N MB (default 256)\n"
+           "  --max-buffer-mb N     memory for blocks still arriving, all connections together (default 512)\n"
+           "  --stall-timeout S     close a connection whose block stops arriving for S seconds (default 60)\n"
+           "  --help                this text\n"
+           "The user commands read the password from standard input (without echo on a terminal).\n"
            "Prints 'listening on ADDRESS:PORT' once it accepts connections; stops on SIGINT or SIGTERM.\n";
 }
 
 ServerOptions parseServerOptions(int argc, char** argv) {
     ServerOptions o;
-    for (int i = 1; i < argc; ++i) {
+    int first = 1;
+    if (argc > 1 && !std::strcmp(argv[1], "user")) {
+        o.userCommand.push_back("user");
+        for (first = 2; first < argc && std::strncmp(argv[first], "--", 2) != 0; ++first)
+            o.userCommand.push_back(argv[first]);
+    }
+    for (int i = first; i < argc; ++i) {
         const char* arg = argv[i];
         auto value = [&]() -> const char* {
             if (i + 1 >= argc) throw VelmoraError(formatText("%s needs a value", arg));
@@ -48,6 +77,20 @@ ServerOptions parseServerOptions(int argc, char** argv) {
             o.initDemo = true;
         } else if (!std::strcmp(arg, "--max-connections")) {
             o.maxConnections = static_cast<int>(number(arg, value(), 1, 10000));
+        } else if (!std::strcmp(arg, "--login-timeout")) {
+            o.session.loginTimeout = seconds(arg, value(), 0.1, kDay);
+        } else if (!std::strcmp(arg, "--idle-timeout")) {
+            o.session.idleTimeout = seconds(arg, value(), 0.1, 30 * kDay);
+        } else if (!std::strcmp(arg, "--max-failed-logins")) {
+            o.session.maxFailedLogins = static_cast<int>(number(arg, value(), 1, 1000));
+        } else if (!std::strcmp(arg, "--query-timeout")) {
+            o.query.timeout = seconds(arg, value(), 0.1, kDay);
+        } else if (!std::strcmp(arg, "--max-result-mb")) {
+            o.query.maxResultBytes = static_cast<size_t>(number(arg, value(), 1, 1 << 20)) << 20;
+        } else if (!std::strcmp(arg, "--max-buffer-mb")) {
+            o.maxBufferBytes = static_cast<size_t>(number(arg, value(), 1, 1 << 20)) << 20;
+        } else if (!std::strcmp(arg, "--stall-timeout")) {
+            o.stallTimeoutMs = static_cast<int>(seconds(arg, value(), 0.1, kDay).count());
         } else if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
             o.help = true;
         } else {

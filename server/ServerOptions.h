@@ -2,6 +2,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "ProviderHost.h"
+#include "Session.h"
 
 namespace velmora::server {
 
@@ -11,6 +15,12 @@ struct ServerOptions {
     std::string database = "velmora.db";
     bool initDemo = false;
     int maxConnections = 100;
+    SessionLimits session;
+    QueryLimits query;
+    size_t maxBufferBytes = size_t(512) << 20;  // unfinished blocks of every connection together
+    int stallTimeoutMs = 60'000;                 // between the bytes of one block
+    // "user add NAME" and the like: manage the users instead of serving.
+    std::vector<std::string> userCommand;
     bool help = false;
 };
 

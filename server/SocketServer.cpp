@@ -1,5 +1,6 @@
 #include "SocketServer.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,25 +11,54 @@
 #include "Log.h"
 #include "Schema.h"
 #include "SqliteDatabase.h"
+#include "UserStore.h"
+#include "VariantCodec.h"
 
 namespace velmora::server {
+
+namespace {
+
+constexpr const char* kServerBusy = "服务器忙 (server busy)";
+
+// Tells a peer that will not be served why, then lets it go: the reply is an error block, which
+// the peer's first call reads as the failure of that call.
+void refuse(int fd, const std::string& reason) {
+    auto transport = SocketTransport::adopt(fd);
+    logLine(formatText("%s: refused, %s", transport->peerName().c_str(), reason.c_str()));
+    try {
+        DataBlock block(replySignature(Action::Error));
+        writeText(block, kServerBusy);
+        transport->send(block);
+        ::shutdown(fd, SHUT_WR);
+    } catch (const std::exception&) {
+        // a peer gone already needs no answer
+    }
+}
+
+}  // namespace
 
 void prepareDatabase(const std::string& path, bool initDemo) {
     struct stat info {};
     bool exists = ::stat(path.c_str(), &info) == 0;
     SqliteConnection db(path, true);
-    if (!db.isEmpty()) return;
-    createSchema(db);
-    if (initDemo && !exists) {
-        insertDemoData(db);
-        logLine("created demo database " + path);
-    } else {
-        logLine("created database " + path);
+    if (db.isEmpty()) {
+        createSchema(db);
+        if (initDemo && !exists) {
+            insertDemoData(db);
+            logLine("created demo database " + path);
+        } else {
+            logLine("created database " + path);
+        }
+        return;
     }
+    upgradeSchema(db);
+    if (int converted = UserStore(db).convertPlainTextPasswords())
+        logLine(formatText("stored the passwords of %d users as hashes; the plain text is gone from %s", converted,
+                           path.c_str()));
 }
 
 SocketServer::SocketServer(const ServerOptions& options)
-    : options_(options), listener_(options.listen, options.port) {}
+    : options_(options), listener_(options.listen, options.port), buffers_(options.maxBufferBytes) {}
 
 SocketServer::~SocketServer() { stop(); }
 
@@ -37,6 +67,17 @@ void SocketServer::stop() {
     std::lock_guard<std::mutex> guard(lock_);
     stopping_ = true;
     for (ServerConnection* c : active_) c->stop();
+}
+
+int SocketServer::loggedOutSlots() const { return std::max(1, options_.maxConnections / 4); }
+
+std::optional<std::string> SocketServer::refusalReason() const {
+    if (running_ >= options_.maxConnections)
+        return formatText("server busy: %d connections are open already", running_);
+    if (loggedOut_ >= loggedOutSlots())
+        return formatText("server busy: %d connections have not logged in yet (at most %d)", loggedOut_,
+                          loggedOutSlots());
+    return std::nullopt;
 }
 
 void SocketServer::run() {
@@ -48,13 +89,12 @@ void SocketServer::run() {
             ::close(fd);
             break;
         }
-        if (running_ >= options_.maxConnections) {
-            auto refused = SocketTransport::adopt(fd);
-            logLine(formatText("%s: refused, %d connections are open already", refused->peerName().c_str(),
-                               running_));
-            continue;  // closing the transport closes the socket
+        if (std::optional<std::string> reason = refusalReason()) {
+            refuse(fd, *reason);
+            continue;
         }
         ++running_;
+        ++loggedOut_;
         std::thread([this, fd] { serve(fd); }).detach();
     }
     std::unique_lock<std::mutex> guard(lock_);
@@ -63,13 +103,23 @@ void SocketServer::run() {
 
 void SocketServer::serve(int fd) {
     auto transport = SocketTransport::adopt(fd);
+    transport->setStallTimeout(options_.stallTimeoutMs);
+    transport->setBudget(&buffers_);
     std::string peer = transport->peerName();
     logLine(peer + ": connected");
+    bool loggedIn = false;
+    auto onLogin = [this, &loggedIn] {
+        std::lock_guard<std::mutex> guard(lock_);
+        loggedIn = true;
+        --loggedOut_;
+    };
     try {
         SqliteConnection db(options_.database, false);
+        Session session(peer, UserStore(db), throttle_, options_.session, onLogin);
         ClassRegistry classes;
-        classes.add({kAppServerClassId, kAppServerProgId, true, true,
-                     [&db, peer] { return std::make_shared<AppServerObject>(db, peer); }});
+        classes.add({kAppServerClassId, kAppServerProgId, true, true, [&db, &session, this] {
+                         return std::make_shared<AppServerObject>(db, session, options_.query);
+                     }});
         ServerConnection connection(std::move(transport), classes);
         {
             std::lock_guard<std::mutex> guard(lock_);
@@ -77,14 +127,15 @@ void SocketServer::serve(int fd) {
             if (stopping_) connection.stop();
         }
         try {
-            connection.run();
-            logLine(peer + ": disconnected");
+            connection.run(&session);
+            logLine(session.who() + ": disconnected");
         } catch (const SocketConnectionError& e) {
-            // The usual way a client leaves is closing its socket.
+            // The usual way a client leaves is closing its socket, sometimes before its reply.
             std::string what = e.what();
-            logLine(peer + (what == "Error reading from socket" ? ": disconnected" : ": closed, " + what));
+            bool left = what == "Error reading from socket" || what == "Error writing to socket";
+            logLine(session.who() + (left ? ": disconnected" : ": closed, " + what));
         } catch (const std::exception& e) {
-            logLine(peer + ": failure, " + e.what());
+            logLine(session.who() + ": failure, " + e.what());
         }
         std::lock_guard<std::mutex> guard(lock_);
         active_.erase(&connection);
@@ -93,6 +144,7 @@ void SocketServer::serve(int fd) {
     }
     std::lock_guard<std::mutex> guard(lock_);
     --running_;
+    if (!loggedIn) --loggedOut_;
     idle_.notify_all();
 }
 

@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "ByteBudget.h"
+#include "LoginThrottle.h"
 #include "ServerConnection.h"
 #include "ServerOptions.h"
 #include "SocketListener.h"
@@ -13,11 +15,12 @@
 namespace velmora::server {
 
 // Prepares the database file: a new (or empty) one gets the schema, and the demo data when asked;
-// an existing database is left as it is.
+// an existing database is brought up to the current schema and its passwords are hashed, and
+// nothing else of it changes.
 void prepareDatabase(const std::string& path, bool initDemo);
 
 // The socket server: accepts clients and serves each on a thread of its own, with its own
-// interpreter, object table and database connection.
+// interpreter, object table, session and database connection.
 class SocketServer {
 public:
     // Binds the listening socket; fails with a SocketError naming the call.
@@ -33,13 +36,20 @@ public:
 
 private:
     void serve(int fd);
+    // Why a new connection cannot be served now, or nothing; call with lock_ held.
+    std::optional<std::string> refusalReason() const;
+    // Connections that have not logged in may hold this many slots at most.
+    int loggedOutSlots() const;
 
     ServerOptions options_;
     SocketListener listener_;
+    ByteBudget buffers_;
+    LoginThrottle throttle_;
     std::mutex lock_;
     std::condition_variable idle_;
     std::set<ServerConnection*> active_;
     int running_ = 0;
+    int loggedOut_ = 0;
     bool stopping_ = false;
 };
 

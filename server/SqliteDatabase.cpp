@@ -6,12 +6,30 @@
 #include <cctype>
 
 #include "Errors.h"
+#include "Schema.h"
 
 namespace velmora::server {
 
 namespace {
 
-[[noreturn]] void fail(sqlite3* db) { throw VelmoraError(sqlite3_errmsg(db)); }
+// Only the progress handler interrupts a statement here: the connection's deadline passed.
+[[noreturn]] void fail(sqlite3* db) {
+    if (sqlite3_errcode(db) == SQLITE_INTERRUPT) throw QueryTimeout("The statement ran past its time limit");
+    throw VelmoraError(sqlite3_errmsg(db));
+}
+
+// Functions a command text may not call even though they read nothing.
+bool isForbiddenFunction(const char* name) {
+    static constexpr const char* kForbidden[] = {"load_extension", "fts3_tokenizer", "readfile", "writefile",
+                                                 "edit"};
+    for (const char* f : kForbidden)
+        if (name && sqlite3_stricmp(name, f) == 0) return true;
+    return false;
+}
+
+std::string refusalText(const std::string& what) {
+    return "只能读取数据 (a command text may only read data; refused: " + what + ")";
+}
 
 void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<DbValue>& params, sqlite3_destructor_type copy) {
     for (size_t i = 0; i < params.size(); ++i) {
@@ -102,7 +120,126 @@ SqliteConnection::SqliteConnection(const std::string& path, bool create) {
         throw VelmoraError(formatText("Cannot open database %s: %s", path.c_str(), message.c_str()));
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // Nothing a client sends may reach another file, a schema trick or a value of unbounded size.
+    sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
+    sqlite3_limit(db_, SQLITE_LIMIT_SQL_LENGTH, kMaxStatementBytes);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_progress_handler(db_, kProgressSteps, progress, this);
     executeScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+}
+
+int SqliteConnection::progress(void* self) {
+    const Deadline& deadline = static_cast<SqliteConnection*>(self)->deadline_;
+    return deadline && std::chrono::steady_clock::now() >= *deadline ? 1 : 0;
+}
+
+int SqliteConnection::authorize(void* self, int action, const char* a, const char* b, const char* database,
+                                const char*) {
+    std::string& refusal = static_cast<SqliteConnection*>(self)->refusal_;
+    auto deny = [&](std::string what) {
+        if (refusal.empty()) refusal = std::move(what);
+        return SQLITE_DENY;
+    };
+    switch (action) {
+        case SQLITE_SELECT:
+        case SQLITE_RECURSIVE:
+            return SQLITE_OK;
+        case SQLITE_READ:
+            return static_cast<SqliteConnection*>(self)->mayRead(a ? a : "", database)
+                       ? SQLITE_OK
+                       : deny(std::string("reading ") + (a ? a : "?"));
+        case SQLITE_FUNCTION:
+            return isForbiddenFunction(b) ? deny(std::string("calling ") + b) : SQLITE_OK;
+        case SQLITE_INSERT:
+        case SQLITE_UPDATE:
+        case SQLITE_DELETE:
+            return deny(std::string("writing ") + (a ? a : "?"));
+        case SQLITE_PRAGMA:
+            return deny("PRAGMA");
+        case SQLITE_TRANSACTION:
+        case SQLITE_SAVEPOINT:
+            return deny("transaction control");
+        case SQLITE_ATTACH:
+        case SQLITE_DETACH:
+            return deny("ATTACH/DETACH");
+        default:
+            return deny("changing the schema");
+    }
+}
+
+bool SqliteConnection::mayRead(std::string_view table, const char* database) const {
+    if (isClientReadable(table)) return true;
+    // Reads without a database are of a common table expression or a subquery (or a count of a
+    // whole table, named as such); a name of the schema itself is never one of those.
+    if (database) return false;
+    std::string lower(table);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    return !schemaNames_.count(lower) && lower.rfind("sqlite_", 0) != 0 && lower.rfind("pragma_", 0) != 0;
+}
+
+void SqliteConnection::loadSchemaNames() {
+    schemaNames_.clear();
+    auto q = query("select lower(name) from sqlite_master", {});
+    while (q->next()) schemaNames_.insert(std::string(q->text(0)));
+}
+
+sqlite3_stmt* SqliteConnection::prepare(const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    const char* rest = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &rest) !=
+        SQLITE_OK)
+        fail(db_);
+    if (!stmt) throw VelmoraError("The command text is empty");
+    // One statement per command text: what follows it is refused, not silently dropped.
+    for (; rest && *rest; ++rest) {
+        if (!std::isspace(static_cast<unsigned char>(*rest)) && *rest != ';') {
+            sqlite3_finalize(stmt);
+            throw StatementRefused("Only one statement may be sent at a time");
+        }
+    }
+    return stmt;
+}
+
+
+std::unique_ptr<DbQuery> SqliteConnection::clientQuery(const std::string& sql) {
+    if (sql.find('\0') != std::string::npos) throw StatementRefused(refusalText("a NUL character"));
+    // The authorizer judges the statement as the database compiles it, whatever its spelling;
+    // client statements are never cached, so none is run without that judgement.
+    loadSchemaNames();
+    refusal_.clear();
+    sqlite3_set_authorizer(db_, authorize, this);
+    sqlite3_stmt* stmt = nullptr;
+    try {
+        stmt = prepare(sql);
+    } catch (const VelmoraError&) {
+        sqlite3_set_authorizer(db_, nullptr, nullptr);
+        if (!refusal_.empty()) throw StatementRefused(refusalText(refusal_));
+        throw;
+    }
+    sqlite3_set_authorizer(db_, nullptr, nullptr);
+    // Statements the authorizer never sees, such as VACUUM, still declare that they write.
+    if (!sqlite3_stmt_readonly(stmt)) {
+        sqlite3_finalize(stmt);
+        throw StatementRefused(refusalText("writing"));
+    }
+    return std::make_unique<SqliteQuery>(*this, Statement{stmt, nullptr});
+}
+
+void SqliteConnection::scrubDeletedContent() { executeScript("PRAGMA secure_delete=ON"); }
+
+void SqliteConnection::compact() {
+    // VACUUM builds the new file as an attached database.
+    sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 1);
+    try {
+        executeScript("VACUUM; PRAGMA wal_checkpoint(TRUNCATE);");
+    } catch (...) {
+        sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
+        throw;
+    }
+    sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
 }
 
 SqliteConnection::~SqliteConnection() {
@@ -118,19 +255,7 @@ SqliteConnection::Statement SqliteConnection::acquire(const std::string& sql) {
         cached->second.inUse = true;
         return {cached->second.stmt, &cached->second};
     }
-    sqlite3_stmt* stmt = nullptr;
-    const char* rest = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &rest) !=
-        SQLITE_OK)
-        fail(db_);
-    if (!stmt) throw VelmoraError("The command text is empty");
-    // One statement per command text: what follows it is refused, not silently dropped.
-    for (; rest && *rest; ++rest) {
-        if (!std::isspace(static_cast<unsigned char>(*rest)) && *rest != ';') {
-            sqlite3_finalize(stmt);
-            throw VelmoraError("Only one statement may be sent at a time");
-        }
-    }
+    sqlite3_stmt* stmt = prepare(sql);
     if (cached == cache_.end() && cache_.size() < kCachedStatements) {
         CacheEntry& entry = cache_[sql];
         entry.stmt = stmt;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "Database.h"
@@ -15,6 +17,9 @@ namespace velmora::server {
 class SqliteConnection : public DbConnection {
 public:
     static constexpr int kBusyTimeoutMs = 10000;
+    static constexpr int kMaxValueBytes = 64 << 20;      // one text or blob
+    static constexpr int kMaxStatementBytes = 1 << 20;   // one statement's text
+    static constexpr int kProgressSteps = 1000;          // virtual machine steps between deadline checks
 
     // Opens (and, with create, creates) the file; fails with the database's message.
     SqliteConnection(const std::string& path, bool create);
@@ -23,6 +28,10 @@ public:
     SqliteConnection& operator=(const SqliteConnection&) = delete;
 
     std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params) override;
+    std::unique_ptr<DbQuery> clientQuery(const std::string& sql) override;
+    void setDeadline(Deadline deadline) override { deadline_ = deadline; }
+    void scrubDeletedContent() override;
+    void compact() override;
     int64_t execute(const std::string& sql, const std::vector<DbValue>& params) override;
     int64_t insertReturningKey(const std::string& sql, const std::vector<DbValue>& params,
                                const std::string& keyColumn) override;
@@ -52,9 +61,19 @@ public:
 
 private:
     static constexpr size_t kCachedStatements = 64;
+    static int progress(void* self);
+    static int authorize(void* self, int action, const char* a, const char* b, const char* database,
+                         const char* trigger);
+    sqlite3_stmt* prepare(const std::string& sql);
+    // Whether a client statement may read table (of database; null for a CTE or subquery).
+    bool mayRead(std::string_view table, const char* database) const;
+    void loadSchemaNames();
 
     sqlite3* db_ = nullptr;
     std::unordered_map<std::string, CacheEntry> cache_;
+    Deadline deadline_;
+    std::string refusal_;  // what the authorizer refused in the statement being prepared
+    std::set<std::string> schemaNames_;  // every table, view and index, lower case
 };
 
 }  // namespace velmora::server

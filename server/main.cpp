@@ -10,6 +10,7 @@
 #include "Log.h"
 #include "ServerOptions.h"
 #include "SocketServer.h"
+#include "UserCommand.h"
 
 using namespace velmora;
 using namespace velmora::server;
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
         std::fputs(serverUsage(), stdout);
         return 0;
     }
+    if (!options.userCommand.empty()) return runUserCommand(options);
 
     // Signals go to one thread that asks the server to stop; every other thread blocks them.
     sigset_t stopSignals;

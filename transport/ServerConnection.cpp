@@ -1,5 +1,6 @@
 #include "ServerConnection.h"
 
+#include "Errors.h"
 #include "SyncChannel.h"
 
 namespace velmora {
@@ -12,10 +13,17 @@ ServerConnection::~ServerConnection() {
     interpreter_.reset();
 }
 
-void ServerConnection::run() {
+void ServerConnection::run(ConnectionWatch* watch) {
     while (transport_->connected()) {
+        if (watch && !transport_->waitReadable(watch->silenceAllowedMs()))
+            throw SocketConnectionError(watch->silenceExceeded());
         std::optional<DataBlock> block = transport_->receive(true, 0);
         if (block) interpreter_->interpretData(*block);
+        if (!watch) continue;
+        if (std::optional<std::string> reason = watch->closeAfterBlock()) {
+            transport_->setConnected(false);
+            throw SocketConnectionError(*reason);
+        }
     }
 }
 

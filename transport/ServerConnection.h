@@ -9,6 +9,19 @@
 
 namespace velmora {
 
+// The server's rules for one connection between blocks: how long it may stay silent, and whether
+// it stays open after a block was served. Called on the connection's thread only.
+class ConnectionWatch {
+public:
+    virtual ~ConnectionWatch() = default;
+    // Milliseconds the connection may wait for its next block; negative: no limit.
+    virtual int64_t silenceAllowedMs() = 0;
+    // Why a connection that stayed silent too long is closed (for the log).
+    virtual std::string silenceExceeded() = 0;
+    // After each block: a reason to close the connection, or nothing to go on.
+    virtual std::optional<std::string> closeAfterBlock() = 0;
+};
+
 // The serving end of one client connection: reads blocks on its own thread and interprets them
 // against the objects its class table creates. Calls back to the client wait on the same thread.
 class ServerConnection : public SendDataBlock {
@@ -16,8 +29,9 @@ public:
     ServerConnection(std::unique_ptr<SocketTransport> transport, const ClassRegistry& classes);
     ~ServerConnection() override;
 
-    // Serves until the peer disconnects or stop() is called; a transport failure is raised.
-    void run();
+    // Serves until the peer disconnects or stop() is called; a transport failure is raised, and
+    // so is a close the watch asks for (as a SocketConnectionError carrying its reason).
+    void run(ConnectionWatch* watch = nullptr);
     // From any thread: makes run() return.
     void stop();
 

@@ -9,7 +9,9 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
 
@@ -187,6 +189,11 @@ int SocketTransport::send(DataBlock& block) {
 void SocketTransport::readFully(uint8_t* out, size_t n) {
     size_t got = 0;
     while (got < n) {
+        if (stallTimeoutMs_ >= 0 && !waitReadable(stallTimeoutMs_)) {
+            closeSocket();
+            throw SocketConnectionError(
+                formatText("Block stalled: no bytes for %d s in the middle of a block", stallTimeoutMs_ / 1000));
+        }
         ssize_t r = ::recv(fd_, out + got, n - got, 0);
         if (r < 0) {
             if (errno == EINTR) continue;
@@ -202,6 +209,50 @@ void SocketTransport::readFully(uint8_t* out, size_t n) {
         got += static_cast<size_t>(r);
     }
 }
+
+bool SocketTransport::waitReadable(int64_t ms) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (fd_ < 0) return true;  // the next read reports the closed socket
+    int timeout = ms < 0 ? -1 : static_cast<int>(std::min<int64_t>(ms, 24 * 3600 * 1000));
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+    for (;;) {
+        pollfd p{fd_, POLLIN, 0};
+        int rc = ::poll(&p, 1, timeout);
+        if (rc > 0) return true;
+        if (rc == 0) return false;
+        if (errno != EINTR) return true;
+        if (timeout >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
+        }
+    }
+}
+
+namespace {
+
+// The share of a byte budget one block's buffer holds; handed back when the block is done.
+class BudgetCharge {
+public:
+    explicit BudgetCharge(ByteBudget* budget) : budget_(budget) {}
+    ~BudgetCharge() {
+        if (budget_) budget_->give(held_);
+    }
+    BudgetCharge(const BudgetCharge&) = delete;
+    BudgetCharge& operator=(const BudgetCharge&) = delete;
+    // Holds total bytes in all; false when the budget has no room for them.
+    bool cover(size_t total) {
+        if (!budget_ || total <= held_) return true;
+        if (!budget_->take(total - held_)) return false;
+        held_ = total;
+        return true;
+    }
+
+private:
+    ByteBudget* budget_;
+    size_t held_ = 0;
+};
+
+}  // namespace
 
 std::optional<DataBlock> SocketTransport::receive(bool waitForInput, int) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
@@ -230,14 +281,23 @@ std::optional<DataBlock> SocketTransport::receive(bool waitForInput, int) {
         throw SocketConnectionError("Invalid data packet");
     }
 
+    BudgetCharge charge(budget_);
+    auto reserve = [&](Bytes& bytes, size_t capacity) {
+        if (!charge.cover(capacity)) {
+            closeSocket();
+            throw SocketConnectionError(formatText("Memory for unfinished blocks exhausted (limit %zu MB)",
+                                                   budget_->limit() >> 20));
+        }
+        bytes.reserve(capacity);
+    };
     Bytes buffer;
-    buffer.reserve(DataBlock::kHeaderSize + std::min<size_t>(size, kInitialPayloadChunk));
+    reserve(buffer, DataBlock::kHeaderSize + std::min<size_t>(size, kInitialPayloadChunk));
     buffer.append(header, sizeof header);
     size_t total = DataBlock::kHeaderSize + size;
     while (buffer.size() < total) {
         size_t room = buffer.capacity() - buffer.size();
         if (room == 0) {
-            buffer.reserve(std::min(total, buffer.capacity() * 2));
+            reserve(buffer, std::min(total, buffer.capacity() * 2));
             room = buffer.capacity() - buffer.size();
         }
         size_t chunk = std::min(room, total - buffer.size());

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "ByteBudget.h"
 #include "Transport.h"
 
 namespace velmora {
@@ -31,6 +32,14 @@ public:
     void abort() override;
 
     void setMaxPayload(size_t bytes) { maxPayload_ = bytes; }
+    // Once a block has begun, its next bytes must come within ms, else the connection is closed;
+    // negative: wait for ever (the default).
+    void setStallTimeout(int ms) { stallTimeoutMs_ = ms; }
+    // Every unfinished block's buffer is charged to budget; a block that would pass its limit
+    // closes the connection. The budget must outlive the transport.
+    void setBudget(ByteBudget* budget) { budget_ = budget; }
+    // Waits up to ms (negative: for ever) for bytes or the peer's close; false when none came.
+    bool waitReadable(int64_t ms);
     // The peer's address as "a.b.c.d:port", for log lines.
     std::string peerName() const;
 
@@ -49,6 +58,8 @@ private:
     std::unique_ptr<DataIntercept> intercept_;
     bool interceptTried_ = false;
     size_t maxPayload_ = kDefaultMaxPayload;
+    int stallTimeoutMs_ = -1;
+    ByteBudget* budget_ = nullptr;
     std::atomic<int> fd_{-1};
     mutable std::recursive_mutex lock_;  // serialises reads and writes
     std::mutex fdLock_;                  // held while the descriptor is closed or shut down

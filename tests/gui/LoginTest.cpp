@@ -14,8 +14,8 @@
 #include "TFrmchangepassword.h"
 #include "TFrmkh.h"
 #include "TFrmlogin.h"
+#include "TestLogin.h"
 #include "TMainForm.h"
-#include "Tdm.h"
 
 using namespace velmora;
 using velmora::test::ServerProcess;
@@ -30,21 +30,24 @@ class LoginTest : public QObject {
     std::string count(const std::string& where) const {
         return server->scalar("select count(*) from server_logins where " + where);
     }
-    std::string password(const std::string& user) const {
+    // The stored hash of user's password: it changes with the password, never holds it.
+    std::string passwordHash(const std::string& user) const {
         return server->scalar("select password1 from user1 where username='" + user + "'");
     }
-    // Adds a user through the server, as another client would (the tests read the database only).
-    void addUser(const std::string& values) {
+    // Whether user logs in with password, on a connection of its own.
+    bool logsIn(const std::string& user, const std::string& password) const {
         SocketConnection connection;
         connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
         connection.setAddress("127.0.0.1");
         connection.setPort(server->port());
-        {
-            Tdm module(connection);
-            module.ClientDataSethz.setCommandText("insert into user1 (username, password1) values " + values);
-            module.ClientDataSethz.Execute();
+        bool ok = true;
+        try {
+            test::loginAs(connection, user, password);
+        } catch (const std::exception&) {
+            ok = false;
         }
         connection.close();
+        return ok;
     }
     void login(ShellSession& s, const QString& user, const QString& pass) {
         QString at = address();
@@ -132,7 +135,7 @@ class LoginTest : public QObject {
     }
 
     void namesKeepTheirBlanks() {
-        addUser("(' 李四', 'pw')");
+        server->addUser(" 李四", "pw");
         {
             ShellSession s;
             login(s, "李四", "pw");
@@ -166,7 +169,7 @@ class LoginTest : public QObject {
             QCOMPARE(s.messages.texts(), QStringList({"请选择用户名", "口令不正确"}));
             QCOMPARE(s.ending.count(), 1);
         }
-        addUser("('O''Neil', 'it''s')");
+        server->addUser("O'Neil", "it's");
         ShellSession s;
         login(s, "O'Neil", "it's");
         QCOMPARE(s.ending.count(), 0);
@@ -268,11 +271,14 @@ class LoginTest : public QObject {
             Frmchangepassword->Edit2->setText("new'pw");
             QTest::mouseClick(Frmchangepassword->BitBtn1, Qt::LeftButton);
         });
+        std::string admin = passwordHash("管理员"), cashier = passwordHash("李出纳");
         MainForm->N15->trigger();
         QVERIFY(!Frmchangepassword->isVisible());
-        QCOMPARE(password("王会计"), std::string("new'pw"));
-        QCOMPARE(password("管理员"), std::string("vantu"));
-        QCOMPARE(password("李出纳"), std::string("5678"));
+        QVERIFY(logsIn("王会计", "new'pw"));
+        QVERIFY(!logsIn("王会计", "1234"));
+        QCOMPARE(passwordHash("管理员"), admin);
+        QCOMPARE(passwordHash("李出纳"), cashier);
+        std::string changed = passwordHash("王会计");
 
         test::whenModal([](QWidget*) {
             Frmchangepassword->Edit1->setText("other");
@@ -281,7 +287,7 @@ class LoginTest : public QObject {
         });
         MainForm->N15->trigger();
         QCOMPARE(s.messages.texts().last(), QString("两次口令输入不一致"));
-        QCOMPARE(password("王会计"), std::string("new'pw"));
+        QCOMPARE(passwordHash("王会计"), changed);
     }
 };
 

@@ -149,4 +149,42 @@ std::string ServerProcess::scalar(const std::string& sql) const {
     return rows.empty() ? "<none>" : rows.front();
 }
 
+int ServerProcess::runCommand(const std::vector<std::string>& args, const std::string& input,
+                              std::string* output) const {
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    std::vector<std::string> argv = {VELMORA_SERVER_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.insert(argv.end(), {"--db", dbPath_});
+    pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        dup2(in[0], STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        std::vector<char*> raw;
+        for (std::string& a : argv) raw.push_back(a.data());
+        raw.push_back(nullptr);
+        execv(raw[0], raw.data());
+        _exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    if (!input.empty() && ::write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+        throw std::runtime_error("the user command did not take its input");
+    ::close(in[1]);
+    std::string text;
+    char buf[512];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (output) *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void ServerProcess::addUser(const std::string& name, const std::string& password) const {
+    if (runCommand({"user", "add", name}, password + "\n") != 0)
+        throw std::runtime_error("velmora-server user add " + name + " failed");
+}
+
 }  // namespace velmora::test

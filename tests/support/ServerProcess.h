@@ -39,6 +39,13 @@ public:
     // as text (NULL as "<null>").
     std::vector<std::string> query(const std::string& sql) const;
     std::string scalar(const std::string& sql) const;
+
+    // Runs "velmora-server ARGS --db <this database>" to its end with input on its standard
+    // input; returns its exit status and, when asked, what it wrote on standard output.
+    int runCommand(const std::vector<std::string>& args, const std::string& input,
+                   std::string* output = nullptr) const;
+    // Adds a user as an administrator does, through the server program's user command.
+    void addUser(const std::string& name, const std::string& password) const;
     // Runs statements that write on the server's database directly, as data entered on another
     // workstation; waits up to some seconds for the server's writers. Throws with the
     // database's message when a statement fails.

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Errors.h"
+#include "LoginThrottle.h"
+#include "ServerConnection.h"
+#include "UserStore.h"
+
+namespace velmora::server {
+
+// The limits one connection lives under.
+struct SessionLimits {
+    int maxFailedLogins = 5;
+    std::chrono::milliseconds loginTimeout{30'000};
+    std::chrono::milliseconds idleTimeout{8 * 3600'000};
+};
+
+// A request refused because the connection has not logged in.
+class NotLoggedIn : public VelmoraError {
+public:
+    NotLoggedIn() : VelmoraError("请先登录 (not logged in)") {}
+};
+
+// Who works on one connection. A connection starts logged out; a login check that matches logs
+// it in as that user. It also tells the connection when to close: too long without a login,
+// too long idle, or too many failed checks. Used on the connection's thread only.
+class Session : public ConnectionWatch {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // onLogin runs once, at the first successful login.
+    Session(std::string peer, UserStore users, LoginThrottle& throttle, SessionLimits limits,
+            std::function<void()> onLogin = {});
+
+    // The peer as "a.b.c.d:port", and its address alone.
+    const std::string& peer() const { return peer_; }
+    std::string address() const;
+    bool loggedIn() const { return loggedIn_; }
+    // The user this connection logged in as; empty before a login.
+    const std::string& user() const { return user_; }
+    // "user@peer" once logged in, the peer before.
+    std::string who() const;
+
+    // Throws NotLoggedIn, with a log line naming what was refused, unless logged in.
+    void requireLogin(std::string_view what) const;
+    // Logs a refusal of what, with the reason given.
+    void logRefusal(std::string_view what, std::string_view reason) const;
+    // Answers a login check: true (and logged in as user) when the password matches. Repeated
+    // failures from one address wait longer each time; too many on this connection close it.
+    bool checkLogin(const std::string& user, const std::string& password);
+    UserStore& users() { return users_; }
+
+    int64_t silenceAllowedMs() override;
+    std::string silenceExceeded() override;
+    std::optional<std::string> closeAfterBlock() override;
+
+private:
+    std::string peer_;
+    UserStore users_;
+    LoginThrottle& throttle_;
+    SessionLimits limits_;
+    std::function<void()> onLogin_;
+    bool loggedIn_ = false;
+    std::string user_;
+    int failures_ = 0;
+    Clock::time_point connectedAt_ = Clock::now();
+    Clock::time_point lastBlock_ = connectedAt_;
+};
+
+}  // namespace velmora::server

@@ -1,0 +1,88 @@
+#include "UserCommand.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "Errors.h"
+#include "SocketServer.h"
+#include "SqliteDatabase.h"
+#include "UserStore.h"
+
+namespace velmora::server {
+
+namespace {
+
+// One line of standard input without its line end; echo off while a terminal types it.
+std::string readSecretLine(const char* prompt) {
+    bool terminal = isatty(STDIN_FILENO);
+    termios saved{};
+    if (terminal) {
+        std::fputs(prompt, stderr);
+        std::fflush(stderr);
+        tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    bool got = static_cast<bool>(std::getline(std::cin, line));
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputs("\n", stderr);
+    }
+    if (!got) throw VelmoraError("no password given on standard input");
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+std::string readNewPassword() {
+    std::string password = readSecretLine("新口令 (new password): ");
+    if (isatty(STDIN_FILENO) && readSecretLine("再输入一次 (again): ") != password)
+        throw VelmoraError("the two passwords differ; nothing was changed");
+    if (password.empty()) throw VelmoraError("an empty password can never log in; nothing was changed");
+    return password;
+}
+
+}  // namespace
+
+int runUserCommand(const ServerOptions& options) {
+    const std::vector<std::string>& args = options.userCommand;
+    std::string verb = args.size() > 1 ? args[1] : "";
+    bool needsName = verb == "add" || verb == "passwd" || verb == "del";
+    if (!(needsName && args.size() == 3) && !(verb == "list" && args.size() == 2)) {
+        std::fputs(serverUsage(), stderr);
+        return 2;
+    }
+    try {
+        prepareDatabase(options.database, false);
+        SqliteConnection db(options.database, false);
+        UserStore users(db);
+        if (verb == "list") {
+            for (const std::string& name : users.names()) std::printf("%s\n", name.c_str());
+            return 0;
+        }
+        const std::string& name = args[2];
+        if (verb == "del") {
+            users.remove(name);
+            std::printf("removed user %s\n", name.c_str());
+        } else if (verb == "add") {
+            if (users.exists(name)) throw VelmoraError(formatText("The user %s exists already", name.c_str()));
+            users.add(name, readNewPassword());
+            std::printf("added user %s\n", name.c_str());
+        } else {
+            if (!users.exists(name)) throw VelmoraError(formatText("There is no user %s", name.c_str()));
+            users.setPassword(name, readNewPassword());
+            std::printf("changed the password of %s\n", name.c_str());
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmora-server: %s\n", e.what());
+        return 1;
+    }
+}
+
+}  // namespace velmora::server

@@ -1,0 +1,88 @@
+#include "UserStore.h"
+
+#include <utility>
+
+#include "Errors.h"
+#include "PasswordHash.h"
+
+namespace velmora::server {
+
+std::vector<std::string> UserStore::names() {
+    std::vector<std::string> out;
+    auto q = db_.query("select username from user1 order by rowid", {});
+    while (q->next()) out.emplace_back(q->text(0));
+    return out;
+}
+
+bool UserStore::exists(const std::string& name) {
+    auto q = db_.query("select 1 from user1 where username = ?", {DbValue::ofText(name)});
+    return q->next();
+}
+
+bool UserStore::verify(const std::string& name, const std::string& password) {
+    if (password.empty()) return false;
+    std::string hash;
+    {
+        auto q = db_.query("select password1 from user1 where username = ?", {DbValue::ofText(name)});
+        if (q->next()) hash = std::string(q->text(0));
+    }
+    if (hash.empty()) {
+        // As much work for a name that does not exist as for a wrong password.
+        static const std::string decoy = hashPassword("decoy");
+        verifyPassword(decoy, password);
+        return false;
+    }
+    return verifyPassword(hash, password);
+}
+
+void UserStore::add(const std::string& name, const std::string& password) {
+    if (name.empty()) throw VelmoraError("A user needs a name");
+    std::string hash = hashPassword(password);
+    Transaction tx(db_);
+    if (exists(name)) throw VelmoraError(formatText("The user %s exists already", name.c_str()));
+    db_.execute("insert into user1 (username, password1) values (?, ?)",
+                {DbValue::ofText(name), DbValue::ofText(std::move(hash))});
+    tx.commit();
+}
+
+void UserStore::setPassword(const std::string& name, const std::string& password) {
+    std::string hash = hashPassword(password);
+    Transaction tx(db_);
+    if (db_.execute("update user1 set password1 = ? where username = ?",
+                    {DbValue::ofText(std::move(hash)), DbValue::ofText(name)}) == 0)
+        throw VelmoraError(formatText("There is no user %s", name.c_str()));
+    tx.commit();
+}
+
+void UserStore::remove(const std::string& name) {
+    Transaction tx(db_);
+    if (db_.execute("delete from user1 where username = ?", {DbValue::ofText(name)}) == 0)
+        throw VelmoraError(formatText("There is no user %s", name.c_str()));
+    tx.commit();
+}
+
+int UserStore::convertPlainTextPasswords() {
+    std::vector<std::pair<std::string, std::string>> plain;
+    {
+        auto q = db_.query("select username, password1 from user1", {});
+        while (q->next()) {
+            std::string_view stored = q->type(1) == DbType::Null ? std::string_view() : q->text(1);
+            if (!isPasswordHash(stored)) plain.emplace_back(std::string(q->text(0)), std::string(stored));
+        }
+    }
+    if (plain.empty()) return 0;
+    std::vector<std::string> hashes;
+    for (const auto& [name, password] : plain) hashes.push_back(hashPassword(password));
+    db_.scrubDeletedContent();
+    {
+        Transaction tx(db_);
+        for (size_t i = 0; i < plain.size(); ++i)
+            db_.execute("update user1 set password1 = ? where username = ?",
+                        {DbValue::ofText(hashes[i]), DbValue::ofText(plain[i].first)});
+        tx.commit();
+    }
+    db_.compact();
+    return static_cast<int>(plain.size());
+}
+
+}  // namespace velmora::server

@@ -1,0 +1,164 @@
+// The real server's limits, each set short: connections that never log in or fall idle, blocks
+// that stall, the slots kept for working users, memory for arriving blocks, the size and the
+// running time of a result.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+#include <vector>
+
+#include "Errors.h"
+#include "FullstackHelpers.h"
+#include "RawSocket.h"
+#include "VariantCodec.h"
+
+namespace velmora::test {
+namespace {
+
+ServerProcess serverWith(std::vector<std::string> args) {
+    ServerProcess::Options options;
+    options.extraArgs = std::move(args);
+    return ServerProcess(options);
+}
+
+bool logShows(const ServerProcess& server, const std::string& text) {
+    for (int i = 0; i < 500; ++i) {
+        if (server.log().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+std::string refusal(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "<served>";
+}
+
+// The first bytes of a block that declares payload bytes.
+std::vector<uint8_t> blockStart(uint32_t payload, size_t sent) {
+    std::vector<uint8_t> bytes(8 + sent, 0);
+    bytes[0] = 0x02;
+    bytes[1] = 0xDA;
+    std::memcpy(bytes.data() + 4, &payload, 4);
+    return bytes;
+}
+
+TEST(ServerLimits, ConnectionsThatNeverLogInOrFallIdleAreClosed) {
+    ServerProcess server = serverWith({"--login-timeout", "0.5", "--idle-timeout", "0.7"});
+    RawSocket silent = RawSocket::connectTo(server.port());
+    // Busy with the login's user list, but never logged in: closed all the same.
+    Client busy(server, Client::LoggedOut);
+    std::string busyEnd;
+    for (int i = 0; i < 40 && busyEnd.empty(); ++i) {
+        std::string r = refusal([&] { Client::requery(busy.dm().ClientDataSethz, "select username from user1"); });
+        if (r != "<served>") busyEnd = r;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_FALSE(busyEnd.empty());
+    EXPECT_TRUE(silent.closedByPeer());
+    EXPECT_TRUE(logShows(server, "closed, not logged in within 0.5 s")) << server.log();
+
+    Client worker(server);
+    worker.dm().ClientDataSetkh.Open();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_NE(refusal([&] { worker.dm().ClientDataSetywy.Open(); }), "<served>");
+    EXPECT_TRUE(logShows(server, "管理员@127.0.0.1")) << server.log();
+    EXPECT_TRUE(logShows(server, ": closed, idle for 0.7 s")) << server.log();
+}
+
+TEST(ServerLimits, ABlockWhoseBytesStopComingIsDroppedWithItsConnection) {
+    ServerProcess server = serverWith({"--stall-timeout", "0.5"});
+    RawSocket socket = RawSocket::connectTo(server.port());
+    std::vector<uint8_t> start = blockStart(100, 4);
+    socket.writeBytes(start.data(), start.size());
+    EXPECT_TRUE(socket.closedByPeer());
+    EXPECT_TRUE(logShows(server, "Block stalled")) << server.log();
+}
+
+TEST(ServerLimits, ConnectionsNotLoggedInTakeAtMostAQuarterOfTheSlots) {
+    ServerProcess server = serverWith({"--max-connections", "8"});
+    Client working(server);
+    RawSocket first = RawSocket::connectTo(server.port());
+    RawSocket second = RawSocket::connectTo(server.port());
+    ASSERT_TRUE(logShows(server, "connected"));
+    RawSocket third = RawSocket::connectTo(server.port());
+    std::optional<DataBlock> told = third.readBlock();
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->signature(), 0xDB01u);
+    EXPECT_EQ(readText(*told), "服务器忙 (server busy)");
+    EXPECT_TRUE(third.closedByPeer());
+    EXPECT_TRUE(logShows(server, "refused, server busy: 2 connections have not logged in yet (at most 2)"))
+        << server.log();
+    // The user already at work goes on; the two that hold the slots were not touched.
+    working.dm().ClientDataSetkh.Open();
+    EXPECT_EQ(working.dm().ClientDataSetkh.RecordCount(), 10);
+    EXPECT_FALSE(first.readable(100));
+    // A client refused for a full house is told so by its first call.
+    Client refused(server, Client::LoggedOut);
+    EXPECT_EQ(refusal([&] { refused.connection.open(); refused.connection.getServer(); }), "服务器忙 (server busy)");
+}
+
+TEST(ServerLimits, BytesBufferedForUnfinishedBlocksAreCappedOverAllConnections) {
+    ServerProcess server = serverWith({"--max-buffer-mb", "3"});
+    std::vector<uint8_t> part = blockStart(1536 * 1024, 1200 * 1024);
+    RawSocket first = RawSocket::connectTo(server.port());
+    first.writeBytes(part.data(), part.size());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    RawSocket second = RawSocket::connectTo(server.port());
+    try {
+        second.writeBytes(part.data(), part.size());
+    } catch (const std::exception&) {
+        // the server may close before every byte is taken
+    }
+    EXPECT_TRUE(second.closedByPeer());
+    EXPECT_TRUE(logShows(server, "Memory for unfinished blocks exhausted (limit 3 MB)")) << server.log();
+    EXPECT_FALSE(first.readable(200));  // the first block is still welcome
+    Client c(server);
+    c.dm().ClientDataSetkh.Open();
+    EXPECT_EQ(c.dm().ClientDataSetkh.RecordCount(), 10);
+}
+
+TEST(ServerLimits, AResultPastTheSizeLimitIsRefusedAndTheConnectionGoesOn) {
+    ServerProcess server = serverWith({"--max-result-mb", "1"});
+    Client c(server);
+    std::string big =
+        "with recursive n(x) as (select 1 union all select x + 1 from n where x < 20000) "
+        "select x, printf('%0100d', x) as filler from n";
+    EXPECT_EQ(refusal([&] { Client::requery(c.dm().ClientDataSethz, big); }),
+              "结果过大 (the result passed the size limit of 1 MB)");
+    EXPECT_TRUE(logShows(server, "its result passed 1 MB")) << server.log();
+    Client::requery(c.dm().ClientDataSetkh, "select * from kh");
+    EXPECT_EQ(c.dm().ClientDataSetkh.RecordCount(), 10);
+}
+
+TEST(ServerLimits, AQueryPastTheTimeLimitIsStoppedWhileAnotherClientIsServed) {
+    ServerProcess server = serverWith({"--query-timeout", "1"});
+    Client slow(server);
+    Client other(server);
+    auto endless = std::async(std::launch::async, [&] {
+        return refusal([&] {
+            Client::requery(slow.dm().ClientDataSethz,
+                            "with recursive n(x) as (select 1 union all select x + 1 from n) select count(*) from n");
+        });
+    });
+    // Meanwhile the other client reads and writes.
+    Client::requery(other.dm().ClientDataSetywy, "select * from ywy");
+    other.dm().ClientDataSetywy.Edit();
+    other.dm().ClientDataSetywy.FieldByName("tel").setAsString("222");
+    other.dm().ClientDataSetywy.Post();
+    EXPECT_EQ(other.dm().ClientDataSetywy.ApplyUpdates(0), 0);
+    EXPECT_EQ(endless.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+    EXPECT_EQ(endless.get(), "查询超时 (the statement ran past the time limit of 1 s)");
+    EXPECT_TRUE(logShows(server, "ran past the time limit of 1 s")) << server.log();
+    Client::requery(slow.dm().ClientDataSetkh, "select * from kh");
+    EXPECT_EQ(slow.dm().ClientDataSetkh.RecordCount(), 10);
+}
+
+}  // namespace
+}  // namespace velmora::test

@@ -1,0 +1,147 @@
+// What the real server serves before a login, how a login check logs a connection in, and what
+// failed checks cost.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+#include "DispatchAppServer.h"
+#include "Errors.h"
+#include "FullstackHelpers.h"
+#include "RawSocket.h"
+#include "VariantCodec.h"
+
+namespace velmora::test {
+namespace {
+
+constexpr const char* kNotLoggedIn = "请先登录 (not logged in)";
+
+// The message a refused step fails with, or "<served>".
+std::string refusal(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "<served>";
+}
+
+int rowsOf(ClientDataSet& ds, const std::string& sql) {
+    Client::requery(ds, sql);
+    return ds.RecordCount();
+}
+
+TEST(ServerSession, BeforeALoginOnlyTheLoginStepsAreServedAndTheConnectionStaysOpen) {
+    ServerProcess server;
+    Client c(server, Client::LoggedOut);
+    Tdm& dm = c.dm();
+    ClientDataSet& hz = dm.ClientDataSethz;
+
+    EXPECT_EQ(refusal([&] { dm.ClientDataSetkh.Open(); }), kNotLoggedIn);
+    EXPECT_EQ(refusal([&] { rowsOf(hz, "select * from kh"); }), kNotLoggedIn);
+    EXPECT_EQ(refusal([&] { rowsOf(hz, "select username from user1 where 1=1"); }), kNotLoggedIn);
+    EXPECT_EQ(refusal([&] { hz.Close(); hz.setCommandText("select username from kh"); hz.Execute(); }), kNotLoggedIn);
+    auto app = c.connection.getServer();
+    Variant time;
+    EXPECT_EQ(refusal([&] { app->GetSysTime(time); }), kNotLoggedIn);
+    std::string computer = "PC", address = "10.0.0.9", user = "管理员", when = "2026-01-01";
+    EXPECT_EQ(refusal([&] { app->AddUser(computer, address, user, when); }), kNotLoggedIn);
+    EXPECT_EQ(refusal([&] { app->DelUser(computer, address, user, when); }), kNotLoggedIn);
+    EXPECT_EQ(refusal([&] { app->RemoteGetProviderNames(); }), kNotLoggedIn);
+
+    // The user list, the reset between the two statements, and the check are served.
+    ASSERT_EQ(rowsOf(hz, "select username from user1"), 3);
+    EXPECT_EQ(hz.FieldByName("username").AsString(), "管理员");
+    EXPECT_EQ(rowsOf(hz, loginCheckStatement("管理员", "wrong")), 0);
+    EXPECT_EQ(refusal([&] { dm.ClientDataSetkh.Open(); }), kNotLoggedIn);
+    ASSERT_EQ(rowsOf(hz, loginCheckStatement("管理员", "vantu")), 1);
+    EXPECT_EQ(hz.FieldByName("username").AsString(), "管理员");
+    EXPECT_EQ(hz.FieldByName("password1").AsString(), "");  // no password travels back
+
+    dm.ClientDataSetkh.Close();
+    dm.ClientDataSetkh.Open();
+    EXPECT_EQ(dm.ClientDataSetkh.RecordCount(), 10);
+    app->GetSysTime(time);
+    when = time.toString();
+    app->AddUser(computer, address, user, when);
+    // What the client says of itself is kept next to who really connected.
+    EXPECT_EQ(server.scalar("select sessionuser || '|' || address || '|' || (peer like '127.0.0.1:%') "
+                            "from server_logins"),
+              "管理员|10.0.0.9|1");
+    std::string log = server.log();
+    EXPECT_NE(log.find("refused DataSetProviderkh: not logged in"), std::string::npos) << log;
+    EXPECT_NE(log.find("logged in as 管理员"), std::string::npos) << log;
+}
+
+TEST(ServerSession, RawRequestsBeforeALoginGetErrorRepliesNotACrash) {
+    ServerProcess server;
+    RawSocket socket = RawSocket::connectTo(server.port());
+    DataBlock create(0xDA04);
+    writeText(create, "brandolex.test");
+    socket.writeBlock(create);
+    ASSERT_EQ(socket.readBlock()->signature(), 0xDB04u);
+    // RemoteExecute of a statement that would change every customer, arguments last declared first.
+    DataBlock invoke(0xDA02);
+    for (int32_t v : {0, 20000006, 1}) writeInteger(invoke, v);
+    writeBoolean(invoke, false);
+    writeInteger(invoke, 4);
+    writeInteger(invoke, 0);
+    for (int k = 0; k < 2; ++k) writeVariant(invoke, std::move(Variant().setRef(RefKind::Variant)), nullptr);
+    writeText(invoke, "update kh set tel = 'x'");
+    writeText(invoke, "DataSetProviderkh");
+    socket.writeBlock(invoke);
+    std::optional<DataBlock> reply = socket.readBlock();
+    ASSERT_TRUE(reply);
+    ASSERT_EQ(readInteger(*reply), static_cast<int32_t>(0x80020009));
+    readInteger(*reply);
+    EXPECT_EQ(readText(*reply), kNotLoggedIn);
+    EXPECT_EQ(server.scalar("select count(*) from kh where tel = 'x'"), "0");
+}
+
+TEST(ServerSession, QuotesInTheLoginValuesAreUndoneAndAnEmptyPasswordNeverMatches) {
+    ServerProcess server;
+    server.addUser("O'Brien", "it's me");
+    Client quoted(server, Client::LoggedOut);
+    EXPECT_EQ(rowsOf(quoted.dm().ClientDataSethz, loginCheckStatement("O'Brien", "it's me")), 1);
+    EXPECT_EQ(rowsOf(quoted.dm().ClientDataSethz, loginCheckStatement("O'Brien", "it''s me")), 0);
+
+    Client empty(server, Client::LoggedOut);
+    EXPECT_EQ(rowsOf(empty.dm().ClientDataSethz, loginCheckStatement("管理员", "")), 0);
+    // The classic injection is not the login's statement, so before a login it is refused.
+    EXPECT_EQ(refusal([&] {
+                  rowsOf(empty.dm().ClientDataSethz,
+                         "select * from user1 where username='管理员'and password1='x' or '1'='1'");
+              }),
+              kNotLoggedIn);
+}
+
+TEST(ServerSession, FiveFailedChecksCloseTheConnectionAndRepeatedFailuresAreSlowedDown) {
+    ServerProcess server;
+    Client c(server, Client::LoggedOut);
+    ClientDataSet& hz = c.dm().ClientDataSethz;
+    std::vector<double> seconds;
+    for (int i = 0; i < 4; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(rowsOf(hz, loginCheckStatement("管理员", "guess" + std::to_string(i))), 0);
+        seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    // Each wait doubles from the second check on: 0, 0.25, 0.5, 1 s.
+    EXPECT_GT(seconds[3], seconds[1] + 0.5);
+    // The fifth is answered, then the connection goes.
+    EXPECT_EQ(rowsOf(hz, loginCheckStatement("管理员", "guess4")), 0);
+    EXPECT_NE(refusal([&] { rowsOf(hz, "select username from user1"); }), "<served>");
+    std::string log = server.log();
+    EXPECT_NE(log.find("login as 管理员 failed (5 on this connection, 5 in a row from 127.0.0.1)"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("closed, 5 failed logins"), std::string::npos) << log;
+
+    // The right password still logs in from there; the wait clears after it.
+    Client again(server, Client::LoggedOut);
+    EXPECT_EQ(rowsOf(again.dm().ClientDataSethz, loginCheckStatement("管理员", "vantu")), 1);
+    again.dm().ClientDataSetkh.Open();
+    EXPECT_EQ(again.dm().ClientDataSetkh.RecordCount(), 10);
+}
+
+}  // namespace
+}  // namespace velmora::test

@@ -1,0 +1,94 @@
+// The users as an administrator manages them: the server program's user commands, and an old
+// database whose passwords were kept as typed.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "DispatchAppServer.h"
+#include "FullstackHelpers.h"
+
+namespace velmora::test {
+namespace {
+
+bool logsIn(const ServerProcess& server, const std::string& user, const std::string& password) {
+    Client c(server, Client::LoggedOut);
+    try {
+        loginAs(c.connection, user, password);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+TEST(UserAdmin, UsersAreListedAddedChangedAndRemovedBesideARunningServer) {
+    ServerProcess server;
+    std::string out;
+    ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
+    EXPECT_EQ(out, "管理员\n王会计\n李出纳\n");
+
+    ASSERT_EQ(server.runCommand({"user", "add", "赵会计"}, "secret one\n", &out), 0);
+    EXPECT_EQ(out, "added user 赵会计\n");
+    EXPECT_TRUE(logsIn(server, "赵会计", "secret one"));
+    EXPECT_EQ(server.runCommand({"user", "add", "赵会计"}, "other\n"), 1);
+    EXPECT_EQ(server.runCommand({"user", "add", "钱会计"}, "\n"), 1);  // an empty password never logs in
+    EXPECT_EQ(server.runCommand({"user", "add", "孙会计"}, ""), 1);    // no password at all
+
+    ASSERT_EQ(server.runCommand({"user", "passwd", "赵会计"}, "secret two\r\n"), 0);
+    EXPECT_FALSE(logsIn(server, "赵会计", "secret one"));
+    EXPECT_TRUE(logsIn(server, "赵会计", "secret two"));
+    EXPECT_EQ(server.runCommand({"user", "passwd", "nobody"}, "x\n"), 1);
+
+    ASSERT_EQ(server.runCommand({"user", "del", "赵会计"}, ""), 0);
+    EXPECT_FALSE(logsIn(server, "赵会计", "secret two"));
+    EXPECT_EQ(server.runCommand({"user", "del", "赵会计"}, ""), 1);
+    EXPECT_EQ(server.runCommand({"user", "rename", "x"}, ""), 2);
+    ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
+    EXPECT_EQ(out, "管理员\n王会计\n李出纳\n");
+    EXPECT_EQ(server.scalar("select count(*) from user1 where password1 not like '$argon2id$%'"), "0");
+}
+
+TEST(UserAdmin, AnOldDatabaseWithPlainTextPasswordsIsConvertedAtItsFirstStart) {
+    ServerProcess old;
+    old.stop();
+    // As an earlier version left it: passwords as typed, logins without the peer columns.
+    old.execute("update user1 set password1 = case username when '管理员' then 'Plain-Admin-7731' "
+                "when '王会计' then 'Plain-Clerk-7732' else 'Plain-Cash-7733' end");
+    old.execute("alter table server_logins drop column peer");
+    old.execute("alter table server_logins drop column sessionuser");
+    std::string before = old.scalar("select count(*) || '|' || sum(length(khname)) from kh");
+
+    ServerProcess::Options options;
+    options.demo = false;
+    options.databasePath = old.databasePath();
+    ServerProcess server(options);
+    EXPECT_NE(server.log().find("stored the passwords of 3 users as hashes"), std::string::npos) << server.log();
+    EXPECT_TRUE(logsIn(server, "管理员", "Plain-Admin-7731"));
+    EXPECT_TRUE(logsIn(server, "王会计", "Plain-Clerk-7732"));
+    EXPECT_TRUE(logsIn(server, "李出纳", "Plain-Cash-7733"));
+    EXPECT_FALSE(logsIn(server, "管理员", "vantu"));
+    EXPECT_EQ(server.scalar("select count(*) || '|' || sum(length(khname)) from kh"), before);
+
+    Client c(server, Client::LoggedOut);
+    loginAs(c.connection, "管理员", "Plain-Admin-7731");
+    auto app = c.connection.getServer();
+    std::string computer = "PC", address = "10.0.0.1", user = "管理员", when = "now";
+    app->AddUser(computer, address, user, when);
+    EXPECT_EQ(server.scalar("select sessionuser from server_logins"), "管理员");
+
+    for (const char* suffix : {"", "-wal"}) {
+        std::string bytes = fileBytes(server.databasePath() + suffix);
+        EXPECT_EQ(bytes.find("Plain-"), std::string::npos) << "found in " << server.databasePath() << suffix;
+    }
+}
+
+}  // namespace
+}  // namespace velmora::test
