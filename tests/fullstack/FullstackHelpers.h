@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,16 @@
 #include "TestLogin.h"
 
 namespace velmora::test {
+
+// The message a step fails with, or "<served>" when it goes through.
+inline std::string refusal(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "<served>";
+}
 
 // A client as the program has one: a connection to the test server, logged in as the
 // administrator unless asked otherwise, and its data module.

@@ -31,15 +31,6 @@ bool logShows(const ServerProcess& server, const std::string& text) {
     return false;
 }
 
-std::string refusal(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "<served>";
-}
-
 // The first bytes of a block that declares payload bytes.
 std::vector<uint8_t> blockStart(uint32_t payload, size_t sent) {
     std::vector<uint8_t> bytes(8 + sent, 0);

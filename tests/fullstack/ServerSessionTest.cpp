@@ -17,16 +17,6 @@ namespace {
 
 constexpr const char* kNotLoggedIn = "请先登录 (not logged in)";
 
-// The message a refused step fails with, or "<served>".
-std::string refusal(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "<served>";
-}
-
 int rowsOf(ClientDataSet& ds, const std::string& sql) {
     Client::requery(ds, sql);
     return ds.RecordCount();

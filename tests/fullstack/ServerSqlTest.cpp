@@ -12,15 +12,6 @@
 namespace velmora::test {
 namespace {
 
-std::string refusal(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "<served>";
-}
-
 bool fileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
