@@ -190,10 +190,13 @@ int ClientDataSet::ApplyUpdates(int maxErrors) {
     ChangePacket sent = ChangeLog::build(*ownStore_);
     ProviderClient::ApplyResult result = provider_.applyUpdates(encodeChangePacket(sent), maxErrors);
     bool rolledBack = result.failed.rolledBack || (maxErrors >= 0 && result.errorCount > maxErrors);
+    // Failures the answer counts but does not name cannot be told from the records that were
+    // applied; then nothing is merged, so no change is lost.
+    bool unnamedFailures = result.errorCount > static_cast<int32_t>(result.failed.failed.size());
     detachDetails();
     uint32_t current = pos_ >= 0 ? view_.at(static_cast<size_t>(pos_)) : 0;
     int keep = pos_;
-    ChangeLog::reconcile(*ownStore_, sent, result.failed, rolledBack);
+    ChangeLog::reconcile(*ownStore_, sent, result.failed, rolledBack || unnamedFailures);
     if (!result.failed.updated.empty()) {
         view_.rebuild();
         int at = pos_ >= 0 ? view_.find(current) : -1;

@@ -47,6 +47,8 @@ void writeValue(ByteWriter& w, const Variant& v) {
             w.u8(static_cast<uint8_t>(FieldType::Boolean));
             return w.u8(v.boolValue() ? 1 : 0);
         case VarType::Date:
+            if (!isValidDate(v.doubleValue()))
+                throw PacketError("Invalid failed-records packet: date outside the years 1 to 9999");
             w.u8(static_cast<uint8_t>(FieldType::DateTime));
             return w.f64(v.doubleValue());
         default:
@@ -71,8 +73,11 @@ Variant readValue(PacketReader& in) {
             if (b > 1) in.fail("Boolean value other than 0 or 1");
             return Variant(b == 1);
         }
-        case static_cast<uint8_t>(FieldType::DateTime):
-            return Variant::date(in.f64());
+        case static_cast<uint8_t>(FieldType::DateTime): {
+            double days = in.f64();
+            if (!isValidDate(days)) in.fail("date outside the years 1 to 9999");
+            return Variant::date(days);
+        }
         default:
             in.fail("unknown value type");
     }

@@ -2,6 +2,7 @@
 
 #include "PacketFormat.h"
 #include "PacketReader.h"
+#include "Variant.h"
 
 namespace velmora {
 
@@ -34,8 +35,10 @@ void RowLayout::validateRow(PacketReader& r, uint32_t depth) const {
                 r.skip(4);
                 break;
             case FieldType::Double:
-            case FieldType::DateTime:
                 r.skip(8);
+                break;
+            case FieldType::DateTime:
+                if (!isValidDate(r.f64())) r.fail("date outside the years 1 to 9999");
                 break;
             case FieldType::Boolean:
                 if (r.u8() > 1) r.fail("Boolean value other than 0 or 1");

@@ -1,6 +1,7 @@
 #include "RowWriter.h"
 
 #include "Errors.h"
+#include "PacketFormat.h"
 
 namespace velmora {
 
@@ -72,6 +73,8 @@ void RowWriter::addBoolean(bool value) {
 
 void RowWriter::addDateTime(double days) {
     expect(FieldType::DateTime);
+    // What the decoders refuse is never written.
+    if (!isValidDate(days)) throw PacketError("Invalid data packet: date outside the years 1 to 9999");
     out_.f64(days);
     ++levels_.back().field;
 }

@@ -157,6 +157,8 @@ Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const 
     ChangePacket changes = decodeChangePacket(delta.bytes());
     ChangeApplier applier(db_, def);
     FailedRecordsPacket result = applier.apply(changes, maxErrors, errorCount);
+    // Nothing to report is reported as nothing.
+    if (!result.rolledBack && result.failed.empty() && result.updated.empty()) return Variant::null();
     return Variant::byteArray(encodeFailedRecords(result));
 }
 

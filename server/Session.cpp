@@ -68,6 +68,10 @@ std::string Session::silenceExceeded() {
     return formatText("not logged in within %g s", limits_.loginTimeout.count() / 1000.0);
 }
 
+void Session::strayError(const std::string& message) {
+    logLine(formatText("%s: sent an error no call waited for: %s", who().c_str(), shortened(message).c_str()));
+}
+
 std::optional<std::string> Session::closeAfterBlock() {
     lastBlock_ = Clock::now();
     if (failures_ >= limits_.maxFailedLogins) return formatText("%d failed logins", failures_);

@@ -58,6 +58,7 @@ public:
     int64_t silenceAllowedMs() override;
     std::string silenceExceeded() override;
     std::optional<std::string> closeAfterBlock() override;
+    void strayError(const std::string& message) override;
 
 private:
     std::string peer_;

@@ -14,23 +14,28 @@ DataBlockInterpreter::~DataBlockInterpreter() {
     for (DataDispatch* proxy : proxies_) proxy->detach();
 }
 
-void DataBlockInterpreter::proxyDestroyed(DataDispatch* proxy) {
-    proxies_.erase(std::remove(proxies_.begin(), proxies_.end(), proxy), proxies_.end());
-}
+void DataBlockInterpreter::proxyDestroyed(DataDispatch* proxy) { proxies_.erase(proxy); }
 
 // ---- object table ----
 
 int32_t DataBlockInterpreter::exportObject(const DispatchPtr& object) {
-    auto empty = std::find(objects_.begin(), objects_.end(), nullptr);
+    if (objectCount_ >= kMaxObjects) throw InterpreterError("Too many objects handed to the peer");
+    auto empty = std::find(objects_.begin() + static_cast<std::ptrdiff_t>(std::min(firstFree_, objects_.size())),
+                           objects_.end(), nullptr);
     size_t index = static_cast<size_t>(empty - objects_.begin());
     if (empty == objects_.end()) objects_.resize(index + kTableGrowth + 1);
     objects_[index] = object;
+    firstFree_ = index + 1;
+    ++objectCount_;
     return static_cast<int32_t>(index);
 }
 
 DispatchPtr DataBlockInterpreter::importObject(int32_t index) {
+    if (!peerObjectsAccepted_) throw InterpreterError("Object references are not accepted here");
+    if (++referencesInBlock_ > kMaxReferencesPerBlock)
+        throw InterpreterError(formatText("More than %d object references in one block", kMaxReferencesPerBlock));
     auto proxy = std::make_shared<DataDispatch>(this, index);
-    proxies_.push_back(proxy.get());
+    proxies_.insert(proxy.get());
     return proxy;
 }
 
@@ -46,6 +51,7 @@ DataBlock DataBlockInterpreter::call(DataBlock request) {
     uint32_t action = request.action();
     std::optional<DataBlock> reply = sender_.send(std::move(request), true);
     if (!reply) throw SocketConnectionError("Expected return value not received");
+    beginBlock();
     if (reply->action() == static_cast<uint32_t>(Action::Error)) doException(*reply);
     if (!reply->isReply() || reply->action() != action)
         throw InterpreterError(formatText("Unexpected reply received: %u", reply->action()));
@@ -118,14 +124,37 @@ Variant DataBlockInterpreter::callGetAppServerList() {
 
 // ---- serving the peer ----
 
+namespace {
+
+// Counts one level of requests served within a wait, for as long as the serving lasts.
+class DepthScope {
+public:
+    explicit DepthScope(int& depth) : depth_(depth) { ++depth_; }
+    ~DepthScope() { --depth_; }
+    DepthScope(const DepthScope&) = delete;
+    DepthScope& operator=(const DepthScope&) = delete;
+
+private:
+    int& depth_;
+};
+
+}  // namespace
+
 void DataBlockInterpreter::interpretData(DataBlock& block) {
-    if (block.action() == static_cast<uint32_t>(Action::Error)) doException(block);
+    // Only an error reply carries the peer's failure; a request with that action is malformed
+    // and answered like any other unknown action below. Neither kind is ever answered with an
+    // error of its own, so two sides cannot keep answering each other.
+    if (block.isErrorReply()) doException(block);
+    beginBlock();
+    bool isFree = !block.isReply() && block.action() == static_cast<uint32_t>(Action::FreeObject);
+    DepthScope depth(serveDepth_);
     try {
+        if (serveDepth_ > kMaxServeDepth && !isFree)
+            throw InterpreterError(formatText("Calls nested more than %d deep", kMaxServeDepth));
         serve(block);
     } catch (const std::exception& e) {
         // A free request is answered by nobody, failure or not.
-        if (block.action() != static_cast<uint32_t>(Action::FreeObject) || block.isReply())
-            sendErrorReply(block, e.what());
+        if (!isFree) sendErrorReply(block, e.what());
     }
 }
 
@@ -233,7 +262,11 @@ void DataBlockInterpreter::doCreateObject(DataBlock& block) {
 
 void DataBlockInterpreter::doFreeObject(DataBlock& block) {
     int32_t index = readInteger(block);
-    if (index >= 0 && static_cast<size_t>(index) < objects_.size()) objects_[static_cast<size_t>(index)].reset();
+    if (index < 0 || static_cast<size_t>(index) >= objects_.size() || !objects_[static_cast<size_t>(index)]) return;
+    // The object may call back while it goes: the slot is empty before it does.
+    DispatchPtr gone = std::move(objects_[static_cast<size_t>(index)]);
+    --objectCount_;
+    firstFree_ = std::min(firstFree_, static_cast<size_t>(index));
 }
 
 void DataBlockInterpreter::doListClasses(DataBlock&, Action action) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "ClassRegistry.h"
@@ -21,6 +22,13 @@ class DataBlockInterpreter : public ObjectMarshaller {
 public:
     static constexpr size_t kInitialTableSize = 11;
     static constexpr size_t kTableGrowth = 10;
+    // Requests of the peer served inside the wait for a reply, one within another, at most this
+    // deep; a request past it is answered with an error, so a peer cannot exhaust the stack.
+    static constexpr int kMaxServeDepth = 16;
+    // Object references one block may carry; each becomes a proxy that frees itself later.
+    static constexpr int kMaxReferencesPerBlock = 256;
+    // Objects this side may hand to the peer at once (a peer could otherwise create without end).
+    static constexpr size_t kMaxObjects = 65536;
 
     // classes may be null: then this side creates nothing for its peer.
     DataBlockInterpreter(SendDataBlock& sender, const ClassRegistry* classes);
@@ -45,6 +53,10 @@ public:
     using CustomAction = std::function<bool(uint32_t action, DataBlock& block)>;
     void setCustomAction(CustomAction action) { customAction_ = std::move(action); }
 
+    // Whether object references from the peer are taken (as proxies this side may call). A side
+    // that offers only data refuses them, so it never calls into the peer or keeps its objects.
+    void setPeerObjectsAccepted(bool value) { peerObjectsAccepted_ = value; }
+
     // The table of this side's objects handed to the peer.
     int32_t exportObject(const DispatchPtr& object) override;
     DispatchPtr importObject(int32_t index) override;
@@ -64,12 +76,19 @@ private:
     void doFreeObject(DataBlock& block);
     void doListClasses(DataBlock& block, Action action);
     void sendErrorReply(DataBlock& block, const std::string& message);
+    // Starts the count of references read from one block.
+    void beginBlock() { referencesInBlock_ = 0; }
 
     SendDataBlock& sender_;
     const ClassRegistry* classes_;
     CustomAction customAction_;
     std::vector<DispatchPtr> objects_;
-    std::vector<DataDispatch*> proxies_;
+    size_t firstFree_ = 0;  // no slot below it is empty
+    size_t objectCount_ = 0;
+    std::unordered_set<DataDispatch*> proxies_;
+    bool peerObjectsAccepted_ = true;
+    int referencesInBlock_ = 0;
+    int serveDepth_ = 0;
 };
 
 }  // namespace velmora

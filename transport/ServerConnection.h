@@ -20,13 +20,25 @@ public:
     virtual std::string silenceExceeded() = 0;
     // After each block: a reason to close the connection, or nothing to go on.
     virtual std::optional<std::string> closeAfterBlock() = 0;
+    // An error reply the peer sent while nothing waited for one; the connection goes on.
+    virtual void strayError(const std::string& /*message*/) {}
+};
+
+// What a serving connection allows its peer. A server offers data: by default it takes no
+// object reference from a client, so it never keeps or calls into one.
+struct ServerConnectionRules {
+    // Whether the peer may hand this side object references (which this side could call back).
+    bool peerObjectsAccepted = false;
+    // How long a call back to the peer may wait for its reply; negative: no limit.
+    int64_t callTimeoutMs = 30'000;
 };
 
 // The serving end of one client connection: reads blocks on its own thread and interprets them
 // against the objects its class table creates. Calls back to the client wait on the same thread.
 class ServerConnection : public SendDataBlock {
 public:
-    ServerConnection(std::unique_ptr<SocketTransport> transport, const ClassRegistry& classes);
+    ServerConnection(std::unique_ptr<SocketTransport> transport, const ClassRegistry& classes,
+                     ServerConnectionRules rules = {});
     ~ServerConnection() override;
 
     // Serves until the peer disconnects or stop() is called; a transport failure is raised, and
@@ -40,6 +52,7 @@ public:
     SocketTransport& transport() { return *transport_; }
 
 private:
+    ServerConnectionRules rules_;
     std::unique_ptr<SocketTransport> transport_;
     std::unique_ptr<DataBlockInterpreter> interpreter_;
 };

@@ -13,8 +13,14 @@ namespace velmora {
 
 int64_t SafeArray::elementCount() const {
     if (bounds.empty()) return 0;
+    for (const ArrayBound& b : bounds)
+        if (b.count() == 0) return 0;
+    // Saturates instead of overflowing: no such array fits in memory anyway.
     int64_t n = 1;
-    for (const ArrayBound& b : bounds) n *= b.count();
+    for (const ArrayBound& b : bounds) {
+        if (n > INT64_MAX / b.count()) return INT64_MAX;
+        n *= b.count();
+    }
     return n;
 }
 
@@ -203,6 +209,7 @@ std::string Variant::toString() const {
         case VarType::Boolean:
             return num_.b ? "True" : "False";
         case VarType::Date:
+            if (!isValidDate(num_.r8)) badConversion(*this, "String");
             return formatDateTime(num_.r8);
         case VarType::SmallInt:
         case VarType::Integer:
@@ -302,7 +309,16 @@ double dateFromUnixSeconds(double seconds) {
     return kDaysFrom1899To1970 + seconds / 86400.0;
 }
 
+bool isValidDate(double days) {
+    constexpr double kFirstDay = -693593.0;     // 0001-01-01
+    constexpr double kPastLastDay = 2958466.0;  // 10000-01-01
+    return days >= kFirstDay && days < kPastLastDay;  // false for NaN too
+}
+
 std::string formatDateTime(double days) {
+    if (!isValidDate(days))
+        throw VelmoraError(formatText("Could not convert variant of type (%u) into type (String)",
+                                      static_cast<unsigned>(VarType::Date)));
     constexpr double kDaysFrom1899To1970 = 25569.0;
     double seconds = std::floor((days - kDaysFrom1899To1970) * 86400.0 + 0.5);
     time_t t = static_cast<time_t>(seconds);

@@ -129,6 +129,9 @@ std::string formatDouble15(double value);
 
 // Date values count days since 1899-12-30; these convert to and from "yyyy-MM-dd hh:mm:ss".
 double dateFromUnixSeconds(double seconds);
+// True for the days of the years 1 to 9999, the dates this system can show and store.
+bool isValidDate(double daysSince1899);
+// Fails with a conversion error for a date outside isValidDate.
 std::string formatDateTime(double daysSince1899);
 
 }  // namespace velmora

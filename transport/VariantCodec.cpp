@@ -23,7 +23,10 @@ void writeArrayHeader(DataBlock& block, const SafeArray& a) {
 }
 
 size_t rawByteCount(const SafeArray& a) {
-    size_t bytes = static_cast<size_t>(a.elementCount()) * rawElementSize(a.elementType);
+    int64_t count = a.elementCount();
+    size_t size = rawElementSize(a.elementType);
+    if (count > int64_t(UINT32_MAX) / int64_t(size)) throw InterpreterError("Array too large to send");
+    size_t bytes = static_cast<size_t>(count) * size;
     if (a.raw.size() != bytes) throw InterpreterError("Array elements do not match its bounds");
     return bytes;
 }
@@ -169,10 +172,17 @@ Variant readArray(DataBlock& block, VarType elementType, const CodecLimits& limi
     a.bounds.resize(dims);
     for (auto& b : a.bounds) b.lower = block.readLE<int32_t>();
     for (auto& b : a.bounds) b.upper = block.readLE<int32_t>();
-    // The element count is checked against what remains before it is used for anything.
-    int64_t count = 1;
+    // The element count is checked against what remains before it is used for anything; bounds
+    // are compared in 64 bits, where lower - 1 cannot overflow.
+    // An empty dimension anywhere makes the whole array empty, however large the others are.
+    bool empty = false;
     for (const auto& b : a.bounds) {
-        if (b.upper < b.lower - 1) invalidPacket();
+        if (int64_t(b.upper) < int64_t(b.lower) - 1) invalidPacket();
+        if (b.count() == 0) empty = true;
+    }
+    int64_t count = empty ? 0 : 1;
+    for (const auto& b : a.bounds) {
+        if (empty) break;
         count *= b.count();
         if (count > static_cast<int64_t>(block.remaining())) invalidPacket();
     }
@@ -198,8 +208,8 @@ Variant readArray(DataBlock& block, VarType elementType, const CodecLimits& limi
 void writeVariant(DataBlock& block, const Variant& v, ObjectMarshaller* objects) {
     uint32_t code = static_cast<uint32_t>(v.type());
     if (!isKnownVarType(code) || (v.type() == VarType::Variant && !v.isArray())) unsupported(v.tag());
-    if (v.isArray()) {
-        block.writeLE<uint32_t>(v.tag() | (v.ref() != RefKind::None ? kByRefFlag : 0));
+    if (v.isArray() && v.ref() != RefKind::Variant) {
+        block.writeLE<uint32_t>(v.tag() | (v.ref() == RefKind::Typed ? kByRefFlag : 0));
         writeArray(block, v.arrayValue(), objects);
         return;
     }
@@ -223,12 +233,13 @@ void writeVariant(DataBlock& block, const Variant& v, ObjectMarshaller* objects)
 }
 
 void writeVariant(DataBlock& block, Variant&& v, ObjectMarshaller* objects) {
-    if (!v.isArray() || !v.arrayValue().isRaw() || v.arrayValue().raw.size() < kGiveAwayBytes) {
+    if (!v.isArray() || v.ref() == RefKind::Variant || !v.arrayValue().isRaw() ||
+        v.arrayValue().raw.size() < kGiveAwayBytes) {
         writeVariant(block, static_cast<const Variant&>(v), objects);
         return;
     }
     SafeArray& a = v.arrayValue();
-    block.writeLE<uint32_t>(v.tag() | (v.ref() != RefKind::None ? kByRefFlag : 0));
+    block.writeLE<uint32_t>(v.tag() | (v.ref() == RefKind::Typed ? kByRefFlag : 0));
     writeArrayHeader(block, a);
     block.writeLE<uint32_t>(static_cast<uint32_t>(rawByteCount(a)));
     block.appendTail(std::move(a.raw));

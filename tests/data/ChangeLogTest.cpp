@@ -170,6 +170,22 @@ TEST_F(ChangeLogTest, FailuresWithinMaxErrorsAreCountedNotRaised) {
     EXPECT_EQ(kh.ChangeCount(), 2);
 }
 
+TEST_F(ChangeLogTest, FailuresCountedButNotNamedMergeNothing) {
+    // A server that counts failures but sends no packet leaves no way to tell which records
+    // were applied: every change stays, none is lost.
+    provider->onApply = [](const ChangePacket&, int32_t, int32_t& errorCount) {
+        errorCount = 2;
+        return FailedRecordsPacket();
+    };
+    editName(1, "a");
+    editName(2, "b");
+    EXPECT_EQ(kh.ApplyUpdates(-1), 2);
+    EXPECT_EQ(kh.ChangeCount(), 2);
+    provider->onApply = nullptr;
+    EXPECT_EQ(kh.ApplyUpdates(-1), 0);
+    EXPECT_EQ(summary(lastDelta()), "M:01 M:02");
+}
+
 TEST_F(ChangeLogTest, AFailedRemoteCallKeepsTheWholeLog) {
     editName(1, "a");
     provider->failNext = "Socket error 10054";

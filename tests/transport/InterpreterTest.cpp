@@ -193,6 +193,47 @@ TEST_P(InterpreterOverSocket, LargeByteArraysArriveWhole) {
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutCallbacks, InterpreterOverSocket, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "TransportThread" : "CallingThread"; });
 
+// A client object that, when the server calls it back, calls the server again: each round
+// serves one request more inside the waits below it.
+class Recurser : public DispatchObject {
+public:
+    explicit Recurser(std::function<void(DispatchCall&)> handler) { addMember(1, "Twice", 2, std::move(handler)); }
+};
+
+TEST_P(InterpreterOverSocket, CallsNestedWithinWaitsEndAtTheDepthLimitAndTheConnectionGoesOn) {
+    int depth = 0, deepest = 0;
+    std::weak_ptr<Recurser> self;
+    auto recurser = std::make_shared<Recurser>([&](DispatchCall& c) {
+        deepest = std::max(deepest, ++depth);
+        struct Leave {
+            int& d;
+            ~Leave() { --d; }
+        } leave{depth};
+        call("CallBack", {Variant(DispatchPtr(self.lock())), c.arg(0)});
+    });
+    self = recurser;
+    EXPECT_THROW(call("CallBack", {Variant(DispatchPtr(recurser)), Variant(1)}), RemoteError);
+    EXPECT_GE(deepest, 2);
+    EXPECT_LE(deepest, DataBlockInterpreter::kMaxServeDepth + 1);
+    EXPECT_EQ(call("Add", {Variant(2), Variant(3)}), Variant(5));
+}
+
+TEST_P(InterpreterOverSocket, MoreObjectReferencesThanOneBlockMayCarryAreRefused) {
+    auto doubler = std::make_shared<Doubler>();
+    SafeArray many;
+    many.elementType = VarType::Variant;
+    int count = DataBlockInterpreter::kMaxReferencesPerBlock + 1;
+    many.bounds.push_back({0, count - 1});
+    for (int i = 0; i < count; ++i) many.items.emplace_back(DispatchPtr(doubler));
+    try {
+        call("Echo", {Variant::array(std::move(many))});
+        FAIL() << "accepted";
+    } catch (const RemoteError& e) {
+        EXPECT_STREQ(e.what(), "More than 256 object references in one block");
+    }
+    EXPECT_EQ(call("Add", {Variant(2), Variant(3)}), Variant(5));
+}
+
 TEST(ObjectTable, StartsWithElevenSlotsAndGrowsByTenPastTheNeededIndex) {
     struct NullSender : SendDataBlock {
         std::optional<DataBlock> send(DataBlock, bool) override { return std::nullopt; }

@@ -113,5 +113,71 @@ TEST_F(ServerInput, BadSignatureAndMidBlockCloseEndTheConnectionCleanly) {
     EXPECT_TRUE(stillServes());
 }
 
+TEST_F(ServerInput, ErrorBlocksFromTheClientNeverEndTheConnection) {
+    RawSocket socket = RawSocket::connectTo(server.port());
+    // An error sent as a request is no request this side knows.
+    DataBlock asRequest(0xDA01);
+    writeText(asRequest, "boom");
+    DataBlock reply = exchange(socket, std::move(asRequest));
+    EXPECT_EQ(reply.signature(), 0xDB01u);
+    EXPECT_EQ(readText(reply), "Invalid action received: 1");
+    // An error reply no call waits for is dropped without an answer.
+    DataBlock stray(0xDB01);
+    writeText(stray, "boom");
+    socket.writeBlock(stray);
+    EXPECT_EQ(createCalculator(socket).signature(), 0xDB04u);
+    EXPECT_TRUE(server.failures().empty());
+}
+
+// An invoke of the calculator's CallBack(object, 21) whose object is the client's index 0.
+DataBlock callBackWithObject() {
+    DataBlock invoke(0xDA02);
+    for (int32_t v : {0, 5, 1}) writeInteger(invoke, v);
+    writeBoolean(invoke, true);
+    writeInteger(invoke, 2);
+    writeInteger(invoke, 0);
+    writeInteger(invoke, 21);
+    invoke.writeLE<uint32_t>(9);
+    invoke.writeLE<int32_t>(0);
+    return invoke;
+}
+
+TEST(ServerRules, ADataServerRefusesTheClientsObjectsAndNeverCallsThem) {
+    ClassRegistry classes = calculatorClasses();
+    LoopbackServer server{classes, ServerConnectionRules{}};
+    RawSocket socket = RawSocket::connectTo(server.port());
+    DataBlock create(0xDA04);
+    writeText(create, kCalculatorProgId);
+    socket.writeBlock(create);
+    ASSERT_TRUE(socket.readBlock());
+    DataBlock invoke = callBackWithObject();
+    socket.writeBlock(invoke);
+    std::optional<DataBlock> reply = socket.readBlock();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->signature(), 0xDB01u);  // not a call back to the client
+    EXPECT_EQ(readText(*reply), "Object references are not accepted here");
+}
+
+TEST(ServerRules, ACallBackTheClientNeverAnswersEndsAtTheTimeLimit) {
+    ClassRegistry classes = calculatorClasses();
+    LoopbackServer server{classes, ServerConnectionRules{true, 200}};
+    RawSocket socket = RawSocket::connectTo(server.port());
+    DataBlock create(0xDA04);
+    writeText(create, kCalculatorProgId);
+    socket.writeBlock(create);
+    ASSERT_TRUE(socket.readBlock());
+    DataBlock invoke = callBackWithObject();
+    socket.writeBlock(invoke);
+    std::optional<DataBlock> callBack = socket.readBlock();  // the server asks for "Twice"; no answer
+    ASSERT_TRUE(callBack);
+    EXPECT_EQ(callBack->signature(), 0xDA03u);
+    std::optional<DataBlock> reply = socket.readBlock();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->signature(), 0xDB02u);
+    EXPECT_EQ(readInteger(*reply), kDispException);
+    readInteger(*reply);
+    EXPECT_EQ(readText(*reply), "No reply from the peer within 0.2 s");
+}
+
 }  // namespace
 }  // namespace velmora::test

@@ -11,8 +11,8 @@
 
 namespace velmora::test {
 
-LoopbackServer::LoopbackServer(const ClassRegistry& classes)
-    : classes_(classes), listener_("127.0.0.1", 0), acceptor_([this] { acceptLoop(); }) {}
+LoopbackServer::LoopbackServer(const ClassRegistry& classes, ServerConnectionRules rules)
+    : classes_(classes), rules_(rules), listener_("127.0.0.1", 0), acceptor_([this] { acceptLoop(); }) {}
 
 LoopbackServer::~LoopbackServer() {
     listener_.stop();
@@ -33,7 +33,7 @@ void LoopbackServer::acceptLoop() {
     for (;;) {
         int fd = listener_.accept();
         if (fd < 0) return;
-        auto connection = std::make_unique<ServerConnection>(SocketTransport::adopt(fd), classes_);
+        auto connection = std::make_unique<ServerConnection>(SocketTransport::adopt(fd), classes_, rules_);
         ServerConnection* c = connection.get();
         std::lock_guard<std::mutex> guard(lock_);
         connections_.push_back(std::move(connection));

@@ -22,7 +22,8 @@ namespace velmora::test {
 
 class LoopbackServer {
 public:
-    explicit LoopbackServer(const ClassRegistry& classes);
+    // By default its connections take the clients' objects, so that the tests can be called back.
+    explicit LoopbackServer(const ClassRegistry& classes, ServerConnectionRules rules = {true, 30'000});
     ~LoopbackServer();
     uint16_t port() const { return listener_.port(); }
     // Failures that ended a connection, in order.
@@ -33,6 +34,7 @@ private:
     void acceptLoop();
 
     const ClassRegistry& classes_;
+    ServerConnectionRules rules_;
     SocketListener listener_;
     std::thread acceptor_;
     mutable std::mutex lock_;

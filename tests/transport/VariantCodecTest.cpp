@@ -196,6 +196,58 @@ TEST(VariantCodec, DeeplyNestedReferencesAreRefused) {
     EXPECT_EQ(decodeMessage(payload), "Invalid data packet");
 }
 
+// Found by sending values from outside: each of these broke before its mend.
+
+TEST(VariantCodecAttack, BoundsAtTheEdgesOf32BitsAreComparedWithoutOverflow) {
+    // One element at index INT32_MIN: lower - 1 must not wrap around.
+    SafeArray one;
+    one.elementType = VarType::Byte;
+    one.bounds.push_back({INT32_MIN, INT32_MIN});
+    one.raw = Bytes("\x2A", 1);
+    EXPECT_EQ(roundTrip(Variant::array(one)), Variant::array(one));
+    // An upper bound below lower - 1 is refused, also at the edge.
+    EXPECT_EQ(decodeMessage({0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0x80, 0xFE, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}),
+              "Invalid data packet");
+}
+
+TEST(VariantCodecAttack, EmptyMultiDimensionalArraysRoundTripWithNothingAfterThem) {
+    for (VarType element : {VarType::String, VarType::Byte, VarType::Variant}) {
+        for (std::vector<ArrayBound> bounds :
+             {std::vector<ArrayBound>{{0, 4}, {0, -1}}, std::vector<ArrayBound>{{0, -1}, {0, 4}},
+              std::vector<ArrayBound>{{0, 0x7FFFFFF0}, {1, 0}, {0, 0x7FFFFFF0}}}) {
+            SafeArray a;
+            a.elementType = element;
+            a.bounds = bounds;
+            Variant v = Variant::array(a);
+            EXPECT_EQ(roundTrip(v), v) << "element type " << static_cast<int>(element);
+        }
+    }
+}
+
+TEST(VariantCodecAttack, ByReferenceVariantHoldingAnArrayKeepsTheVariantTag) {
+    Variant v = Variant::byteArray(Bytes("\x07", 1));
+    v.setRef(RefKind::Variant);
+    EXPECT_EQ(encoded(v), (std::vector<uint8_t>{0x00, 0x40, 0, 0, 0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                0, 0, 1, 0, 0, 0, 7}));
+    Variant back = roundTrip(v);
+    EXPECT_EQ(back.ref(), RefKind::Variant);
+    EXPECT_EQ(back, v);
+    // The same through the path that hands large arrays over without copying.
+    Variant large = Variant::byteArray(Bytes(std::string(100000, 'x').data(), 100000));
+    large.setRef(RefKind::Variant);
+    DataBlock block(0xDA02);
+    writeVariant(block, Variant(large), nullptr);
+    DataBlock received = DataBlock::fromReceived(Bytes(block.bytesForSending()));
+    EXPECT_EQ(readVariant(received, nullptr).ref(), RefKind::Variant);
+}
+
+TEST(VariantConversions, DatesOutsideTheYearsOneTo9999AreAConversionError) {
+    for (double days : {1e30, -1e30, -693594.0, 2958466.0, std::nan("")})
+        EXPECT_THROW(Variant::date(days).toString(), VelmoraError) << days;
+    EXPECT_EQ(Variant::date(2958465.0).toString(), "9999-12-31 00:00:00");
+    EXPECT_NO_THROW(Variant::date(-693593.0).toString());  // 0001-01-01
+}
+
 TEST(VariantConversions, NumbersAsTextUseAtMostFifteenDigits) {
     EXPECT_EQ(Variant(0.1 + 0.2).toString(), "0.3");
     EXPECT_EQ(Variant(10.000000000000002 + 20.000000000000002).toString(), "30");
