@@ -1,5 +1,8 @@
 #include "ChangeApplier.h"
 
+#include <climits>
+#include <optional>
+
 #include "Errors.h"
 #include "ProviderDefs.h"
 
@@ -116,7 +119,7 @@ FailedRecordsPacket ChangeApplier::apply(const ChangePacket& packet, int32_t max
     Level top{provider_, packet.fields};
     Transaction tx(db_);
     for (const ChangeRecord& record : packet.records) {
-        applyRecord(top, record, RecordPath{record.id, {}}, nullptr);
+        applyRecord(top, record, RecordPath{record.id, {}}, ParentOrder{});
         if (stopped()) break;
     }
     if (stopped()) {
@@ -134,18 +137,40 @@ void ChangeApplier::fail(const RecordPath& path, const std::string& message) {
     result_.failed.push_back({path, 0, message});
 }
 
+ChangeRecord ChangeApplier::followRenumbering(const Level& level, const ChangeRecord& record,
+                                              const ParentOrder& parent, const RecordPath& path) {
+    ChangeRecord moved = record;
+    int order = findField(level.fields, "xsdid");
+    if (order < 0) return moved;
+    auto index = static_cast<size_t>(order);
+    if (index < moved.original.size() && moved.original[index] == *parent.original)
+        moved.original[index] = *parent.current;
+    if (index < moved.values.size() && moved.values[index] == *parent.original) {
+        moved.values[index] = *parent.current;
+        // The client still shows the old number on this line: it gets the one the server set.
+        result_.updated.push_back({path, {{static_cast<uint16_t>(index), *parent.current}}});
+    }
+    return moved;
+}
+
 bool ChangeApplier::applyRecord(const Level& level, const ChangeRecord& record, const RecordPath& path,
-                                const Variant* parentOrder) {
+                                const ParentOrder& parent) {
+    bool renumbered = parent.original && parent.current && *parent.original != *parent.current &&
+                      record.kind != ChangeKind::Insert;
+    size_t decidedBefore = result_.updated.size();
+    std::optional<ChangeRecord> moved;
+    if (renumbered) moved = followRenumbering(level, record, parent, path);
+    const ChangeRecord& r = moved ? *moved : record;
     auto run = [&] {
-        switch (record.kind) {
+        switch (r.kind) {
             case ChangeKind::Insert:
-                insert(level, record, path, parentOrder);
+                insert(level, r, path, parent.current);
                 break;
             case ChangeKind::Modify:
-                modify(level, record);
+                modify(level, r);
                 break;
             case ChangeKind::Delete:
-                remove(level, record);
+                remove(level, r);
                 break;
             case ChangeKind::Unmodified:
                 break;
@@ -160,6 +185,8 @@ bool ChangeApplier::applyRecord(const Level& level, const ChangeRecord& record, 
         else
             run();
     } catch (const std::exception& e) {
+        // A record that failed keeps the values the client gave it.
+        result_.updated.resize(decidedBefore);
         fail(path, e.what());
         return false;
     }
@@ -176,12 +203,17 @@ void ChangeApplier::applyNested(const Level& level, const ChangeRecord& record, 
         // The lines belong to this order: they carry its number as it now stands.
         int order = findField(level.fields, "xsdid");
         const std::vector<Variant>& current = record.values.empty() ? record.original : record.values;
-        const Variant* orderNumber = order >= 0 ? &at(current, static_cast<size_t>(order)) : nullptr;
+        const std::vector<Variant>& fetched = record.original.empty() ? current : record.original;
+        ParentOrder parent;
+        if (order >= 0) {
+            parent.current = &at(current, static_cast<size_t>(order));
+            parent.original = &at(fetched, static_cast<size_t>(order));
+        }
         Level lines{orderLinesDef(), level.fields[nested.field].nested};
         for (const ChangeRecord& line : nested.records) {
             RecordPath linePath = path;
             linePath.nested.push_back({static_cast<uint16_t>(nested.field), line.id});
-            applyRecord(lines, line, linePath, orderNumber);
+            applyRecord(lines, line, linePath, parent);
             if (stopped()) return;
         }
     }
@@ -221,19 +253,28 @@ void ChangeApplier::insert(const Level& level, const ChangeRecord& record, const
     const InsertPlan& plan = insertPlan(level, numbered);
     std::vector<DbValue> params;
     params.reserve(plan.fields.size());
+    // Every value the server decides goes back with the result, so that the client's row shows
+    // what was stored.
+    ServerValues decided{path, {}};
     for (size_t p = 0; p < plan.fields.size(); ++p) {
         bool isOrder = parentOrder && static_cast<int>(p) == plan.orderField;
-        params.push_back(toDb(isOrder ? *parentOrder : at(record.values, plan.fields[p])));
+        const Variant& sent = at(record.values, plan.fields[p]);
+        if (isOrder && sent != *parentOrder)
+            decided.values.emplace_back(static_cast<uint16_t>(plan.fields[p]), *parentOrder);
+        params.push_back(toDb(isOrder ? *parentOrder : sent));
     }
     if (plan.generated < 0 || numbered) {
         db_.execute(plan.sql, params);
-        return;
+    } else {
+        // The number the database gave the row lets the client find this very row again (two
+        // identical lines of one order are two rows).
+        // A number past the field's 32 bits is not sent rather than sent cut short; the row is
+        // then found by its other values, as before it had a number.
+        int64_t key = db_.insertReturningKey(plan.sql, params, level.def.generatedKey);
+        if (key >= INT32_MIN && key <= INT32_MAX)
+            decided.values.emplace_back(static_cast<uint16_t>(plan.generated), Variant(static_cast<int32_t>(key)));
     }
-    // The number the database gave the row goes back with the result, so that the client can
-    // find this very row again (two identical lines of one order are two rows).
-    int64_t key = db_.insertReturningKey(plan.sql, params, level.def.generatedKey);
-    result_.updated.push_back(
-        {path, {{static_cast<uint16_t>(plan.generated), Variant(static_cast<int32_t>(key))}}});
+    if (!decided.values.empty()) result_.updated.push_back(std::move(decided));
 }
 
 void ChangeApplier::modify(const Level& level, const ChangeRecord& record) {

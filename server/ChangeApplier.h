@@ -30,11 +30,21 @@ private:
         const ProviderDef& def;
         const FieldDefs& fields;
     };
+    // The number of the order a line belongs to: as the client last fetched it, and as it
+    // stands now that its header was applied (they differ when the header was renumbered).
+    struct ParentOrder {
+        const Variant* original = nullptr;
+        const Variant* current = nullptr;
+    };
     // Applies one record and its nested changes; false when the record itself failed.
     bool applyRecord(const Level& level, const ChangeRecord& record, const RecordPath& path,
-                     const Variant* parentOrder);
+                     const ParentOrder& parent);
     void applyNested(const Level& level, const ChangeRecord& record, const RecordPath& path);
     void insert(const Level& level, const ChangeRecord& record, const RecordPath& path, const Variant* parentOrder);
+    // A line of a renumbered order moved with it: its order number as the client sent it is
+    // replaced by the current one, in the original values and in the new ones.
+    ChangeRecord followRenumbering(const Level& level, const ChangeRecord& record, const ParentOrder& parent,
+                                   const RecordPath& path);
     void modify(const Level& level, const ChangeRecord& record);
     void remove(const Level& level, const ChangeRecord& record);
     void fail(const RecordPath& path, const std::string& message);

@@ -1,22 +1,32 @@
 #include "RecordsPacket.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 
 #include "DataPacket.h"
 #include "Errors.h"
 #include "FieldDef.h"
+#include "PacketFormat.h"
 #include "Variant.h"
 
 namespace velmora::server {
 
 namespace {
 
-// The packet type of a declared column type; nothing for an expression, whose type is taken from
-// its first non-null value.
-std::optional<FieldType> typeOfDeclared(const std::string& declared) {
+// The packet type of a declared column type; nothing for an expression, whose type is widened
+// over all of its values.
+std::optional<FieldType> typeOfDeclared(std::string declared) {
     if (declared.empty()) return std::nullopt;
+    for (char& c : declared) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (declared.find("bool") != std::string::npos) return FieldType::Boolean;
+    // 64-bit integers travel as doubles, which hold them exactly up to 2^53.
+    if (declared.find("big") != std::string::npos || declared.find("int8") != std::string::npos)
+        return FieldType::Double;
     if (declared.find("int") != std::string::npos) return FieldType::Integer;
     if (declared.find("char") != std::string::npos || declared.find("text") != std::string::npos ||
         declared.find("clob") != std::string::npos)
@@ -34,21 +44,75 @@ uint32_t sizeOfDeclared(const std::string& declared) {
     return static_cast<uint32_t>(std::strtoul(declared.c_str() + open + 1, nullptr, 10));
 }
 
-FieldType typeOfValue(DbType t) {
-    switch (t) {
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+    for (const std::string& n : names)
+        if (sameName(n, name)) return true;
+    return false;
+}
+
+bool fitsInteger(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
+// Integers of at most 53 bits convert to a double and back unchanged.
+bool fitsDouble(int64_t v) {
+    constexpr int64_t kExact = int64_t(1) << 53;
+    return v >= -kExact && v <= kExact;
+}
+
+// The narrowest packet type that holds every value of an expression column seen so far; only
+// ever widened: nothing (all null) -> Integer -> Double -> String.
+enum class Widest { None, Integer, Double, String };
+
+Widest widened(Widest have, DbType type, int64_t integer) {
+    Widest need = Widest::None;
+    switch (type) {
+        case DbType::Null:
+            return have;
         case DbType::Integer:
-            return FieldType::Integer;
+            need = fitsInteger(integer) ? Widest::Integer : fitsDouble(integer) ? Widest::Double : Widest::String;
+            break;
         case DbType::Float:
+            need = Widest::Double;
+            break;
+        case DbType::Text:
+            need = Widest::String;
+            break;
+    }
+    return std::max(have, need);
+}
+
+FieldType typeOfWidest(Widest w) {
+    switch (w) {
+        case Widest::Integer:
+            return FieldType::Integer;
+        case Widest::Double:
             return FieldType::Double;
         default:
             return FieldType::String;
     }
 }
 
-bool contains(const std::vector<std::string>& names, const std::string& name) {
-    for (const std::string& n : names)
-        if (sameName(n, name)) return true;
-    return false;
+[[noreturn]] void doesNotFit(const std::string& field, const std::string& value) {
+    throw VelmoraError(formatText("The value %s of the field %s does not fit its type", value.c_str(), field.c_str()));
+}
+
+// Field names unique within the packet, compared as the decoder does (without regard to ASCII
+// case): a repeated name gets the first free suffix _1, _2, ... Names are cut to the packet's
+// limit at a character boundary; an empty one is named after its position. No column takes a
+// reserved name (the nested lines' field).
+void makeNamesUnique(FieldDefs& fields, std::vector<std::string> taken) {
+    for (size_t c = 0; c < fields.size(); ++c) {
+        std::string& name = fields[c].name;
+        if (name.size() > kMaxFieldNameBytes - 16) {
+            size_t cut = kMaxFieldNameBytes - 16;
+            while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+            name.resize(cut);
+        }
+        if (name.empty()) name = formatText("column%zu", c + 1);
+        std::string candidate = name;
+        for (int n = 1; contains(taken, candidate); ++n) candidate = name + "_" + std::to_string(n);
+        name = candidate;
+        taken.push_back(name);
+    }
 }
 
 // One row, read from a query or kept from one.
@@ -82,24 +146,42 @@ BufferedRow keep(const DbQuery& q) {
     return row;
 }
 
-// Writes one cell converted to the field's type; what cannot be converted is written null.
+// Writes one cell converted to the field's type, never narrowing a number: a value its field
+// cannot hold exactly is refused. Text that is no number in a number field is written null.
 template <typename Row>
-void writeCell(RowWriter& w, FieldType type, const Row& row, size_t c) {
+void writeCell(RowWriter& w, const FieldDef& field, const Row& row, size_t c) {
     DbType have = row.type(c);
     if (have == DbType::Null) return w.addNull();
-    switch (type) {
+    switch (field.type) {
         case FieldType::String:
             if (have == DbType::Text) return w.addText(row.text(c));
             if (have == DbType::Integer) return w.addText(std::to_string(row.integer(c)));
             return w.addText(formatDouble15(row.real(c)));
         case FieldType::Integer:
-            if (have == DbType::Integer) return w.addInteger(static_cast<int32_t>(row.integer(c)));
-            if (have == DbType::Float) return w.addInteger(static_cast<int32_t>(row.real(c)));
-            return w.addInteger(static_cast<int32_t>(std::strtol(std::string(row.text(c)).c_str(), nullptr, 10)));
+            if (have == DbType::Integer) {
+                if (!fitsInteger(row.integer(c))) doesNotFit(field.name, std::to_string(row.integer(c)));
+                return w.addInteger(static_cast<int32_t>(row.integer(c)));
+            }
+            if (have == DbType::Float) {
+                double v = row.real(c);
+                if (!(v >= INT32_MIN && v <= INT32_MAX && v == std::trunc(v))) doesNotFit(field.name, formatDouble15(v));
+                return w.addInteger(static_cast<int32_t>(v));
+            }
+            {
+                std::string text(row.text(c));
+                char* end = nullptr;
+                errno = 0;
+                long long v = std::strtoll(text.c_str(), &end, 10);
+                if (text.empty() || *end || errno == ERANGE || !fitsInteger(v)) return w.addNull();
+                return w.addInteger(static_cast<int32_t>(v));
+            }
         case FieldType::Double:
         case FieldType::DateTime:
             if (have == DbType::Float) return w.addDouble(row.real(c));
-            if (have == DbType::Integer) return w.addDouble(static_cast<double>(row.integer(c)));
+            if (have == DbType::Integer) {
+                if (!fitsDouble(row.integer(c))) doesNotFit(field.name, std::to_string(row.integer(c)));
+                return w.addDouble(static_cast<double>(row.integer(c)));
+            }
             {
                 std::string text(row.text(c));
                 char* end = nullptr;
@@ -117,10 +199,11 @@ void writeCell(RowWriter& w, FieldType type, const Row& row, size_t c) {
 
 template <typename Row>
 void writeRow(RowWriter& w, const FieldDefs& fields, size_t columns, const Row& row) {
-    for (size_t c = 0; c < columns; ++c) writeCell(w, fields[c].type, row, c);
+    for (size_t c = 0; c < columns; ++c) writeCell(w, fields[c], row, c);
 }
 
-// The rows kept while looking for a value are charged against the same limit as the packet.
+// The rows kept while widening the types of expressions are charged against the same limit as
+// the packet.
 FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<BufferedRow>& ahead, bool& more,
                           size_t maxBytes = 0) {
     size_t n = q.columnCount();
@@ -137,31 +220,37 @@ FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<B
             unknown.push_back(c);
         }
         if (f.type == FieldType::String) f.size = sizeOfDeclared(declared);
+    }
+    std::vector<std::string> reserved;
+    if (provider.nestsOrderLines) reserved.emplace_back(kNestedLinesField);
+    makeNamesUnique(fields, std::move(reserved));
+    for (FieldDef& f : fields) {
         if (contains(provider.key, f.name)) f.flags |= kFieldKey;
         if (!provider.generatedKey.empty() && sameName(provider.generatedKey, f.name))
             f.flags |= kFieldHidden | kFieldReadOnly;
     }
-    // Expressions take the type of their first non-null value; the rows read to find it are kept.
     more = true;
+    if (unknown.empty()) return fields;
+    // An expression's type must hold every value it has, so every row is read before the
+    // descriptors are written; the rows read are kept for the packet.
+    std::vector<Widest> widest(unknown.size(), Widest::None);
     size_t kept = 0;
-    while (!unknown.empty()) {
-        more = q.next();
-        if (!more) break;
+    while (q.next()) {
         ahead.push_back(keep(q));
-        for (const DbValue& cell : ahead.back().cells) kept += sizeof cell + cell.text.size();
+        const BufferedRow& row = ahead.back();
+        for (const DbValue& cell : row.cells) kept += sizeof cell + cell.text.size();
         if (maxBytes && kept > maxBytes)
             throw ResultTooLarge(formatText("The result passed %zu MB", maxBytes >> 20));
-        for (size_t i = 0; i < unknown.size();) {
-            DbType t = q.type(unknown[i]);
-            if (t != DbType::Null) {
-                fields[unknown[i]].type = typeOfValue(t);
-                unknown.erase(unknown.begin() + static_cast<long>(i));
-            } else {
-                ++i;
-            }
+        for (size_t i = 0; i < unknown.size(); ++i) {
+            size_t c = unknown[i];
+            widest[i] = widened(widest[i], row.type(c), row.type(c) == DbType::Integer ? row.integer(c) : 0);
         }
     }
-    for (size_t c : unknown) fields[c].type = FieldType::String;
+    more = false;
+    for (size_t i = 0; i < unknown.size(); ++i) {
+        FieldDef& f = fields[unknown[i]];
+        f.type = typeOfWidest(widest[i]);
+    }
     return fields;
 }
 

@@ -1,0 +1,107 @@
+// Applying change packets to a real database: an order renumbered together with its lines, and
+// every value the server decides for a record sent back.
+
+#include "ChangeApplier.h"
+
+#include "LoginThrottle.h"
+#include "ProviderHost.h"
+#include "ServerDbFixture.h"
+#include "Session.h"
+#include "UserStore.h"
+
+namespace velmora::server {
+namespace {
+
+class ChangeApplierTest : public ServerDbFixture {
+protected:
+    void SetUp() override {
+        db->execute("insert into xsdtb (xsdid, khid) values ('X1', '01')");
+        db->execute("insert into xsdzb (xsdid, chid, quantity1) values ('X1', 'A', 1), ('X1', 'B', 2)");
+        orders = open("select * from xsdtb", "DataSetProviderxsdtb");
+        linesField = static_cast<uint32_t>(findField(orders.layout->fields(), kNestedLinesField));
+    }
+
+    // The order's lines as the client holds them.
+    std::vector<std::vector<Variant>> lines() const {
+        const RowLayout& top = *orders.layout;
+        std::vector<uint32_t> offsets(top.fieldCount() + 1);
+        top.offsets(orders.rows[0], offsets.data());
+        RowLayout::NestedRows nested = RowLayout::nestedRows(orders.rows[0] + offsets[linesField]);
+        const RowLayout& layout = *top.nested(linesField);
+        std::vector<std::vector<Variant>> out;
+        const uint8_t* r = nested.first;
+        for (uint32_t i = 0; i < nested.count; ++i, r += layout.rowSize(r)) out.push_back(rowValues(layout, r));
+        return out;
+    }
+    size_t lineField(const char* name) const {
+        return static_cast<size_t>(findField(orders.layout->fields()[linesField].nested, name));
+    }
+    FailedRecordsPacket apply(const ChangeRecord& header, int32_t& errors) {
+        ChangePacket packet{orders.layout->fields(), {header}};
+        ChangeApplier applier(*db, *findProvider("DataSetProviderxsdtb"));
+        return applier.apply(packet, -1, errors);
+    }
+    int64_t count(const std::string& sql) {
+        auto q = db->query(sql);
+        return q->next() ? q->integer(0) : -1;
+    }
+
+    DataPacket orders;
+    uint32_t linesField = 0;
+};
+
+TEST_F(ChangeApplierTest, RenumberingAnOrderWithChangedLinesMovesThemWithoutFalseConflicts) {
+    ChangeRecord header{ChangeKind::Modify, 1, row(orders, 0), row(orders, 0), {}};
+    header.values[0] = Variant("X9");
+    std::vector<std::vector<Variant>> held = lines();
+    ChangeRecord changed{ChangeKind::Modify, 2, held[0], held[0], {}};
+    changed.values[lineField("quantity1")] = Variant(5.0);
+    ChangeRecord gone{ChangeKind::Delete, 3, held[1], {}, {}};
+    header.nested.push_back({linesField, {changed, gone}});
+
+    int32_t errors = -1;
+    FailedRecordsPacket result = apply(header, errors);
+    EXPECT_EQ(errors, 0);
+    EXPECT_TRUE(result.failed.empty()) << result.failed.front().message;
+    EXPECT_EQ(count("select count(*) from xsdzb where xsdid = 'X9' and quantity1 = 5"), 1);
+    EXPECT_EQ(count("select count(*) from xsdzb"), 1);
+    // The changed line still shows the old number on the client: it is told the new one.
+    ASSERT_EQ(result.updated.size(), 1u);
+    EXPECT_EQ(result.updated[0].path, (RecordPath{1, {{static_cast<uint16_t>(linesField), 2}}}));
+    EXPECT_EQ(result.updated[0].values.at(0).second, Variant("X9"));
+}
+
+TEST_F(ChangeApplierTest, AnInsertedLineGetsBackTheOrderNumberAndTheLineIdTheServerSet) {
+    ChangeRecord header{ChangeKind::Unmodified, 1, row(orders, 0), {}, {}};
+    std::vector<Variant> line(orders.layout->fields()[linesField].nested.size(), Variant::null());
+    line[lineField("chid")] = Variant("C");
+    header.nested.push_back({linesField, {ChangeRecord{ChangeKind::Insert, 7, {}, line, {}}}});
+
+    int32_t errors = -1;
+    FailedRecordsPacket result = apply(header, errors);
+    EXPECT_EQ(errors, 0);
+    ASSERT_EQ(result.updated.size(), 1u);
+    std::map<size_t, Variant> sent(result.updated[0].values.begin(), result.updated[0].values.end());
+    EXPECT_EQ(sent[lineField("xsdid")], Variant("X1"));
+    EXPECT_EQ(sent[lineField("lineid")], Variant(static_cast<int32_t>(count("select lineid from xsdzb where chid = 'C'"))));
+}
+
+TEST_F(ChangeApplierTest, AnApplyWithNothingToReportAnswersNull) {
+    LoginThrottle throttle;
+    UserStore(*db).add("u", "p");
+    Session session("127.0.0.1:1", UserStore(*db), throttle, SessionLimits{});
+    ASSERT_TRUE(session.checkLogin("u", "p"));
+    ProviderHost host(*db, session, QueryLimits{});
+    ChangeRecord header{ChangeKind::Modify, 1, row(orders, 0), row(orders, 0), {}};
+    header.values[1] = Variant("02");
+    ChangePacket packet{orders.layout->fields(), {header}};
+    int32_t errors = -1;
+    Variant ownerData;
+    Variant answer = host.RemoteApplyUpdates("DataSetProviderxsdtb", Variant::byteArray(encodeChangePacket(packet)),
+                                             -1, errors, ownerData);
+    EXPECT_EQ(errors, 0);
+    EXPECT_TRUE(answer.isNull());
+}
+
+}  // namespace
+}  // namespace velmora::server

@@ -1,0 +1,61 @@
+// The data packets the server builds from query results: column types that hold every value
+// exactly, and field names the client can decode.
+
+#include "ServerDbFixture.h"
+
+namespace velmora::server {
+namespace {
+
+using RecordsPacketTest = ServerDbFixture;
+
+TEST_F(RecordsPacketTest, ExpressionColumnsWidenOverEveryValueAndNeverNarrow) {
+    DataPacket big = open("select 3000000000");
+    EXPECT_EQ(big.layout->type(0), FieldType::Double);
+    EXPECT_EQ(row(big, 0)[0], Variant(3000000000.0));
+
+    DataPacket mixed = open("select 1 union all select 2.5 union all select 1e300 union all select null");
+    EXPECT_EQ(mixed.layout->type(0), FieldType::Double);
+    EXPECT_EQ(row(mixed, 0)[0], Variant(1.0));
+    EXPECT_EQ(row(mixed, 1)[0], Variant(2.5));
+    EXPECT_EQ(row(mixed, 2)[0], Variant(1e300));
+    EXPECT_TRUE(row(mixed, 3)[0].isNull());
+
+    DataPacket small = open("select null union all select 7");
+    EXPECT_EQ(small.layout->type(0), FieldType::Integer);
+    EXPECT_EQ(row(small, 1)[0], Variant(7));
+
+    // Past 2^53 a double would round: the exact digits travel as text, as mixed text does.
+    DataPacket huge = open("select 9223372036854775807 union all select 1");
+    EXPECT_EQ(huge.layout->type(0), FieldType::String);
+    EXPECT_EQ(row(huge, 0)[0], Variant("9223372036854775807"));
+    DataPacket text = open("select 1 union all select 'a'");
+    EXPECT_EQ(text.layout->type(0), FieldType::String);
+    EXPECT_EQ(row(text, 0)[0], Variant("1"));
+}
+
+TEST_F(RecordsPacketTest, AValueItsDeclaredColumnCannotHoldIsRefusedNotCut) {
+    db->execute("insert into xsdzb (xsdid, lineid) values ('X1', 3000000000)");
+    auto rows = db->query("select lineid from xsdzb");
+    int32_t count = 0;
+    EXPECT_THROW(buildRecordsPacket(*db, *rows, *findProvider("DataSetProviderhz"), count), VelmoraError);
+}
+
+TEST_F(RecordsPacketTest, RepeatedColumnNamesAreMadeUniqueAndTheKeyStaysWithTheFirst) {
+    db->execute("insert into kh (khid, khname) values ('01', 'a')");
+    DataPacket p = open("select khid, khid, KHID, khid as khid_1 from kh", "DataSetProviderkh");
+    const FieldDefs& f = p.layout->fields();
+    ASSERT_EQ(f.size(), 4u);
+    EXPECT_EQ(f[0].name, "khid");
+    EXPECT_EQ(f[1].name, "khid_1");
+    EXPECT_TRUE(sameName(f[2].name, "khid_2")) << f[2].name;
+    EXPECT_EQ(f[3].name, "khid_1_1");
+    EXPECT_TRUE(f[0].flags & kFieldKey);
+    EXPECT_FALSE(f[1].flags & kFieldKey);
+    // No column takes the name of the nested lines.
+    DataPacket orders = open("select xsdid, xsdid as ADOQueryxsdzb from xsdtb", "DataSetProviderxsdtb");
+    EXPECT_EQ(orders.layout->fields()[1].name, "ADOQueryxsdzb_1");
+    EXPECT_EQ(orders.layout->fields()[2].type, FieldType::DataSet);
+}
+
+}  // namespace
+}  // namespace velmora::server

@@ -1,0 +1,48 @@
+#pragma once
+// A fresh SQLite database file with the schema, for tests of the server's packets and applies.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+#include "Cell.h"
+#include "DataPacket.h"
+#include "ProviderDefs.h"
+#include "RecordsPacket.h"
+#include "Schema.h"
+#include "SqliteDatabase.h"
+
+namespace velmora::server {
+
+class ServerDbFixture : public ::testing::Test {
+protected:
+    ServerDbFixture() {
+        char pattern[] = "/tmp/velmora-srv-XXXXXX";
+        dir_ = mkdtemp(pattern);
+        path_ = dir_ + "/s.db";
+        db = std::make_unique<SqliteConnection>(path_, true);
+        createSchema(*db);
+    }
+    ~ServerDbFixture() override {
+        db.reset();
+        for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((path_ + suffix).c_str());
+        ::rmdir(dir_.c_str());
+    }
+
+    // The rows of sql as the client receives them from provider.
+    DataPacket open(const std::string& sql, const char* provider = "DataSetProviderhz") {
+        auto rows = db->clientQuery(sql);
+        int32_t count = 0;
+        return decodeDataPacket(buildRecordsPacket(*db, *rows, *findProvider(provider), count));
+    }
+    static std::vector<Variant> row(const DataPacket& p, size_t i) { return rowValues(*p.layout, p.rows.at(i)); }
+
+    std::unique_ptr<DbConnection> db;
+
+private:
+    std::string dir_, path_;
+};
+
+}  // namespace velmora::server
