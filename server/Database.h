@@ -29,6 +29,9 @@ public:
 
 using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
+// The text a client is told when its command text would do more than read.
+std::string readOnlyRefusal(const std::string& what);
+
 enum class DbType { Null, Integer, Float, Text };
 
 // A parameter or a value read back.
@@ -60,9 +63,13 @@ public:
     virtual std::string_view text(size_t column) const = 0;
 };
 
+// The SQL dialects behind the seam; only the schema and the user store's order ask for it.
+enum class Dialect { Sqlite, Postgres };
+
 class DbConnection {
 public:
     virtual ~DbConnection() = default;
+    virtual Dialect dialect() const = 0;
     // Runs any statement; a statement that returns no rows gives a query with no columns.
     virtual std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params = {}) = 0;
     // Runs a command text a client sent: one statement that only reads the product's tables and
@@ -123,9 +130,10 @@ private:
     bool done_ = false;
 };
 
-// Where the database is: a SQLite file path (or later a postgresql:// URL).
-struct DatabaseLocation {
-    std::string path;
-};
+// Opens a connection to location: a SQLite file path, or a PostgreSQL URI or connection string.
+// create: a SQLite file that does not exist is created. readerLocation: for PostgreSQL, where
+// command texts run (empty: derived from location).
+std::unique_ptr<DbConnection> openDatabase(const std::string& location, bool create,
+                                           const std::string& readerLocation = {});
 
 }  // namespace velmora::server

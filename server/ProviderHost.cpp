@@ -54,7 +54,7 @@ const std::string& ProviderHost::currentCommand(const std::string& providerName)
 void ProviderHost::checkText(const std::string& commandText) const {
     if (commandText.find('\0') != std::string::npos) {
         session_.logRefusal("a command text", "it holds a NUL character");
-        throw StatementRefused("只能读取数据 (a command text may only read data; refused: a NUL character)");
+        throw StatementRefused(readOnlyRefusal("a NUL character"));
     }
 }
 
@@ -92,7 +92,7 @@ Bytes ProviderHost::run(const ProviderDef& def, const std::string& sql, int32_t&
     if (statement.kind != UserStatement::Kind::None) return answerUserStatement(statement, recsOut);
     if (namesUserStore(sql)) {
         session_.logRefusal(sql, "it names the user store");
-        throw StatementRefused("只能读取数据 (a command text may only read data; refused: reading user1)");
+        throw StatementRefused(readOnlyRefusal("reading user1"));
     }
     return limited(sql, [&] {
         if (!def.nestsOrderLines) {
@@ -125,7 +125,7 @@ Bytes ProviderHost::answerUserStatement(const UserStatement& statement, int32_t&
         }
         default:
             session_.logRefusal("a password change", "it was sent as a query");
-            throw StatementRefused("只能读取数据 (a command text may only read data; refused: writing user1)");
+            throw StatementRefused(readOnlyRefusal("writing user1"));
     }
 }
 
@@ -172,7 +172,7 @@ void ProviderHost::RemoteExecute(const std::string& providerName, const std::str
     if (statement.kind == UserStatement::Kind::PasswordChange) return changeOwnPassword(statement);
     if (statement.kind != UserStatement::Kind::None || namesUserStore(sql)) {
         session_.logRefusal(sql, "it names the user store");
-        throw StatementRefused("只能读取数据 (a command text may only read data; refused: reading user1)");
+        throw StatementRefused(readOnlyRefusal("reading user1"));
     }
     // The one write a command text may do is the password change; anything else must only read.
     limited(sql, [&] {

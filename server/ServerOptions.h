@@ -12,7 +12,8 @@ namespace velmora::server {
 struct ServerOptions {
     std::string listen = "0.0.0.0";
     uint16_t port = 211;
-    std::string database = "velmora.db";
+    std::string database = "velmora.db";  // a SQLite file, or a PostgreSQL URI
+    std::string readerDatabase;           // PostgreSQL: where command texts run (default: derived)
     bool initDemo = false;
     int maxConnections = 100;
     SessionLimits session;

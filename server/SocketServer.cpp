@@ -10,7 +10,7 @@
 #include "Errors.h"
 #include "Log.h"
 #include "Schema.h"
-#include "SqliteDatabase.h"
+#include "PgDatabase.h"
 #include "UserStore.h"
 #include "VariantCodec.h"
 
@@ -39,22 +39,24 @@ void refuse(int fd, const std::string& reason) {
 
 void prepareDatabase(const std::string& path, bool initDemo) {
     struct stat info {};
-    bool exists = ::stat(path.c_str(), &info) == 0;
-    SqliteConnection db(path, true);
+    // An empty PostgreSQL database counts as new; a SQLite file as new only when it is not there.
+    bool exists = !isPostgresLocation(path) && ::stat(path.c_str(), &info) == 0;
+    std::unique_ptr<DbConnection> connection = openDatabase(path, true);
+    DbConnection& db = *connection;
     if (db.isEmpty()) {
         createSchema(db);
         if (initDemo && !exists) {
             insertDemoData(db);
-            logLine("created demo database " + path);
+            logLine("created demo database " + redactedLocation(path));
         } else {
-            logLine("created database " + path);
+            logLine("created database " + redactedLocation(path));
         }
         return;
     }
     upgradeSchema(db);
     if (int converted = UserStore(db).convertPlainTextPasswords())
         logLine(formatText("stored the passwords of %d users as hashes; the plain text is gone from %s", converted,
-                           path.c_str()));
+                           redactedLocation(path).c_str()));
 }
 
 SocketServer::SocketServer(const ServerOptions& options)
@@ -114,7 +116,8 @@ void SocketServer::serve(int fd) {
         --loggedOut_;
     };
     try {
-        SqliteConnection db(options_.database, false);
+        std::unique_ptr<DbConnection> database = openDatabase(options_.database, false, options_.readerDatabase);
+        DbConnection& db = *database;
         Session session(peer, UserStore(db), throttle_, options_.session, onLogin);
         ClassRegistry classes;
         classes.add({kAppServerClassId, kAppServerProgId, true, true, [&db, &session, this] {

@@ -27,9 +27,6 @@ bool isForbiddenFunction(const char* name) {
     return false;
 }
 
-std::string refusalText(const std::string& what) {
-    return "只能读取数据 (a command text may only read data; refused: " + what + ")";
-}
 
 void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<DbValue>& params, sqlite3_destructor_type copy) {
     for (size_t i = 0; i < params.size(); ++i) {
@@ -205,7 +202,7 @@ sqlite3_stmt* SqliteConnection::prepare(const std::string& sql) {
 
 
 std::unique_ptr<DbQuery> SqliteConnection::clientQuery(const std::string& sql) {
-    if (sql.find('\0') != std::string::npos) throw StatementRefused(refusalText("a NUL character"));
+    if (sql.find('\0') != std::string::npos) throw StatementRefused(readOnlyRefusal("a NUL character"));
     // The authorizer judges the statement as the database compiles it, whatever its spelling;
     // client statements are never cached, so none is run without that judgement.
     loadSchemaNames();
@@ -216,14 +213,14 @@ std::unique_ptr<DbQuery> SqliteConnection::clientQuery(const std::string& sql) {
         stmt = prepare(sql);
     } catch (const VelmoraError&) {
         sqlite3_set_authorizer(db_, nullptr, nullptr);
-        if (!refusal_.empty()) throw StatementRefused(refusalText(refusal_));
+        if (!refusal_.empty()) throw StatementRefused(readOnlyRefusal(refusal_));
         throw;
     }
     sqlite3_set_authorizer(db_, nullptr, nullptr);
     // Statements the authorizer never sees, such as VACUUM, still declare that they write.
     if (!sqlite3_stmt_readonly(stmt)) {
         sqlite3_finalize(stmt);
-        throw StatementRefused(refusalText("writing"));
+        throw StatementRefused(readOnlyRefusal("writing"));
     }
     return std::make_unique<SqliteQuery>(*this, Statement{stmt, nullptr});
 }

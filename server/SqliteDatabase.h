@@ -27,6 +27,7 @@ public:
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;
 
+    Dialect dialect() const override { return Dialect::Sqlite; }
     std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params) override;
     std::unique_ptr<DbQuery> clientQuery(const std::string& sql) override;
     void setDeadline(Deadline deadline) override { deadline_ = deadline; }

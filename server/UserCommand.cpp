@@ -9,7 +9,6 @@
 
 #include "Errors.h"
 #include "SocketServer.h"
-#include "SqliteDatabase.h"
 #include "UserStore.h"
 
 namespace velmora::server {
@@ -59,8 +58,8 @@ int runUserCommand(const ServerOptions& options) {
     }
     try {
         prepareDatabase(options.database, false);
-        SqliteConnection db(options.database, false);
-        UserStore users(db);
+        std::unique_ptr<DbConnection> db = openDatabase(options.database, false);
+        UserStore users(*db);
         if (verb == "list") {
             for (const std::string& name : users.names()) std::printf("%s\n", name.c_str());
             return 0;

@@ -9,7 +9,10 @@ namespace velmora::server {
 
 std::vector<std::string> UserStore::names() {
     std::vector<std::string> out;
-    auto q = db_.query("select username from user1 order by rowid", {});
+    // The order users were added in: SQLite keeps it as the row id, PostgreSQL in a column.
+    auto q = db_.query(db_.dialect() == Dialect::Sqlite ? "select username from user1 order by rowid"
+                                                        : "select username from user1 order by position",
+                       {});
     while (q->next()) out.emplace_back(q->text(0));
     return out;
 }

@@ -8,6 +8,7 @@
 
 #include "Errors.h"
 #include "Log.h"
+#include "PgDatabase.h"
 #include "ServerOptions.h"
 #include "SocketServer.h"
 #include "UserCommand.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
     try {
         prepareDatabase(options.database, options.initDemo);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "velmora-server: database %s: %s\n", options.database.c_str(), e.what());
+        std::fprintf(stderr, "velmora-server: database %s: %s\n", redactedLocation(options.database).c_str(), e.what());
         return 1;
     }
 
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
 
     std::printf("listening on %s:%u\n", server->address().c_str(), server->port());
     std::fflush(stdout);
-    logLine(formatText("serving %s on %s:%u", options.database.c_str(), server->address().c_str(), server->port()));
+    logLine(formatText("serving %s on %s:%u", redactedLocation(options.database).c_str(), server->address().c_str(), server->port()));
     server->run();
     signals.join();
     logLine("stopped");

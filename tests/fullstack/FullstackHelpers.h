@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <memory>
 #include <string>
 
@@ -19,6 +21,15 @@ inline std::string refusal(const std::function<void()>& step) {
         return e.what();
     }
     return "<served>";
+}
+
+// Waits up to five seconds for text to appear in the server's log.
+inline bool logShows(const ServerProcess& server, const std::string& text) {
+    for (int i = 0; i < 500; ++i) {
+        if (server.log().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 // A client as the program has one: a connection to the test server, logged in as the

@@ -68,8 +68,8 @@ TEST_F(ServerData, ReQueriesRunAnyStatementThroughAnyProvider) {
 
     Client::requery(dm.ClientDataSetxsdview2,
                     "select sum(quantity1) as sl, sum(money1) as je  from  xsdview where xsdid<> ' '");
-    EXPECT_EQ(dm.ClientDataSetxsdview2.FieldByName("je").AsString(),
-              server.scalar("select printf('%.15g', sum(money1)) from xsdview"));
+    EXPECT_DOUBLE_EQ(dm.ClientDataSetxsdview2.FieldByName("je").AsFloat(),
+                     std::stod(server.scalar("select sum(money1) from xsdview")));
 
     dm.ClientDataSetkh.Close();
     dm.ClientDataSetkh.setCommandText("select * from nosuchtable");
@@ -77,7 +77,7 @@ TEST_F(ServerData, ReQueriesRunAnyStatementThroughAnyProvider) {
         dm.ClientDataSetkh.Open();
         FAIL();
     } catch (const RemoteError& e) {
-        EXPECT_STREQ(e.what(), "no such table: nosuchtable");
+        EXPECT_NE(std::string(e.what()).find("nosuchtable"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(dm.ClientDataSetkh.Active());
     Client::requery(dm.ClientDataSetkh, "select * from kh");  // the connection goes on
@@ -127,7 +127,7 @@ TEST_F(ServerData, AnOrderAndItsLinesGoInOneRequest) {
     tb.Post();
     EXPECT_EQ(tb.ApplyUpdates(-1), 0) << tb.UpdateError();
     EXPECT_EQ(server.scalar("select count(*) from xsdzb where xsdid='XS900001'"), "2");
-    EXPECT_EQ(server.scalar("select sum(money1) from xsdview where xsdid='XS900001'"), "74.0");
+    EXPECT_EQ(server.scalar("select cast(sum(money1) * 100 as integer) from xsdview where xsdid='XS900001'"), "7400");
 
     // Each of two identical lines can be changed on its own.
     zb.First();
@@ -135,8 +135,8 @@ TEST_F(ServerData, AnOrderAndItsLinesGoInOneRequest) {
     zb.FieldByName("quantity1").setAsFloat(3);
     zb.Post();
     EXPECT_EQ(zb.ApplyUpdates(-1), 0);
-    EXPECT_EQ(server.query("select quantity1 from xsdzb where xsdid='XS900001' order by quantity1"),
-              (std::vector<std::string>{"2.0", "3.0"}));
+    EXPECT_EQ(server.query("select cast(quantity1 as integer) from xsdzb where xsdid='XS900001' order by quantity1"),
+              (std::vector<std::string>{"2", "3"}));
 
     // Deleting the order takes its lines with it.
     tb.Delete();
@@ -153,7 +153,10 @@ TEST_F(ServerData, ADuplicateKeyFailsItsRecordWhichStaysInTheLog) {
     kh.Post();
     EXPECT_EQ(kh.ApplyUpdates(-1), 1);
     EXPECT_EQ(kh.ChangeCount(), 1);
-    EXPECT_NE(kh.UpdateError().find("UNIQUE"), std::string::npos) << kh.UpdateError();
+    // Each database words it its own way.
+    EXPECT_TRUE(kh.UpdateError().find("UNIQUE") != std::string::npos ||
+                kh.UpdateError().find("unique") != std::string::npos)
+        << kh.UpdateError();
     EXPECT_THROW(kh.ApplyUpdates(0), VelmoraError);
     EXPECT_EQ(server.scalar("select khname from kh where khid='K001'"), "华联超市");
 }

@@ -41,11 +41,6 @@ bool serves(const ServerProcess& server) {
     return c.dm().ClientDataSetywy.RecordCount() == 5;
 }
 
-void waitForLog(const ServerProcess& server, const std::string& text) {
-    for (int i = 0; i < 1500 && server.log().find(text) == std::string::npos; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
-
 TEST(ServerInput, MalformedRequestsGetErrorRepliesAndTheServerGoesOn) {
     ServerProcess server;
     RawSocket socket = RawSocket::connectTo(server.port());
@@ -99,7 +94,7 @@ TEST(ServerInput, OversizedAndUnframedInputClosesOnlyThatConnection) {
         socket.writeBytes(partial, sizeof partial);
     }
     EXPECT_TRUE(serves(server));
-    waitForLog(server, "Invalid data packet");
+    logShows(server, "Invalid data packet");
     EXPECT_NE(server.log().find("closed, Invalid data packet"), std::string::npos) << server.log();
 }
 
@@ -115,7 +110,7 @@ TEST(ServerInput, ConnectionsPastTheLimitAreRefusedWithALogLine) {
     ASSERT_TRUE(told);
     EXPECT_EQ(readText(*told), "服务器忙 (server busy)");
     EXPECT_TRUE(third.closedByPeer());
-    waitForLog(server, "refused");
+    logShows(server, "refused");
     EXPECT_NE(server.log().find("refused, server busy: 2 connections are open already"), std::string::npos)
         << server.log();
 }

@@ -58,7 +58,14 @@ TEST_F(ServerSql, NoStatementReadsAPasswordOrAHash) {
     };
     for (const char* sql : reaching) {
         std::string text = open(sql);
-        EXPECT_EQ(text.rfind("只能读取数据", 0), 0u) << sql << " -> " << text;
+        // Refused as reading what a client may not; the catalogue of the other database is not
+        // even there.
+        bool foreignCatalogue = onPostgres() && (std::string(sql).find("sqlite_master") != std::string::npos ||
+                                                 std::string(sql).find("pragma_") != std::string::npos);
+        if (foreignCatalogue)
+            EXPECT_NE(text, "<served>") << sql;
+        else
+            EXPECT_EQ(text.rfind("只能读取数据", 0), 0u) << sql << " -> " << text;
         EXPECT_EQ(text.find("argon2"), std::string::npos) << text;
     }
     // The user list names the users and nothing else.
@@ -93,6 +100,7 @@ TEST_F(ServerSql, EveryWritingOrEscapingCommandTextIsRefusedAndChangesNothing) {
         std::string viaExecute = execute(sql);
         EXPECT_NE(viaOpen, "<served>") << sql;
         EXPECT_NE(viaExecute, "<served>") << sql;
+        EXPECT_EQ(viaOpen.find("argon2"), std::string::npos) << viaOpen;
     }
     EXPECT_EQ(open(std::string("select * from kh") + '\0').rfind("只能读取数据", 0), 0u);
     EXPECT_FALSE(fileExists(copy));
@@ -121,7 +129,7 @@ TEST_F(ServerSql, ReadsOfTheProductsTablesAndViewRunAsSent) {
               "<served>");
     EXPECT_EQ(dm.ClientDataSethz.RecordCount(), 5);
     EXPECT_EQ(execute("select * from kh"), "<served>");
-    EXPECT_EQ(open("select * from nosuchtable"), "no such table: nosuchtable");
+    EXPECT_NE(open("select * from nosuchtable").find("nosuchtable"), std::string::npos);
 }
 
 TEST_F(ServerSql, ThePasswordChangeStoresANewHashForTheOwnRowOnly) {

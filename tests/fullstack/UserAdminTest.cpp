@@ -84,6 +84,7 @@ TEST(UserAdmin, AnOldDatabaseWithPlainTextPasswordsIsConvertedAtItsFirstStart) {
     app->AddUser(computer, address, user, when);
     EXPECT_EQ(server.scalar("select sessionuser from server_logins"), "管理员");
 
+    if (onPostgres()) return;  // the rest reads SQLite's files
     for (const char* suffix : {"", "-wal"}) {
         std::string bytes = fileBytes(server.databasePath() + suffix);
         EXPECT_EQ(bytes.find("Plain-"), std::string::npos) << "found in " << server.databasePath() << suffix;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,7 +25,8 @@ ServerProcess::ServerProcess(Options options) {
     char pattern[] = "/tmp/velmora-test-XXXXXX";
     if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
-    dbPath_ = options.databasePath.empty() ? dir_ + "/velmora.db" : options.databasePath;
+    db_ = options.databasePath.empty() ? TestDatabase::create(dir_) : TestDatabase::open(options.databasePath);
+    dbPath_ = db_->location();
     logPath_ = dir_ + "/server.log";
 
     int out[2];
@@ -104,45 +104,9 @@ int ServerProcess::stop() {
     return -1;
 }
 
-std::vector<std::string> ServerProcess::query(const std::string& sql) const {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(dbPath_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        throw std::runtime_error("cannot open " + dbPath_);
-    }
-    sqlite3_busy_timeout(db, 5000);
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-        std::string message = sqlite3_errmsg(db);
-        sqlite3_close(db);
-        throw std::runtime_error(message);
-    }
-    std::vector<std::string> rows;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        const unsigned char* text = sqlite3_column_text(stmt, 0);
-        rows.push_back(text ? reinterpret_cast<const char*>(text) : "<null>");
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return rows;
-}
+std::vector<std::string> ServerProcess::query(const std::string& sql) const { return db_->query(sql); }
 
-void ServerProcess::execute(const std::string& sql) const {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(dbPath_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        throw std::runtime_error("cannot open " + dbPath_ + " for writing");
-    }
-    sqlite3_busy_timeout(db, 10000);
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        std::string message = error ? error : sqlite3_errmsg(db);
-        sqlite3_free(error);
-        sqlite3_close(db);
-        throw std::runtime_error(message + " in: " + sql);
-    }
-    sqlite3_close(db);
-}
+void ServerProcess::execute(const std::string& sql) const { db_->execute(sql); }
 
 std::string ServerProcess::scalar(const std::string& sql) const {
     std::vector<std::string> rows = query(sql);

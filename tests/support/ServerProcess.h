@@ -5,8 +5,11 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "TestDatabase.h"
 
 namespace velmora::test {
 
@@ -15,7 +18,7 @@ public:
     struct Options {
         bool demo = true;                    // --init-demo on a new database file
         std::vector<std::string> extraArgs;  // more options, e.g. --max-connections 2
-        std::string databasePath;            // a database file of the test's own; default: a new one
+        std::string databasePath;            // a database of the test's own (file or URI); default: a new one
     };
 
     // Starts the server and waits for its "listening on" line; throws when it does not come.
@@ -28,6 +31,7 @@ public:
     uint16_t port() const { return port_; }
     // "127.0.0.1:port", as the login's address box takes it.
     std::string address() const;
+    // The server's --db: a SQLite file, or a PostgreSQL URI when the tests run on PostgreSQL.
     const std::string& databasePath() const { return dbPath_; }
     // Everything the server wrote to stderr so far.
     std::string log() const;
@@ -53,6 +57,7 @@ public:
 
 private:
     std::string dir_;
+    std::unique_ptr<TestDatabase> db_;
     std::string dbPath_;
     std::string logPath_;
     pid_t pid_ = -1;

@@ -1,0 +1,18 @@
+#include "Database.h"
+
+#include "PgDatabase.h"
+#include "SqliteDatabase.h"
+
+namespace velmora::server {
+
+std::string readOnlyRefusal(const std::string& what) {
+    return "只能读取数据 (a command text may only read data; refused: " + what + ")";
+}
+
+std::unique_ptr<DbConnection> openDatabase(const std::string& location, bool create,
+                                           const std::string& readerLocation) {
+    if (isPostgresLocation(location)) return std::make_unique<PgConnection>(location, readerLocation);
+    return std::make_unique<SqliteConnection>(location, create);
+}
+
+}  // namespace velmora::server

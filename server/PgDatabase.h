@@ -1,0 +1,69 @@
+#pragma once
+
+#include <string>
+
+#include "Database.h"
+
+struct pg_conn;
+struct pg_result;
+
+namespace velmora::server {
+
+// True when location names a PostgreSQL database (a postgresql:// or postgres:// URI) rather
+// than a SQLite file.
+bool isPostgresLocation(const std::string& location);
+
+// location as it may be logged: a password in it is replaced by "***".
+std::string redactedLocation(const std::string& location);
+
+// A connection to a PostgreSQL database through libpq. Statements take "?" placeholders like
+// SQLite's; a client's command text runs on a second connection that logs in as the reader role,
+// which may only read the product's tables and view, in a read-only transaction.
+class PgConnection : public DbConnection {
+public:
+    // owner: the connection string the server writes through; reader: the one command texts run
+    // on (empty: the owner's with the user kReaderRole). Fails with the database's message.
+    explicit PgConnection(const std::string& owner, std::string reader = {});
+    ~PgConnection() override;
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    static constexpr const char* kReaderRole = "velmora_reader";
+
+    Dialect dialect() const override { return Dialect::Postgres; }
+    std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params) override;
+    std::unique_ptr<DbQuery> clientQuery(const std::string& sql) override;
+    void setDeadline(Deadline deadline) override { deadline_ = deadline; }
+    void scrubDeletedContent() override {}
+    void compact() override;
+    int64_t execute(const std::string& sql, const std::vector<DbValue>& params) override;
+    int64_t insertReturningKey(const std::string& sql, const std::vector<DbValue>& params,
+                               const std::string& keyColumn) override;
+    bool failedStatementSpoilsTransaction() const override { return true; }
+    void executeScript(const std::string& sql) override;
+    void begin() override;
+    void beginRead() override;
+    void commit() override;
+    void rollback() override;
+    bool inTransaction() const override;
+    bool isEmpty() override;
+
+    // The reader's connection string for owner: the same database, the reader role as user.
+    static std::string readerConnectionString(const std::string& owner);
+
+private:
+    pg_result* run(pg_conn* conn, const std::string& sql, const std::vector<DbValue>& params);
+    pg_conn* reader();
+
+    pg_conn* conn_ = nullptr;
+    pg_conn* reader_ = nullptr;
+    std::string readerInfo_;
+    std::string snapshot_;  // exported by beginRead, so command texts read the same snapshot
+    Deadline deadline_;
+};
+
+// Rewrites "?" placeholders (outside quotes) as $1, $2, ...; "is ?" becomes "is not distinct
+// from $n", the null-safe comparison SQLite spells "is".
+std::string postgresPlaceholders(const std::string& sql);
+
+}  // namespace velmora::server
