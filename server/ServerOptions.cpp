@@ -52,6 +52,7 @@ const char* serverUsage() {
            "  --max-result-mb N     refuse a result larger than N MB (default 256)\n"
            "  --max-buffer-mb N     memory for blocks still arriving, all connections together (default 512)\n"
            "  --stall-timeout S     close a connection whose block stops arriving for S seconds (default 60)\n"
+           "  --max-objects N       server objects one connection may have created at once (default 1024)\n"
            "  --help                this text\n"
            "The user commands read the password from standard input (without echo on a terminal).\n"
            "Prints 'listening on ADDRESS:PORT' once it accepts connections; stops on SIGINT or SIGTERM.\n";
@@ -95,6 +96,8 @@ ServerOptions parseServerOptions(int argc, char** argv) {
             o.query.maxResultBytes = static_cast<size_t>(number(arg, value(), 1, 1 << 20)) << 20;
         } else if (!std::strcmp(arg, "--max-buffer-mb")) {
             o.maxBufferBytes = static_cast<size_t>(number(arg, value(), 1, 1 << 20)) << 20;
+        } else if (!std::strcmp(arg, "--max-objects")) {
+            o.maxObjects = static_cast<size_t>(number(arg, value(), 1, 1 << 20));
         } else if (!std::strcmp(arg, "--stall-timeout")) {
             o.stallTimeoutMs = static_cast<int>(seconds(arg, value(), 0.1, kDay).count());
         } else if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {

@@ -123,7 +123,9 @@ void SocketServer::serve(int fd) {
         classes.add({kAppServerClassId, kAppServerProgId, true, true, [&db, &session, this] {
                          return std::make_shared<AppServerObject>(db, session, options_.query);
                      }});
-        ServerConnection connection(std::move(transport), classes);
+        ServerConnectionRules rules;
+        rules.maxObjects = options_.maxObjects;
+        ServerConnection connection(std::move(transport), classes, rules);
         {
             std::lock_guard<std::mutex> guard(lock_);
             active_.insert(&connection);

@@ -19,7 +19,8 @@ void DataBlockInterpreter::proxyDestroyed(DataDispatch* proxy) { proxies_.erase(
 // ---- object table ----
 
 int32_t DataBlockInterpreter::exportObject(const DispatchPtr& object) {
-    if (objectCount_ >= kMaxObjects) throw InterpreterError("Too many objects handed to the peer");
+    if (objectCount_ >= maxObjects_)
+        throw InterpreterError(formatText("Too many objects handed to the peer (at most %zu)", maxObjects_));
     auto empty = std::find(objects_.begin() + static_cast<std::ptrdiff_t>(std::min(firstFree_, objects_.size())),
                            objects_.end(), nullptr);
     size_t index = static_cast<size_t>(empty - objects_.begin());

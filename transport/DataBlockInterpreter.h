@@ -27,8 +27,10 @@ public:
     static constexpr int kMaxServeDepth = 16;
     // Object references one block may carry; each becomes a proxy that frees itself later.
     static constexpr int kMaxReferencesPerBlock = 256;
-    // Objects this side may hand to the peer at once (a peer could otherwise create without end).
+    // Objects this side may hand to the peer at once by default (a peer could otherwise create
+    // without end); setMaxObjects changes it.
     static constexpr size_t kMaxObjects = 65536;
+    void setMaxObjects(size_t count) { maxObjects_ = count; }
 
     // classes may be null: then this side creates nothing for its peer.
     DataBlockInterpreter(SendDataBlock& sender, const ClassRegistry* classes);
@@ -85,6 +87,7 @@ private:
     std::vector<DispatchPtr> objects_;
     size_t firstFree_ = 0;  // no slot below it is empty
     size_t objectCount_ = 0;
+    size_t maxObjects_ = kMaxObjects;
     std::unordered_set<DataDispatch*> proxies_;
     bool peerObjectsAccepted_ = true;
     int referencesInBlock_ = 0;

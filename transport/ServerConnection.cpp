@@ -12,6 +12,7 @@ ServerConnection::ServerConnection(std::unique_ptr<SocketTransport> transport, c
       transport_(std::move(transport)),
       interpreter_(std::make_unique<DataBlockInterpreter>(*this, &classes)) {
     interpreter_->setPeerObjectsAccepted(rules_.peerObjectsAccepted);
+    interpreter_->setMaxObjects(rules_.maxObjects);
 }
 
 ServerConnection::~ServerConnection() {

@@ -31,6 +31,8 @@ struct ServerConnectionRules {
     bool peerObjectsAccepted = false;
     // How long a call back to the peer may wait for its reply; negative: no limit.
     int64_t callTimeoutMs = 30'000;
+    // Objects the peer may have this side create and hold at once.
+    size_t maxObjects = DataBlockInterpreter::kMaxObjects;
 };
 
 // The serving end of one client connection: reads blocks on its own thread and interprets them

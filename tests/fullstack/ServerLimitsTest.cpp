@@ -143,5 +143,21 @@ TEST(ServerLimits, AQueryPastTheTimeLimitIsStoppedWhileAnotherClientIsServed) {
     EXPECT_EQ(slow.dm().ClientDataSetkh.RecordCount(), 10);
 }
 
+TEST(ServerLimits, OneConnectionHoldsAtMostTheServerObjectsAllowed) {
+    ServerProcess server = serverWith({"--max-objects", "2"});
+    RawSocket socket = RawSocket::connectTo(server.port());
+    auto create = [&] {
+        DataBlock request(0xDA04);
+        writeText(request, "brandolex.test");
+        socket.writeBlock(request);
+        return *socket.readBlock();
+    };
+    EXPECT_EQ(create().signature(), 0xDB04u);
+    EXPECT_EQ(create().signature(), 0xDB04u);
+    DataBlock third = create();
+    ASSERT_EQ(third.signature(), 0xDB01u);
+    EXPECT_EQ(readText(third), "Too many objects handed to the peer (at most 2)");
+}
+
 }  // namespace
 }  // namespace velmora::test
