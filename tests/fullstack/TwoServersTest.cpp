@@ -1,0 +1,112 @@
+// Two velmora-server processes on one database, as behind a load balancer: every order saved
+// through either is stored once, and of two changes to one record from the same original exactly
+// one wins.
+
+#include <gtest/gtest.h>
+
+#include <barrier>
+#include <thread>
+
+#include "FullstackHelpers.h"
+
+namespace velmora::test {
+namespace {
+
+constexpr int kClientsPerServer = 10;
+constexpr int kOrdersPerClient = 4;
+constexpr int kLinesPerOrder = 3;
+
+// Saves the orders of one client: each with its lines, in one request, as the invoicing window does.
+int saveOrders(const ServerProcess& server, const std::string& prefix) {
+    Client c(server);
+    ClientDataSet& tb = c.dm().ClientDataSetxsdtb;
+    ClientDataSet& zb = c.dm().ClientDataSetxsdzb;
+    zb.Open();
+    int failed = 0;
+    for (int o = 0; o < kOrdersPerClient; ++o) {
+        std::string number = prefix + "-" + std::to_string(o);
+        tb.Insert();
+        tb.FieldByName("xsdid").setAsString(number);
+        tb.FieldByName("khid").setAsString("K001");
+        tb.FieldByName("rq").setAsString("2003-04-01");
+        tb.FieldByName("username").setAsString("管理员");
+        for (int l = 0; l < kLinesPerOrder; ++l) {
+            zb.Insert();
+            zb.FieldByName("xsdid").setAsString(number);
+            zb.FieldByName("chid").setAsString("0100101");
+            zb.FieldByName("quantity1").setAsFloat(l + 1);
+            zb.FieldByName("price1").setAsFloat(2.5);
+            zb.FieldByName("money1").setAsFloat(2.5 * (l + 1));
+            zb.Post();
+        }
+        tb.Post();
+        failed += tb.ApplyUpdates(-1);
+    }
+    return failed;
+}
+
+class TwoServers : public ::testing::Test {
+protected:
+    static ServerProcess::Options sameDatabase(const ServerProcess& first) {
+        ServerProcess::Options options;
+        options.demo = false;
+        options.databasePath = first.databasePath();
+        return options;
+    }
+    ServerProcess first;
+    ServerProcess second{sameDatabase(first)};
+};
+
+TEST_F(TwoServers, OrdersSavedThroughBothAreNeitherLostNorDoubled) {
+    std::vector<std::thread> clients;
+    std::atomic<int> failed{0};
+    for (int i = 0; i < 2 * kClientsPerServer; ++i) {
+        const ServerProcess& server = i % 2 ? second : first;
+        clients.emplace_back([&, i] { failed += saveOrders(server, "T" + std::to_string(i)); });
+    }
+    for (std::thread& t : clients) t.join();
+    EXPECT_EQ(failed, 0);
+    int orders = 2 * kClientsPerServer * kOrdersPerClient;
+    EXPECT_EQ(first.scalar("select count(*) from xsdtb where xsdid like 'T%'"), std::to_string(orders));
+    EXPECT_EQ(first.scalar("select count(distinct xsdid) from xsdtb where xsdid like 'T%'"), std::to_string(orders));
+    EXPECT_EQ(first.scalar("select count(*) from xsdzb where xsdid like 'T%'"),
+              std::to_string(orders * kLinesPerOrder));
+    // Every order holds exactly its own lines.
+    EXPECT_EQ(first.scalar("select count(*) from (select xsdid from xsdzb where xsdid like 'T%' group by xsdid "
+                           "having count(*) <> " + std::to_string(kLinesPerOrder) + ") odd"),
+              "0");
+}
+
+TEST_F(TwoServers, OfTwoChangesFromTheSameOriginalExactlyOneWins) {
+    Client viaFirst(first), viaSecond(second);
+    ClientDataSet& a = viaFirst.dm().ClientDataSetywy;
+    ClientDataSet& b = viaSecond.dm().ClientDataSetywy;
+    for (int round = 0; round < 5; ++round) {
+        Client::requery(a, "select * from ywy where ywyid='Y01'");
+        Client::requery(b, "select * from ywy where ywyid='Y01'");
+        a.Edit();
+        a.FieldByName("tel").setAsString("first-" + std::to_string(round));
+        a.Post();
+        b.Edit();
+        b.FieldByName("tel").setAsString("second-" + std::to_string(round));
+        b.Post();
+        int failedA = 0, failedB = 0;
+        std::barrier start(2);
+        std::thread other([&] {
+            start.arrive_and_wait();
+            failedB = b.ApplyUpdates(-1);
+        });
+        start.arrive_and_wait();
+        failedA = a.ApplyUpdates(-1);
+        other.join();
+        EXPECT_EQ(failedA + failedB, 1) << "round " << round;
+        ClientDataSet& loser = failedA ? a : b;
+        EXPECT_NE(loser.UpdateError().find("changed by another user"), std::string::npos) << loser.UpdateError();
+        std::string stored = first.scalar("select tel from ywy where ywyid='Y01'");
+        EXPECT_EQ(stored, (failedA ? "second-" : "first-") + std::to_string(round));
+        loser.CancelUpdates();
+    }
+}
+
+}  // namespace
+}  // namespace velmora::test
