@@ -8,6 +8,14 @@
 //      count afterwards showing that none was lost or doubled.
 // The server runs in this process, on its own threads, behind real TCP sockets, on a database
 // that holds the demo users (every client logs in) and none of the demo orders.
+//
+// server_bench --db postgresql://... [--reader-db URI] runs the same on PostgreSQL, against libpq:
+// (a) against fetching the same query as text, the whole result at once; (b) against prepared
+// inserts in one transaction, pipelined; (c) with two servers on the database, ten clients each.
+// The URI names a database of the bench's own, empty or left by an earlier run: the bench drops
+// the product's tables in it and creates them afresh. --reader-db is the servers' option of that
+// name (default: the same URI with the user velmora_reader). Its last line then reads
+// RESULT pg_open_ratio=... pg_apply_ratio=... pg_concurrent_orders_per_s=... pg_lost=...
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -20,30 +28,15 @@
 #include <thread>
 #include <vector>
 
-#include "SocketConnection.h"
+#include "PgDatabase.h"
+#include "ServerBench.h"
 #include "SocketServer.h"
-#include "Tdm.h"
-#include "TestLogin.h"
 
 using namespace velmora;
 using namespace velmora::server;
-using Clock = std::chrono::steady_clock;
+using namespace velmora::bench;
 
 namespace {
-
-constexpr int kLines = 200000;
-constexpr int kLinesPerOrder = 5;
-constexpr int kApplyOrders = 10000;
-constexpr int kApplyRounds = 3;
-constexpr int kClients = 20;
-constexpr int kOrdersPerClient = 200;
-
-const char* const kItems[][4] = {{"0100101", "大白兔奶糖", "500克/袋", "袋"},
-                                 {"0200101", "西湖龙井", "250克/罐", "罐"},
-                                 {"0300201", "卷筒纸", "10卷/提", "提"},
-                                 {"0100201", "苏打饼干", "400克/盒", "盒"}};
-
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 void check(int rc, sqlite3* db) {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
@@ -91,51 +84,6 @@ double insertDirect(sqlite3* db, const std::string& prefix, int first, int count
     return seconds(Clock::now() - start);
 }
 
-// Appends one order with its lines to the module's header and line datasets.
-void appendOrder(Tdm& m, const std::string& id) {
-    m.ClientDataSetxsdtb.Append();
-    m.ClientDataSetxsdtb.FieldByName("xsdid").setAsString(id);
-    m.ClientDataSetxsdtb.FieldByName("khid").setAsString("K001");
-    m.ClientDataSetxsdtb.FieldByName("khname").setAsString("华联超市");
-    m.ClientDataSetxsdtb.FieldByName("ywyid").setAsString("Y01");
-    m.ClientDataSetxsdtb.FieldByName("ywyname").setAsString("张伟");
-    m.ClientDataSetxsdtb.FieldByName("username").setAsString("管理员");
-    m.ClientDataSetxsdtb.FieldByName("rq").setAsString("2003-01-15");
-    for (int l = 0; l < kLinesPerOrder; ++l) {
-        const auto& item = kItems[l % 4];
-        ClientDataSet& z = m.ClientDataSetxsdzb;
-        z.Append();
-        z.FieldByName("xsdid").setAsString(id);
-        z.FieldByName("chid").setAsString(item[0]);
-        z.FieldByName("chname").setAsString(item[1]);
-        z.FieldByName("ggxh").setAsString(item[2]);
-        z.FieldByName("jldw").setAsString(item[3]);
-        z.FieldByName("quantity1").setAsFloat(1 + l);
-        z.FieldByName("price1").setAsFloat(12.5);
-        z.FieldByName("money1").setAsFloat(12.5 * (1 + l));
-        z.Post();
-    }
-    m.ClientDataSetxsdtb.Post();
-}
-
-// A connection logged in as the administrator, with its data module.
-struct Client {
-    explicit Client(uint16_t port) {
-        connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
-        connection.setAddress("127.0.0.1");
-        connection.setPort(port);
-        velmora::test::loginAs(connection);
-        module = std::make_unique<Tdm>(connection);
-    }
-    void openEmptyOrders() {
-        module->ClientDataSetxsdtb.setCommandText("select * from xsdtb where 1=0");
-        module->ClientDataSetxsdtb.Open();
-        module->ClientDataSetxsdzb.Open();
-    }
-    SocketConnection connection;
-    std::unique_ptr<Tdm> module;
-};
-
 std::string scalar(sqlite3* db, const char* sql) {
     sqlite3_stmt* s = nullptr;
     check(sqlite3_prepare_v2(db, sql, -1, &s, nullptr), db);
@@ -146,7 +94,7 @@ std::string scalar(sqlite3* db, const char* sql) {
 
 }  // namespace
 
-int main() {
+int runSqlite() {
     char dir[] = "/tmp/velmora-bench-XXXXXX";
     if (!mkdtemp(dir)) return 1;
     std::string path = std::string(dir) + "/bench.db";
@@ -258,4 +206,28 @@ int main() {
     std::printf("RESULT open_ratio=%.2f apply_ratio=%.2f concurrent_orders_per_s=%.0f lost=%d\n", ourOpen / directOpen,
                 ourApply / directApply, expected / concurrent, lost);
     return 0;
+}
+
+int main(int argc, char** argv) {
+    std::string location, reader;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if ((arg == "--db" || arg == "--reader-db") && i + 1 < argc) {
+            (arg == "--db" ? location : reader) = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: server_bench [--db postgresql://... [--reader-db URI]]\n");
+            return 2;
+        }
+    }
+    if (location.empty()) return runSqlite();
+    if (!isPostgresLocation(location)) {
+        std::fprintf(stderr, "--db takes a postgresql:// URI; without it the bench runs on SQLite\n");
+        return 2;
+    }
+    try {
+        return runPostgres(location, reader);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "server_bench: %s\n", e.what());
+        return 1;
+    }
 }

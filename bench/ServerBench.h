@@ -1,0 +1,82 @@
+#pragma once
+// What server_bench's SQLite and PostgreSQL runs share: the sizes, the order every run stores,
+// and a client of the real stack.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "SocketConnection.h"
+#include "Tdm.h"
+#include "TestLogin.h"
+
+namespace velmora::bench {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kLines = 200000;
+constexpr int kLinesPerOrder = 5;
+constexpr int kApplyOrders = 10000;
+constexpr int kApplyRounds = 3;
+constexpr int kClients = 20;
+constexpr int kOrdersPerClient = 200;
+
+// Code, name, specification and unit of the items the lines cycle through.
+inline const char* const kItems[][4] = {{"0100101", "大白兔奶糖", "500克/袋", "袋"},
+                                        {"0200101", "西湖龙井", "250克/罐", "罐"},
+                                        {"0300201", "卷筒纸", "10卷/提", "提"},
+                                        {"0100201", "苏打饼干", "400克/盒", "盒"}};
+
+inline double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// Appends one order with its lines to the module's header and line datasets.
+inline void appendOrder(Tdm& m, const std::string& id) {
+    m.ClientDataSetxsdtb.Append();
+    m.ClientDataSetxsdtb.FieldByName("xsdid").setAsString(id);
+    m.ClientDataSetxsdtb.FieldByName("khid").setAsString("K001");
+    m.ClientDataSetxsdtb.FieldByName("khname").setAsString("华联超市");
+    m.ClientDataSetxsdtb.FieldByName("ywyid").setAsString("Y01");
+    m.ClientDataSetxsdtb.FieldByName("ywyname").setAsString("张伟");
+    m.ClientDataSetxsdtb.FieldByName("username").setAsString("管理员");
+    m.ClientDataSetxsdtb.FieldByName("rq").setAsString("2003-01-15");
+    for (int l = 0; l < kLinesPerOrder; ++l) {
+        const auto& item = kItems[l % 4];
+        ClientDataSet& z = m.ClientDataSetxsdzb;
+        z.Append();
+        z.FieldByName("xsdid").setAsString(id);
+        z.FieldByName("chid").setAsString(item[0]);
+        z.FieldByName("chname").setAsString(item[1]);
+        z.FieldByName("ggxh").setAsString(item[2]);
+        z.FieldByName("jldw").setAsString(item[3]);
+        z.FieldByName("quantity1").setAsFloat(1 + l);
+        z.FieldByName("price1").setAsFloat(12.5);
+        z.FieldByName("money1").setAsFloat(12.5 * (1 + l));
+        z.Post();
+    }
+    m.ClientDataSetxsdtb.Post();
+}
+
+// A connection logged in as the administrator, with its data module.
+struct Client {
+    explicit Client(uint16_t port) {
+        connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
+        connection.setAddress("127.0.0.1");
+        connection.setPort(port);
+        velmora::test::loginAs(connection);
+        module = std::make_unique<Tdm>(connection);
+    }
+    void openEmptyOrders() {
+        module->ClientDataSetxsdtb.setCommandText("select * from xsdtb where 1=0");
+        module->ClientDataSetxsdtb.Open();
+        module->ClientDataSetxsdzb.Open();
+    }
+    SocketConnection connection;
+    std::unique_ptr<Tdm> module;
+};
+
+// The PostgreSQL run: location is the URI of a database the bench may empty; reader, when not
+// empty, the URI the servers run command texts on. Returns the process's exit code.
+int runPostgres(const std::string& location, const std::string& reader);
+
+}  // namespace velmora::bench

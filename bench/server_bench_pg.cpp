@@ -1,0 +1,260 @@
+// server_bench's PostgreSQL run (see server_bench.cpp): the same three measurements, with libpq
+// as the baseline and two servers on one database for the concurrent clients.
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PgDatabase.h"
+#include "ServerBench.h"
+#include "SocketServer.h"
+
+namespace velmora::bench {
+
+namespace {
+
+using server::ServerOptions;
+using server::SocketServer;
+
+constexpr const char* kDropProductTables =
+    "SET client_min_messages = warning;"
+    "DROP VIEW IF EXISTS xsdview;"
+    "DROP TABLE IF EXISTS xsdzb, xsdtb, ch, chfl, kh, ywy, user1, server_logins CASCADE";
+
+constexpr const char* kHeaderInsert =
+    "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, rq) "
+    "values ($1, 'K001', '华联超市', 'Y01', '张伟', '管理员', '2003-01-15')";
+constexpr const char* kLineInsert =
+    "insert into xsdzb (xsdid, chid, chname, ggxh, jldw, quantity1, price1, money1) "
+    "values ($1, $2, $3, $4, $5, $6, $7, $8)";
+
+// Statements sent before the pipeline waits for their results: large enough that the round
+// trips vanish, small enough that neither side's socket buffer fills while the other writes.
+constexpr int kPipelineBatch = 1000;
+
+// A libpq connection of the bench's own; any failure ends the run with the server's message.
+class Direct {
+public:
+    explicit Direct(const std::string& location) : conn_(PQconnectdb(location.c_str())) {
+        if (PQstatus(conn_) != CONNECTION_OK) fail("cannot connect");
+        PQsetClientEncoding(conn_, "UTF8");
+    }
+    ~Direct() { PQfinish(conn_); }
+    Direct(const Direct&) = delete;
+    Direct& operator=(const Direct&) = delete;
+
+    void exec(const std::string& sql) {
+        PGresult* r = PQexec(conn_, sql.c_str());
+        bool ok = PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK;
+        PQclear(r);
+        if (!ok) fail(sql);
+    }
+
+    long long count(const std::string& sql) {
+        PGresult* r = PQexec(conn_, sql.c_str());
+        if (PQresultStatus(r) != PGRES_TUPLES_OK || PQntuples(r) != 1) {
+            PQclear(r);
+            fail(sql);
+        }
+        long long n = std::stoll(PQgetvalue(r, 0, 0));
+        PQclear(r);
+        return n;
+    }
+
+    // Fetches the whole result of sql as text and reads every value; returns its bytes of text.
+    size_t readAll(const std::string& sql, int& rows) {
+        PGresult* r = PQexec(conn_, sql.c_str());
+        if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+            PQclear(r);
+            fail(sql);
+        }
+        size_t bytes = 0;
+        rows = PQntuples(r);
+        int columns = PQnfields(r);
+        for (int row = 0; row < rows; ++row)
+            for (int c = 0; c < columns; ++c) {
+                if (!PQgetisnull(r, row, c) && PQgetvalue(r, row, c)) bytes += static_cast<size_t>(PQgetlength(r, row, c));
+            }
+        PQclear(r);
+        return bytes;
+    }
+
+    // Inserts orders [first, first + count) with kLinesPerOrder lines each in one transaction,
+    // through prepared statements sent in a pipeline; returns the seconds it took.
+    double insertOrders(const std::string& prefix, int first, int count) {
+        auto start = Clock::now();
+        if (!PQenterPipelineMode(conn_)) fail("pipeline mode");
+        int pending = 0;
+        auto send = [&](int ok) {
+            if (!ok) fail("sending a statement");
+            if (++pending >= kPipelineBatch) drain(pending);
+        };
+        send(PQsendQueryParams(conn_, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0));
+        send(PQsendPrepare(conn_, "bench_header", kHeaderInsert, 1, nullptr));
+        send(PQsendPrepare(conn_, "bench_line", kLineInsert, 8, nullptr));
+        for (int o = first; o < first + count; ++o) {
+            std::string id = prefix + std::to_string(o);
+            const char* header[] = {id.c_str()};
+            send(PQsendQueryPrepared(conn_, "bench_header", 1, header, nullptr, nullptr, 0));
+            for (int l = 0; l < kLinesPerOrder; ++l) {
+                const auto& item = kItems[l % 4];
+                std::string quantity = std::to_string(1 + l), money = std::to_string(12.5 * (1 + l));
+                const char* line[] = {id.c_str(), item[0],          item[1], item[2],
+                                      item[3],    quantity.c_str(), "12.5",  money.c_str()};
+                send(PQsendQueryPrepared(conn_, "bench_line", 8, line, nullptr, nullptr, 0));
+            }
+        }
+        send(PQsendQueryParams(conn_, "DEALLOCATE ALL", 0, nullptr, nullptr, nullptr, nullptr, 0));
+        send(PQsendQueryParams(conn_, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0));
+        drain(pending);
+        if (!PQexitPipelineMode(conn_)) fail("leaving pipeline mode");
+        return seconds(Clock::now() - start);
+    }
+
+private:
+    // Ends the statements sent so far with a sync and reads every result up to it.
+    void drain(int& pending) {
+        if (!PQpipelineSync(conn_)) fail("sync");
+        for (;;) {
+            PGresult* r = PQgetResult(conn_);
+            if (!r) {  // the end of one statement's results
+                if (PQstatus(conn_) != CONNECTION_OK) fail("the connection broke");
+                continue;
+            }
+            ExecStatusType status = PQresultStatus(r);
+            PQclear(r);
+            if (status == PGRES_PIPELINE_SYNC) break;
+            if (status != PGRES_COMMAND_OK) fail("a pipelined statement");
+        }
+        pending = 0;
+    }
+
+    [[noreturn]] void fail(const std::string& what) {
+        std::string message = PQerrorMessage(conn_);
+        throw std::runtime_error(what + ": " + message);
+    }
+
+    PGconn* conn_;
+};
+
+}  // namespace
+
+int runPostgres(const std::string& location, const std::string& reader) {
+    Direct db(location);
+    db.exec(kDropProductTables);
+    server::prepareDatabase(location, true);  // the schema, and the demo users the clients log in as
+    db.exec("delete from xsdzb; delete from xsdtb");
+    db.insertOrders("L", 0, kLines / kLinesPerOrder);
+    db.exec("VACUUM ANALYZE");  // both sides read settled pages with fresh statistics
+
+    ServerOptions options;
+    options.listen = "127.0.0.1";
+    options.port = 0;
+    options.database = location;
+    options.readerDatabase = reader;
+    SocketServer first(options), second(options);
+    std::thread servingFirst([&] { first.run(); });
+    std::thread servingSecond([&] { second.run(); });
+    auto stopServers = [&] {
+        first.stop();
+        second.stop();
+        servingFirst.join();
+        servingSecond.join();
+    };
+
+    // (a) open and walk the view; best of three on either side.
+    const std::string view = "select * from xsdview";
+    double directOpen = 1e9, ourOpen = 1e9;
+    size_t directBytes = 0, ourBytes = 0;
+    int directRows = 0, rows = 0;
+    for (int round = 0; round < kApplyRounds; ++round) {
+        auto start = Clock::now();
+        directBytes = db.readAll(view, directRows);
+        directOpen = std::min(directOpen, seconds(Clock::now() - start));
+
+        Client client(first.port());
+        ClientDataSet& data = client.module->ClientDataSetxsdview;
+        data.setCommandText(view);
+        start = Clock::now();
+        data.Open();
+        int fields = data.FieldCount();
+        ourBytes = 0;
+        rows = 0;
+        for (data.First(); !data.Eof(); data.Next(), ++rows)
+            for (int f = 0; f < fields; ++f) ourBytes += data.Fields(f).AsString().size();
+        ourOpen = std::min(ourOpen, seconds(Clock::now() - start));
+    }
+    if (rows != kLines || directRows != kLines) {
+        std::fprintf(stderr, "read %d rows (libpq %d), expected %d\n", rows, directRows, kLines);
+        stopServers();
+        return 1;
+    }
+
+    // (b) one change packet of 10,000 orders; best of three rounds on either side.
+    double directApply = 1e9, ourApply = 1e9;
+    for (int round = 0; round < kApplyRounds; ++round) {
+        std::string tag = std::to_string(round);
+        directApply = std::min(directApply, db.insertOrders("D" + tag + "-", 0, kApplyOrders));
+        Client client(first.port());
+        client.openEmptyOrders();
+        for (int o = 0; o < kApplyOrders; ++o) appendOrder(*client.module, "A" + tag + "-" + std::to_string(o));
+        auto start = Clock::now();
+        int failed = client.module->ClientDataSetxsdtb.ApplyUpdates(-1);
+        ourApply = std::min(ourApply, seconds(Clock::now() - start));
+        if (failed != 0) {
+            std::fprintf(stderr, "%d records failed: %s\n", failed,
+                         client.module->ClientDataSetxsdtb.UpdateError().c_str());
+            stopServers();
+            return 1;
+        }
+    }
+
+    // (c) twenty clients, half on either server, one order per apply.
+    std::atomic<int> failures{0};
+    auto start = Clock::now();
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+        uint16_t port = c % 2 ? second.port() : first.port();
+        clients.emplace_back([&, c, port] {
+            try {
+                Client client(port);
+                client.openEmptyOrders();
+                for (int o = 0; o < kOrdersPerClient; ++o) {
+                    appendOrder(*client.module, "C" + std::to_string(c) + "-" + std::to_string(o));
+                    if (client.module->ClientDataSetxsdtb.ApplyUpdates(-1) != 0) ++failures;
+                }
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "client %d: %s\n", c, e.what());
+                ++failures;
+            }
+        });
+    }
+    for (auto& t : clients) t.join();
+    double concurrent = seconds(Clock::now() - start);
+    stopServers();
+
+    long long expected = kClients * kOrdersPerClient;
+    long long stored = db.count("select count(*) from xsdtb where xsdid like 'C%'");
+    long long storedLines = db.count("select count(*) from xsdzb where xsdid like 'C%'");
+    long long lost = std::llabs(expected - stored) + std::llabs(expected * kLinesPerOrder - storedLines);
+    db.exec("truncate xsdzb, xsdtb");  // the orders are the bench's; the schema and users stay
+
+    std::printf("open+walk %d rows: ours %.3f s, libpq %.3f s (%zu / %zu bytes of text)\n", rows, ourOpen, directOpen,
+                ourBytes, directBytes);
+    std::printf("apply %d orders x %d lines: ours %.3f s, libpq prepared and pipelined %.3f s\n", kApplyOrders,
+                kLinesPerOrder, ourApply, directApply);
+    std::printf("%d clients on 2 servers x %d orders: %.2f s, %d failed applies, %lld orders stored of %lld\n",
+                kClients, kOrdersPerClient, concurrent, failures.load(), stored, expected);
+    std::printf("RESULT pg_open_ratio=%.2f pg_apply_ratio=%.2f pg_concurrent_orders_per_s=%.0f pg_lost=%lld\n",
+                ourOpen / directOpen, ourApply / directApply, expected / concurrent, lost);
+    return 0;
+}
+
+}  // namespace velmora::bench
