@@ -14,6 +14,7 @@ if [ -n "${CI:-}" ]; then flags+=(-DVELMORA_WERROR=ON); fi
 
 scripts/install-deps.sh test
 scripts/check-core-no-qt.sh
+scripts/check-layers.sh
 cmake -S . -B "$dir" -G Ninja "${flags[@]}"
 cmake --build "$dir"
 export QT_QPA_PLATFORM=offscreen

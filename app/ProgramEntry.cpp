@@ -29,10 +29,13 @@ void ProgramEntry::createAll() {
     try {
         create("TMainForm", [] { MainForm = new TMainForm; });
         create("TAboutBox", [] { AboutBox = new TAboutBox; });
-        create("Tdm", [] { dm = new Tdm(MainForm->SocketConnection1); });
-        create("TFrmywyquery", [] { Frmywyquery = new TFrmywyquery; });
-        create("TFrmxsdquery", [] { Frmxsdquery = new TFrmxsdquery; });
-        create("TFrmkhhzquery", [] { Frmkhhzquery = new TFrmkhhzquery; });
+        create("Tdm", [] {
+            dm = new Tdm(MainForm->SocketConnection1);
+            MainForm->Session.setDataModule(dm);
+        });
+        create("TFrmywyquery", [] { Frmywyquery = new TFrmywyquery(*dm); });
+        create("TFrmxsdquery", [] { Frmxsdquery = new TFrmxsdquery(MainForm->Session); });
+        create("TFrmkhhzquery", [] { Frmkhhzquery = new TFrmkhhzquery(MainForm->Session); });
         create("TFrmlogin", [] { Frmlogin = new TFrmlogin(MainForm->SocketConnection1, *dm); });
         create("TFrmchangepassword", [] { Frmchangepassword = new TFrmchangepassword(*dm); });
     } catch (...) {
@@ -63,6 +66,7 @@ void ProgramEntry::destroyAll() {
     Frmxsdquery = nullptr;
     delete Frmywyquery;
     Frmywyquery = nullptr;
+    if (MainForm) MainForm->Session.setDataModule(nullptr);
     delete dm;
     dm = nullptr;
     delete AboutBox;

@@ -79,7 +79,7 @@ void TFrmchangepassword::BitBtn1Click() {
         return;
     }
     // Only the logged-in user's row changes; the typed text is quoted safely.
-    QString user = MainForm ? MainForm->CurrentUserName : QString();
+    QString user = MainForm ? MainForm->Session.CurrentUserName : QString();
     ClientDataSet& hz = dm_.ClientDataSethz;
     hz.Close();
     hz.setCommandText("");

@@ -1,14 +1,13 @@
 #pragma once
-// The main window: the multiple-document frame of the client. Other windows read its fields
-// (CurrentUserName, ListTotalQuantity, ListTotalMoney) and its connection through MainForm; they
-// use only members defined in this header, so they need not link with it.
+// The main window: the multiple-document frame of the client. It owns the connection and the
+// session it hands to every window it opens; the windows reach it only through that session.
 
 #include <QMainWindow>
 #include <QString>
 #include <array>
 #include <vector>
 
-#include "ShowOrCreateForm.h"
+#include "ClientSession.h"
 #include "SocketConnection.h"
 
 class QAction;
@@ -36,16 +35,14 @@ class TMainForm : public QMainWindow {
     // The one connection to the application server; the data module's datasets use it.
     SocketConnection SocketConnection1{"SocketConnection1"};
 
-    // Written by the login, read by order entry.
-    QString CurrentUserName;
-    // Written by the sales order list query, read by its result window.
-    QString ListTotalQuantity;
-    QString ListTotalMoney;
+    // What the windows share: the logged-in user (CurrentUserName, written by the login), the
+    // list totals, the picker results, the data module; handed to every window opened.
+    ClientSession Session{*this, SocketConnection1};
 
     // Brings the open window of exactly class T to the front, or creates one (owner: owner).
     template <typename T>
     T* ShowOrCreateForm(T*& reference, QWidget* owner) {
-        return velmora::ShowOrCreateForm(reference, owner);
+        return Session.ShowOrCreateForm(reference, owner);
     }
 
     // Components other code and the tests reach by name.

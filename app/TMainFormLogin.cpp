@@ -59,11 +59,11 @@ void TMainForm::RunLogin() {
         return;
     }
 
-    CurrentUserName = user;
+    Session.CurrentUserName = user;
     delete Frmlogin;
     Frmlogin = nullptr;
 
-    LoginUserName = toStdString(CurrentUserName);
+    LoginUserName = toStdString(Session.CurrentUserName);
     LoginComputerName = GetLocalComputerName();
     LoginAddress = GetLocalAddress();
     // A failure here is reported and the login stands; without the server time AddUser is not sent.

@@ -3,7 +3,6 @@
 #include "ClientDataSet.h"
 #include "DispatchAppServer.h"
 #include "Errors.h"
-#include "TMainForm.h"
 
 namespace velmora {
 
@@ -36,13 +35,6 @@ void RowCountProbe::restoreProviderQuery() {
     int32_t recsOut = 0;
     Variant params, ownerData;
     server->RemoteGetRecords(shared_.ProviderName(), 0, recsOut, kGetRecordsReset, query, params, ownerData);
-}
-
-ProviderSource mainConnectionSource() {
-    return []() -> std::shared_ptr<IProviderServer> {
-        if (!MainForm) throw VelmoraError("Missing data provider or data packet");
-        return MainForm->SocketConnection1.getServer();
-    };
 }
 
 }  // namespace velmora

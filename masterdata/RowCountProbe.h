@@ -28,7 +28,4 @@ class RowCountProbe {
     std::string fallbackQuery_;
 };
 
-// The provider source of the main window's connection, as the data module's datasets use it.
-ProviderSource mainConnectionSource();
-
 }  // namespace velmora

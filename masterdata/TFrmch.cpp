@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QToolButton>
 
+#include "ClientSession.h"
 #include "Colors.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
@@ -30,7 +31,8 @@ void notice(const QString& text) {
 
 }  // namespace
 
-TFrmch::TFrmch(QWidget* owner) : CategoryTreeForm(owner) {
+TFrmch::TFrmch(QWidget* owner, ClientSession& session)
+    : CategoryTreeForm(owner), session_(session), dm(session.dm()) {
     setObjectName(QStringLiteral("Frmch"));
     setCaption(QStringLiteral("存货档案设置"));
     setFont(songFont(12));
@@ -51,7 +53,7 @@ TFrmch::TFrmch(QWidget* owner) : CategoryTreeForm(owner) {
     for (int i = 0; i < 5; ++i) {
         auto* box = new DBEdit(TabSheet1);
         box->setObjectName(QStringLiteral("DBEdit%1").arg(i + 1));
-        box->setDataSource(&dm->DataSourcech);
+        box->setDataSource(&dm.DataSourcech);
         box->setDataField(QString::fromLatin1(defs[i].field));
         box->setEnabled(false);
         box->setColor(clInfoBk());
@@ -81,7 +83,7 @@ TFrmch::TFrmch(QWidget* owner) : CategoryTreeForm(owner) {
 
     DBGrid1 = new DBGrid(TabSheet2);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setDataSource(&dm->DataSourcech);
+    DBGrid1->setDataSource(&dm.DataSourcech);
     DBGrid1->setColumns({{QStringLiteral("chflid"), QStringLiteral("存货分类编号"), 150},
                          {QStringLiteral("chid"), QStringLiteral("存货编号"), 150},
                          {QStringLiteral("chname"), QStringLiteral("存货名称"), 150},
@@ -95,13 +97,13 @@ TFrmch::TFrmch(QWidget* owner) : CategoryTreeForm(owner) {
     connect(TreeView1, &FolderTreeView::nodeClicked, this, guardedSlot([this] { TreeView1Click(); }));
     Panel1->connectHandlers(this);
 
-    dm->ClientDataSetchfl.Open();
-    dm->ClientDataSetxsdzb.Open();
-    dm->ClientDataSetch.Open();
+    dm.ClientDataSetchfl.Open();
+    dm.ClientDataSetxsdzb.Open();
+    dm.ClientDataSetch.Open();
 }
 
 void TFrmch::FormShow() {
-    BuildTree(dm->ClientDataSetchfl);
+    BuildTree(dm.ClientDataSetchfl);
     TreeView1->selectNode(RootNode());
     for (DBEdit* box : {DBEdit1, DBEdit2, DBEdit3, DBEdit4}) box->setEnabled(false);
     Panel1->setBrowseState();
@@ -109,9 +111,9 @@ void TFrmch::FormShow() {
 }
 
 void TFrmch::FormClose(CloseAction& action) {
-    dm->ClientDataSetchfl.Close();
-    dm->ClientDataSetch.Close();
-    dm->ClientDataSetxsdzb.Close();
+    dm.ClientDataSetchfl.Close();
+    dm.ClientDataSetch.Close();
+    dm.ClientDataSetxsdzb.Close();
     action = CloseAction::Free;
 }
 
@@ -125,8 +127,8 @@ void TFrmch::ToggleEditState() {
 }
 
 void TFrmch::setItemFilter(const QString& code) {
-    dm->ClientDataSetch.setFilter(toStdString(QStringLiteral("chflid='") + sqlEscaped(code) + QLatin1Char('\'')));
-    dm->ClientDataSetch.setFiltered(true);
+    dm.ClientDataSetch.setFilter(toStdString(QStringLiteral("chflid='") + sqlEscaped(code) + QLatin1Char('\'')));
+    dm.ClientDataSetch.setFiltered(true);
 }
 
 void TFrmch::TreeView1Click() {
@@ -149,25 +151,25 @@ void TFrmch::n_insertClick() {
     }
     ToggleEditState();
     QString code = codeBetweenParentheses(node->text(0).trimmed());
-    dm->ClientDataSetch.Insert();
-    dm->ClientDataSetch.FieldByName("chflid").setAsString(toStdString(code));
+    dm.ClientDataSetch.Insert();
+    dm.ClientDataSetch.FieldByName("chflid").setAsString(toStdString(code));
     showPage(TabSheet1);
     DBEdit1->setFocus();
 }
 
 void TFrmch::n_editClick() {
-    if (dm->ClientDataSetch.RecordCount() == 0) {
+    if (dm.ClientDataSetch.RecordCount() == 0) {
         MessageService::showMessage(QStringLiteral("请先正确地选择到存货的分类或者当前分类下无存货"));
         return;
     }
     ToggleEditState();
-    dm->ClientDataSetch.Edit();
+    dm.ClientDataSetch.Edit();
     showPage(TabSheet1);
     DBEdit1->setFocus();
 }
 
 void TFrmch::n_saveClick() {
-    ClientDataSet& items = dm->ClientDataSetch;
+    ClientDataSet& items = dm.ClientDataSetch;
     items.Post();
     if (items.ApplyUpdates(-1) > 0) {
         // Every change is attempted; one the server refused (a taken item code, say) stays in the
@@ -180,15 +182,15 @@ void TFrmch::n_saveClick() {
 
 void TFrmch::n_cancelClick() {
     // A save the server refused left its row in the change log; discarding drops it as well.
-    dm->ClientDataSetch.CancelUpdates();
+    dm.ClientDataSetch.CancelUpdates();
     ToggleEditState();
 }
 
 void TFrmch::n_deleteClick() {
     if (nodeKind(TreeView1->selectedNode()) != CategoryLevel::Sub) return;
-    ClientDataSet& items = dm->ClientDataSetch;
+    ClientDataSet& items = dm.ClientDataSetch;
     QString chid = items.RecordCount() > 0 ? toQString(items.FieldByName("chid").AsString()) : QString();
-    RowCountProbe lines(dm->ClientDataSetxsdzb2, mainConnectionSource(), "select * from xsdzb");
+    RowCountProbe lines(dm.ClientDataSetxsdzb2, session_.providerSource(), "select * from xsdzb");
     int used = lines.count(
         toStdString(QStringLiteral("select * from xsdzb where chid = '") + sqlEscaped(chid) + QLatin1Char('\'')));
     if (used > 0) {
@@ -213,7 +215,7 @@ void TFrmch::n_deleteClick() {
 }
 
 void TFrmch::n_refreshClick() {
-    BuildTree(dm->ClientDataSetchfl);
+    BuildTree(dm.ClientDataSetchfl);
     TreeView1->selectNode(RootNode());
 }
 

@@ -8,8 +8,10 @@ class QLabel;
 
 namespace velmora {
 
+class ClientSession;
 class DBEdit;
 class DBGrid;
+class Tdm;
 
 // The inventory item window: the category tree, and the items of the sub-category clicked in a
 // list and one item in edit boxes; new items are filed under the clicked sub-category. A child
@@ -18,7 +20,7 @@ class TFrmch : public CategoryTreeForm {
     Q_OBJECT
 
   public:
-    explicit TFrmch(QWidget* owner);
+    TFrmch(QWidget* owner, ClientSession& session);
 
     std::array<QLabel*, 5> Labels{};  // Label1 to Label5, the captions of the boxes
     DBEdit* DBEdit1;                  // chid
@@ -43,6 +45,9 @@ class TFrmch : public CategoryTreeForm {
     void FormClose(CloseAction& action) override;
 
   private:
+    ClientSession& session_;
+    Tdm& dm;
+
     void ToggleEditState();
     void setItemFilter(const QString& code);
 };

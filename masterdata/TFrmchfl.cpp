@@ -6,6 +6,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "ClientSession.h"
 #include "Colors.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
@@ -34,7 +35,8 @@ void notice(const QString& text) {
 
 }  // namespace
 
-TFrmchfl::TFrmchfl(QWidget* owner) : CategoryTreeForm(owner) {
+TFrmchfl::TFrmchfl(QWidget* owner, ClientSession& session)
+    : CategoryTreeForm(owner), session_(session), dm(session.dm()) {
     setObjectName(QStringLiteral("Frmchfl"));
     setCaption(QStringLiteral("存货分类设置"));
     setFont(songFont(12));
@@ -52,7 +54,7 @@ TFrmchfl::TFrmchfl(QWidget* owner) : CategoryTreeForm(owner) {
     Label2->setBuddy(DBEdit1);
     Label3->setBuddy(DBEdit2);
     for (DBEdit* box : {DBEdit1, DBEdit2}) {
-        box->setDataSource(&dm->DataSourcechfl);
+        box->setDataSource(&dm.DataSourcechfl);
         box->setEnabled(false);
         box->setColor(clInfoBk());
         box->setFixedWidth(200);
@@ -77,7 +79,7 @@ TFrmchfl::TFrmchfl(QWidget* owner) : CategoryTreeForm(owner) {
 
     DBGrid1 = new DBGrid(TabSheet2);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setDataSource(&dm->DataSourcechfl);
+    DBGrid1->setDataSource(&dm.DataSourcechfl);
     DBGrid1->setColumns({{QStringLiteral("chflid"), QStringLiteral("存货分类编码"), 140},
                          {QStringLiteral("chflname"), QStringLiteral("存货分类名称"), -1}});
     DBGrid1->setReadOnly(true);
@@ -91,13 +93,13 @@ TFrmchfl::TFrmchfl(QWidget* owner) : CategoryTreeForm(owner) {
     connect(TreeView1, &FolderTreeView::nodeClicked, this, guardedSlot([this] { TreeView1Click(); }));
     Panel1->connectHandlers(this);
 
-    dm->ClientDataSetchfl.Open();
-    dm->ClientDataSetchfl_index.Open();
-    dm->ClientDataSetch.Open();
+    dm.ClientDataSetchfl.Open();
+    dm.ClientDataSetchfl_index.Open();
+    dm.ClientDataSetch.Open();
 }
 
 void TFrmchfl::FormShow() {
-    BuildTree(dm->ClientDataSetchfl);
+    BuildTree(dm.ClientDataSetchfl);
     TreeView1->selectNode(RootNode());
     DBEdit1->setEnabled(false);
     DBEdit2->setEnabled(false);
@@ -106,8 +108,8 @@ void TFrmchfl::FormShow() {
 }
 
 void TFrmchfl::FormClose(CloseAction& action) {
-    dm->ClientDataSetchfl.Close();
-    dm->ClientDataSetch.Close();
+    dm.ClientDataSetchfl.Close();
+    dm.ClientDataSetch.Close();
     action = CloseAction::Free;
 }
 
@@ -121,7 +123,7 @@ void TFrmchfl::ToggleEditState() {
 }
 
 void TFrmchfl::setCodeMask(const char* mask) {
-    dm->ClientDataSetchfl.FieldByName("chflid").setEditMask(mask);
+    dm.ClientDataSetchfl.FieldByName("chflid").setEditMask(mask);
     DBEdit1->refresh();
 }
 
@@ -138,8 +140,8 @@ QString TFrmchfl::typedCode() const {
 
 bool TFrmchfl::locateRow(QTreeWidgetItem* node) {
     QString code = codeByPosition(node->text(0), nodeKind(node));
-    dm->ClientDataSetchfl.setIndexFieldNames("chflid");
-    return dm->ClientDataSetchfl.FindKey({Variant(toStdString(code))});
+    dm.ClientDataSetchfl.setIndexFieldNames("chflid");
+    return dm.ClientDataSetchfl.FindKey({Variant(toStdString(code))});
 }
 
 void TFrmchfl::TreeView1Click() {
@@ -169,13 +171,13 @@ void TFrmchfl::n_insertClick() {
     }
     ToggleEditState();
     if (isRoot(ParentNode)) {
-        dm->ClientDataSetchfl.Insert();
+        dm.ClientDataSetchfl.Insert();
         setCodeMask(kTopLevelMask);
         showPage(TabSheet1);
         DBEdit1->setFocus();
     } else {
         ParentCode = codeByPosition(ParentNode->text(0), CategoryLevel::Top);
-        dm->ClientDataSetchfl.Insert();
+        dm.ClientDataSetchfl.Insert();
         setCodeMask(kSubCategoryMask);
         showPage(TabSheet1);
         DBEdit1->setFocus();
@@ -196,7 +198,7 @@ void TFrmchfl::n_editClick() {
     if (!locateRow(EditedNode)) throw VelmoraError("Record not found");
     ToggleEditState();
     ParentNode = EditedNode->parent();
-    dm->ClientDataSetchfl.Edit();
+    dm.ClientDataSetchfl.Edit();
     setCodeMask(isRoot(ParentNode) ? kTopLevelMask : kSubCategoryMask);
     showPage(TabSheet1);
     DBEdit1->setFocus();
@@ -216,18 +218,18 @@ void TFrmchfl::n_saveClick() {
     QString code = typedCode();
     QString name = DBEdit2->text();
 
-    ClientDataSet& index = dm->ClientDataSetchfl_index;
+    ClientDataSet& index = dm.ClientDataSetchfl_index;
     index.setIndexFieldNames("chflid");
     index.Refresh();
-    if (dm->ClientDataSetchfl.State() == DataSetState::Insert && index.FindKey({Variant(toStdString(code))})) {
+    if (dm.ClientDataSetchfl.State() == DataSetState::Insert && index.FindKey({Variant(toStdString(code))})) {
         notice(QStringLiteral("类别编码已重复"));
         showPage(TabSheet1);
         DBEdit1->setFocus();
         return;
     }
 
-    dm->ClientDataSetchfl.Post();
-    dm->ClientDataSetchfl.ApplyUpdates(0);
+    dm.ClientDataSetchfl.Post();
+    dm.ClientDataSetchfl.ApplyUpdates(0);
 
     // The tree follows the server only once the change is stored, so a refused save leaves it
     // as it was and saving again adds no second node.
@@ -241,7 +243,7 @@ void TFrmchfl::n_saveClick() {
 
 void TFrmchfl::n_cancelClick() {
     // A save the server refused left its row in the change log; discarding drops it as well.
-    dm->ClientDataSetchfl.CancelUpdates();
+    dm.ClientDataSetchfl.CancelUpdates();
     ToggleEditState();
 }
 
@@ -252,7 +254,7 @@ bool TFrmchfl::confirmDelete() {
 
 void TFrmchfl::deleteCategory(QTreeWidgetItem* node) {
     if (!locateRow(node)) throw VelmoraError("Record not found");
-    ClientDataSet& categories = dm->ClientDataSetchfl;
+    ClientDataSet& categories = dm.ClientDataSetchfl;
     categories.Delete();
     try {
         categories.ApplyUpdates(0);
@@ -269,7 +271,7 @@ void TFrmchfl::n_deleteClick() {
     switch (nodeKind(node)) {
         case CategoryLevel::Sub: {
             QString code = codeBetweenParentheses(node->text(0));
-            RowCountProbe items(dm->ClientDataSetch, mainConnectionSource(), "select * from ch");
+            RowCountProbe items(dm.ClientDataSetch, session_.providerSource(), "select * from ch");
             int used = items.count(toStdString(QStringLiteral("select * from ch where chflid = '") +
                                                sqlEscaped(code) + QLatin1Char('\'')));
             if (used > 0) {
@@ -292,7 +294,7 @@ void TFrmchfl::n_deleteClick() {
 }
 
 void TFrmchfl::n_refreshClick() {
-    BuildTree(dm->ClientDataSetchfl);
+    BuildTree(dm.ClientDataSetchfl);
     TreeView1->selectNode(RootNode());
 }
 

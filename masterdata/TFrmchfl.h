@@ -6,8 +6,10 @@ class QLabel;
 
 namespace velmora {
 
+class ClientSession;
 class DBEdit;
 class DBGrid;
+class Tdm;
 
 // The inventory category window: the two-level category tree, one category's code and name, and
 // the list of every category. A child window of the main window, at most one open; it maximises
@@ -16,7 +18,7 @@ class TFrmchfl : public CategoryTreeForm {
     Q_OBJECT
 
   public:
-    explicit TFrmchfl(QWidget* owner);
+    TFrmchfl(QWidget* owner, ClientSession& session);
 
     QLabel* Label1;  // the code format
     QLabel* Label2;
@@ -46,6 +48,9 @@ class TFrmchfl : public CategoryTreeForm {
     void FormClose(CloseAction& action) override;
 
   private:
+    ClientSession& session_;
+    Tdm& dm;
+
     void ToggleEditState();
     void setCodeMask(const char* mask);
     // Puts a parent's code into the code box, the cursor on the first digit still to type.

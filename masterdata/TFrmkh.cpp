@@ -1,34 +1,36 @@
 #include "TFrmkh.h"
 
 #include "ClientDataSet.h"
+#include "ClientSession.h"
 #include "Fonts.h"
 #include "MessageService.h"
 #include "Tdm.h"
 
 namespace velmora {
 
-TFrmkh::TFrmkh(QWidget* owner)
-    : RecordListForm(owner, dm->DataSourcekh,
+TFrmkh::TFrmkh(QWidget* owner, ClientSession& session)
+    : RecordListForm(owner, session.dm().DataSourcekh,
                      {{"khid", "客户编号：", "客户编号"},
                       {"khname", "客户名称：", "客户名称"},
                       {"tel", "联系电话：", "联系电话"},
                       {"address", "联系地址：", "联系地址"},
                       {"accountid", "帐号：", "帐号"},
-                      {"tax", "税号：", "税号"}}) {
+                      {"tax", "税号：", "税号"}}),
+      dm(session.dm()) {
     setObjectName(QStringLiteral("Frmkh"));
     setCaption(QStringLiteral("客户档案"));
     setFont(songFont(12));
 
     // Every customer, whatever query another window ran through the dataset last.
-    dm->ClientDataSetkh.Close();
-    dm->ClientDataSetkh.setCommandText("select * from kh");
-    dm->ClientDataSetkh.Open();
+    dm.ClientDataSetkh.Close();
+    dm.ClientDataSetkh.setCommandText("select * from kh");
+    dm.ClientDataSetkh.Open();
 }
 
 void TFrmkh::n_saveClick() {
     try {
-        dm->ClientDataSetkh.Post();
-        dm->ClientDataSetkh.ApplyUpdates(0);
+        dm.ClientDataSetkh.Post();
+        dm.ClientDataSetkh.ApplyUpdates(0);
         ToggleEditState();
     } catch (...) {
         MessageService::showMessage(QStringLiteral("客户编号有无重复？"));

@@ -1,29 +1,31 @@
 #include "TFrmywy.h"
 
 #include "ClientDataSet.h"
+#include "ClientSession.h"
 #include "Fonts.h"
 #include "Tdm.h"
 
 namespace velmora {
 
-TFrmywy::TFrmywy(QWidget* owner)
-    : RecordListForm(owner, dm->DataSourceywy,
+TFrmywy::TFrmywy(QWidget* owner, ClientSession& session)
+    : RecordListForm(owner, session.dm().DataSourceywy,
                      {{"ywyid", "业务员编号：", "业务员编号"},
                       {"ywyname", "业务员名称：", "业务员名称"},
                       {"tel", "联系电话：", "电话"},
-                      {"address", "联系地址：", "地址"}}) {
+                      {"address", "联系地址：", "地址"}}),
+      dm(session.dm()) {
     setObjectName(QStringLiteral("Frmywy"));
     setCaption(QStringLiteral("业务员档案"));
     setFont(songFont(12));
 
     // With the command text the dataset holds: the provider's own query, or the salesman
     // picker's, which lists every salesman too.
-    dm->ClientDataSetywy.Open();
+    dm.ClientDataSetywy.Open();
 }
 
 void TFrmywy::n_saveClick() {
-    dm->ClientDataSetywy.Post();
-    dm->ClientDataSetywy.ApplyUpdates(0);
+    dm.ClientDataSetywy.Post();
+    dm.ClientDataSetywy.ApplyUpdates(0);
     ToggleEditState();
 }
 

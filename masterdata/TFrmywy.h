@@ -4,6 +4,9 @@
 
 namespace velmora {
 
+class ClientSession;
+class Tdm;
+
 // The salesman window: every salesman in a grid, one salesman's four fields in the boxes below. A
 // child window of the main window, at most one open; it maximises itself when activated. A failed
 // save reaches the error display.
@@ -11,9 +14,12 @@ class TFrmywy : public RecordListForm {
     Q_OBJECT
 
   public:
-    explicit TFrmywy(QWidget* owner);
+    TFrmywy(QWidget* owner, ClientSession& session);
 
     void n_saveClick() override;
+
+  private:
+    Tdm& dm;
 };
 
 inline TFrmywy* Frmywy = nullptr;

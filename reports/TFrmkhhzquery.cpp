@@ -9,20 +9,19 @@
 
 #include "BitBtn.h"
 #include "ClientDataSet.h"
+#include "ClientSession.h"
 #include "Colors.h"
-#include "DispatchAppServer.h"
 #include "ErrorGuard.h"
 #include "Fonts.h"
 #include "ReportControls.h"
 #include "SummaryStatement.h"
 #include "TFrmkhhzresult.h"
 #include "TFrmkhquery.h"
-#include "TMainForm.h"
 #include "Text.h"
 
 namespace velmora {
 
-TFrmkhhzquery::TFrmkhhzquery() {
+TFrmkhhzquery::TFrmkhhzquery(ClientSession& session) : session_(session) {
     setObjectName(QStringLiteral("Frmkhhzquery"));
     setCaption(QStringLiteral("客户销售量汇总查询"));
     setClientSize(454, 307);
@@ -77,8 +76,8 @@ bool TFrmkhhzquery::eventFilter(QObject* watched, QEvent* event) {
 
 void TFrmkhhzquery::Edit1DblClick() {
     // A picker of its own for each use, freed whatever it ends with.
-    auto picker = std::make_unique<TFrmkhquery>(this);
-    if (picker->ShowModal() == mrOk) Edit1->setText(PickedCustomerCode);
+    auto picker = std::make_unique<TFrmkhquery>(this, session_);
+    if (picker->ShowModal() == mrOk) Edit1->setText(session_.PickedCustomerCode);
 }
 
 void TFrmkhhzquery::BitBtn1Click() {
@@ -89,13 +88,12 @@ void TFrmkhhzquery::BitBtn1Click() {
 
     // Rows of the result window's own, fetched before the window opens, so a failure opens none.
     auto rows = std::make_unique<ClientDataSet>("ClientDataSethz");
-    SocketConnection* connection = &MainForm->SocketConnection1;
-    rows->setRemoteServer([connection]() -> std::shared_ptr<IProviderServer> { return connection->getServer(); });
+    rows->setRemoteServer(session_.providerSource());
     rows->setProviderName("DataSetProviderhz");
     rows->setCommandText(summaryStatement(criteria));
     rows->Open();
 
-    MainForm->ShowOrCreateForm(Frmkhhzresult, this)->ShowRows(std::move(rows));
+    session_.ShowOrCreateForm(Frmkhhzresult, this)->ShowRows(std::move(rows));
     setModalResult(mrOk);
 }
 

@@ -10,6 +10,7 @@ class QLineEdit;
 namespace velmora {
 
 class BitBtn;
+class ClientSession;
 
 // The customer sales summary query: the criteria dialog, created at start-up and reused. OK
 // totals quantity and amount per customer and item and shows them in the result window.
@@ -17,7 +18,7 @@ class TFrmkhhzquery : public DialogForm {
     Q_OBJECT
 
   public:
-    TFrmkhhzquery();
+    explicit TFrmkhhzquery(ClientSession& session);
 
     QLabel* Label3 = nullptr;
     QFrame* Bevel1 = nullptr;
@@ -40,6 +41,9 @@ class TFrmkhhzquery : public DialogForm {
     // Empties the customer code; the dates stay.
     void FormShow() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    ClientSession& session_;
 };
 
 inline TFrmkhhzquery* Frmkhhzquery = nullptr;

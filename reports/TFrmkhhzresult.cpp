@@ -9,7 +9,7 @@
 
 namespace velmora {
 
-TFrmkhhzresult::TFrmkhhzresult(QWidget* owner) : ReportResultForm(owner) {
+TFrmkhhzresult::TFrmkhhzresult(QWidget* owner, ClientSession& /*session*/) : ReportResultForm(owner) {
     setObjectName(QStringLiteral("Frmkhhzresult"));
     setCaption(QStringLiteral("客户业务汇总查询结果"));
     setFrameSize(544, 386);

@@ -7,6 +7,7 @@
 namespace velmora {
 
 class ClientDataSet;
+class ClientSession;
 
 // The customer sales summary result window: quantity and amount per customer and item, and their
 // totals. It holds the rows it shows, so that other users of the shared query dataset (the user
@@ -15,7 +16,8 @@ class TFrmkhhzresult : public ReportResultForm {
     Q_OBJECT
 
   public:
-    explicit TFrmkhhzresult(QWidget* owner);
+    // Needs nothing of the session: the query hands it its rows.
+    TFrmkhhzresult(QWidget* owner, ClientSession& session);
     ~TFrmkhhzresult() override;
 
     // Shows rows (an open dataset with khname, chname, sl and je) in place of the rows shown so

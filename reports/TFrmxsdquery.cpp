@@ -8,6 +8,7 @@
 #include <QStyledItemDelegate>
 
 #include "BitBtn.h"
+#include "ClientSession.h"
 #include "Colors.h"
 #include "ErrorGuard.h"
 #include "Fonts.h"
@@ -16,13 +17,12 @@
 #include "Panel.h"
 #include "ReportControls.h"
 #include "TFrmxsdresult.h"
-#include "TMainForm.h"
 #include "Tdm.h"
 #include "Text.h"
 
 namespace velmora {
 
-TFrmxsdquery::TFrmxsdquery() {
+TFrmxsdquery::TFrmxsdquery(ClientSession& session) : session_(session) {
     setObjectName(QStringLiteral("Frmxsdquery"));
     setCaption(QStringLiteral("销售发票明细查询"));
     setClientSize(619, 327);
@@ -122,7 +122,7 @@ void TFrmxsdquery::FormShow() {
     // what was typed stays.
     QString typed = ComboBox1->currentText();
     ComboBox1->clear();
-    ClientDataSet& hz = dm->ClientDataSethz;
+    ClientDataSet& hz = session_.dm().ClientDataSethz;
     hz.Close();
     hz.setCommandText("");
     hz.setCommandText("select username from user1");
@@ -166,24 +166,24 @@ void TFrmxsdquery::BitBtn1Click() {
         return;
     }
 
-    ClientDataSet& totals = dm->ClientDataSetxsdview2;
+    ClientDataSet& totals = session_.dm().ClientDataSetxsdview2;
     totals.Close();
     totals.setCommandText("");
     totals.setCommandText(listTotalsStatement(where));
     totals.Open();
-    MainForm->ListTotalQuantity = toQString(totals.FieldByName("sl").AsString());
-    MainForm->ListTotalMoney = toQString(totals.FieldByName("je").AsString());
+    session_.ListTotalQuantity = toQString(totals.FieldByName("sl").AsString());
+    session_.ListTotalMoney = toQString(totals.FieldByName("je").AsString());
 
     // Closed first: an open result window holds the rows of the last query, and an open dataset
     // would not fetch the new ones.
-    ClientDataSet& rows = dm->ClientDataSetxsdview;
+    ClientDataSet& rows = session_.dm().ClientDataSetxsdview;
     rows.Close();
     rows.setCommandText("");
     rows.setCommandText(listRowsStatement(where));
     rows.Open();
 
     clearCriteria();
-    MainForm->ShowOrCreateForm(Frmxsdresult, this)->ShowTotals();
+    session_.ShowOrCreateForm(Frmxsdresult, this)->ShowTotals();
     setModalResult(mrOk);
 }
 

@@ -10,6 +10,7 @@ class QLineEdit;
 namespace velmora {
 
 class BitBtn;
+class ClientSession;
 class Panel;
 struct ListCriteria;
 
@@ -19,7 +20,7 @@ class TFrmxsdquery : public DialogForm {
     Q_OBJECT
 
   public:
-    TFrmxsdquery();
+    explicit TFrmxsdquery(ClientSession& session);
 
     QLabel* Label14 = nullptr;
     QLabel* Label8 = nullptr;
@@ -61,6 +62,8 @@ class TFrmxsdquery : public DialogForm {
     void FormShow() override;
 
   private:
+    ClientSession& session_;
+
     void buildHeading();
     void buildCriteria();
     ListCriteria criteria() const;

@@ -1,16 +1,17 @@
 #include "TFrmxsdresult.h"
 
+#include "ClientSession.h"
 #include "Colors.h"
 #include "DBGrid.h"
 #include "ListRowColor.h"
 #include "MessageService.h"
 #include "Panel.h"
-#include "TMainForm.h"
 #include "Tdm.h"
 
 namespace velmora {
 
-TFrmxsdresult::TFrmxsdresult(QWidget* owner) : ReportResultForm(owner) {
+TFrmxsdresult::TFrmxsdresult(QWidget* owner, ClientSession& session)
+    : ReportResultForm(owner), session_(session), dm(session.dm()) {
     setObjectName(QStringLiteral("Frmxsdresult"));
     setCaption(QStringLiteral("销售单查询结果"));
     setFrameSize(544, 375);
@@ -31,14 +32,14 @@ TFrmxsdresult::TFrmxsdresult(QWidget* owner) : ReportResultForm(owner) {
         gridColumns.push_back({QString::fromLatin1(c.field), QString::fromUtf8(c.title), 105, false});
     DBGrid1->setColumns(std::move(gridColumns));
     DBGrid1->setDrawColumnCellHook(&TFrmxsdresult::DBGrid1DrawColumnCell);
-    bindTo(&dm->DataSourcexsdview);
+    bindTo(&dm.DataSourcexsdview);
 
-    dm->ClientDataSetxsdview.Open();
+    dm.ClientDataSetxsdview.Open();
     ShowTotals();
 }
 
 void TFrmxsdresult::ShowTotals() {
-    setTotals(MainForm->ListTotalQuantity, MainForm->ListTotalMoney);
+    setTotals(session_.ListTotalQuantity, session_.ListTotalMoney);
 }
 
 void TFrmxsdresult::DBGrid1DrawColumnCell(DrawCellContext& cell) {
@@ -56,7 +57,7 @@ void TFrmxsdresult::n_printClick() {
 }
 
 void TFrmxsdresult::FormClose(CloseAction& action) {
-    dm->ClientDataSetxsdview.Close();
+    dm.ClientDataSetxsdview.Close();
     action = CloseAction::Free;
 }
 

@@ -4,7 +4,9 @@
 
 namespace velmora {
 
+class ClientSession;
 struct DrawCellContext;
+class Tdm;
 
 // The sales order list result window: the order lines the query selected, in a grid with
 // alternating row colours, and their totals. Created by the query dialog; it closes the rows'
@@ -13,9 +15,9 @@ class TFrmxsdresult : public ReportResultForm {
     Q_OBJECT
 
   public:
-    explicit TFrmxsdresult(QWidget* owner);
+    TFrmxsdresult(QWidget* owner, ClientSession& session);
 
-    // Shows the main window's list totals: at creation, and again when a later query reuses the
+    // Shows the session's list totals: at creation, and again when a later query reuses the
     // window.
     void ShowTotals();
 
@@ -25,6 +27,10 @@ class TFrmxsdresult : public ReportResultForm {
 
   protected:
     void FormClose(CloseAction& action) override;
+
+  private:
+    ClientSession& session_;
+    Tdm& dm;
 };
 
 inline TFrmxsdresult* Frmxsdresult = nullptr;

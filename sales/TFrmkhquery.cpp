@@ -4,6 +4,7 @@
 #include <QListWidget>
 
 #include "BitBtn.h"
+#include "ClientSession.h"
 #include "Colors.h"
 #include "ErrorGuard.h"
 #include "Fonts.h"
@@ -15,7 +16,7 @@
 
 namespace velmora {
 
-TFrmkhquery::TFrmkhquery(QWidget* owner) : DialogForm(owner) {
+TFrmkhquery::TFrmkhquery(QWidget* owner, ClientSession& session) : DialogForm(owner), session_(session) {
     setObjectName(QStringLiteral("Frmkhquery"));
     setCaption(QStringLiteral("客户代码查询 "));
     setClientSize(536, 354);
@@ -52,7 +53,7 @@ TFrmkhquery::TFrmkhquery(QWidget* owner) : DialogForm(owner) {
 
 void TFrmkhquery::FormShow() {
     ListBox1->clear();
-    ClientDataSet& kh = dm->ClientDataSetkh;
+    ClientDataSet& kh = session_.dm().ClientDataSetkh;
     kh.Close();
     kh.setCommandText("");
     kh.setCommandText("select * from kh");
@@ -75,7 +76,7 @@ void TFrmkhquery::BitBtn2Click() {
 
 void TFrmkhquery::choose() {
     // Without a selected line this throws, and the dialog stays open with nothing chosen.
-    PickedCustomerCode = toQString(codeOfPickerLine(toStdString(selectedListLine(*ListBox1))));
+    session_.PickedCustomerCode = toQString(codeOfPickerLine(toStdString(selectedListLine(*ListBox1))));
     setModalResult(mrOk);
 }
 

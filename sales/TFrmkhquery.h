@@ -10,16 +10,17 @@ class QListWidget;
 namespace velmora {
 
 class BitBtn;
+class ClientSession;
 class Panel;
 
 // The customer picker: a list of "code name" lines read from the server each time it is shown.
 // The caller creates one per use, shows it modally and frees it; a result of mrOk means the code
-// chosen is in PickedCustomerCode.
+// chosen is in the session's PickedCustomerCode.
 class TFrmkhquery : public DialogForm {
     Q_OBJECT
 
   public:
-    explicit TFrmkhquery(QWidget* owner);
+    TFrmkhquery(QWidget* owner, ClientSession& session);
 
     Panel* Panel1 = nullptr;  // upper: the list
     Panel* Panel2 = nullptr;  // lower: hint and buttons
@@ -37,10 +38,8 @@ class TFrmkhquery : public DialogForm {
 
   private:
     void choose();
-};
 
-// The code of the customer chosen last; valid after a picker returned mrOk, kept until the next
-// choice.
-inline QString PickedCustomerCode;
+    ClientSession& session_;
+};
 
 }  // namespace velmora

@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "ClientSession.h"
 #include "Colors.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
@@ -54,7 +55,8 @@ DBEdit* makeEdit(QWidget* parent, const char* name, DataSource* source, const ch
 
 }  // namespace
 
-TFrmkp::TFrmkp(QWidget* owner) : MdiChildForm(owner) {
+TFrmkp::TFrmkp(QWidget* owner, ClientSession& session)
+    : MdiChildForm(owner), session_(session), dm(session.dm()) {
     setObjectName(QStringLiteral("Frmkp"));
     setCaption(QStringLiteral("销售开票"));
     setFont(songFont(12));
@@ -114,7 +116,7 @@ void TFrmkp::buildNavigation() {
     Panel2 = makePanel(this, "Panel2", 41, clMoneyGreen());
     DBNavigator1 = new DBNavigator(Panel2);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
-    DBNavigator1->setDataSource(&dm->DataSourcexsdtb);
+    DBNavigator1->setDataSource(&dm.DataSourcexsdtb);
     DBNavigator1->setFlat(true);
     DBNavigator1->setGeometry(8, 8, 112, 25);
     Label7 = makeLabel(Panel2, "Label7",
@@ -125,7 +127,7 @@ void TFrmkp::buildNavigation() {
 
 void TFrmkp::buildHeader() {
     Panel3 = makePanel(this, "Panel3", 112, colorFromBgr(kBarColor));
-    DataSource* source = &dm->DataSourcexsdtb;
+    DataSource* source = &dm.DataSourcexsdtb;
     constexpr int kLeft1 = 24, kEdit1 = 112, kLeft2 = 296, kEdit2 = 384;
     constexpr int kRows[] = {16, 46, 76};
     Label1 = makeLabel(Panel3, "Label1", QStringLiteral("销售发票号："), kLeft1, kRows[0] + 4);
@@ -147,7 +149,7 @@ void TFrmkp::buildLines() {
     DBGrid1 = new DBGrid(Panel4);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("销售明细"));
-    DBGrid1->setDataSource(&dm->DataSourcexsdzb);
+    DBGrid1->setDataSource(&dm.DataSourcexsdzb);
     DBGrid1->setColumns({{QStringLiteral("chid"), QStringLiteral("存货编号"), 100},
                          {QStringLiteral("chname"), QStringLiteral("存货名称"), 100},
                          {QStringLiteral("ggxh"), QStringLiteral("规格型号"), 100},
@@ -163,7 +165,7 @@ void TFrmkp::buildLines() {
 
 void TFrmkp::buildFooter() {
     Panel5 = makePanel(this, "Panel5", 41, clMoneyGreen());
-    DataSource* source = &dm->DataSourcexsdtb;
+    DataSource* source = &dm.DataSourcexsdtb;
     Label9 = makeLabel(Panel5, "Label9", QStringLiteral("制单人："), 24, 14);
     Label10 = makeLabel(Panel5, "Label10", QStringLiteral("审核人："), 296, 14);
     DBEdit7 = makeEdit(Panel5, "DBEdit7", source, "username", Label9, 80, 10);
@@ -196,16 +198,16 @@ void TFrmkp::connectHandlers() {
 }
 
 void TFrmkp::FormCreate() {
-    for (ClientDataSet* ds : {&dm->ClientDataSetxsdtb, &dm->ClientDataSetxsdzb, &dm->ClientDataSetkh,
-                              &dm->ClientDataSetywy})
+    for (ClientDataSet* ds : {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh,
+                              &dm.ClientDataSetywy})
         ds->Open();
     // Every item passes: the filter another window left on the items is dropped.
-    dm->ClientDataSetch.setFilter("");
-    dm->ClientDataSetch.setFiltered(true);
-    dm->ClientDataSetch.Open();
-    dm->ClientDataSetxsdzb2.Open();
-    dm->ClientDataSetxsdtb2.Open();
-    dm->ClientDataSetxsdtb.First();
+    dm.ClientDataSetch.setFilter("");
+    dm.ClientDataSetch.setFiltered(true);
+    dm.ClientDataSetch.Open();
+    dm.ClientDataSetxsdzb2.Open();
+    dm.ClientDataSetxsdtb2.Open();
+    dm.ClientDataSetxsdtb.First();
 }
 
 void TFrmkp::FormShow() {
@@ -220,9 +222,9 @@ void TFrmkp::FormShow() {
 
 void TFrmkp::FormClose(CloseAction& action) {
     discardGridEditor();
-    for (ClientDataSet* ds : {&dm->ClientDataSetxsdtb, &dm->ClientDataSetxsdzb, &dm->ClientDataSetkh,
-                              &dm->ClientDataSetywy, &dm->ClientDataSetch, &dm->ClientDataSetxsdzb2,
-                              &dm->ClientDataSetxsdtb2})
+    for (ClientDataSet* ds : {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh,
+                              &dm.ClientDataSetywy, &dm.ClientDataSetch, &dm.ClientDataSetxsdzb2,
+                              &dm.ClientDataSetxsdtb2})
         ds->Close();
     action = CloseAction::Free;
 }

@@ -8,11 +8,13 @@ class QKeyEvent;
 
 namespace velmora {
 
+class ClientSession;
 class DBEdit;
 class DBGrid;
 class DBNavigator;
 class Panel;
 struct PickedItem;
+class Tdm;
 
 // The invoicing window: a sales order header with its lines, entered, changed and deleted. A
 // child window of the main window, at most one open. The order lives in the data module's
@@ -21,7 +23,7 @@ class TFrmkp : public MdiChildForm {
     Q_OBJECT
 
   public:
-    explicit TFrmkp(QWidget* owner);
+    TFrmkp(QWidget* owner, ClientSession& session);
 
     Panel* Panel1 = nullptr;  // tool bar
     QToolButton* n_insert = nullptr;
@@ -89,6 +91,9 @@ class TFrmkp : public MdiChildForm {
     void FormClose(CloseAction& action) override;
 
   private:
+    ClientSession& session_;
+    Tdm& dm;
+
     void buildToolBar();
     void buildNavigation();
     void buildHeader();

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <memory>
 
+#include "ClientSession.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
 #include "LineAmounts.h"
@@ -34,19 +35,19 @@ void TFrmkp::n_insertoneClick() {
     }
     if (!commitGridEditor()) return;
     {
-        auto picker = std::make_unique<TfrmClbm_Fzlr>();
+        auto picker = std::make_unique<TfrmClbm_Fzlr>(session_);
         frmClbm_Fzlr = picker.get();
         picker->ShowModal();
         frmClbm_Fzlr = nullptr;
     }
-    for (const PickedItem& item : PickedItems) addPickedLine(item);
+    for (const PickedItem& item : session_.PickedItems) addPickedLine(item);
 }
 
 void TFrmkp::addPickedLine(const PickedItem& item) {
     // Only lines stored on the server are checked: lines added since the last save are not there.
-    ClientDataSet& stored = dm->ClientDataSetxsdzb2;
+    ClientDataSet& stored = dm.ClientDataSetxsdzb2;
     stored.Refresh();
-    stored.setFilter(orderLinesFilter(dm->ClientDataSetxsdtbxsdid().AsString()));
+    stored.setFilter(orderLinesFilter(dm.ClientDataSetxsdtbxsdid().AsString()));
     stored.setFiltered(true);
     stored.setIndexFieldNames("chid");
     if (stored.FindKey({Variant(item.chid)})) {
@@ -54,18 +55,18 @@ void TFrmkp::addPickedLine(const PickedItem& item) {
                                    kCaption, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    ClientDataSet& lines = dm->ClientDataSetxsdzb;
+    ClientDataSet& lines = dm.ClientDataSetxsdzb;
     lines.Insert();
     lines.FieldByName("chid").setAsString(item.chid);
     lines.FieldByName("chname").setAsString(item.chname);
     lines.FieldByName("ggxh").setAsString(item.ggxh);
     lines.FieldByName("jldw").setAsString(item.jldw);
-    lines.FieldByName("xsdid").setValue(dm->ClientDataSetxsdtbxsdid().Value());
+    lines.FieldByName("xsdid").setValue(dm.ClientDataSetxsdtbxsdid().Value());
     lines.Post();
 }
 
 void TFrmkp::n_deleteoneClick() {
-    ClientDataSet& lines = dm->ClientDataSetxsdzb;
+    ClientDataSet& lines = dm.ClientDataSetxsdzb;
     if (lines.RecordCount() == 0) {
         MessageService::messageBox(QStringLiteral("没有记录可删除"), kCaption, MB_OK | MB_ICONINFORMATION);
         return;
@@ -80,7 +81,7 @@ bool TFrmkp::DBGrid1KeyPress(QKeyEvent& key, int column) {
     if (!isEnterKey(key)) return false;
     // Amounts are derived only while the order is open for changes: a browsed order stays as stored.
     if (DBGrid1->ReadOnly()) return false;
-    ClientDataSet& lines = dm->ClientDataSetxsdzb;
+    ClientDataSet& lines = dm.ClientDataSetxsdzb;
     if (!lines.Active() || lines.IsEmpty()) return false;
     auto write = [&lines](const char* field, const std::string& text) {
         if (lines.State() == DataSetState::Browse) lines.Edit();

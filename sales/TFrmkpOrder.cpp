@@ -3,6 +3,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include "ClientSession.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
 #include "DatePicker.h"
@@ -11,7 +12,6 @@
 #include "TFrmkhquery.h"
 #include "TFrmkp.h"
 #include "TFrmywyquery.h"
-#include "TMainForm.h"
 #include "Tdm.h"
 #include "Text.h"
 
@@ -30,23 +30,23 @@ void inform(const QString& text, const QString& caption = kCaption) {
 void TFrmkp::n_insertClick() {
     IsInserting = true;
     ToggleEditState();
-    ClientDataSet& tb = dm->ClientDataSetxsdtb;
+    ClientDataSet& tb = dm.ClientDataSetxsdtb;
     tb.setFilter("");
     tb.setFiltered(true);
     tb.Insert();
-    dm->ClientDataSetxsdtbusername().setAsString(toStdString(MainForm ? MainForm->CurrentUserName : QString()));
+    dm.ClientDataSetxsdtbusername().setAsString(toStdString(session_.CurrentUserName));
     DBEdit1->setFocus();
-    dm->ClientDataSetxsdtbrq().setAsString(toStdString(todayText()));
+    dm.ClientDataSetxsdtbrq().setAsString(toStdString(todayText()));
 }
 
 void TFrmkp::n_editClick() {
     IsInserting = false;
-    ClientDataSet& tb = dm->ClientDataSetxsdtb;
+    ClientDataSet& tb = dm.ClientDataSetxsdtb;
     if (tb.RecordCount() == 0) {
         inform(QStringLiteral("没有记录不能编辑"));
         return;
     }
-    Field& ischeck = dm->ClientDataSetxsdtbischeck();
+    Field& ischeck = dm.ClientDataSetxsdtbischeck();
     if (!ischeck.IsNull() && ischeck.AsBoolean()) {
         inform(QStringLiteral("此单据已审核，不能编辑"), QString());
         return;
@@ -59,7 +59,7 @@ void TFrmkp::n_editClick() {
 void TFrmkp::n_saveClick() {
     if (!commitGridEditor()) return;
     if (IsInserting) {
-        ClientDataSet& tb2 = dm->ClientDataSetxsdtb2;
+        ClientDataSet& tb2 = dm.ClientDataSetxsdtb2;
         tb2.Close();
         tb2.setCommandText("");
         tb2.setCommandText(orderNumberQuery(toStdString(DBEdit1->text())));
@@ -69,9 +69,9 @@ void TFrmkp::n_saveClick() {
             return;
         }
     }
-    dm->ClientDataSetxsdzb.First();  // stores a line still pending in the grid
+    dm.ClientDataSetxsdzb.First();  // stores a line still pending in the grid
     alignLineNumbers();
-    ClientDataSet& tb = dm->ClientDataSetxsdtb;
+    ClientDataSet& tb = dm.ClientDataSetxsdtb;
     tb.Post();
     tb.ApplyUpdates(-1);
     // Whatever failed above is still in the log and is sent once more; what fails again is counted.
@@ -84,8 +84,8 @@ void TFrmkp::n_saveClick() {
 void TFrmkp::alignLineNumbers() {
     // A line takes the number its header had when the line was added; the number may have been
     // typed or changed since, and lines made with the grid's own keys start without one.
-    const Variant number = dm->ClientDataSetxsdtbxsdid().Value();
-    ClientDataSet& lines = dm->ClientDataSetxsdzb;
+    const Variant number = dm.ClientDataSetxsdtbxsdid().Value();
+    ClientDataSet& lines = dm.ClientDataSetxsdzb;
     if (lines.IsEmpty()) return;
     lines.First();
     while (!lines.Eof()) {
@@ -102,13 +102,13 @@ void TFrmkp::alignLineNumbers() {
 
 void TFrmkp::n_cancelClick() {
     discardGridEditor();
-    dm->ClientDataSetxsdtb.CancelUpdates();
+    dm.ClientDataSetxsdtb.CancelUpdates();
     ToggleEditState();
     DBEdit1->setEnabled(false);
 }
 
 void TFrmkp::n_deleteClick() {
-    ClientDataSet& tb = dm->ClientDataSetxsdtb;
+    ClientDataSet& tb = dm.ClientDataSetxsdtb;
     if (tb.RecordCount() == 0) {
         inform(QStringLiteral("没有记录可删除"));
         return;
@@ -116,13 +116,13 @@ void TFrmkp::n_deleteClick() {
     if (MessageService::messageBox(QStringLiteral("请确认是否要删除"), kCaption, MB_YESNO | MB_ICONINFORMATION) !=
         MessageButton::Yes)
         return;
-    std::string number = dm->ClientDataSetxsdtbxsdid().AsString();
+    std::string number = dm.ClientDataSetxsdtbxsdid().AsString();
     tb.Delete();
     // The server removes the order's lines with it; a failure is shown and ends the deletion here.
     tb.ApplyUpdates(0);
     // The stored lines as last loaded are deleted as well; those the server already removed count
     // as deleted, so nothing stays pending.
-    ClientDataSet& zb2 = dm->ClientDataSetxsdzb2;
+    ClientDataSet& zb2 = dm.ClientDataSetxsdzb2;
     zb2.setFilter(orderLinesFilter(number));
     zb2.setFiltered(true);
     for (int i = 0, n = zb2.RecordCount(); i < n; ++i) zb2.Delete();
@@ -166,7 +166,7 @@ bool TFrmkp::DBEdit5KeyPress(QKeyEvent& key) {
 bool TFrmkp::lookUpCode(DBEdit* box, const std::string& sql, const char* nameField, DBEdit* nameBox,
                         const QString& unknownText) {
     // Customer and salesman codes alike travel through ClientDataSetkh, which keeps the result.
-    ClientDataSet& kh = dm->ClientDataSetkh;
+    ClientDataSet& kh = dm.ClientDataSetkh;
     kh.Close();
     kh.setCommandText("");
     kh.setCommandText(sql);
@@ -182,13 +182,15 @@ bool TFrmkp::lookUpCode(DBEdit* box, const std::string& sql, const char* nameFie
 }
 
 void TFrmkp::DBEdit3DblClick() {
-    auto picker = std::make_unique<TFrmkhquery>(this);
-    if (picker->ShowModal() == mrOk) DBEdit3->setText(PickedCustomerCode);
+    auto picker = std::make_unique<TFrmkhquery>(this, session_);
+    if (picker->ShowModal() == mrOk) DBEdit3->setText(session_.PickedCustomerCode);
 }
 
 void TFrmkp::DBEdit5DblClick() {
-    // The picker writes the chosen code into DBEdit5 itself.
-    if (Frmywyquery) Frmywyquery->ShowModal();
+    if (!Frmywyquery) return;
+    Frmywyquery->ShowModal();
+    // Only the code: the name follows when Enter is pressed in the box.
+    if (std::optional<QString> code = Frmywyquery->chosenCode()) DBEdit5->setText(*code);
 }
 
 }  // namespace velmora

@@ -3,18 +3,16 @@
 #include <QListWidget>
 
 #include "Colors.h"
-#include "DBEdit.h"
 #include "ErrorGuard.h"
 #include "Fonts.h"
 #include "PickerLine.h"
 #include "PickerList.h"
-#include "TFrmkp.h"
 #include "Tdm.h"
 #include "Text.h"
 
 namespace velmora {
 
-TFrmywyquery::TFrmywyquery() {
+TFrmywyquery::TFrmywyquery(Tdm& dataModule) : dm(dataModule) {
     setObjectName(QStringLiteral("Frmywyquery"));
     setCaption(QStringLiteral("业务员代码查询"));
     setClientSize(536, 348);
@@ -35,8 +33,9 @@ TFrmywyquery::TFrmywyquery() {
 }
 
 void TFrmywyquery::FormShow() {
+    chosenCode_.reset();
     ListBox1->clear();
-    ClientDataSet& ywy = dm->ClientDataSetywy;
+    ClientDataSet& ywy = dm.ClientDataSetywy;
     ywy.Close();
     ywy.setCommandText("");
     ywy.setCommandText("select * from ywy");
@@ -55,9 +54,7 @@ void TFrmywyquery::BitBtn1Click() {
 
 void TFrmywyquery::choose() {
     // Without a selected line this throws, and the dialog stays open with nothing written.
-    QString code = toQString(codeOfPickerLine(toStdString(selectedListLine(*ListBox1))));
-    // Only the invoicing window opens this picker; without it there is no box to fill.
-    if (Frmkp) Frmkp->DBEdit5->setText(code);
+    chosenCode_ = toQString(codeOfPickerLine(toStdString(selectedListLine(*ListBox1))));
     setModalResult(mrOk);
 }
 

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "BitBtn.h"
+#include "ClientSession.h"
 #include "Colors.h"
 #include "DBGrid.h"
 #include "ErrorGuard.h"
@@ -13,7 +14,8 @@
 
 namespace velmora {
 
-TfrmClbm_Fzlr::TfrmClbm_Fzlr(QWidget* parent) : DialogForm(parent) {
+TfrmClbm_Fzlr::TfrmClbm_Fzlr(ClientSession& session, QWidget* parent)
+    : DialogForm(parent), session_(session) {
     setObjectName(QStringLiteral("frmClbm_Fzlr"));
     setCaption(QStringLiteral("存货代码查询"));
     resize(544, 378);
@@ -26,7 +28,7 @@ TfrmClbm_Fzlr::TfrmClbm_Fzlr(QWidget* parent) : DialogForm(parent) {
     DBGrid1 = new DBGrid(Panel1);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("存货列表"));
-    DBGrid1->setDataSource(&dm->DataSourcech);
+    DBGrid1->setDataSource(&session_.dm().DataSourcech);
     DBGrid1->setColumns({{QStringLiteral("chflid"), QStringLiteral("存货分类编码"), 105},
                          {QStringLiteral("chid"), QStringLiteral("存货编码"), 115},
                          {QStringLiteral("chname"), QStringLiteral("存货名称"), 135},
@@ -67,12 +69,12 @@ TfrmClbm_Fzlr::TfrmClbm_Fzlr(QWidget* parent) : DialogForm(parent) {
 }
 
 void TfrmClbm_Fzlr::FormCreate() {
-    PickedItems.clear();
+    session_.PickedItems.clear();
 }
 
 void TfrmClbm_Fzlr::BitBtn1Click() {
     const std::vector<Bookmark> marks = DBGrid1->SelectedRows();
-    ClientDataSet& ch = dm->ClientDataSetch;
+    ClientDataSet& ch = session_.dm().ClientDataSetch;
     std::vector<PickedItem> picked;
     picked.reserve(marks.size());
     for (const Bookmark& mark : marks) {
@@ -80,7 +82,7 @@ void TfrmClbm_Fzlr::BitBtn1Click() {
         picked.push_back(PickedItem::of(ch.FieldByName("chid").AsString(), ch.FieldByName("chname").AsString(),
                                         ch.FieldByName("ggxh").AsString(), ch.FieldByName("jldw").AsString()));
     }
-    PickedItems = std::move(picked);
+    session_.PickedItems = std::move(picked);
     setModalResult(mrOk);
 }
 

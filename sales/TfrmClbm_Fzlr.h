@@ -1,25 +1,24 @@
 #pragma once
 
-#include <vector>
-
 #include "DialogForm.h"
-#include "PickedItem.h"
 
 class QLabel;
 
 namespace velmora {
 
 class BitBtn;
+class ClientSession;
 class DBGrid;
 class Panel;
 
 // The item picker: a multi-select grid of the items ClientDataSetch holds. Created for each use
-// and freed afterwards; OK leaves the selected items in PickedItems.
+// and freed afterwards; OK leaves the selected items in the session's PickedItems, in the order
+// in which they stand in the dataset; creating a picker empties that list.
 class TfrmClbm_Fzlr : public DialogForm {
     Q_OBJECT
 
   public:
-    explicit TfrmClbm_Fzlr(QWidget* parent = nullptr);
+    explicit TfrmClbm_Fzlr(ClientSession& session, QWidget* parent = nullptr);
 
     Panel* Panel1 = nullptr;  // upper: the grid
     Panel* Panel2 = nullptr;  // lower: hints and buttons
@@ -33,11 +32,9 @@ class TfrmClbm_Fzlr : public DialogForm {
 
   private:
     void FormCreate();
-};
 
-// The items chosen in the last item picker confirmed with OK, in the order in which they stand
-// in the dataset; emptied each time a picker is created.
-inline std::vector<PickedItem> PickedItems;
+    ClientSession& session_;
+};
 
 inline TfrmClbm_Fzlr* frmClbm_Fzlr = nullptr;
 

@@ -3,6 +3,7 @@
 #include <new>
 #include <type_traits>
 #include <typeinfo>
+#include <utility>
 
 #include "FormRegistry.h"
 #include "MdiChildForm.h"
@@ -10,11 +11,12 @@
 namespace velmora {
 
 // Brings the open window of exactly class T (not a subclass) to the front, restoring it when it
-// is minimised, or creates one. A new window is stored in reference before its constructor
-// runs, so that code running during construction already finds it there; the reference is
-// cleared again when that window is destroyed. reference must outlive the window (a global).
-template <typename T>
-T* ShowOrCreateForm(T*& reference, QWidget* owner) {
+// is minimised, or creates one with the constructor arguments (owner, args...). A new window is
+// stored in reference before its constructor runs, so that code running during construction
+// already finds it there; the reference is cleared again when that window is destroyed.
+// reference must outlive the window (a global).
+template <typename T, typename... Args>
+T* ShowOrCreateForm(T*& reference, QWidget* owner, Args&&... args) {
     static_assert(std::is_base_of_v<MdiChildForm, T>, "ShowOrCreateForm opens child windows");
     for (QWidget* open : FormRegistry::forms()) {
         if (typeid(*open) != typeid(T)) continue;
@@ -34,7 +36,7 @@ T* ShowOrCreateForm(T*& reference, QWidget* owner) {
     });
     T* form = nullptr;
     try {
-        form = new (memory) T(owner);
+        form = new (memory) T(owner, std::forward<Args>(args)...);
     } catch (...) {
         MdiChildForm::setNextReferenceClearer(nullptr);
         reference = nullptr;

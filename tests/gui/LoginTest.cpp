@@ -82,7 +82,7 @@ class LoginTest : public QObject {
         QCOMPARE(listed, QStringList({"李出纳", "王会计", "管理员"}));
         QCOMPARE(s.messages.texts(), QStringList({"请选择用户名", "请选择用户名"}));
         QCOMPARE(s.ending.count(), 0);
-        QCOMPARE(MainForm->CurrentUserName, QString("管理员"));
+        QCOMPARE(MainForm->Session.CurrentUserName, QString("管理员"));
         QVERIFY(!Frmlogin);
         QCOMPARE(LoginUserName, std::string("管理员"));
         QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$")
@@ -98,7 +98,7 @@ class LoginTest : public QObject {
         login(s, "管理员", "wrong");
         QCOMPARE(s.messages.texts(), QStringList({"请选择用户名", "口令不正确"}));
         QCOMPARE(s.ending.count(), 1);
-        QVERIFY(MainForm->CurrentUserName.isEmpty());
+        QVERIFY(MainForm->Session.CurrentUserName.isEmpty());
         QCOMPARE(count("1=1"), std::string("0"));
     }
 
@@ -130,7 +130,7 @@ class LoginTest : public QObject {
             QVERIFY(f.isVisible());
             QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
         });
-        QCOMPARE(MainForm->CurrentUserName, QString("王会计"));
+        QCOMPARE(MainForm->Session.CurrentUserName, QString("王会计"));
         QCOMPARE(count("event='AddUser' and username='王会计'"), std::string("1"));
     }
 
@@ -144,7 +144,7 @@ class LoginTest : public QObject {
         ShellSession s;
         login(s, " 李四", "pw");
         QCOMPARE(s.ending.count(), 0);
-        QCOMPARE(MainForm->CurrentUserName, QString(" 李四"));
+        QCOMPARE(MainForm->Session.CurrentUserName, QString(" 李四"));
         QCOMPARE(count("username=' 李四'"), std::string("1"));
     }
 
@@ -158,7 +158,7 @@ class LoginTest : public QObject {
             f.Edit1->setText("5678");
             f.close();
         });
-        QCOMPARE(MainForm->CurrentUserName, QString("李出纳"));
+        QCOMPARE(MainForm->Session.CurrentUserName, QString("李出纳"));
         QCOMPARE(count("event='AddUser' and username='李出纳'"), std::string("1"));
     }
 
@@ -173,7 +173,7 @@ class LoginTest : public QObject {
         ShellSession s;
         login(s, "O'Neil", "it's");
         QCOMPARE(s.ending.count(), 0);
-        QCOMPARE(MainForm->CurrentUserName, QString("O'Neil"));
+        QCOMPARE(MainForm->Session.CurrentUserName, QString("O'Neil"));
         QCOMPARE(count("username='O''Neil'"), std::string("1"));
     }
 

@@ -224,7 +224,7 @@ class ShellTest : public QObject {
             });
             QCOMPARE(s.ending.count(), 1);
             QVERIFY(s.messages.boxes().empty());
-            QVERIFY(MainForm->CurrentUserName.isEmpty());
+            QVERIFY(MainForm->Session.CurrentUserName.isEmpty());
         }
     }
 

@@ -16,7 +16,7 @@ MasterDataSession::MasterDataSession() {
     MainForm->SocketConnection1.setPort(server.port());
     MainForm->SocketConnection1.open();
     loginAs(MainForm->SocketConnection1);
-    MainForm->CurrentUserName = QStringLiteral("管理员");
+    MainForm->Session.CurrentUserName = QStringLiteral("管理员");
     MainForm->show();
     if (!QTest::qWaitForWindowExposed(MainForm)) qWarning("the main window was not exposed");
 }

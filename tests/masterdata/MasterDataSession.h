@@ -9,7 +9,6 @@
 #include "GuiTestSupport.h"
 #include "ProgramEntry.h"
 #include "ServerProcess.h"
-#include "ShowOrCreateForm.h"
 #include "TMainForm.h"
 
 namespace velmora::test {
@@ -23,7 +22,7 @@ public:
 
     template <typename T>
     T* open(T*& reference) {
-        T* form = velmora::ShowOrCreateForm(reference, MainForm);
+        T* form = MainForm->ShowOrCreateForm(reference, MainForm);
         QCoreApplication::processEvents();
         return form;
     }

@@ -136,12 +136,12 @@ class ListQueryTest : public QObject {
             f.Edit6->setText("Y04");
         });
         QVERIFY(rows().RecordCount() > 1);
-        QCOMPARE(MainForm->ListTotalQuantity.toDouble(), sumOf(rows(), "quantity1"));
-        QVERIFY(qAbs(MainForm->ListTotalMoney.toDouble() - sumOf(rows(), "money1")) < 0.005);
-        QCOMPARE(Frmxsdresult->Label1->text(), MainForm->ListTotalQuantity);
-        QCOMPARE(Frmxsdresult->Label2->text(), MainForm->ListTotalMoney);
+        QCOMPARE(MainForm->Session.ListTotalQuantity.toDouble(), sumOf(rows(), "quantity1"));
+        QVERIFY(qAbs(MainForm->Session.ListTotalMoney.toDouble() - sumOf(rows(), "money1")) < 0.005);
+        QCOMPARE(Frmxsdresult->Label1->text(), MainForm->Session.ListTotalQuantity);
+        QCOMPARE(Frmxsdresult->Label2->text(), MainForm->Session.ListTotalMoney);
         double direct = std::stod(s->scalar("select sum(money1) from xsdview where ywyid='Y04'"));
-        QVERIFY(qAbs(MainForm->ListTotalMoney.toDouble() - direct) < 0.005);
+        QVERIFY(qAbs(MainForm->Session.ListTotalMoney.toDouble() - direct) < 0.005);
     }
 
     void aBoxHoldingABlankIsAFilledCriterion() {
@@ -157,7 +157,7 @@ class ListQueryTest : public QObject {
         s->runListQuery([](TFrmxsdquery&) {});
         std::string rowsText = rows().CommandText();
         std::string totalsText = dm->ClientDataSetxsdview2.CommandText();
-        QString quantity = MainForm->ListTotalQuantity;
+        QString quantity = MainForm->Session.ListTotalQuantity;
         bool stayedOpen = false;
         s->showListQuery([&](TFrmxsdquery& f) {
             f.Edit5->setText("K001");
@@ -173,7 +173,7 @@ class ListQueryTest : public QObject {
         QCOMPARE(s->shell.messages.boxes().front().caption, QString("Velmora系统"));
         QCOMPARE(rows().CommandText(), rowsText);
         QCOMPARE(dm->ClientDataSetxsdview2.CommandText(), totalsText);
-        QCOMPARE(MainForm->ListTotalQuantity, quantity);
+        QCOMPARE(MainForm->Session.ListTotalQuantity, quantity);
     }
 
     void aQuoteInACodeDoesNoHarm() {

@@ -16,7 +16,7 @@ namespace velmora::test {
 ReportSession::ReportSession() {
     QString at = QString::fromStdString(server.address());
     shell.showAndLogin([at](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, "管理员", "vantu"); });
-    if (!MainForm || MainForm->CurrentUserName != "管理员") qFatal("the login failed");
+    if (!MainForm || MainForm->Session.CurrentUserName != "管理员") qFatal("the login failed");
     shell.messages.clear();
 }
 

@@ -9,6 +9,7 @@
 #include "TFrmkhquery.h"
 #include "TFrmkp.h"
 #include "TFrmywyquery.h"
+#include "TMainForm.h"
 #include "TfrmClbm_Fzlr.h"
 #include "Tdm.h"
 
@@ -17,6 +18,10 @@ using velmora::test::SalesSession;
 using velmora::test::whenModal;
 
 namespace {
+
+ClientSession& session() {
+    return MainForm->Session;
+}
 
 void doubleClickEmptyPart(QListWidget* list) {
     QPoint below(10, list->viewport()->height() - 4);
@@ -37,8 +42,8 @@ class PickersTest : public QObject {
 
     void customerPickerListsEveryCustomerAndReturnsTheChosenCode() {
         s->executeElsewhere("insert into kh (khid, khname) values ('K 11', '空格客户'), ('K012', '')");
-        PickedCustomerCode = "earlier";
-        TFrmkhquery picker(nullptr);
+        session().PickedCustomerCode = "earlier";
+        TFrmkhquery picker(nullptr, session());
         QCOMPARE(picker.windowTitle(), QString("客户代码查询 "));
         int result = -1;
         whenModal([&](QWidget*) {
@@ -51,13 +56,13 @@ class PickersTest : public QObject {
             doubleClickEmptyPart(picker.ListBox1);
             picker.BitBtn1->click();
             QVERIFY(picker.isVisible());
-            QCOMPARE(PickedCustomerCode, QString("earlier"));
+            QCOMPARE(session().PickedCustomerCode, QString("earlier"));
             picker.ListBox1->setCurrentRow(10);
             doubleClickEmptyPart(picker.ListBox1);  // the selected line is the one chosen
         });
         result = picker.ShowModal();
         QCOMPARE(result, int(mrOk));
-        QCOMPARE(PickedCustomerCode, QString("K"));
+        QCOMPARE(session().PickedCustomerCode, QString("K"));
         QCOMPARE(texts(), QStringList({"List index out of bounds (-1)", "List index out of bounds (-1)"}));
 
         whenModal([&](QWidget*) {
@@ -65,13 +70,13 @@ class PickersTest : public QObject {
             picker.BitBtn1->click();
         });
         QCOMPARE(picker.ShowModal(), int(mrOk));
-        QCOMPARE(PickedCustomerCode, QString("K012"));
+        QCOMPARE(session().PickedCustomerCode, QString("K012"));
         whenModal([&](QWidget*) {
             picker.ListBox1->setCurrentRow(2);
             picker.BitBtn2->click();
         });
         QCOMPARE(picker.ShowModal(), int(mrCancel));
-        QCOMPARE(PickedCustomerCode, QString("K012"));
+        QCOMPARE(session().PickedCustomerCode, QString("K012"));
     }
 
     void invoicingTakesThePickedCodesIntoTheCodeBoxesOnly() {
@@ -108,6 +113,7 @@ class PickersTest : public QObject {
             Frmywyquery->BitBtn2->click();
         });
         QTest::mouseDClick(f.DBEdit5, Qt::LeftButton);
+        QVERIFY(!Frmywyquery->chosenCode());
         QCOMPARE(f.DBEdit5->text(), QString("Y02"));
         QCOMPARE(texts(), QStringList());
     }
@@ -121,30 +127,30 @@ class PickersTest : public QObject {
         QCOMPARE(ch.RecordCount(), 21);
         auto codeAt = [&ch](int row) { return ch.textAt(row, ch.FieldByName("chid").Index()); };
 
-        PickedItems = {PickedItem{}};
+        session().PickedItems = {PickedItem{}};
         whenModal([](QWidget* dialog) {
             auto* picker = qobject_cast<TfrmClbm_Fzlr*>(dialog);
-            QVERIFY(PickedItems.empty());
+            QVERIFY(session().PickedItems.empty());
             for (int row : {5, 2, 9})
                 QTest::mouseClick(picker->DBGrid1->viewport(), Qt::LeftButton, Qt::ControlModifier,
                                   picker->DBGrid1->visualRect(picker->DBGrid1->model()->index(row, 1)).center());
             picker->BitBtn1->click();
         });
-        TfrmClbm_Fzlr picker;
+        TfrmClbm_Fzlr picker(session());
         QCOMPARE(picker.ShowModal(), int(mrOk));
-        QCOMPARE(PickedItems.size(), size_t(3));
-        QCOMPARE(PickedItems[0].chid, codeAt(2));
-        QCOMPARE(PickedItems[1].chid, codeAt(5));
-        QCOMPARE(PickedItems[2].chid, codeAt(9));
+        QCOMPARE(session().PickedItems.size(), size_t(3));
+        QCOMPARE(session().PickedItems[0].chid, codeAt(2));
+        QCOMPARE(session().PickedItems[1].chid, codeAt(5));
+        QCOMPARE(session().PickedItems[2].chid, codeAt(9));
 
         whenModal([](QWidget* dialog) {
             auto* p = qobject_cast<TfrmClbm_Fzlr*>(dialog);
             p->DBGrid1->selectRow(1);
             p->BitBtn2->click();
         });
-        TfrmClbm_Fzlr cancelled;
+        TfrmClbm_Fzlr cancelled(session());
         QCOMPARE(cancelled.ShowModal(), int(mrCancel));
-        QVERIFY(PickedItems.empty());
+        QVERIFY(session().PickedItems.empty());
 
         // The long item reaches the order line cut to 11 bytes of code and 20 characters of name.
         int longRow = -1;
