@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "Errors.h"
 
@@ -226,42 +227,131 @@ pg_conn* PgConnection::reader() {
     return reader_;
 }
 
-PGresult* PgConnection::run(pg_conn* conn, const std::string& sql, const std::vector<DbValue>& params) {
-    std::vector<std::string> texts(params.size());
-    std::vector<const char*> values(params.size());
+namespace {
+
+// Parameter values as the text libpq sends; values point into texts.
+struct ParamTexts {
+    std::vector<std::string> texts;
+    std::vector<const char*> values;
+};
+
+ParamTexts textsOf(const std::vector<DbValue>& params) {
+    ParamTexts out{std::vector<std::string>(params.size()), std::vector<const char*>(params.size())};
     for (size_t i = 0; i < params.size(); ++i) {
         const DbValue& p = params[i];
         switch (p.type) {
             case DbType::Null:
-                values[i] = nullptr;
+                out.values[i] = nullptr;
                 continue;
             case DbType::Integer:
-                texts[i] = std::to_string(p.integer);
+                out.texts[i] = std::to_string(p.integer);
                 break;
             case DbType::Float: {
                 char number[32];
                 std::snprintf(number, sizeof number, "%.17g", p.real);
-                texts[i] = number;
+                out.texts[i] = number;
                 break;
             }
             case DbType::Text:
-                texts[i] = p.text;
+                out.texts[i] = p.text;
                 break;
         }
-        values[i] = texts[i].c_str();
+        out.values[i] = out.texts[i].c_str();
     }
+    return out;
+}
+
+bool startsWithWord(const std::string& text, const char* word) {
+    size_t n = std::strlen(word);
+    return text.size() > n && strncasecmp(text.c_str(), word, n) == 0 && text[n] == ' ';
+}
+
+// A statement that answers nothing but success or an error, so its answer may wait.
+bool answersNothing(const std::string& sql) {
+    return startsWithWord(sql, "savepoint") || startsWithWord(sql, "release");
+}
+
+bool succeeded(ExecStatusType status) { return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK; }
+
+}  // namespace
+
+PGresult* PgConnection::run(const std::string& sql, const std::vector<DbValue>& params, bool prepare) {
     std::string converted = params.empty() ? sql : postgresPlaceholders(sql);
-    PGresult* result = PQexecParams(conn, converted.c_str(), static_cast<int>(params.size()), nullptr,
-                                    values.data(), nullptr, nullptr, 0);
-    ExecStatusType status = PQresultStatus(result);
-    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
-    std::string message = messageOf(conn, result);
-    PQclear(result);
-    throw VelmoraError(message);
+    ParamTexts p = textsOf(params);
+    int count = static_cast<int>(params.size());
+    if (sent_.empty() && PQenterPipelineMode(conn_) != 1) throw VelmoraError(messageOf(conn_, nullptr));
+    auto found = prepared_.find(converted);
+    if (found == prepared_.end() && prepare && prepared_.size() < kMaxPrepared) {
+        std::string name = "velmora_" + std::to_string(++statementNumber_);
+        if (PQsendPrepare(conn_, name.c_str(), converted.c_str(), count, nullptr) != 1) {
+            collect(false);
+            throw VelmoraError(messageOf(conn_, nullptr));
+        }
+        sent_.push_back({converted, true});
+        found = prepared_.emplace(converted, std::move(name)).first;
+    }
+    int queued = prepare && found != prepared_.end()
+                     ? PQsendQueryPrepared(conn_, found->second.c_str(), count, p.values.data(), nullptr, nullptr, 0)
+                     : PQsendQueryParams(conn_, converted.c_str(), count, nullptr, p.values.data(), nullptr, nullptr, 0);
+    if (queued != 1) {
+        collect(false);
+        throw VelmoraError(messageOf(conn_, nullptr));
+    }
+    sent_.push_back({std::move(converted), false});
+    if (answersNothing(sql)) return nullptr;
+    return collect(true);
+}
+
+PGresult* PgConnection::collect(bool keepLast) {
+    if (sent_.empty()) return nullptr;
+    std::vector<Sent> sent = std::move(sent_);
+    sent_.clear();
+    bool synced = PQpipelineSync(conn_) == 1;
+    std::string error;
+    PGresult* last = nullptr;
+    for (size_t i = 0; synced && i < sent.size(); ++i) {
+        PGresult* result = PQgetResult(conn_);
+        if (!result) {  // the connection is gone
+            if (error.empty()) error = messageOf(conn_, nullptr);
+            synced = false;
+            break;
+        }
+        ExecStatusType status = PQresultStatus(result);
+        if (!succeeded(status)) {
+            // After the first error the rest is skipped; that error is the one to tell.
+            if (error.empty()) error = messageOf(conn_, result);
+            if (sent[i].preparing) prepared_.erase(sent[i].text);  // not prepared after all
+        }
+        if (keepLast && i + 1 == sent.size() && succeeded(status))
+            last = result;
+        else
+            PQclear(result);
+        while (PGresult* extra = PQgetResult(conn_)) PQclear(extra);  // up to the statement's end
+    }
+    if (synced) {
+        // The sync's own answer, then back to one statement at a time.
+        while (PGresult* result = PQgetResult(conn_)) {
+            bool end = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
+            PQclear(result);
+            if (end) break;
+        }
+    }
+    if (synced) PQexitPipelineMode(conn_);
+    if (error.empty() && !synced) error = messageOf(conn_, nullptr);
+    if (!error.empty()) {
+        PQclear(last);
+        throw VelmoraError(error);
+    }
+    return last;
+}
+
+void PgConnection::execOwn(const std::string& sql) {
+    collect(false);
+    exec(conn_, sql);
 }
 
 std::unique_ptr<DbQuery> PgConnection::query(const std::string& sql, const std::vector<DbValue>& params) {
-    return std::make_unique<PgQuery>(run(conn_, sql, params));
+    return std::make_unique<PgQuery>(run(sql, params, false));
 }
 
 std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
@@ -317,38 +407,50 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
     return std::make_unique<PgQuery>(result);
 }
 
-void PgConnection::compact() { exec(conn_, "VACUUM FULL user1"); }
+void PgConnection::compact() { execOwn("VACUUM FULL user1"); }
 
 int64_t PgConnection::execute(const std::string& sql, const std::vector<DbValue>& params) {
-    Result r{run(conn_, sql, params)};
-    return std::strtoll(PQcmdTuples(r.result), nullptr, 10);
+    Result r{run(sql, params, true)};
+    return r.result ? std::strtoll(PQcmdTuples(r.result), nullptr, 10) : 0;
 }
 
 int64_t PgConnection::insertReturningKey(const std::string& sql, const std::vector<DbValue>& params,
                                          const std::string& keyColumn) {
-    Result r{run(conn_, sql + " returning \"" + keyColumn + "\"", params)};
+    Result r{run(sql + " returning \"" + keyColumn + "\"", params, true)};
     if (PQntuples(r.result) != 1) throw VelmoraError("The database returned no key for the new row");
     return std::strtoll(PQgetvalue(r.result, 0, 0), nullptr, 10);
 }
 
-void PgConnection::executeScript(const std::string& sql) { exec(conn_, sql); }
+void PgConnection::executeScript(const std::string& sql) { execOwn(sql); }
 
-void PgConnection::begin() { exec(conn_, "BEGIN"); }
+void PgConnection::begin() { execOwn(beginning("BEGIN")); }
 
 void PgConnection::beginRead() {
-    exec(conn_, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-    Result r{run(conn_, "select pg_export_snapshot()", {})};
+    execOwn(beginning("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    Result r{run("select pg_export_snapshot()", {}, false)};
     snapshot_ = PQgetvalue(r.result, 0, 0);
 }
 
 void PgConnection::commit() {
     snapshot_.clear();
-    exec(conn_, "COMMIT");
+    execOwn("COMMIT");
 }
 
 void PgConnection::rollback() {
     snapshot_.clear();
+    try {
+        collect(false);
+    } catch (const VelmoraError&) {
+        // an error of a statement the rollback undoes anyway
+    }
     if (inTransaction()) exec(conn_, "ROLLBACK");
+}
+
+std::string PgConnection::beginning(const char* begin) {
+    if (prepared_.size() < kMaxPrepared) return begin;
+    // Outside a transaction nothing can stop the server from forgetting them.
+    prepared_.clear();
+    return std::string("DEALLOCATE ALL; ") + begin;
 }
 
 bool PgConnection::inTransaction() const { return PQtransactionStatus(conn_) != PQTRANS_IDLE; }

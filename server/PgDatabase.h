@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "Database.h"
 
@@ -19,6 +21,9 @@ std::string redactedLocation(const std::string& location);
 // A connection to a PostgreSQL database through libpq. Statements take "?" placeholders like
 // SQLite's; a client's command text runs on a second connection that logs in as the reader role,
 // which may only read the product's tables and view, in a read-only transaction.
+// The server's own writes are prepared once per connection. A SAVEPOINT or RELEASE is sent
+// without waiting for its answer, which is read with the next statement's: one round trip per
+// record of an apply. An error of such a statement is thrown by the next one (it is never lost).
 class PgConnection : public DbConnection {
 public:
     // owner: the connection string the server writes through; reader: the one command texts run
@@ -51,14 +56,37 @@ public:
     // The reader's connection string for owner: the same database, the reader role as user.
     static std::string readerConnectionString(const std::string& owner);
 
+    // At most this many statements stay prepared; past it, the cache is emptied before the next
+    // transaction begins.
+    static constexpr size_t kMaxPrepared = 200;
+
 private:
-    pg_result* run(pg_conn* conn, const std::string& sql, const std::vector<DbValue>& params);
+    // Runs a statement of the server's own on the owner's connection; nullptr for one sent
+    // without waiting (see above). prepare: a statement that returns no rows (or a RETURNING
+    // of fixed type), kept prepared; a query's columns may change with its tables, so a query
+    // is parsed afresh every time.
+    pg_result* run(const std::string& sql, const std::vector<DbValue>& params, bool prepare);
+    // Reads the answers of every statement sent so far; the last one's result is returned when
+    // keepLast (nullptr otherwise). Throws the first error among them.
+    pg_result* collect(bool keepLast);
+    // collect(false) where statements are outstanding; runs sql on the owner's connection.
+    void execOwn(const std::string& sql);
+    // begin, preceded by forgetting the prepared statements once there are kMaxPrepared.
+    std::string beginning(const char* begin);
     pg_conn* reader();
 
     pg_conn* conn_ = nullptr;
     pg_conn* reader_ = nullptr;
     std::string readerInfo_;
     std::string snapshot_;  // exported by beginRead, so command texts read the same snapshot
+    std::unordered_map<std::string, std::string> prepared_;  // statement text -> its name
+    int statementNumber_ = 0;
+    // What the owner's connection owes an answer for, in the order it was sent.
+    struct Sent {
+        std::string text;
+        bool preparing;  // the statement's preparation rather than its run
+    };
+    std::vector<Sent> sent_;
     Deadline deadline_;
 };
 

@@ -1,0 +1,104 @@
+// The PostgreSQL connection's own statements: answers of SAVEPOINT and RELEASE read with the next
+// statement's, and writes kept prepared. Runs on the throwaway cluster (label postgres) only.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PgDatabase.h"
+#include "TestDatabase.h"
+
+namespace velmora::server {
+namespace {
+
+class PgConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(test::onPostgres()) << "runs on the PostgreSQL test cluster (ctest -L postgres)";
+        database = test::TestDatabase::create("/tmp");
+        database->execute("create table t (k integer primary key, v text)");
+        db = std::make_unique<PgConnection>(database->location(), "");
+    }
+
+    int64_t insert(int key, const std::string& value) {
+        return db->execute("insert into t (k, v) values (?, ?)", {DbValue::ofInteger(key), DbValue::ofText(value)});
+    }
+    std::vector<std::string> values() const { return database->query("select v from t order by k"); }
+    // The message the next statement fails with; empty when it does not fail.
+    template <typename Fn>
+    static std::string failure(Fn fn) {
+        try {
+            fn();
+        } catch (const VelmoraError& e) {
+            return e.what();
+        }
+        return "";
+    }
+
+    std::unique_ptr<test::TestDatabase> database;
+    std::unique_ptr<DbConnection> db;  // as the server sees it
+};
+
+TEST_F(PgConnectionTest, ARecordThatFailsInItsSavepointIsUndoneAloneAndTheOthersCommit) {
+    db->begin();
+    db->execute("savepoint rec1");
+    EXPECT_EQ(insert(1, "a"), 1);
+    db->execute("release rec1");
+    db->execute("savepoint rec1");
+    EXPECT_NE(failure([&] { insert(1, "b"); }).find("duplicate key"), std::string::npos);
+    db->execute("rollback to rec1");
+    db->execute("release rec1");
+    db->execute("savepoint rec1");
+    EXPECT_EQ(insert(2, "c"), 1);
+    db->execute("release rec1");
+    db->commit();
+    EXPECT_FALSE(db->inTransaction());
+    EXPECT_EQ(values(), (std::vector<std::string>{"a", "c"}));
+}
+
+TEST_F(PgConnectionTest, AnErrorOfAStatementSentWithoutWaitingIsThrownByTheNextOne) {
+    EXPECT_EQ(db->execute("savepoint lonely"), 0);  // refused outside a transaction, told later
+    EXPECT_NE(failure([&] { db->query("select 1"); }).find("SAVEPOINT"), std::string::npos);
+    auto q = db->query("select 2");
+    ASSERT_TRUE(q->next());
+    EXPECT_EQ(q->integer(0), 2);
+
+    // A rollback undoes whatever such an error left behind.
+    db->begin();
+    insert(1, "a");
+    db->execute("release unknown");
+    EXPECT_EQ(failure([&] { db->rollback(); }), "");
+    EXPECT_FALSE(db->inTransaction());
+    EXPECT_TRUE(values().empty());
+}
+
+TEST_F(PgConnectionTest, AStatementFirstSentInAFailedTransactionRunsAfterTheRollback) {
+    insert(1, "a");
+    db->begin();
+    EXPECT_FALSE(failure([&] { insert(1, "again"); }).empty());
+    // Its preparation is refused along with it, so it must be prepared again later.
+    EXPECT_FALSE(failure([&] { db->execute("update t set v = ? where k = ?", {DbValue::ofText("b"), DbValue::ofInteger(1)}); }).empty());
+    db->rollback();
+    EXPECT_EQ(db->execute("update t set v = ? where k = ?", {DbValue::ofText("b"), DbValue::ofInteger(1)}), 1);
+    EXPECT_EQ(values(), (std::vector<std::string>{"b"}));
+}
+
+TEST_F(PgConnectionTest, WritesStayRightPastTheLimitOfPreparedStatements) {
+    const int distinct = static_cast<int>(PgConnection::kMaxPrepared) + 10;
+    for (int round = 0; round < 2; ++round) {
+        db->begin();  // the second round's begin forgets the statements the first prepared
+        for (int i = 0; i < distinct; ++i)
+            db->execute("insert into t (k, v) values (?, '" + std::to_string(i) + "')",
+                        {DbValue::ofInteger(round * 1000 + i)});
+        db->commit();
+    }
+    EXPECT_EQ(database->query("select count(distinct v) || '/' || count(*) from t"),
+              (std::vector<std::string>{std::to_string(distinct) + "/" + std::to_string(2 * distinct)}));
+    int64_t key = db->insertReturningKey("insert into t (k, v) values (?, 'last')", {DbValue::ofInteger(5000)}, "k");
+    EXPECT_EQ(key, 5000);
+}
+
+}  // namespace
+}  // namespace velmora::server
