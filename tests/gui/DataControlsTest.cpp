@@ -1,4 +1,5 @@
 // The data-aware controls over a real dataset: edit box, grid and navigator.
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QToolButton>
@@ -207,6 +208,42 @@ class DataControlsTest : public QObject {
         ds->Close();
         QCOMPARE(grid.model()->rowCount(), 0);
         QCOMPARE(grid.model()->headerData(0, Qt::Horizontal).toString(), QString("编号"));
+    }
+
+    // Qt's own checker of the model contract watches the model while the dataset goes through
+    // every kind of change a window makes; it fails the test on the first broken promise.
+    void modelKeepsQtsContractThroughEveryDataSetChange() {
+        DataSetModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setDataSet(ds.get());
+        QCOMPARE(model.rowCount(), 10);
+        model.setColumns({{"code", "编号"}, {"name", "名称"}});
+        QCOMPARE(model.columnCount(), 2);
+        ds->setRecNo(4);
+        ds->Insert();
+        ds->Cancel();
+        ds->Append();
+        ds->FieldByName("code").setAsString("10");
+        ds->Post();
+        QCOMPARE(model.rowCount(), 11);
+        QVERIFY(model.setData(model.index(2, 1), QStringLiteral("改")));
+        ds->Post();
+        QCOMPARE(model.index(2, 1).data().toString(), QString("改"));
+        ds->Delete();
+        QCOMPARE(model.rowCount(), 10);
+        ds->setFilter("code='03'");
+        ds->setFiltered(true);
+        QCOMPARE(model.rowCount(), 1);
+        ds->setFiltered(false);
+        ds->CancelUpdates();
+        QCOMPARE(model.rowCount(), 10);
+        model.setReadOnly(true);
+        model.setColumns({});
+        ds->Close();
+        QCOMPARE(model.rowCount(), 0);
+        ds->Open();
+        model.setDataSet(nullptr);
+        QCOMPARE(model.rowCount(), 0);
     }
 
     void gridAndCursorFollowEachOther() {
