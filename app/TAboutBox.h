@@ -1,4 +1,5 @@
 #pragma once
+// The about box.
 
 #include "DialogForm.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// The password change dialog.
 
 #include "DialogForm.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// The splash window.
 
 #include <QWidget>
 

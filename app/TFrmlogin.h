@@ -1,4 +1,5 @@
 #pragma once
+// The login dialog.
 
 #include "DialogForm.h"
 

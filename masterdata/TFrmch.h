@@ -1,4 +1,5 @@
 #pragma once
+// The inventory item window.
 
 #include <array>
 

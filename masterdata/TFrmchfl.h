@@ -1,4 +1,5 @@
 #pragma once
+// The inventory category window.
 
 #include "CategoryTreeForm.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// The customer window.
 
 #include "RecordListForm.h"
 

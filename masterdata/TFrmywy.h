@@ -1,4 +1,5 @@
 #pragma once
+// The salesman window.
 
 #include "RecordListForm.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// The customer sales summary result window.
 
 #include <memory>
 

@@ -1,4 +1,5 @@
 #pragma once
+// The sales order list query dialog.
 
 #include "DialogForm.h"
 

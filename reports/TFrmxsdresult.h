@@ -1,4 +1,5 @@
 #pragma once
+// The sales order list result window.
 
 #include "ReportResultForm.h"
 

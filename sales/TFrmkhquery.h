@@ -1,4 +1,5 @@
 #pragma once
+// The customer picker.
 
 #include <QString>
 

@@ -1,4 +1,5 @@
 #pragma once
+// The sales invoicing window.
 
 #include "MdiChildForm.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// The salesman picker.
 
 #include <QString>
 #include <optional>

@@ -1,4 +1,5 @@
 #pragma once
+// The item picker.
 
 #include "DialogForm.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 // The error display: every handler a user action starts runs inside guarded(), so that a failure
-// it throws is shown as the framework's standard error box and the action simply ends there.
+// it throws is shown in the standard error box (MessageService::showError) and the action simply
+// ends there.
 // Exceptions must never cross Qt's event delivery.
 
 #include <QString>

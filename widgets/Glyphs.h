@@ -1,5 +1,5 @@
 #pragma once
-// The small pictures of the framework's own controls, drawn in code: button glyphs, the
+// The small pictures of this layer's own controls, drawn in code: button glyphs, the
 // record navigator's arrows, the grid's row indicator and the tree's folders.
 
 #include <QIcon>

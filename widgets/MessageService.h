@@ -51,7 +51,8 @@ class MessageService {
     static void showMessage(const QString& text);
     // The message dialog: captioned "Warning", "Error", "Information" or "Confirm" by its kind.
     static MessageButton messageDlg(const QString& text, DialogKind kind, MessageButtons buttons);
-    // The framework's standard error box: the application title, the error icon, one OK button.
+    // The standard error box of an uncaught failure: the application title, the error icon, one
+    // OK button.
     static void showError(const QString& text);
 
     // Replaces the real boxes (an empty handler restores them).

@@ -1,4 +1,4 @@
-// The framework services: message boxes, the error display, ShowOrCreateForm and the tree.
+// The UI framework layer's services: message boxes, the error display, ShowOrCreateForm and the tree.
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
