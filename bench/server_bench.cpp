@@ -10,8 +10,9 @@
 // that holds the demo users (every client logs in) and none of the demo orders.
 //
 // server_bench --db postgresql://... [--reader-db URI] runs the same on PostgreSQL, against libpq:
-// (a) against fetching the same query as text, the whole result at once; (b) against prepared
-// inserts in one transaction, pipelined; (c) with two servers on the database, ten clients each.
+// (a) against fetching the same query as text, the whole result at once (best of three on either
+// side); (b) against prepared inserts in one transaction, pipelined; (c) with two servers on the
+// database, ten clients each.
 // The URI names a database of the bench's own, empty or left by an earlier run: the bench drops
 // the product's tables in it and creates them afresh. --reader-db is the servers' option of that
 // name (default: the same URI with the user velmora_reader). Its last line then reads
