@@ -448,7 +448,8 @@ void PgConnection::rollback() {
 
 std::string PgConnection::beginning(const char* begin) {
     if (prepared_.size() < kMaxPrepared) return begin;
-    // Outside a transaction nothing can stop the server from forgetting them.
+    // Before BEGIN no failed transaction can refuse the DEALLOCATE. Names are never reused, so
+    // even a statement the server still held could not be confused with a new one.
     prepared_.clear();
     return std::string("DEALLOCATE ALL; ") + begin;
 }
