@@ -120,6 +120,15 @@ void RowWriter::endNested() {
     ++levels_.back().field;
 }
 
+void RowWriter::addNestedRows(uint32_t count, const Bytes& encoded) {
+    expect(FieldType::DataSet);
+    if (encoded.size() > UINT32_MAX) throw VelmoraError("Nested rows too large");
+    out_.u32(count);
+    out_.u32(static_cast<uint32_t>(encoded.size()));
+    out_.raw(encoded.data(), encoded.size());
+    ++levels_.back().field;
+}
+
 Bytes encodeRow(const RowLayout& layout, const std::vector<Variant>& values) {
     if (values.size() != layout.fieldCount()) throw VelmoraError("A row does not hold a value for every field");
     Bytes out;

@@ -31,6 +31,8 @@ public:
     void addValue(const Variant& value);
     void beginNested();
     void endNested();
+    // A DataSet field's value from rows already encoded in the nested layout (count of them).
+    void addNestedRows(uint32_t count, const Bytes& encoded);
 
     // Rows finished at the outermost level.
     uint32_t rowCount() const { return levels_.front().rows; }

@@ -10,9 +10,10 @@ std::string readOnlyRefusal(const std::string& what) {
 }
 
 std::unique_ptr<DbConnection> openDatabase(const std::string& location, bool create,
-                                           const std::string& readerLocation) {
-    if (isPostgresLocation(location)) return std::make_unique<PgConnection>(location, readerLocation);
-    return std::make_unique<SqliteConnection>(location, create);
+                                           const DatabaseOptions& options) {
+    if (isPostgresLocation(location))
+        return std::make_unique<PgConnection>(location, options.readerLocation, options.durability);
+    return std::make_unique<SqliteConnection>(location, create, options.durability);
 }
 
 }  // namespace velmora::server

@@ -130,10 +130,19 @@ private:
     bool done_ = false;
 };
 
-// Opens a connection to location: a SQLite file path, or a PostgreSQL URI or connection string.
-// create: a SQLite file that does not exist is created. readerLocation: for PostgreSQL, where
-// command texts run (empty: derived from location).
+// When an apply is acknowledged: Full, only once it would survive a power cut; Normal, once the
+// database has it, at the risk of losing the last commits in a power cut (not in a crash of the
+// server alone).
+enum class Durability { Full, Normal };
+
+struct DatabaseOptions {
+    std::string readerLocation;  // PostgreSQL: where command texts run (empty: derived)
+    Durability durability = Durability::Full;
+};
+
+// Opens a connection to location: a SQLite file path, or a PostgreSQL URI. create: a SQLite file
+// that does not exist is created.
 std::unique_ptr<DbConnection> openDatabase(const std::string& location, bool create,
-                                           const std::string& readerLocation = {});
+                                           const DatabaseOptions& options = {});
 
 }  // namespace velmora::server

@@ -6,12 +6,17 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "DataPacket.h"
 #include "Errors.h"
 #include "FieldDef.h"
 #include "PacketFormat.h"
+#include "RowLayout.h"
+#include "RowWriter.h"
 #include "Variant.h"
 
 namespace velmora::server {
@@ -256,6 +261,10 @@ FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<B
 
 // The lines of one order, looked up per order with one prepared statement; the descriptors of
 // their fields come from the table itself, so an order without lines still describes them.
+// The lines of each order, as the nested value of its header. A few orders are looked up one
+// by one; past that, every line is read in one statement ordered by order number and merged with
+// the headers: headers in that order (the usual case) keep only one order's lines in hand, others
+// have the lines passed on the way kept until their header comes.
 class OrderLines {
 public:
     explicit OrderLines(DbConnection& db) : db_(db) {
@@ -263,21 +272,84 @@ public:
         std::vector<BufferedRow> none;
         bool more = false;
         fields_ = describeColumns(*q, orderLinesDef(), none, more);
+        layout_ = std::make_unique<RowLayout>(fields_);
+        orderColumn_ = static_cast<size_t>(std::max(0, findField(fields_, "xsdid")));
     }
     const FieldDefs& fields() const { return fields_; }
 
     void write(RowWriter& w, std::string_view order) {
-        auto q = db_.query("select * from xsdzb where xsdid = ? order by lineid", {DbValue::ofText(std::string(order))});
+        std::string key(order);
+        // A header met twice (a union, say) gets its lines again from the table.
+        bool again = !served_.insert(key).second;
+        if (again || (!scan_ && ++lookups_ <= kLookupsBeforeScan)) return lookUp(w, key);
+        if (!scan_) startScan();
+        Chunk lines = take(key);
+        w.addNestedRows(lines.count, lines.bytes);
+    }
+
+private:
+    static constexpr int kLookupsBeforeScan = 32;
+    struct Chunk {
+        uint32_t count = 0;
+        Bytes bytes;
+    };
+
+    void lookUp(RowWriter& w, const std::string& order) {
+        w.beginNested();
+        auto q = db_.query("select * from xsdzb where xsdid = ? order by lineid", {DbValue::ofText(order)});
         while (q->next()) {
             w.beginRow();
             writeRow(w, fields_, fields_.size(), *q);
             w.endRow();
         }
+        w.endNested();
     }
 
-private:
+    void startScan() {
+        scan_ = db_.query("select * from xsdzb order by xsdid, lineid", {});
+        scanMore_ = scan_->next();
+    }
+
+    // The lines of order, reading on through the scan and keeping what other orders it passes.
+    Chunk take(const std::string& order) {
+        auto kept = pending_.find(order);
+        if (kept != pending_.end()) {
+            Chunk lines = std::move(kept->second);
+            pending_.erase(kept);
+            return lines;
+        }
+        Chunk lines;
+        while (scanMore_) {
+            if (scan_->type(orderColumn_) == DbType::Null) {
+                scanMore_ = scan_->next();
+                continue;
+            }
+            std::string id(scan_->text(orderColumn_));
+            if (id > order) break;  // the lines are in order: none of order's come later
+            if (id != order && served_.count(id)) {
+                scanMore_ = scan_->next();  // served before the scan began
+                continue;
+            }
+            Chunk& into = id == order ? lines : pending_[id];
+            RowWriter encode(into.bytes, *layout_);
+            encode.beginRow();
+            writeRow(encode, fields_, fields_.size(), *scan_);
+            encode.endRow();
+            ++into.count;
+            scanMore_ = scan_->next();
+        }
+        return lines;
+    }
+
     DbConnection& db_;
     FieldDefs fields_;
+    std::unique_ptr<RowLayout> layout_;
+    size_t orderColumn_ = 0;
+    int lookups_ = 0;
+    std::unordered_set<std::string> served_;
+    std::unique_ptr<DbQuery> scan_;
+    bool scanMore_ = false;
+    std::unordered_map<std::string, Chunk> pending_;
 };
 
 }  // namespace
@@ -317,9 +389,7 @@ Bytes buildRecordsPacket(DbConnection& db, DbQuery& q, const ProviderDef& provid
             if (orderColumn < 0 || row.type(static_cast<size_t>(orderColumn)) == DbType::Null) {
                 w.addNull();
             } else {
-                w.beginNested();
                 lines->write(w, row.text(static_cast<size_t>(orderColumn)));
-                w.endNested();
             }
         }
         w.endRow();

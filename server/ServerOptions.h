@@ -14,6 +14,7 @@ struct ServerOptions {
     uint16_t port = 211;
     std::string database = "velmora.db";  // a SQLite file, or a PostgreSQL URI
     std::string readerDatabase;           // PostgreSQL: where command texts run (default: derived)
+    Durability durability = Durability::Full;
     bool initDemo = false;
     int maxConnections = 100;
     SessionLimits session;

@@ -116,7 +116,8 @@ void SocketServer::serve(int fd) {
         --loggedOut_;
     };
     try {
-        std::unique_ptr<DbConnection> database = openDatabase(options_.database, false, options_.readerDatabase);
+        std::unique_ptr<DbConnection> database =
+            openDatabase(options_.database, false, {options_.readerDatabase, options_.durability});
         DbConnection& db = *database;
         Session session(peer, UserStore(db), throttle_, options_.session, onLogin);
         ClassRegistry classes;

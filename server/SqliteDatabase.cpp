@@ -108,7 +108,7 @@ private:
     bool done_ = false;
 };
 
-SqliteConnection::SqliteConnection(const std::string& path, bool create) {
+SqliteConnection::SqliteConnection(const std::string& path, bool create, Durability durability) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
@@ -124,7 +124,10 @@ SqliteConnection::SqliteConnection(const std::string& path, bool create) {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_progress_handler(db_, kProgressSteps, progress, this);
-    executeScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+    // In WAL mode FULL syncs the log at every commit, so an acknowledged apply survives a power
+    // cut; NORMAL syncs only at checkpoints.
+    executeScript("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON;");
+    executeScript(durability == Durability::Full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
 }
 
 int SqliteConnection::progress(void* self) {

@@ -22,7 +22,7 @@ public:
     static constexpr int kProgressSteps = 1000;          // virtual machine steps between deadline checks
 
     // Opens (and, with create, creates) the file; fails with the database's message.
-    SqliteConnection(const std::string& path, bool create);
+    SqliteConnection(const std::string& path, bool create, Durability durability = Durability::Full);
     ~SqliteConnection() override;
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;

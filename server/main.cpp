@@ -68,7 +68,9 @@ int main(int argc, char** argv) {
 
     std::printf("listening on %s:%u\n", server->address().c_str(), server->port());
     std::fflush(stdout);
-    logLine(formatText("serving %s on %s:%u", redactedLocation(options.database).c_str(), server->address().c_str(), server->port()));
+    logLine(formatText("serving %s on %s:%u (durability %s)", redactedLocation(options.database).c_str(),
+                       server->address().c_str(), server->port(),
+                       options.durability == Durability::Full ? "full" : "normal"));
     server->run();
     signals.join();
     logLine("stopped");

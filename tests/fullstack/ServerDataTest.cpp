@@ -51,6 +51,39 @@ TEST_F(ServerData, NestedLinesFollowTheCurrentOrder) {
     }
 }
 
+TEST_F(ServerData, ManyOrdersGetExactlyTheirOwnLinesWhateverOrderTheHeadersComeIn) {
+    // Enough orders that the server reads the lines in one pass; some without lines.
+    std::string sql;
+    for (int i = 0; i < 80; ++i) {
+        std::string id = "M" + std::to_string(100 + i);
+        sql += "insert into xsdtb (xsdid, khid, rq) values ('" + id + "', 'K001', '2003-05-01');";
+        for (int l = 0; l < i % 4; ++l)
+            sql += "insert into xsdzb (xsdid, chid, quantity1, price1, money1) values ('" + id + "', '0100101', " +
+                   std::to_string(l + 1) + ", 1, " + std::to_string(l + 1) + ");";
+    }
+    server.execute(sql);
+    ClientDataSet& tb = dm.ClientDataSetxsdtb;
+    ClientDataSet& zb = dm.ClientDataSetxsdzb;
+    for (const char* headers : {"select * from xsdtb order by xsdid desc", "select * from xsdtb",
+                                "select * from xsdtb union all select * from xsdtb where xsdid like 'M1%'"}) {
+        Client::requery(tb, headers);
+        zb.Open();
+        int orders = 0;
+        for (tb.First(); !tb.Eof(); tb.Next(), ++orders) {
+            std::string order = tb.FieldByName("xsdid").AsString();
+            std::vector<std::string> quantities;
+            for (zb.First(); !zb.Eof(); zb.Next()) {
+                EXPECT_EQ(zb.FieldByName("xsdid").AsString(), order);
+                quantities.push_back(std::to_string(static_cast<int>(zb.FieldByName("quantity1").AsFloat())));
+            }
+            ASSERT_EQ(quantities, server.query("select cast(quantity1 as integer) from xsdzb where xsdid='" + order +
+                                               "' order by lineid"))
+                << headers << " " << order;
+        }
+        EXPECT_EQ(std::to_string(orders), server.scalar("select count(*) from (" + std::string(headers) + ") h"));
+    }
+}
+
 TEST_F(ServerData, ReQueriesRunAnyStatementThroughAnyProvider) {
     Client::requery(dm.ClientDataSetkh, "select * from  ywy where ywyid='Y03'");
     ASSERT_EQ(dm.ClientDataSetkh.RecordCount(), 1);

@@ -89,5 +89,22 @@ TEST(ServerProgram, BadOptionsPrintTheUsage) {
     EXPECT_NE(text.find("usage: velmora-server"), std::string::npos);
 }
 
+TEST(ServerProgram, TheDurabilityAskedForIsTheOneServed) {
+    ServerProcess full;
+    EXPECT_TRUE(logShows(full, "(durability full)")) << full.log();
+    ServerProcess::Options options;
+    options.extraArgs = {"--durability", "normal"};
+    ServerProcess normal(options);
+    EXPECT_TRUE(logShows(normal, "(durability normal)")) << normal.log();
+    // What is acknowledged either way is stored.
+    Client c(normal);
+    Client::requery(c.dm().ClientDataSetywy, "select * from ywy");
+    c.dm().ClientDataSetywy.Edit();
+    c.dm().ClientDataSetywy.FieldByName("tel").setAsString("333");
+    c.dm().ClientDataSetywy.Post();
+    EXPECT_EQ(c.dm().ClientDataSetywy.ApplyUpdates(0), 0);
+    EXPECT_EQ(normal.scalar("select count(*) from ywy where tel = '333'"), "1");
+}
+
 }  // namespace
 }  // namespace velmora::test

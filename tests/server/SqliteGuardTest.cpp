@@ -98,5 +98,17 @@ TEST_F(SqliteGuard, UsersAreAddedChangedAndRemovedByName) {
     EXPECT_FALSE(users.verify("丙", "three"));
 }
 
+TEST_F(SqliteGuard, TheDatabaseIsOpenedWithTheDurabilityAskedFor) {
+    auto synchronous = [](SqliteConnection& db) {
+        auto q = db.query("PRAGMA synchronous", {});
+        return q->next() ? q->integer(0) : -1;
+    };
+    EXPECT_EQ(synchronous(*db_), 2);  // FULL by default: an acknowledged apply survives a power cut
+    SqliteConnection normal(path_, false, Durability::Normal);
+    EXPECT_EQ(synchronous(normal), 1);
+    SqliteConnection full(path_, false, Durability::Full);
+    EXPECT_EQ(synchronous(full), 2);
+}
+
 }  // namespace
 }  // namespace velmora::server
