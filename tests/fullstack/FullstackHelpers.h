@@ -10,6 +10,7 @@
 #include "SocketConnection.h"
 #include "Tdm.h"
 #include "TestLogin.h"
+#include "WaitUntil.h"
 
 namespace velmora::test {
 
@@ -25,11 +26,7 @@ inline std::string refusal(const std::function<void()>& step) {
 
 // Waits up to five seconds for text to appear in the server's log.
 inline bool logShows(const ServerProcess& server, const std::string& text) {
-    for (int i = 0; i < 500; ++i) {
-        if (server.log().find(text) != std::string::npos) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return waitUntil([&] { return server.log().find(text) != std::string::npos; }, std::chrono::seconds(5));
 }
 
 // A client as the program has one: a connection to the test server, logged in as the

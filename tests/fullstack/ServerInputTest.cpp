@@ -137,7 +137,7 @@ TEST(ServerInput, AClientVanishingMidCallLeavesNoTransactionOpen) {
             ++n;
         return n;
     };
-    for (int i = 0; i < 1500 && disconnects() < 5; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    waitUntil([&] { return disconnects() >= 5; }, std::chrono::seconds(15));
     ASSERT_EQ(disconnects(), 5) << server.log();
     Client writer(server);
     ClientDataSet& kh = writer.dm().ClientDataSetkh;

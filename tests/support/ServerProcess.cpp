@@ -1,4 +1,5 @@
 #include "ServerProcess.h"
+#include "WaitUntil.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -91,12 +92,9 @@ int ServerProcess::stop() {
     if (pid_ <= 0) return -1;
     ::kill(pid_, SIGTERM);
     int status = 0;
-    for (int i = 0; i < 1000; ++i) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        usleep(10000);
+    if (waitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; })) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     ::kill(pid_, SIGKILL);
     waitpid(pid_, &status, 0);

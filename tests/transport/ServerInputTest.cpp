@@ -10,6 +10,7 @@
 #include "SocketConnection.h"
 #include "TestObjects.h"
 #include "TestPeers.h"
+#include "WaitUntil.h"
 
 namespace velmora::test {
 namespace {
@@ -93,7 +94,7 @@ TEST_F(ServerInput, OversizedDeclarationClosesOnlyThatConnection) {
     socket.writeBytes(header, sizeof header);
     EXPECT_TRUE(socket.closedByPeer());
     EXPECT_TRUE(stillServes());
-    for (int i = 0; i < 5000 && server.failures().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    waitUntil([&] { return !server.failures().empty(); });
     ASSERT_FALSE(server.failures().empty());
     EXPECT_EQ(server.failures()[0], "Invalid data packet");
 }

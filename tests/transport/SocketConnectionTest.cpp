@@ -13,6 +13,7 @@
 #include "Errors.h"
 #include "TestObjects.h"
 #include "TestPeers.h"
+#include "WaitUntil.h"
 
 namespace velmora::test {
 namespace {
@@ -166,10 +167,10 @@ TEST_F(RawServerConnection, PeerClosingMidBlockGivesErrorReadingAndClosesTheConn
         EXPECT_STREQ(e.what(), "Error reading from socket");
     }
     // The thread's end follows its error notice; the connection closes once it has seen it.
-    for (int i = 0; i < 5000 && connection.connected(); ++i) {
+    waitUntil([&] {
         connection.processNotices();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+        return !connection.connected();
+    });
     EXPECT_FALSE(connection.connected());
     EXPECT_THROW(server->RemoteGetProviderNames(), SocketConnectionError);
 }
@@ -207,8 +208,7 @@ TEST_F(RawServerConnection, UnsolicitedRequestReachesTheHookAndIsServedOnProcess
     hooked = 0;  // the open may leave a notice of its own behind, with a call of the hook
     DataBlock listRequest(0xDA10);
     peer->writeBlock(listRequest);
-    for (int i = 0; i < 5000 && hooked == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ASSERT_GE(hooked.load(), 1);
+    ASSERT_TRUE(waitUntil([&] { return hooked > 0; }));
     connection.processNotices();
     ASSERT_TRUE(peer->readable(10000));
     std::optional<DataBlock> reply = peer->readBlock();
@@ -224,8 +224,7 @@ TEST_F(RawServerConnection, UnsolicitedErrorReachesTheHookAndIsRaisedOnProcessin
     DataBlock error(0xDB01);
     writeText(error, "服务器正在关闭");
     peer->writeBlock(error);
-    for (int i = 0; i < 5000 && hooked == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ASSERT_GE(hooked.load(), 1);
+    ASSERT_TRUE(waitUntil([&] { return hooked > 0; }));
     try {
         connection.processNotices();
         FAIL() << "no error";
@@ -238,10 +237,10 @@ TEST_F(RawServerConnection, UnknownActionFromTheServerIsAnsweredWithAnError) {
     openAgainstRawServer();
     DataBlock odd(0xDA07);
     peer->writeBlock(odd);
-    for (int i = 0; i < 5000 && !peer->readable(0); ++i) {
+    waitUntil([&] {
         connection.processNotices();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+        return peer->readable(0);
+    });
     std::optional<DataBlock> reply = peer->readBlock();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->signature(), 0xDB01u);
