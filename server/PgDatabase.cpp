@@ -106,7 +106,7 @@ public:
         return {PQgetvalue(result_, row_, column(c)), static_cast<size_t>(PQgetlength(result_, row_, column(c)))};
     }
 
-protected:
+private:
     static int column(size_t c) { return static_cast<int>(c); }
     PGresult* result_;
     int rows_;
@@ -142,96 +142,7 @@ void exec(pg_conn* conn, const std::string& sql) {
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw VelmoraError(messageOf(conn, r.result));
 }
 
-// What a client is told when its command text failed in the database; clears result.
-[[noreturn]] void throwCommandTextError(pg_conn* conn, PGresult* result) {
-    std::string state = sqlState(result);
-    std::string message = messageOf(conn, result);
-    PQclear(result);
-    if (state == "57014") throw QueryTimeout("The statement ran past its time limit");
-    if (state == "42501") throw StatementRefused(readOnlyRefusal(message));
-    if (state == "25006") throw StatementRefused(readOnlyRefusal("writing"));
-    if (message.find("multiple commands") != std::string::npos)
-        throw StatementRefused("Only one statement may be sent at a time");
-    throw VelmoraError(message);
-}
-
-// Reads what is left of the statement running on conn.
-void drain(pg_conn* conn) {
-    while (PGresult* result = PQgetResult(conn)) PQclear(result);
-}
-
 }  // namespace
-
-// The rows of a command text, taken one at a time as the database sends them, so that the caller
-// works on them while the database still produces the rest. The reader's transaction ends with
-// the rows: committed after the last one, rolled back (the statement cancelled) when the rows are
-// dropped or fail before it.
-class PgRowStream : public PgQuery {
-public:
-    // first: the statement's first result, a row or the end. registration: where the connection
-    // keeps the stream running on it.
-    PgRowStream(pg_conn* conn, PGresult* first, PgRowStream** registration)
-        : PgQuery(first), conn_(conn), registration_(registration) {
-        *registration_ = this;
-    }
-    ~PgRowStream() override {
-        abandon();
-        if (registration_) *registration_ = nullptr;
-    }
-
-    bool next() override {
-        if (!conn_) return false;
-        if (++row_ < rows_) return true;
-        if (PQresultStatus(result_) == PGRES_SINGLE_TUPLE) {
-            PGresult* result = PQgetResult(conn_);
-            ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-            if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
-                pg_conn* conn = conn_;
-                drain(conn);
-                PQclear(PQexec(conn, "ROLLBACK"));
-                end();
-                throwCommandTextError(conn, result);
-            }
-            PQclear(result_);
-            result_ = result;
-            rows_ = PQntuples(result);
-            row_ = 0;
-            if (rows_ > 0) return true;
-        }
-        // The last result holds no row, only the columns' descriptions.
-        drain(conn_);
-        pg_conn* conn = conn_;
-        end();
-        exec(conn, "COMMIT");
-        return false;
-    }
-
-    // Stops the statement where it is and rolls its transaction back; the rows end here.
-    void abandon() {
-        if (!conn_) return;
-        if (PQresultStatus(result_) == PGRES_SINGLE_TUPLE) {
-            if (PGcancel* cancel = PQgetCancel(conn_)) {
-                char error[256];
-                PQcancel(cancel, error, sizeof error);
-                PQfreeCancel(cancel);
-            }
-        }
-        drain(conn_);
-        PQclear(PQexec(conn_, "ROLLBACK"));
-        end();
-    }
-
-private:
-    void end() {
-        conn_ = nullptr;
-        rows_ = 0;
-        if (registration_) *registration_ = nullptr;
-        registration_ = nullptr;
-    }
-
-    pg_conn* conn_;  // null once the rows ended
-    PgRowStream** registration_;
-};
 
 bool isPostgresLocation(const std::string& location) {
     return startsWith(location, "postgresql://") || startsWith(location, "postgres://");
@@ -309,7 +220,6 @@ PgConnection::PgConnection(const std::string& owner, std::string reader, Durabil
 }
 
 PgConnection::~PgConnection() {
-    if (stream_) stream_->abandon();
     if (reader_) PQfinish(reader_);
     if (conn_) PQfinish(conn_);
 }
@@ -454,7 +364,6 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
         if (left.count() <= 0) throw QueryTimeout("The statement ran past its time limit");
         timeoutMs = left.count();
     }
-    if (stream_) stream_->abandon();  // the rows of the last command text nobody read to the end
     pg_conn* r = reader();
     // The reader role may only read the product's tables; the transaction may not write at all.
     exec(r, snapshot_.empty() ? "BEGIN READ ONLY" : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
@@ -462,11 +371,8 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
     try {
         if (!snapshot_.empty()) exec(r, "SET TRANSACTION SNAPSHOT '" + snapshot_ + "'");
         exec(r, "SET LOCAL statement_timeout = " + std::to_string(timeoutMs));
-        // The extended protocol takes exactly one statement. The rows come one at a time.
-        if (PQsendQueryParams(r, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 1)
-            throw VelmoraError(messageOf(r, nullptr));
-        PQsetSingleRowMode(r);
-        result = PQgetResult(r);
+        // The extended protocol takes exactly one statement.
+        result = PQexecParams(r, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
         ExecStatusType status = PQresultStatus(result);
         if (status == PGRES_COMMAND_OK) {
             // SET, SAVEPOINT and the like: not a query. The rollback below undoes it.
@@ -482,21 +388,25 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
             reader_ = nullptr;
             throw StatementRefused(readOnlyRefusal("COPY"));
         }
-        if (status != PGRES_TUPLES_OK && status != PGRES_SINGLE_TUPLE) {
-            PGresult* failed = result;
+        if (status != PGRES_TUPLES_OK) {
+            std::string state = sqlState(result);
+            std::string message = messageOf(r, result);
+            PQclear(result);
             result = nullptr;
-            drain(r);
-            throwCommandTextError(r, failed);
+            if (state == "57014") throw QueryTimeout("The statement ran past its time limit");
+            if (state == "42501") throw StatementRefused(readOnlyRefusal(message));
+            if (state == "25006") throw StatementRefused(readOnlyRefusal("writing"));
+            if (message.find("multiple commands") != std::string::npos)
+                throw StatementRefused("Only one statement may be sent at a time");
+            throw VelmoraError(message);
         }
+        exec(r, "COMMIT");
     } catch (...) {
         PQclear(result);
-        if (reader_) {
-            drain(reader_);
-            PQclear(PQexec(reader_, "ROLLBACK"));
-        }
+        if (reader_) PQclear(PQexec(reader_, "ROLLBACK"));
         throw;
     }
-    return std::make_unique<PgRowStream>(r, result, &stream_);
+    return std::make_unique<PgQuery>(result);
 }
 
 void PgConnection::compact() { execOwn("VACUUM FULL user1"); }

@@ -11,8 +11,6 @@ struct pg_result;
 
 namespace velmora::server {
 
-class PgRowStream;
-
 // True when location names a PostgreSQL database (a postgresql:// or postgres:// URI) rather
 // than a SQLite file.
 bool isPostgresLocation(const std::string& location);
@@ -26,7 +24,6 @@ std::string redactedLocation(const std::string& location);
 // The server's own writes are prepared once per connection. A SAVEPOINT or RELEASE is sent
 // without waiting for its answer, which is read with the next statement's: one round trip per
 // record of an apply. An error of such a statement is thrown by the next one (it is never lost).
-// A command text's rows stream: they may be read while the next command text has not begun.
 class PgConnection : public DbConnection {
 public:
     // owner: the connection string the server writes through; reader: the one command texts run
@@ -81,7 +78,6 @@ private:
 
     pg_conn* conn_ = nullptr;
     pg_conn* reader_ = nullptr;
-    PgRowStream* stream_ = nullptr;  // the rows of a command text still coming on reader_
     std::string readerInfo_;
     std::string snapshot_;  // exported by beginRead, so command texts read the same snapshot
     std::unordered_map<std::string, std::string> prepared_;  // statement text -> its name
