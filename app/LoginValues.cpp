@@ -1,4 +1,4 @@
-#include "LoginValues.h"
+#include "app/LoginValues.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>

@@ -1,8 +1,8 @@
-#include "NavLabel.h"
+#include "app/NavLabel.h"
 
 #include <QMouseEvent>
 
-#include "Colors.h"
+#include "widgets/Colors.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "NavPanel.h"
+#include "app/NavPanel.h"
 
 #include <QMouseEvent>
 

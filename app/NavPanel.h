@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Panel.h"
+#include "widgets/Panel.h"
 
 namespace velmora {
 

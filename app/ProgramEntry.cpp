@@ -1,17 +1,17 @@
-#include "ProgramEntry.h"
+#include "app/ProgramEntry.h"
 
 #include <QApplication>
 
-#include "ApplicationQuit.h"
-#include "TAboutBox.h"
-#include "TFrmchangepassword.h"
-#include "TFrmflash.h"
-#include "TFrmkhhzquery.h"
-#include "TFrmlogin.h"
-#include "TFrmxsdquery.h"
-#include "TFrmywyquery.h"
-#include "TMainForm.h"
-#include "Tdm.h"
+#include "widgets/ApplicationQuit.h"
+#include "app/TAboutBox.h"
+#include "app/TFrmchangepassword.h"
+#include "app/TFrmflash.h"
+#include "reports/TFrmkhhzquery.h"
+#include "app/TFrmlogin.h"
+#include "reports/TFrmxsdquery.h"
+#include "sales/TFrmywyquery.h"
+#include "app/TMainForm.h"
+#include "data/Tdm.h"
 
 namespace velmora {
 

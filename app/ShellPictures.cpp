@@ -2,8 +2,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "Fonts.h"
-#include "Pictures.h"
+#include "widgets/Fonts.h"
+#include "app/Pictures.h"
 
 namespace velmora {
 

@@ -1,11 +1,11 @@
-#include "TAboutBox.h"
+#include "app/TAboutBox.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "Colors.h"
-#include "Fonts.h"
-#include "Panel.h"
+#include "widgets/Colors.h"
+#include "widgets/Fonts.h"
+#include "widgets/Panel.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The about box.
 
-#include "DialogForm.h"
+#include "widgets/DialogForm.h"
 
 class QLabel;
 class QPushButton;

@@ -1,18 +1,18 @@
-#include "TFrmchangepassword.h"
+#include "app/TFrmchangepassword.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
-#include "BitBtn.h"
-#include "Colors.h"
-#include "DBEdit.h"
-#include "ErrorGuard.h"
-#include "Fonts.h"
-#include "MessageService.h"
-#include "TMainForm.h"
-#include "Tdm.h"
-#include "Text.h"
+#include "widgets/BitBtn.h"
+#include "widgets/Colors.h"
+#include "widgets/DBEdit.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
+#include "widgets/MessageService.h"
+#include "app/TMainForm.h"
+#include "data/Tdm.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The password change dialog.
 
-#include "DialogForm.h"
+#include "widgets/DialogForm.h"
 
 class QLabel;
 class QLineEdit;

@@ -1,4 +1,4 @@
-#include "TFrmflash.h"
+#include "app/TFrmflash.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -6,9 +6,9 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "FormRegistry.h"
-#include "PictureBox.h"
-#include "Pictures.h"
+#include "widgets/FormRegistry.h"
+#include "widgets/PictureBox.h"
+#include "app/Pictures.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "TFrmlogin.h"
+#include "app/TFrmlogin.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -7,19 +7,19 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 
-#include "ApplicationQuit.h"
-#include "BitBtn.h"
-#include "Colors.h"
-#include "ErrorGuard.h"
-#include "Fonts.h"
-#include "Glyphs.h"
-#include "LoginValues.h"
-#include "MessageService.h"
-#include "PictureBox.h"
-#include "Pictures.h"
-#include "SocketConnection.h"
-#include "Tdm.h"
-#include "Text.h"
+#include "widgets/ApplicationQuit.h"
+#include "widgets/BitBtn.h"
+#include "widgets/Colors.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
+#include "widgets/Glyphs.h"
+#include "app/LoginValues.h"
+#include "widgets/MessageService.h"
+#include "widgets/PictureBox.h"
+#include "app/Pictures.h"
+#include "transport/SocketConnection.h"
+#include "data/Tdm.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The login dialog.
 
-#include "DialogForm.h"
+#include "widgets/DialogForm.h"
 
 class QComboBox;
 class QFrame;

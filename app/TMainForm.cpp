@@ -1,5 +1,5 @@
 // The main window: construction, layout, the welcome label and the navigation panel.
-#include "TMainForm.h"
+#include "app/TMainForm.h"
 
 #include <QAbstractEventDispatcher>
 #include <QLabel>
@@ -11,15 +11,15 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "Colors.h"
-#include "ErrorGuard.h"
-#include "Fonts.h"
-#include "FormRegistry.h"
-#include "MdiChildForm.h"
-#include "NavLabel.h"
-#include "NavPanel.h"
-#include "PictureBox.h"
-#include "Pictures.h"
+#include "widgets/Colors.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
+#include "widgets/FormRegistry.h"
+#include "widgets/MdiChildForm.h"
+#include "app/NavLabel.h"
+#include "app/NavPanel.h"
+#include "widgets/PictureBox.h"
+#include "app/Pictures.h"
 
 namespace velmora {
 

@@ -7,8 +7,8 @@
 #include <array>
 #include <vector>
 
-#include "ClientSession.h"
-#include "SocketConnection.h"
+#include "session/ClientSession.h"
+#include "transport/SocketConnection.h"
 
 class QAction;
 class QLabel;

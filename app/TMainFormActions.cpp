@@ -12,19 +12,19 @@
 #include <QToolBar>
 #include <QWidget>
 
-#include "ApplicationQuit.h"
-#include "ErrorGuard.h"
-#include "MessageService.h"
-#include "TAboutBox.h"
-#include "TFrmch.h"
-#include "TFrmchangepassword.h"
-#include "TFrmchfl.h"
-#include "TFrmkh.h"
-#include "TFrmkhhzquery.h"
-#include "TFrmkp.h"
-#include "TFrmxsdquery.h"
-#include "TFrmywy.h"
-#include "TMainForm.h"
+#include "widgets/ApplicationQuit.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/MessageService.h"
+#include "app/TAboutBox.h"
+#include "masterdata/TFrmch.h"
+#include "app/TFrmchangepassword.h"
+#include "masterdata/TFrmchfl.h"
+#include "masterdata/TFrmkh.h"
+#include "reports/TFrmkhhzquery.h"
+#include "sales/TFrmkp.h"
+#include "reports/TFrmxsdquery.h"
+#include "masterdata/TFrmywy.h"
+#include "app/TMainForm.h"
 
 namespace velmora {
 

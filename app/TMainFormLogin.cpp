@@ -4,16 +4,16 @@
 #include <QLineEdit>
 #include <memory>
 
-#include "ApplicationQuit.h"
-#include "ClientDataSet.h"
-#include "DispatchAppServer.h"
-#include "ErrorGuard.h"
-#include "LoginValues.h"
-#include "MessageService.h"
-#include "TFrmlogin.h"
-#include "TMainForm.h"
-#include "Tdm.h"
-#include "Text.h"
+#include "widgets/ApplicationQuit.h"
+#include "data/ClientDataSet.h"
+#include "transport/DispatchAppServer.h"
+#include "widgets/ErrorGuard.h"
+#include "app/LoginValues.h"
+#include "widgets/MessageService.h"
+#include "app/TFrmlogin.h"
+#include "app/TMainForm.h"
+#include "data/Tdm.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

@@ -2,7 +2,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "Pictures.h"
+#include "app/Pictures.h"
 
 namespace velmora {
 

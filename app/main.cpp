@@ -1,10 +1,10 @@
 // velmora: the desktop client of the sales management system.
 #include <QApplication>
 
-#include "AppSetup.h"
-#include "ErrorGuard.h"
-#include "Pictures.h"
-#include "ProgramEntry.h"
+#include "widgets/AppSetup.h"
+#include "widgets/ErrorGuard.h"
+#include "app/Pictures.h"
+#include "app/ProgramEntry.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "SocketConnection.h"
-#include "Tdm.h"
-#include "TestLogin.h"
+#include "transport/SocketConnection.h"
+#include "data/Tdm.h"
+#include "tests/support/TestLogin.h"
 
 namespace velmora::bench {
 

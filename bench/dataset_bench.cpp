@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "ClientDataSet.h"
-#include "DataPacket.h"
+#include "data/ClientDataSet.h"
+#include "data/DataPacket.h"
 
 using namespace velmora;
 

@@ -29,9 +29,9 @@
 #include <thread>
 #include <vector>
 
-#include "PgDatabase.h"
-#include "ServerBench.h"
-#include "SocketServer.h"
+#include "server/PgDatabase.h"
+#include "bench/ServerBench.h"
+#include "server/SocketServer.h"
 
 using namespace velmora;
 using namespace velmora::server;

@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "DispatchAppServer.h"
-#include "ServerConnection.h"
-#include "SocketConnection.h"
-#include "SocketListener.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/ServerConnection.h"
+#include "transport/SocketConnection.h"
+#include "transport/SocketListener.h"
 
 using namespace velmora;
 using Clock = std::chrono::steady_clock;

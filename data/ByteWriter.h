@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "Bytes.h"
+#include "transport/Bytes.h"
 
 namespace velmora {
 

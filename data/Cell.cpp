@@ -1,4 +1,4 @@
-#include "Cell.h"
+#include "data/Cell.h"
 
 #include <charconv>
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "RowLayout.h"
-#include "Variant.h"
+#include "data/RowLayout.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

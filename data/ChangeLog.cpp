@@ -1,6 +1,6 @@
-#include "ChangeLog.h"
+#include "data/ChangeLog.h"
 
-#include "Cell.h"
+#include "data/Cell.h"
 
 namespace velmora {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <unordered_map>
 
-#include "ChangePacket.h"
-#include "FailedRecordsPacket.h"
-#include "RecordStore.h"
+#include "data/ChangePacket.h"
+#include "data/FailedRecordsPacket.h"
+#include "data/RecordStore.h"
 
 namespace velmora {
 

@@ -1,8 +1,8 @@
-#include "ChangePacket.h"
+#include "data/ChangePacket.h"
 
-#include "Cell.h"
-#include "PacketHeader.h"
-#include "RowWriter.h"
+#include "data/Cell.h"
+#include "data/PacketHeader.h"
+#include "data/RowWriter.h"
 
 namespace velmora {
 

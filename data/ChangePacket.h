@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "Bytes.h"
-#include "FieldDef.h"
-#include "PacketFormat.h"
-#include "Variant.h"
+#include "transport/Bytes.h"
+#include "data/FieldDef.h"
+#include "data/PacketFormat.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

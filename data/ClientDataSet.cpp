@@ -1,10 +1,10 @@
 // Lifecycle, fields and the calls on the provider.
-#include "ClientDataSet.h"
+#include "data/ClientDataSet.h"
 
 #include <algorithm>
 
-#include "ChangeLog.h"
-#include "Errors.h"
+#include "data/ChangeLog.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

@@ -6,13 +6,13 @@
 #include <string_view>
 #include <vector>
 
-#include "DataSetObserver.h"
-#include "Field.h"
-#include "FilterExpression.h"
-#include "IndexKey.h"
-#include "ProviderClient.h"
-#include "RecordStore.h"
-#include "RecordView.h"
+#include "data/DataSetObserver.h"
+#include "data/Field.h"
+#include "data/FilterExpression.h"
+#include "data/IndexKey.h"
+#include "data/ProviderClient.h"
+#include "data/RecordStore.h"
+#include "data/RecordView.h"
 
 namespace velmora {
 

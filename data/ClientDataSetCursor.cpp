@@ -1,9 +1,9 @@
 // The cursor, filter, index, row access and notifications.
 #include <algorithm>
 
-#include "Cell.h"
-#include "ClientDataSet.h"
-#include "Errors.h"
+#include "data/Cell.h"
+#include "data/ClientDataSet.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

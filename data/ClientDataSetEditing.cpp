@@ -1,11 +1,11 @@
 // Insert, edit, post, cancel, delete, and the binding of nested datasets to their master.
 #include <algorithm>
 
-#include "Cell.h"
-#include "ClientDataSet.h"
-#include "Errors.h"
-#include "RowWriter.h"
-#include "ValueText.h"
+#include "data/Cell.h"
+#include "data/ClientDataSet.h"
+#include "transport/Errors.h"
+#include "data/RowWriter.h"
+#include "data/ValueText.h"
 
 namespace velmora {
 

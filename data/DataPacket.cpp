@@ -1,6 +1,6 @@
-#include "DataPacket.h"
+#include "data/DataPacket.h"
 
-#include "PacketHeader.h"
+#include "data/PacketHeader.h"
 
 namespace velmora {
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "Bytes.h"
-#include "RowLayout.h"
-#include "RowWriter.h"
+#include "transport/Bytes.h"
+#include "data/RowLayout.h"
+#include "data/RowWriter.h"
 
 namespace velmora {
 

@@ -1,10 +1,10 @@
-#include "Decimal.h"
+#include "data/Decimal.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "Variant.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
-#include "FailedRecordsPacket.h"
+#include "data/FailedRecordsPacket.h"
 
-#include "PacketHeader.h"
+#include "data/PacketHeader.h"
 
 namespace velmora {
 

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "Bytes.h"
-#include "PacketFormat.h"
-#include "Variant.h"
+#include "transport/Bytes.h"
+#include "data/PacketFormat.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
-#include "Field.h"
+#include "data/Field.h"
 
-#include "ClientDataSet.h"
-#include "ValueText.h"
+#include "data/ClientDataSet.h"
+#include "data/ValueText.h"
 
 namespace velmora {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "FieldDef.h"
-#include "Variant.h"
+#include "data/FieldDef.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

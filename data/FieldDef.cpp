@@ -1,4 +1,4 @@
-#include "FieldDef.h"
+#include "data/FieldDef.h"
 
 namespace velmora {
 

@@ -1,9 +1,9 @@
-#include "FilterExpression.h"
+#include "data/FilterExpression.h"
 
 #include <cctype>
 
-#include "Errors.h"
-#include "ValueText.h"
+#include "transport/Errors.h"
+#include "data/ValueText.h"
 
 namespace velmora {
 

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Cell.h"
-#include "RowLayout.h"
+#include "data/Cell.h"
+#include "data/RowLayout.h"
 
 namespace velmora {
 

@@ -1,10 +1,10 @@
-#include "IndexKey.h"
+#include "data/IndexKey.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "Errors.h"
-#include "ValueText.h"
+#include "transport/Errors.h"
+#include "data/ValueText.h"
 
 namespace velmora {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Cell.h"
-#include "RecordStore.h"
-#include "Variant.h"
+#include "data/Cell.h"
+#include "data/RecordStore.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

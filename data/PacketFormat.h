@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

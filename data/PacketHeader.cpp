@@ -1,4 +1,4 @@
-#include "PacketHeader.h"
+#include "data/PacketHeader.h"
 
 #include <cstring>
 

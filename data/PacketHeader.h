@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
-#include "ByteWriter.h"
-#include "FieldDef.h"
-#include "PacketFormat.h"
-#include "PacketReader.h"
+#include "data/ByteWriter.h"
+#include "data/FieldDef.h"
+#include "data/PacketFormat.h"
+#include "data/PacketReader.h"
 
 namespace velmora {
 

@@ -1,8 +1,8 @@
-#include "PacketReader.h"
+#include "data/PacketReader.h"
 
 #include <cstring>
 
-#include "PacketFormat.h"
+#include "data/PacketFormat.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
-#include "ProviderClient.h"
+#include "data/ProviderClient.h"
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "DataPacket.h"
-#include "FailedRecordsPacket.h"
-#include "ProviderSource.h"
+#include "data/DataPacket.h"
+#include "data/FailedRecordsPacket.h"
+#include "data/ProviderSource.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "IProviderServer.h"
+#include "transport/IProviderServer.h"
 
 namespace velmora {
 

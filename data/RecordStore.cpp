@@ -1,10 +1,10 @@
-#include "RecordStore.h"
+#include "data/RecordStore.h"
 
 #include <algorithm>
 
-#include "Cell.h"
-#include "Errors.h"
-#include "RowWriter.h"
+#include "data/Cell.h"
+#include "transport/Errors.h"
+#include "data/RowWriter.h"
 
 namespace velmora {
 

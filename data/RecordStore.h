@@ -7,10 +7,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Bytes.h"
-#include "DataPacket.h"
-#include "RowArena.h"
-#include "RowLayout.h"
+#include "transport/Bytes.h"
+#include "data/DataPacket.h"
+#include "data/RowArena.h"
+#include "data/RowLayout.h"
 
 namespace velmora {
 

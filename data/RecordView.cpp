@@ -1,4 +1,4 @@
-#include "RecordView.h"
+#include "data/RecordView.h"
 
 #include <algorithm>
 

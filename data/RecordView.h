@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "FilterExpression.h"
-#include "IndexKey.h"
-#include "RecordStore.h"
+#include "data/FilterExpression.h"
+#include "data/IndexKey.h"
+#include "data/RecordStore.h"
 
 namespace velmora {
 

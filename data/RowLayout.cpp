@@ -1,8 +1,8 @@
-#include "RowLayout.h"
+#include "data/RowLayout.h"
 
-#include "PacketFormat.h"
-#include "PacketReader.h"
-#include "Variant.h"
+#include "data/PacketFormat.h"
+#include "data/PacketReader.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

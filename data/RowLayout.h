@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "FieldDef.h"
+#include "data/FieldDef.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
-#include "RowWriter.h"
+#include "data/RowWriter.h"
 
-#include "Errors.h"
-#include "PacketFormat.h"
+#include "transport/Errors.h"
+#include "data/PacketFormat.h"
 
 namespace velmora {
 

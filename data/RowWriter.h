@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ByteWriter.h"
-#include "RowLayout.h"
-#include "Variant.h"
+#include "data/ByteWriter.h"
+#include "data/RowLayout.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

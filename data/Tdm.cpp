@@ -1,7 +1,7 @@
-#include "Tdm.h"
+#include "data/Tdm.h"
 
-#include "DispatchAppServer.h"
-#include "SocketConnection.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/SocketConnection.h"
 
 namespace velmora {
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "ClientDataSet.h"
-#include "DataSource.h"
-#include "ProviderSource.h"
+#include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "data/ProviderSource.h"
 
 namespace velmora {
 

@@ -1,11 +1,11 @@
-#include "ValueText.h"
+#include "data/ValueText.h"
 
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string_view>
 
-#include "FieldDef.h"
-#include "Variant.h"
+#include "data/FieldDef.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

@@ -1,10 +1,10 @@
-#include "FuzzProvider.h"
+#include "fuzz/FuzzProvider.h"
 
-#include "ChangePacket.h"
-#include "DataPacket.h"
-#include "Errors.h"
-#include "FailedRecordsPacket.h"
-#include "ProviderDispatch.h"
+#include "data/ChangePacket.h"
+#include "data/DataPacket.h"
+#include "transport/Errors.h"
+#include "data/FailedRecordsPacket.h"
+#include "transport/ProviderDispatch.h"
 
 namespace velmora::fuzz {
 

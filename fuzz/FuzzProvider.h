@@ -2,7 +2,7 @@
 // The provider object the wire fuzz target serves: it decodes what it is sent as the server
 // does and answers with packets of its own, so that every member's path runs.
 
-#include "ClassRegistry.h"
+#include "transport/ClassRegistry.h"
 
 namespace velmora::fuzz {
 

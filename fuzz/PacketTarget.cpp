@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "Cell.h"
-#include "ChangePacket.h"
-#include "DataPacket.h"
-#include "FailedRecordsPacket.h"
+#include "data/Cell.h"
+#include "data/ChangePacket.h"
+#include "data/DataPacket.h"
+#include "data/FailedRecordsPacket.h"
 
 namespace velmora::fuzz {
 namespace {

@@ -11,17 +11,17 @@
 #include <memory>
 #include <string>
 
-#include "DataPacket.h"
-#include "Errors.h"
-#include "LoginThrottle.h"
-#include "PacketFormat.h"
-#include "ProviderDefs.h"
-#include "ProviderHost.h"
-#include "Schema.h"
-#include "Session.h"
-#include "SqliteDatabase.h"
-#include "UserStatement.h"
-#include "UserStore.h"
+#include "data/DataPacket.h"
+#include "transport/Errors.h"
+#include "server/LoginThrottle.h"
+#include "data/PacketFormat.h"
+#include "server/ProviderDefs.h"
+#include "server/ProviderHost.h"
+#include "server/Schema.h"
+#include "server/Session.h"
+#include "server/SqliteDatabase.h"
+#include "server/UserStatement.h"
+#include "server/UserStore.h"
 
 namespace velmora::fuzz {
 namespace {

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <optional>
 
-#include "ClassRegistry.h"
-#include "DataBlockInterpreter.h"
-#include "Errors.h"
-#include "FuzzProvider.h"
-#include "VariantCodec.h"
+#include "transport/ClassRegistry.h"
+#include "transport/DataBlockInterpreter.h"
+#include "transport/Errors.h"
+#include "fuzz/FuzzProvider.h"
+#include "transport/VariantCodec.h"
 
 namespace velmora::fuzz {
 namespace {

@@ -1,4 +1,4 @@
-#include "CategoryCode.h"
+#include "masterdata/CategoryCode.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "CategoryTreeForm.h"
+#include "masterdata/CategoryTreeForm.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -7,11 +7,11 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "ClientDataSet.h"
-#include "FolderTreeView.h"
-#include "MaintenanceBar.h"
-#include "Panel.h"
-#include "Text.h"
+#include "data/ClientDataSet.h"
+#include "widgets/FolderTreeView.h"
+#include "masterdata/MaintenanceBar.h"
+#include "widgets/Panel.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CategoryCode.h"
-#include "MdiChildForm.h"
+#include "masterdata/CategoryCode.h"
+#include "widgets/MdiChildForm.h"
 
 class QLabel;
 class QSplitter;

@@ -1,8 +1,8 @@
-#include "MaintenanceBar.h"
+#include "masterdata/MaintenanceBar.h"
 
 #include <QHBoxLayout>
 
-#include "MaintenancePictures.h"
+#include "masterdata/MaintenancePictures.h"
 
 namespace velmora {
 

@@ -3,8 +3,8 @@
 #include <QToolButton>
 #include <array>
 
-#include "ErrorGuard.h"
-#include "Panel.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Panel.h"
 
 namespace velmora {
 

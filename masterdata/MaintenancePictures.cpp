@@ -1,4 +1,4 @@
-#include "MaintenancePictures.h"
+#include "masterdata/MaintenancePictures.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "ReadableWhenDisabled.h"
+#include "masterdata/ReadableWhenDisabled.h"
 
 #include <QWidget>
 

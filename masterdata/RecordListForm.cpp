@@ -1,4 +1,4 @@
-#include "RecordListForm.h"
+#include "masterdata/RecordListForm.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -6,15 +6,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "ClientDataSet.h"
-#include "Colors.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "DataSource.h"
-#include "ErrorGuard.h"
-#include "MaintenanceBar.h"
-#include "ReadableWhenDisabled.h"
-#include "Panel.h"
+#include "data/ClientDataSet.h"
+#include "widgets/Colors.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "data/DataSource.h"
+#include "widgets/ErrorGuard.h"
+#include "masterdata/MaintenanceBar.h"
+#include "masterdata/ReadableWhenDisabled.h"
+#include "widgets/Panel.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <vector>
 
-#include "MdiChildForm.h"
+#include "widgets/MdiChildForm.h"
 
 class QLabel;
 

@@ -1,8 +1,8 @@
-#include "RowCountProbe.h"
+#include "masterdata/RowCountProbe.h"
 
-#include "ClientDataSet.h"
-#include "DispatchAppServer.h"
-#include "Errors.h"
+#include "data/ClientDataSet.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

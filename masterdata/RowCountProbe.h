@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ProviderSource.h"
+#include "data/ProviderSource.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "CategoryTreeForm.h"
+#include "masterdata/CategoryTreeForm.h"
 
 class QLabel;
 

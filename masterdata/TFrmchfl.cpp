@@ -1,4 +1,4 @@
-#include "TFrmchfl.h"
+#include "masterdata/TFrmchfl.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -6,20 +6,20 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-#include "ClientSession.h"
-#include "Colors.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "Errors.h"
-#include "ErrorGuard.h"
-#include "FolderTreeView.h"
-#include "Fonts.h"
-#include "MaintenanceBar.h"
-#include "ReadableWhenDisabled.h"
-#include "MessageService.h"
-#include "RowCountProbe.h"
-#include "Tdm.h"
-#include "Text.h"
+#include "session/ClientSession.h"
+#include "widgets/Colors.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "transport/Errors.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/FolderTreeView.h"
+#include "widgets/Fonts.h"
+#include "masterdata/MaintenanceBar.h"
+#include "masterdata/ReadableWhenDisabled.h"
+#include "widgets/MessageService.h"
+#include "masterdata/RowCountProbe.h"
+#include "data/Tdm.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

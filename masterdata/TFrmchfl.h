@@ -1,7 +1,7 @@
 #pragma once
 // The inventory category window.
 
-#include "CategoryTreeForm.h"
+#include "masterdata/CategoryTreeForm.h"
 
 class QLabel;
 

@@ -1,10 +1,10 @@
-#include "TFrmkh.h"
+#include "masterdata/TFrmkh.h"
 
-#include "ClientDataSet.h"
-#include "ClientSession.h"
-#include "Fonts.h"
-#include "MessageService.h"
-#include "Tdm.h"
+#include "data/ClientDataSet.h"
+#include "session/ClientSession.h"
+#include "widgets/Fonts.h"
+#include "widgets/MessageService.h"
+#include "data/Tdm.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The customer window.
 
-#include "RecordListForm.h"
+#include "masterdata/RecordListForm.h"
 
 namespace velmora {
 

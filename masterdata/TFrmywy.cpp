@@ -1,9 +1,9 @@
-#include "TFrmywy.h"
+#include "masterdata/TFrmywy.h"
 
-#include "ClientDataSet.h"
-#include "ClientSession.h"
-#include "Fonts.h"
-#include "Tdm.h"
+#include "data/ClientDataSet.h"
+#include "session/ClientSession.h"
+#include "widgets/Fonts.h"
+#include "data/Tdm.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The salesman window.
 
-#include "RecordListForm.h"
+#include "masterdata/RecordListForm.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
-#include "ColumnTotal.h"
+#include "reports/ColumnTotal.h"
 
-#include "ClientDataSet.h"
-#include "ValueText.h"
+#include "data/ClientDataSet.h"
+#include "data/ValueText.h"
 
 namespace velmora {
 

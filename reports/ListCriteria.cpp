@@ -1,6 +1,6 @@
-#include "ListCriteria.h"
+#include "reports/ListCriteria.h"
 
-#include "SqlText.h"
+#include "reports/SqlText.h"
 
 namespace velmora {
 

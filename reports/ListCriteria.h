@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

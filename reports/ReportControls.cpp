@@ -1,11 +1,11 @@
-#include "ReportControls.h"
+#include "reports/ReportControls.h"
 
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 
-#include "DatePicker.h"
-#include "SqlText.h"
+#include "widgets/DatePicker.h"
+#include "reports/SqlText.h"
 
 namespace velmora {
 

@@ -1,15 +1,15 @@
-#include "ReportResultForm.h"
+#include "reports/ReportResultForm.h"
 
 #include <QLabel>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "Colors.h"
-#include "DBGrid.h"
-#include "DBNavigator.h"
-#include "ErrorGuard.h"
-#include "Fonts.h"
-#include "Panel.h"
+#include "widgets/Colors.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBNavigator.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
+#include "widgets/Panel.h"
 
 namespace velmora {
 

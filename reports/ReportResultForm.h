@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DataSource.h"
-#include "MdiChildForm.h"
+#include "data/DataSource.h"
+#include "widgets/MdiChildForm.h"
 
 class QLabel;
 class QToolButton;

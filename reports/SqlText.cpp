@@ -1,4 +1,4 @@
-#include "SqlText.h"
+#include "reports/SqlText.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "SummaryStatement.h"
+#include "reports/SummaryStatement.h"
 
-#include "SqlText.h"
+#include "reports/SqlText.h"
 
 namespace velmora {
 

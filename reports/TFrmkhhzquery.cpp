@@ -1,4 +1,4 @@
-#include "TFrmkhhzquery.h"
+#include "reports/TFrmkhhzquery.h"
 
 #include <QDateEdit>
 #include <QEvent>
@@ -7,17 +7,17 @@
 #include <QLineEdit>
 #include <memory>
 
-#include "BitBtn.h"
-#include "ClientDataSet.h"
-#include "ClientSession.h"
-#include "Colors.h"
-#include "ErrorGuard.h"
-#include "Fonts.h"
-#include "ReportControls.h"
-#include "SummaryStatement.h"
-#include "TFrmkhhzresult.h"
-#include "TFrmkhquery.h"
-#include "Text.h"
+#include "widgets/BitBtn.h"
+#include "data/ClientDataSet.h"
+#include "session/ClientSession.h"
+#include "widgets/Colors.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
+#include "reports/ReportControls.h"
+#include "reports/SummaryStatement.h"
+#include "reports/TFrmkhhzresult.h"
+#include "sales/TFrmkhquery.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The customer sales summary query dialog.
 
-#include "DialogForm.h"
+#include "widgets/DialogForm.h"
 
 class QDateEdit;
 class QFrame;

@@ -1,11 +1,11 @@
-#include "TFrmkhhzresult.h"
+#include "reports/TFrmkhhzresult.h"
 
-#include "ClientDataSet.h"
-#include "ColumnTotal.h"
-#include "DBGrid.h"
-#include "DBNavigator.h"
-#include "MessageService.h"
-#include "Text.h"
+#include "data/ClientDataSet.h"
+#include "reports/ColumnTotal.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBNavigator.h"
+#include "widgets/MessageService.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "ReportResultForm.h"
+#include "reports/ReportResultForm.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "TFrmxsdquery.h"
+#include "reports/TFrmxsdquery.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -7,18 +7,18 @@
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 
-#include "BitBtn.h"
-#include "ClientSession.h"
-#include "Colors.h"
-#include "ErrorGuard.h"
-#include "Fonts.h"
-#include "ListCriteria.h"
-#include "MessageService.h"
-#include "Panel.h"
-#include "ReportControls.h"
-#include "TFrmxsdresult.h"
-#include "Tdm.h"
-#include "Text.h"
+#include "widgets/BitBtn.h"
+#include "session/ClientSession.h"
+#include "widgets/Colors.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
+#include "reports/ListCriteria.h"
+#include "widgets/MessageService.h"
+#include "widgets/Panel.h"
+#include "reports/ReportControls.h"
+#include "reports/TFrmxsdresult.h"
+#include "data/Tdm.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The sales order list query dialog.
 
-#include "DialogForm.h"
+#include "widgets/DialogForm.h"
 
 class QComboBox;
 class QDateEdit;

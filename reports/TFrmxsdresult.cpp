@@ -1,12 +1,12 @@
-#include "TFrmxsdresult.h"
+#include "reports/TFrmxsdresult.h"
 
-#include "ClientSession.h"
-#include "Colors.h"
-#include "DBGrid.h"
-#include "ListRowColor.h"
-#include "MessageService.h"
-#include "Panel.h"
-#include "Tdm.h"
+#include "session/ClientSession.h"
+#include "widgets/Colors.h"
+#include "widgets/DBGrid.h"
+#include "reports/ListRowColor.h"
+#include "widgets/MessageService.h"
+#include "widgets/Panel.h"
+#include "data/Tdm.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The sales order list result window.
 
-#include "ReportResultForm.h"
+#include "reports/ReportResultForm.h"
 
 namespace velmora {
 

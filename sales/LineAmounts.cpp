@@ -1,9 +1,9 @@
-#include "LineAmounts.h"
+#include "sales/LineAmounts.h"
 
 #include <optional>
 
-#include "Decimal.h"
-#include "Errors.h"
+#include "data/Decimal.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

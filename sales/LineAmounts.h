@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Variant.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

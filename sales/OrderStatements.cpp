@@ -1,4 +1,4 @@
-#include "OrderStatements.h"
+#include "sales/OrderStatements.h"
 
 namespace velmora {
 

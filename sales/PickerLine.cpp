@@ -1,4 +1,4 @@
-#include "PickerLine.h"
+#include "sales/PickerLine.h"
 
 namespace velmora {
 

@@ -1,13 +1,13 @@
-#include "PickerList.h"
+#include "sales/PickerList.h"
 
 #include <QEvent>
 #include <QListWidget>
 
-#include "ClientDataSet.h"
-#include "ErrorGuard.h"
-#include "Errors.h"
-#include "PickerLine.h"
-#include "Text.h"
+#include "data/ClientDataSet.h"
+#include "widgets/ErrorGuard.h"
+#include "transport/Errors.h"
+#include "sales/PickerLine.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

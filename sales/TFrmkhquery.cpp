@@ -1,18 +1,18 @@
-#include "TFrmkhquery.h"
+#include "sales/TFrmkhquery.h"
 
 #include <QLabel>
 #include <QListWidget>
 
-#include "BitBtn.h"
-#include "ClientSession.h"
-#include "Colors.h"
-#include "ErrorGuard.h"
-#include "Fonts.h"
-#include "Panel.h"
-#include "PickerLine.h"
-#include "PickerList.h"
-#include "Tdm.h"
-#include "Text.h"
+#include "widgets/BitBtn.h"
+#include "session/ClientSession.h"
+#include "widgets/Colors.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
+#include "widgets/Panel.h"
+#include "sales/PickerLine.h"
+#include "sales/PickerList.h"
+#include "data/Tdm.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "DialogForm.h"
+#include "widgets/DialogForm.h"
 
 class QLabel;
 class QListWidget;

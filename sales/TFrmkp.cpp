@@ -1,4 +1,4 @@
-#include "TFrmkp.h"
+#include "sales/TFrmkp.h"
 
 #include <QAbstractItemDelegate>
 #include <QKeyEvent>
@@ -6,16 +6,16 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "ClientSession.h"
-#include "Colors.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "DBNavigator.h"
-#include "DataSetModel.h"
-#include "ErrorGuard.h"
-#include "Fonts.h"
-#include "Panel.h"
-#include "Tdm.h"
+#include "session/ClientSession.h"
+#include "widgets/Colors.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBNavigator.h"
+#include "widgets/DataSetModel.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
+#include "widgets/Panel.h"
+#include "data/Tdm.h"
 
 namespace velmora {
 

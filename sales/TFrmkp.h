@@ -1,7 +1,7 @@
 #pragma once
 // The sales invoicing window.
 
-#include "MdiChildForm.h"
+#include "widgets/MdiChildForm.h"
 
 class QLabel;
 class QToolButton;

@@ -3,16 +3,16 @@
 #include <QKeyEvent>
 #include <memory>
 
-#include "ClientSession.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "LineAmounts.h"
-#include "MessageService.h"
-#include "OrderStatements.h"
-#include "TFrmkp.h"
-#include "TfrmClbm_Fzlr.h"
-#include "Tdm.h"
-#include "Text.h"
+#include "session/ClientSession.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "sales/LineAmounts.h"
+#include "widgets/MessageService.h"
+#include "sales/OrderStatements.h"
+#include "sales/TFrmkp.h"
+#include "sales/TfrmClbm_Fzlr.h"
+#include "data/Tdm.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

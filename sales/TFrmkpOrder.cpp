@@ -3,17 +3,17 @@
 #include <QToolButton>
 #include <memory>
 
-#include "ClientSession.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "DatePicker.h"
-#include "MessageService.h"
-#include "OrderStatements.h"
-#include "TFrmkhquery.h"
-#include "TFrmkp.h"
-#include "TFrmywyquery.h"
-#include "Tdm.h"
-#include "Text.h"
+#include "session/ClientSession.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DatePicker.h"
+#include "widgets/MessageService.h"
+#include "sales/OrderStatements.h"
+#include "sales/TFrmkhquery.h"
+#include "sales/TFrmkp.h"
+#include "sales/TFrmywyquery.h"
+#include "data/Tdm.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

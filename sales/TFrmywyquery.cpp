@@ -1,14 +1,14 @@
-#include "TFrmywyquery.h"
+#include "sales/TFrmywyquery.h"
 
 #include <QListWidget>
 
-#include "Colors.h"
-#include "ErrorGuard.h"
-#include "Fonts.h"
-#include "PickerLine.h"
-#include "PickerList.h"
-#include "Tdm.h"
-#include "Text.h"
+#include "widgets/Colors.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
+#include "sales/PickerLine.h"
+#include "sales/PickerList.h"
+#include "data/Tdm.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

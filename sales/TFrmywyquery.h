@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-#include "DialogForm.h"
+#include "widgets/DialogForm.h"
 
 class QListWidget;
 

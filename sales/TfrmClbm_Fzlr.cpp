@@ -1,16 +1,16 @@
-#include "TfrmClbm_Fzlr.h"
+#include "sales/TfrmClbm_Fzlr.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "BitBtn.h"
-#include "ClientSession.h"
-#include "Colors.h"
-#include "DBGrid.h"
-#include "ErrorGuard.h"
-#include "Fonts.h"
-#include "Panel.h"
-#include "Tdm.h"
+#include "widgets/BitBtn.h"
+#include "session/ClientSession.h"
+#include "widgets/Colors.h"
+#include "widgets/DBGrid.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
+#include "widgets/Panel.h"
+#include "data/Tdm.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The item picker.
 
-#include "DialogForm.h"
+#include "widgets/DialogForm.h"
 
 class QLabel;
 

@@ -1,9 +1,9 @@
-#include "AppServerObject.h"
+#include "server/AppServerObject.h"
 
 #include <ctime>
 
-#include "Errors.h"
-#include "Log.h"
+#include "transport/Errors.h"
+#include "server/Log.h"
 
 namespace velmora::server {
 

@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
-#include "Database.h"
-#include "ProviderDispatch.h"
-#include "ProviderHost.h"
-#include "Session.h"
+#include "server/Database.h"
+#include "transport/ProviderDispatch.h"
+#include "server/ProviderHost.h"
+#include "server/Session.h"
 
 namespace velmora::server {
 

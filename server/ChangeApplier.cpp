@@ -1,10 +1,10 @@
-#include "ChangeApplier.h"
+#include "server/ChangeApplier.h"
 
 #include <climits>
 #include <optional>
 
-#include "Errors.h"
-#include "ProviderDefs.h"
+#include "transport/Errors.h"
+#include "server/ProviderDefs.h"
 
 namespace velmora::server {
 

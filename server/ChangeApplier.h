@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "ChangePacket.h"
-#include "Database.h"
-#include "FailedRecordsPacket.h"
-#include "ProviderDefs.h"
+#include "data/ChangePacket.h"
+#include "server/Database.h"
+#include "data/FailedRecordsPacket.h"
+#include "server/ProviderDefs.h"
 
 namespace velmora::server {
 

@@ -1,7 +1,7 @@
-#include "Database.h"
+#include "server/Database.h"
 
-#include "PgDatabase.h"
-#include "SqliteDatabase.h"
+#include "server/PgDatabase.h"
+#include "server/SqliteDatabase.h"
 
 namespace velmora::server {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora::server {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "PasswordHash.h"
-#include "Schema.h"
+#include "server/PasswordHash.h"
+#include "server/Schema.h"
 
 namespace velmora::server {
 

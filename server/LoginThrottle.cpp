@@ -1,4 +1,4 @@
-#include "LoginThrottle.h"
+#include "server/LoginThrottle.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "PasswordHash.h"
+#include "server/PasswordHash.h"
 
 #include <sodium.h>
 
@@ -6,7 +6,7 @@
 #include <semaphore>
 #include <thread>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora::server {
 

@@ -1,4 +1,4 @@
-#include "PgDatabase.h"
+#include "server/PgDatabase.h"
 
 #include <libpq-fe.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora::server {
 

@@ -4,7 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Database.h"
+#include "server/Database.h"
 
 struct pg_conn;
 struct pg_result;

@@ -1,4 +1,4 @@
-#include "ProviderDefs.h"
+#include "server/ProviderDefs.h"
 
 #include <strings.h>
 

@@ -1,10 +1,10 @@
-#include "ProviderHost.h"
+#include "server/ProviderHost.h"
 
-#include "ChangeApplier.h"
-#include "DataPacket.h"
-#include "Errors.h"
-#include "Log.h"
-#include "RecordsPacket.h"
+#include "server/ChangeApplier.h"
+#include "data/DataPacket.h"
+#include "transport/Errors.h"
+#include "server/Log.h"
+#include "server/RecordsPacket.h"
 
 namespace velmora::server {
 

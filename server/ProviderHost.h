@@ -4,11 +4,11 @@
 #include <map>
 #include <string>
 
-#include "Database.h"
-#include "IProviderServer.h"
-#include "ProviderDefs.h"
-#include "Session.h"
-#include "UserStatement.h"
+#include "server/Database.h"
+#include "transport/IProviderServer.h"
+#include "server/ProviderDefs.h"
+#include "server/Session.h"
+#include "server/UserStatement.h"
 
 namespace velmora::server {
 

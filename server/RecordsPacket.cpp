@@ -1,4 +1,4 @@
-#include "RecordsPacket.h"
+#include "server/RecordsPacket.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,13 +11,13 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "DataPacket.h"
-#include "Errors.h"
-#include "FieldDef.h"
-#include "PacketFormat.h"
-#include "RowLayout.h"
-#include "RowWriter.h"
-#include "Variant.h"
+#include "data/DataPacket.h"
+#include "transport/Errors.h"
+#include "data/FieldDef.h"
+#include "data/PacketFormat.h"
+#include "data/RowLayout.h"
+#include "data/RowWriter.h"
+#include "transport/Variant.h"
 
 namespace velmora::server {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "Bytes.h"
-#include "Database.h"
-#include "FieldDef.h"
-#include "ProviderDefs.h"
+#include "transport/Bytes.h"
+#include "server/Database.h"
+#include "data/FieldDef.h"
+#include "server/ProviderDefs.h"
 
 namespace velmora::server {
 

@@ -1,6 +1,6 @@
-#include "Schema.h"
+#include "server/Schema.h"
 
-#include "FieldDef.h"
+#include "data/FieldDef.h"
 
 namespace velmora::server {
 

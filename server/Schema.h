@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "Database.h"
+#include "server/Database.h"
 
 namespace velmora::server {
 

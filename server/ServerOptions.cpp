@@ -1,10 +1,10 @@
-#include "ServerOptions.h"
+#include "server/ServerOptions.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora::server {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "ProviderHost.h"
-#include "Session.h"
+#include "server/ProviderHost.h"
+#include "server/Session.h"
 
 namespace velmora::server {
 

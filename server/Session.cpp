@@ -1,8 +1,8 @@
-#include "Session.h"
+#include "server/Session.h"
 
 #include <thread>
 
-#include "Log.h"
+#include "server/Log.h"
 
 namespace velmora::server {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "Errors.h"
-#include "LoginThrottle.h"
-#include "ServerConnection.h"
-#include "UserStore.h"
+#include "transport/Errors.h"
+#include "server/LoginThrottle.h"
+#include "transport/ServerConnection.h"
+#include "server/UserStore.h"
 
 namespace velmora::server {
 

@@ -1,4 +1,4 @@
-#include "SocketServer.h"
+#include "server/SocketServer.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -6,13 +6,13 @@
 
 #include <thread>
 
-#include "AppServerObject.h"
-#include "Errors.h"
-#include "Log.h"
-#include "Schema.h"
-#include "PgDatabase.h"
-#include "UserStore.h"
-#include "VariantCodec.h"
+#include "server/AppServerObject.h"
+#include "transport/Errors.h"
+#include "server/Log.h"
+#include "server/Schema.h"
+#include "server/PgDatabase.h"
+#include "server/UserStore.h"
+#include "transport/VariantCodec.h"
 
 namespace velmora::server {
 

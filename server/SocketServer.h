@@ -6,11 +6,11 @@
 #include <set>
 #include <string>
 
-#include "ByteBudget.h"
-#include "LoginThrottle.h"
-#include "ServerConnection.h"
-#include "ServerOptions.h"
-#include "SocketListener.h"
+#include "transport/ByteBudget.h"
+#include "server/LoginThrottle.h"
+#include "transport/ServerConnection.h"
+#include "server/ServerOptions.h"
+#include "transport/SocketListener.h"
 
 namespace velmora::server {
 

@@ -1,12 +1,12 @@
-#include "SqliteDatabase.h"
+#include "server/SqliteDatabase.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
 
-#include "Errors.h"
-#include "Schema.h"
+#include "transport/Errors.h"
+#include "server/Schema.h"
 
 namespace velmora::server {
 

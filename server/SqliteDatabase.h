@@ -5,7 +5,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "Database.h"
+#include "server/Database.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

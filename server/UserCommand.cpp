@@ -1,4 +1,4 @@
-#include "UserCommand.h"
+#include "server/UserCommand.h"
 
 #include <termios.h>
 #include <unistd.h>
@@ -7,9 +7,9 @@
 #include <iostream>
 #include <string>
 
-#include "Errors.h"
-#include "SocketServer.h"
-#include "UserStore.h"
+#include "transport/Errors.h"
+#include "server/SocketServer.h"
+#include "server/UserStore.h"
 
 namespace velmora::server {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ServerOptions.h"
+#include "server/ServerOptions.h"
 
 namespace velmora::server {
 

@@ -1,4 +1,4 @@
-#include "UserStatement.h"
+#include "server/UserStatement.h"
 
 #include <strings.h>
 

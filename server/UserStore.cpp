@@ -1,9 +1,9 @@
-#include "UserStore.h"
+#include "server/UserStore.h"
 
 #include <utility>
 
-#include "Errors.h"
-#include "PasswordHash.h"
+#include "transport/Errors.h"
+#include "server/PasswordHash.h"
 
 namespace velmora::server {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Database.h"
+#include "server/Database.h"
 
 namespace velmora::server {
 

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <thread>
 
-#include "Errors.h"
-#include "Log.h"
-#include "PgDatabase.h"
-#include "ServerOptions.h"
-#include "SocketServer.h"
-#include "UserCommand.h"
+#include "transport/Errors.h"
+#include "server/Log.h"
+#include "server/PgDatabase.h"
+#include "server/ServerOptions.h"
+#include "server/SocketServer.h"
+#include "server/UserCommand.h"
 
 using namespace velmora;
 using namespace velmora::server;

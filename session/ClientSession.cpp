@@ -1,7 +1,7 @@
-#include "ClientSession.h"
+#include "session/ClientSession.h"
 
-#include "DispatchAppServer.h"
-#include "SocketConnection.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/SocketConnection.h"
 
 namespace velmora {
 

@@ -8,9 +8,9 @@
 #include <cassert>
 #include <vector>
 
-#include "PickedItem.h"
-#include "ProviderSource.h"
-#include "ShowOrCreateForm.h"
+#include "session/PickedItem.h"
+#include "data/ProviderSource.h"
+#include "widgets/ShowOrCreateForm.h"
 
 class QWidget;
 

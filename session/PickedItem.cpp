@@ -1,6 +1,6 @@
-#include "PickedItem.h"
+#include "session/PickedItem.h"
 
-#include "GbkText.h"
+#include "data/GbkText.h"
 
 namespace velmora {
 

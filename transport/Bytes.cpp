@@ -1,4 +1,4 @@
-#include "Bytes.h"
+#include "transport/Bytes.h"
 
 #include <mutex>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "ClassRegistry.h"
+#include "transport/ClassRegistry.h"
 
 #include <strings.h>
 

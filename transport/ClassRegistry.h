@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Dispatch.h"
+#include "transport/Dispatch.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
-#include "DataBlock.h"
+#include "transport/DataBlock.h"
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

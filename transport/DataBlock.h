@@ -5,8 +5,8 @@
 #include <cstring>
 #include <type_traits>
 
-#include "Bytes.h"
-#include "WireCodes.h"
+#include "transport/Bytes.h"
+#include "transport/WireCodes.h"
 
 namespace velmora {
 

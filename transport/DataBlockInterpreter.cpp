@@ -1,9 +1,9 @@
-#include "DataBlockInterpreter.h"
+#include "transport/DataBlockInterpreter.h"
 
 #include <algorithm>
 
-#include "DataDispatch.h"
-#include "Errors.h"
+#include "transport/DataDispatch.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

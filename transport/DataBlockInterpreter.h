@@ -6,11 +6,11 @@
 #include <unordered_set>
 #include <vector>
 
-#include "ClassRegistry.h"
-#include "DataBlock.h"
-#include "Dispatch.h"
-#include "SendDataBlock.h"
-#include "VariantCodec.h"
+#include "transport/ClassRegistry.h"
+#include "transport/DataBlock.h"
+#include "transport/Dispatch.h"
+#include "transport/SendDataBlock.h"
+#include "transport/VariantCodec.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
-#include "DataDispatch.h"
+#include "transport/DataDispatch.h"
 
-#include "DataBlockInterpreter.h"
-#include "Errors.h"
+#include "transport/DataBlockInterpreter.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Dispatch.h"
+#include "transport/Dispatch.h"
 
 namespace velmora {
 

@@ -1,8 +1,8 @@
-#include "Dispatch.h"
+#include "transport/Dispatch.h"
 
 #include <strings.h>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Variant.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

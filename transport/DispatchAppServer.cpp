@@ -1,8 +1,8 @@
-#include "DispatchAppServer.h"
+#include "transport/DispatchAppServer.h"
 
 #include <algorithm>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "Dispatch.h"
-#include "IProviderServer.h"
+#include "transport/Dispatch.h"
+#include "transport/IProviderServer.h"
 
 namespace velmora {
 

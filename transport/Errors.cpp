@@ -1,4 +1,4 @@
-#include "Errors.h"
+#include "transport/Errors.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Variant.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "ProviderDispatch.h"
+#include "transport/ProviderDispatch.h"
 
 namespace velmora {
 

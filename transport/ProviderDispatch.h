@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "Dispatch.h"
-#include "IProviderServer.h"
+#include "transport/Dispatch.h"
+#include "transport/IProviderServer.h"
 
 namespace velmora {
 

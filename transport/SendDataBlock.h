@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "DataBlock.h"
+#include "transport/DataBlock.h"
 
 namespace velmora {
 

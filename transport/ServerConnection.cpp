@@ -1,8 +1,8 @@
-#include "ServerConnection.h"
+#include "transport/ServerConnection.h"
 
 #include <chrono>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

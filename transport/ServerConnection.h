@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "ClassRegistry.h"
-#include "DataBlockInterpreter.h"
-#include "SendDataBlock.h"
-#include "SocketTransport.h"
+#include "transport/ClassRegistry.h"
+#include "transport/DataBlockInterpreter.h"
+#include "transport/SendDataBlock.h"
+#include "transport/SocketTransport.h"
 
 namespace velmora {
 

@@ -1,10 +1,10 @@
-#include "SocketConnection.h"
+#include "transport/SocketConnection.h"
 
 #include <algorithm>
 
-#include "DispatchAppServer.h"
-#include "Errors.h"
-#include "SyncChannel.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/Errors.h"
+#include "transport/SyncChannel.h"
 
 namespace velmora {
 

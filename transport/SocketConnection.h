@@ -8,11 +8,11 @@
 #include <mutex>
 #include <string>
 
-#include "DataBlockInterpreter.h"
-#include "IProviderServer.h"
-#include "SendDataBlock.h"
-#include "SocketTransport.h"
-#include "TransportThread.h"
+#include "transport/DataBlockInterpreter.h"
+#include "transport/IProviderServer.h"
+#include "transport/SendDataBlock.h"
+#include "transport/SocketTransport.h"
+#include "transport/TransportThread.h"
 
 namespace velmora {
 

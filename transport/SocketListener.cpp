@@ -1,4 +1,4 @@
-#include "SocketListener.h"
+#include "transport/SocketListener.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "SocketTransport.h"
+#include "transport/SocketTransport.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -15,7 +15,7 @@
 #include <cstring>
 #include <map>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "ByteBudget.h"
-#include "Transport.h"
+#include "transport/ByteBudget.h"
+#include "transport/Transport.h"
 
 namespace velmora {
 

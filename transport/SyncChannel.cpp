@@ -1,6 +1,6 @@
-#include "SyncChannel.h"
+#include "transport/SyncChannel.h"
 
-#include "DataBlockInterpreter.h"
+#include "transport/DataBlockInterpreter.h"
 
 namespace velmora {
 

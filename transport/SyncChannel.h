@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "DataBlock.h"
-#include "Transport.h"
+#include "transport/DataBlock.h"
+#include "transport/Transport.h"
 
 namespace velmora {
 

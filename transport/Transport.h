@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "DataBlock.h"
+#include "transport/DataBlock.h"
 
 namespace velmora {
 

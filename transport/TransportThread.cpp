@@ -1,4 +1,4 @@
-#include "TransportThread.h"
+#include "transport/TransportThread.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <thread>
 
-#include "DataBlock.h"
-#include "Transport.h"
+#include "transport/DataBlock.h"
+#include "transport/Transport.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "Utf16.h"
+#include "transport/Utf16.h"
 
 namespace velmora {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "Bytes.h"
+#include "transport/Bytes.h"
 
 namespace velmora {
 

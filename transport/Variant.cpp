@@ -1,4 +1,4 @@
-#include "Variant.h"
+#include "transport/Variant.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "Dispatch.h"
-#include "Errors.h"
+#include "transport/Dispatch.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Bytes.h"
-#include "WireCodes.h"
+#include "transport/Bytes.h"
+#include "transport/WireCodes.h"
 
 namespace velmora {
 

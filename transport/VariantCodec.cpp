@@ -1,7 +1,7 @@
-#include "VariantCodec.h"
+#include "transport/VariantCodec.h"
 
-#include "Errors.h"
-#include "Utf16.h"
+#include "transport/Errors.h"
+#include "transport/Utf16.h"
 
 namespace velmora {
 

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "DataBlock.h"
-#include "Variant.h"
+#include "transport/DataBlock.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 

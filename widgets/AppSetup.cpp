@@ -1,11 +1,11 @@
-#include "AppSetup.h"
+#include "widgets/AppSetup.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
-#include "Fonts.h"
-#include "VelmoraStyle.h"
+#include "widgets/Fonts.h"
+#include "widgets/VelmoraStyle.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "ApplicationQuit.h"
+#include "widgets/ApplicationQuit.h"
 
 #include <QCoreApplication>
 

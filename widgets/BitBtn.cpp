@@ -1,8 +1,8 @@
-#include "BitBtn.h"
+#include "widgets/BitBtn.h"
 
 #include <QCoreApplication>
 
-#include "Glyphs.h"
+#include "widgets/Glyphs.h"
 
 namespace velmora {
 

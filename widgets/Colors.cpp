@@ -1,4 +1,4 @@
-#include "Colors.h"
+#include "widgets/Colors.h"
 
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>

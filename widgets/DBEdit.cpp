@@ -1,12 +1,12 @@
-#include "DBEdit.h"
+#include "widgets/DBEdit.h"
 
 #include <QKeyEvent>
 
-#include "ClientDataSet.h"
-#include "Colors.h"
-#include "DataSource.h"
-#include "ErrorGuard.h"
-#include "Text.h"
+#include "data/ClientDataSet.h"
+#include "widgets/Colors.h"
+#include "data/DataSource.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

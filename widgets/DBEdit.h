@@ -3,8 +3,8 @@
 #include <QLineEdit>
 #include <functional>
 
-#include "DataSetObserver.h"
-#include "EditMask.h"
+#include "data/DataSetObserver.h"
+#include "widgets/EditMask.h"
 
 namespace velmora {
 

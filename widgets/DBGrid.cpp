@@ -1,16 +1,16 @@
-#include "DBGrid.h"
+#include "widgets/DBGrid.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <algorithm>
 
-#include "Colors.h"
-#include "DBEdit.h"
-#include "DBGridDelegate.h"
-#include "DataSetModel.h"
-#include "DataSource.h"
-#include "ErrorGuard.h"
-#include "MessageService.h"
+#include "widgets/Colors.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGridDelegate.h"
+#include "widgets/DataSetModel.h"
+#include "data/DataSource.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/MessageService.h"
 
 namespace velmora {
 

@@ -4,8 +4,8 @@
 #include <functional>
 #include <vector>
 
-#include "ClientDataSet.h"
-#include "DBGridColumn.h"
+#include "data/ClientDataSet.h"
+#include "widgets/DBGridColumn.h"
 
 namespace velmora {
 

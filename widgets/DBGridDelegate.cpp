@@ -1,14 +1,14 @@
-#include "DBGridDelegate.h"
+#include "widgets/DBGridDelegate.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "DataSetModel.h"
-#include "EditMask.h"
-#include "Field.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DataSetModel.h"
+#include "widgets/EditMask.h"
+#include "data/Field.h"
 
 namespace velmora {
 

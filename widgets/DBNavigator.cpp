@@ -1,12 +1,12 @@
-#include "DBNavigator.h"
+#include "widgets/DBNavigator.h"
 
 #include <QHBoxLayout>
 #include <QToolButton>
 
-#include "ClientDataSet.h"
-#include "DataSource.h"
-#include "ErrorGuard.h"
-#include "Glyphs.h"
+#include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Glyphs.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <array>
 
-#include "DataSetObserver.h"
+#include "data/DataSetObserver.h"
 
 class QToolButton;
 

@@ -1,9 +1,9 @@
-#include "DataSetModel.h"
+#include "widgets/DataSetModel.h"
 
-#include "ClientDataSet.h"
-#include "ErrorGuard.h"
-#include "Glyphs.h"
-#include "Text.h"
+#include "data/ClientDataSet.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Glyphs.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 

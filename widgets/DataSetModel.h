@@ -3,8 +3,8 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-#include "DBGridColumn.h"
-#include "DataSetObserver.h"
+#include "widgets/DBGridColumn.h"
+#include "data/DataSetObserver.h"
 
 namespace velmora {
 

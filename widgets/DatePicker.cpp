@@ -1,4 +1,4 @@
-#include "DatePicker.h"
+#include "widgets/DatePicker.h"
 
 namespace velmora {
 

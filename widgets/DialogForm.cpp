@@ -1,13 +1,13 @@
-#include "DialogForm.h"
+#include "widgets/DialogForm.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShowEvent>
 
-#include "BitBtn.h"
-#include "Colors.h"
-#include "ErrorGuard.h"
-#include "FormRegistry.h"
+#include "widgets/BitBtn.h"
+#include "widgets/Colors.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/FormRegistry.h"
 
 namespace velmora {
 

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "BitBtn.h"
+#include "widgets/BitBtn.h"
 
 namespace velmora {
 

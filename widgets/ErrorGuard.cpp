@@ -1,8 +1,8 @@
-#include "ErrorGuard.h"
+#include "widgets/ErrorGuard.h"
 
 #include <stdexcept>
 
-#include "MessageService.h"
+#include "widgets/MessageService.h"
 
 namespace velmora {
 

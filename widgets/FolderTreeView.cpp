@@ -1,6 +1,6 @@
-#include "FolderTreeView.h"
+#include "widgets/FolderTreeView.h"
 
-#include "Glyphs.h"
+#include "widgets/Glyphs.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "Fonts.h"
+#include "widgets/Fonts.h"
 
 #include <QStringList>
 

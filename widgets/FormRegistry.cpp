@@ -1,4 +1,4 @@
-#include "FormRegistry.h"
+#include "widgets/FormRegistry.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "Glyphs.h"
+#include "widgets/Glyphs.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,11 +1,11 @@
-#include "MdiChildForm.h"
+#include "widgets/MdiChildForm.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
-#include "ErrorGuard.h"
-#include "FormRegistry.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/FormRegistry.h"
 
 namespace velmora {
 

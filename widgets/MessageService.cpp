@@ -1,4 +1,4 @@
-#include "MessageService.h"
+#include "widgets/MessageService.h"
 
 #include <QApplication>
 #include <QMessageBox>

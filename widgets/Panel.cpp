@@ -1,8 +1,8 @@
-#include "Panel.h"
+#include "widgets/Panel.h"
 
 #include <QPainter>
 
-#include "Colors.h"
+#include "widgets/Colors.h"
 
 namespace velmora {
 

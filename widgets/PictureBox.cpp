@@ -1,4 +1,4 @@
-#include "PictureBox.h"
+#include "widgets/PictureBox.h"
 
 #include <QMouseEvent>
 

@@ -5,8 +5,8 @@
 #include <typeinfo>
 #include <utility>
 
-#include "FormRegistry.h"
-#include "MdiChildForm.h"
+#include "widgets/FormRegistry.h"
+#include "widgets/MdiChildForm.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "VelmoraStyle.h"
+#include "widgets/VelmoraStyle.h"
 
 #include <QStyleFactory>
 

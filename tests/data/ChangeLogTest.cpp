@@ -1,7 +1,7 @@
 // The change log: what an apply sends, and how the answer is merged or kept.
 
-#include "DataSetFixture.h"
-#include "Errors.h"
+#include "tests/data/DataSetFixture.h"
+#include "transport/Errors.h"
 
 namespace velmora::test {
 namespace {

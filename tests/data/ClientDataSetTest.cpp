@@ -1,7 +1,7 @@
 // What a dataset sends its provider, and its cursor, fields, filter, index and bookmarks.
 
-#include "DataSetFixture.h"
-#include "Errors.h"
+#include "tests/data/DataSetFixture.h"
+#include "transport/Errors.h"
 
 namespace velmora::test {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "ClientDataSet.h"
-#include "RecordingProvider.h"
-#include "TestPackets.h"
+#include "data/ClientDataSet.h"
+#include "tests/data/RecordingProvider.h"
+#include "tests/data/TestPackets.h"
 
 namespace velmora::test {
 

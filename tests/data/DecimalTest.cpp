@@ -1,4 +1,4 @@
-#include "Decimal.h"
+#include "data/Decimal.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "DataPacket.h"
-#include "Errors.h"
-#include "FilterExpression.h"
-#include "TestPackets.h"
+#include "data/DataPacket.h"
+#include "transport/Errors.h"
+#include "data/FilterExpression.h"
+#include "tests/data/TestPackets.h"
 
 namespace velmora::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "GbkText.h"
+#include "data/GbkText.h"
 
 #include <gtest/gtest.h>
 

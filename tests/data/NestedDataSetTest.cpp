@@ -1,10 +1,10 @@
 // Order headers with their nested lines: the lines follow the header, their changes live in the
 // header's log and travel with it.
 
-#include "Errors.h"
-#include "RecordingProvider.h"
-#include "Tdm.h"
-#include "TestPackets.h"
+#include "transport/Errors.h"
+#include "tests/data/RecordingProvider.h"
+#include "data/Tdm.h"
+#include "tests/data/TestPackets.h"
 
 #include <gtest/gtest.h>
 

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Cell.h"
-#include "ChangePacket.h"
-#include "DataPacket.h"
-#include "FailedRecordsPacket.h"
-#include "ProviderClient.h"
-#include "TestPackets.h"
+#include "data/Cell.h"
+#include "data/ChangePacket.h"
+#include "data/DataPacket.h"
+#include "data/FailedRecordsPacket.h"
+#include "data/ProviderClient.h"
+#include "tests/data/TestPackets.h"
 
 namespace velmora::test {
 namespace {

@@ -1,6 +1,6 @@
-#include "RecordingProvider.h"
+#include "tests/data/RecordingProvider.h"
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora::test {
 

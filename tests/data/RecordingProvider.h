@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "ChangePacket.h"
-#include "FailedRecordsPacket.h"
-#include "IProviderServer.h"
+#include "data/ChangePacket.h"
+#include "data/FailedRecordsPacket.h"
+#include "transport/IProviderServer.h"
 
 namespace velmora::test {
 

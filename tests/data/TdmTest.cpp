@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "RecordingProvider.h"
-#include "SocketConnection.h"
-#include "Tdm.h"
-#include "TestPackets.h"
+#include "tests/data/RecordingProvider.h"
+#include "transport/SocketConnection.h"
+#include "data/Tdm.h"
+#include "tests/data/TestPackets.h"
 
 namespace velmora::test {
 namespace {

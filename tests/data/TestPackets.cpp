@@ -1,4 +1,4 @@
-#include "TestPackets.h"
+#include "tests/data/TestPackets.h"
 
 namespace velmora::test {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "DataPacket.h"
-#include "FieldDef.h"
-#include "Variant.h"
+#include "data/DataPacket.h"
+#include "data/FieldDef.h"
+#include "transport/Variant.h"
 
 namespace velmora {
 // Lets test failures show values as text.

@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "ServerProcess.h"
-#include "SocketConnection.h"
-#include "Tdm.h"
-#include "TestLogin.h"
-#include "WaitUntil.h"
+#include "tests/support/ServerProcess.h"
+#include "transport/SocketConnection.h"
+#include "data/Tdm.h"
+#include "tests/support/TestLogin.h"
+#include "tests/support/WaitUntil.h"
 
 namespace velmora::test {
 

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "DispatchAppServer.h"
-#include "Errors.h"
-#include "FullstackHelpers.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/Errors.h"
+#include "tests/fullstack/FullstackHelpers.h"
 
 namespace velmora::test {
 namespace {

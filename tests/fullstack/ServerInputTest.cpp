@@ -5,9 +5,9 @@
 
 #include <thread>
 
-#include "FullstackHelpers.h"
-#include "RawSocket.h"
-#include "VariantCodec.h"
+#include "tests/fullstack/FullstackHelpers.h"
+#include "tests/support/RawSocket.h"
+#include "transport/VariantCodec.h"
 
 namespace velmora::test {
 namespace {

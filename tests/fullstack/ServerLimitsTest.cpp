@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "Errors.h"
-#include "FullstackHelpers.h"
-#include "RawSocket.h"
-#include "VariantCodec.h"
+#include "transport/Errors.h"
+#include "tests/fullstack/FullstackHelpers.h"
+#include "tests/support/RawSocket.h"
+#include "transport/VariantCodec.h"
 
 namespace velmora::test {
 namespace {

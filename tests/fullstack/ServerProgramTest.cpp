@@ -7,9 +7,9 @@
 
 #include <cstdio>
 
-#include "DataPacket.h"
-#include "DispatchAppServer.h"
-#include "FullstackHelpers.h"
+#include "data/DataPacket.h"
+#include "transport/DispatchAppServer.h"
+#include "tests/fullstack/FullstackHelpers.h"
 
 namespace velmora::test {
 namespace {

@@ -6,11 +6,11 @@
 #include <chrono>
 #include <functional>
 
-#include "DispatchAppServer.h"
-#include "Errors.h"
-#include "FullstackHelpers.h"
-#include "RawSocket.h"
-#include "VariantCodec.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/Errors.h"
+#include "tests/fullstack/FullstackHelpers.h"
+#include "tests/support/RawSocket.h"
+#include "transport/VariantCodec.h"
 
 namespace velmora::test {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "Errors.h"
-#include "FullstackHelpers.h"
+#include "transport/Errors.h"
+#include "tests/fullstack/FullstackHelpers.h"
 
 namespace velmora::test {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "FieldDef.h"
-#include "FullstackHelpers.h"
+#include "data/FieldDef.h"
+#include "tests/fullstack/FullstackHelpers.h"
 
 namespace velmora::test {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-#include "FullstackHelpers.h"
+#include "tests/fullstack/FullstackHelpers.h"
 
 namespace velmora::test {
 namespace {

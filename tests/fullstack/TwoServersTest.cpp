@@ -7,7 +7,7 @@
 #include <barrier>
 #include <thread>
 
-#include "FullstackHelpers.h"
+#include "tests/fullstack/FullstackHelpers.h"
 
 namespace velmora::test {
 namespace {

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "DispatchAppServer.h"
-#include "FullstackHelpers.h"
+#include "transport/DispatchAppServer.h"
+#include "tests/fullstack/FullstackHelpers.h"
 
 namespace velmora::test {
 namespace {

@@ -4,17 +4,17 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-#include "ClientDataSet.h"
-#include "Colors.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "DBNavigator.h"
-#include "DataSetModel.h"
-#include "DataSource.h"
-#include "DatePicker.h"
-#include "EditMask.h"
-#include "GuiTestSupport.h"
-#include "PacketProvider.h"
+#include "data/ClientDataSet.h"
+#include "widgets/Colors.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBNavigator.h"
+#include "widgets/DataSetModel.h"
+#include "data/DataSource.h"
+#include "widgets/DatePicker.h"
+#include "widgets/EditMask.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/PacketProvider.h"
 
 using namespace velmora;
 using velmora::test::PacketProvider;

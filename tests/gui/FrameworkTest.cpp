@@ -4,12 +4,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "BitBtn.h"
-#include "ErrorGuard.h"
-#include "Errors.h"
-#include "FolderTreeView.h"
-#include "GuiTestSupport.h"
-#include "ShowOrCreateForm.h"
+#include "widgets/BitBtn.h"
+#include "widgets/ErrorGuard.h"
+#include "transport/Errors.h"
+#include "widgets/FolderTreeView.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "widgets/ShowOrCreateForm.h"
 
 using namespace velmora;
 

@@ -1,10 +1,10 @@
-#include "GuiTestSupport.h"
+#include "tests/gui/GuiTestSupport.h"
 
 #include <QKeyEvent>
 #include <QTimer>
 #include <memory>
 
-#include "ApplicationQuit.h"
+#include "widgets/ApplicationQuit.h"
 
 namespace velmora::test {
 

@@ -9,8 +9,8 @@
 #include <functional>
 #include <vector>
 
-#include "AppSetup.h"
-#include "MessageService.h"
+#include "widgets/AppSetup.h"
+#include "widgets/MessageService.h"
 
 namespace velmora::test {
 

@@ -5,17 +5,17 @@
 #include <QMdiSubWindow>
 #include <QRegularExpression>
 
-#include "ApplicationQuit.h"
-#include "LoginValues.h"
-#include "NavLabel.h"
-#include "ServerProcess.h"
-#include "ShellSession.h"
-#include "SocketConnection.h"
-#include "TFrmchangepassword.h"
-#include "TFrmkh.h"
-#include "TFrmlogin.h"
-#include "TestLogin.h"
-#include "TMainForm.h"
+#include "widgets/ApplicationQuit.h"
+#include "app/LoginValues.h"
+#include "app/NavLabel.h"
+#include "tests/support/ServerProcess.h"
+#include "tests/gui/ShellSession.h"
+#include "transport/SocketConnection.h"
+#include "app/TFrmchangepassword.h"
+#include "masterdata/TFrmkh.h"
+#include "app/TFrmlogin.h"
+#include "tests/support/TestLogin.h"
+#include "app/TMainForm.h"
 
 using namespace velmora;
 using velmora::test::ServerProcess;

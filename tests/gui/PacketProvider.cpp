@@ -1,4 +1,4 @@
-#include "PacketProvider.h"
+#include "tests/gui/PacketProvider.h"
 
 namespace velmora::test {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "ClientDataSet.h"
-#include "DataPacket.h"
-#include "IProviderServer.h"
+#include "data/ClientDataSet.h"
+#include "data/DataPacket.h"
+#include "transport/IProviderServer.h"
 
 namespace velmora::test {
 

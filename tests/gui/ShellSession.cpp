@@ -1,14 +1,14 @@
-#include "ShellSession.h"
+#include "tests/gui/ShellSession.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "ApplicationQuit.h"
-#include "BitBtn.h"
-#include "TAboutBox.h"
-#include "TFrmlogin.h"
-#include "TMainForm.h"
+#include "widgets/ApplicationQuit.h"
+#include "widgets/BitBtn.h"
+#include "app/TAboutBox.h"
+#include "app/TFrmlogin.h"
+#include "app/TMainForm.h"
 
 namespace velmora::test {
 

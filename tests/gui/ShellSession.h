@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "GuiTestSupport.h"
-#include "ProgramEntry.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "app/ProgramEntry.h"
 
 namespace velmora {
 class TFrmlogin;

@@ -1,9 +1,9 @@
 // Category codes and node texts, and the edit masks the category window gives the code field.
 #include <QTest>
 
-#include "CategoryCode.h"
-#include "EditMask.h"
-#include "GuiTestSupport.h"
+#include "masterdata/CategoryCode.h"
+#include "widgets/EditMask.h"
+#include "tests/gui/GuiTestSupport.h"
 
 using namespace velmora;
 

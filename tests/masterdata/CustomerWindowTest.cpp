@@ -3,15 +3,15 @@
 #include <QLabel>
 #include <memory>
 
-#include "ClientDataSet.h"
-#include "Colors.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "MaintenanceBar.h"
-#include "MasterDataSession.h"
-#include "Panel.h"
-#include "TFrmkh.h"
-#include "Tdm.h"
+#include "data/ClientDataSet.h"
+#include "widgets/Colors.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "masterdata/MaintenanceBar.h"
+#include "tests/masterdata/MasterDataSession.h"
+#include "widgets/Panel.h"
+#include "masterdata/TFrmkh.h"
+#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::press;

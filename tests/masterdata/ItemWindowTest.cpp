@@ -3,15 +3,15 @@
 #include <QTabWidget>
 #include <memory>
 
-#include "ClientDataSet.h"
-#include "Colors.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "FolderTreeView.h"
-#include "MaintenanceBar.h"
-#include "MasterDataSession.h"
-#include "TFrmch.h"
-#include "Tdm.h"
+#include "data/ClientDataSet.h"
+#include "widgets/Colors.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "widgets/FolderTreeView.h"
+#include "masterdata/MaintenanceBar.h"
+#include "tests/masterdata/MasterDataSession.h"
+#include "masterdata/TFrmch.h"
+#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::clickNode;

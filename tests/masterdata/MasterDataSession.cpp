@@ -1,10 +1,10 @@
-#include "MasterDataSession.h"
+#include "tests/masterdata/MasterDataSession.h"
 
 #include <QTreeWidget>
 
-#include "MdiChildForm.h"
-#include "TFrmlogin.h"
-#include "TestLogin.h"
+#include "widgets/MdiChildForm.h"
+#include "app/TFrmlogin.h"
+#include "tests/support/TestLogin.h"
 
 namespace velmora::test {
 

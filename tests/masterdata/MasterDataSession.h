@@ -6,10 +6,10 @@
 #include <QToolButton>
 #include <QTreeWidgetItem>
 
-#include "GuiTestSupport.h"
-#include "ProgramEntry.h"
-#include "ServerProcess.h"
-#include "TMainForm.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "app/ProgramEntry.h"
+#include "tests/support/ServerProcess.h"
+#include "app/TMainForm.h"
 
 namespace velmora::test {
 

@@ -3,14 +3,14 @@
 #include <QLabel>
 #include <memory>
 
-#include "ClientDataSet.h"
-#include "Colors.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "MaintenanceBar.h"
-#include "MasterDataSession.h"
-#include "TFrmywy.h"
-#include "Tdm.h"
+#include "data/ClientDataSet.h"
+#include "widgets/Colors.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "masterdata/MaintenanceBar.h"
+#include "tests/masterdata/MasterDataSession.h"
+#include "masterdata/TFrmywy.h"
+#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::press;

@@ -8,16 +8,16 @@
 #include <QRegularExpression>
 #include <QToolButton>
 
-#include "ClientDataSet.h"
-#include "DBGrid.h"
-#include "DBNavigator.h"
-#include "DataSetModel.h"
-#include "Panel.h"
-#include "ReportSession.h"
-#include "TFrmxsdquery.h"
-#include "TFrmxsdresult.h"
-#include "TMainForm.h"
-#include "Tdm.h"
+#include "data/ClientDataSet.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBNavigator.h"
+#include "widgets/DataSetModel.h"
+#include "widgets/Panel.h"
+#include "tests/reports/ReportSession.h"
+#include "reports/TFrmxsdquery.h"
+#include "reports/TFrmxsdresult.h"
+#include "app/TMainForm.h"
+#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::ReportSession;

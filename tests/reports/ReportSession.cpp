@@ -1,15 +1,15 @@
-#include "ReportSession.h"
+#include "tests/reports/ReportSession.h"
 
 #include <QDialog>
 
-#include "BitBtn.h"
-#include "ClientDataSet.h"
-#include "TFrmkhhzquery.h"
-#include "TFrmkhhzresult.h"
-#include "TFrmlogin.h"
-#include "TFrmxsdquery.h"
-#include "TFrmxsdresult.h"
-#include "TMainForm.h"
+#include "widgets/BitBtn.h"
+#include "data/ClientDataSet.h"
+#include "reports/TFrmkhhzquery.h"
+#include "reports/TFrmkhhzresult.h"
+#include "app/TFrmlogin.h"
+#include "reports/TFrmxsdquery.h"
+#include "reports/TFrmxsdresult.h"
+#include "app/TMainForm.h"
 
 namespace velmora::test {
 

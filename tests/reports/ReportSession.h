@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ServerProcess.h"
-#include "ShellSession.h"
+#include "tests/support/ServerProcess.h"
+#include "tests/gui/ShellSession.h"
 
 namespace velmora {
 class ClientDataSet;

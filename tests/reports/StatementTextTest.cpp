@@ -2,10 +2,10 @@
 // received them, quotes doubled, numeric bounds checked before anything is built.
 #include <gtest/gtest.h>
 
-#include "ListCriteria.h"
-#include "ListRowColor.h"
-#include "SqlText.h"
-#include "SummaryStatement.h"
+#include "reports/ListCriteria.h"
+#include "reports/ListRowColor.h"
+#include "reports/SqlText.h"
+#include "reports/SummaryStatement.h"
 
 namespace velmora {
 namespace {

@@ -8,15 +8,15 @@
 #include <QListWidget>
 #include <QToolButton>
 
-#include "BitBtn.h"
-#include "ClientDataSet.h"
-#include "DBGrid.h"
-#include "ReportSession.h"
-#include "TFrmkhhzquery.h"
-#include "TFrmkhhzresult.h"
-#include "TFrmkhquery.h"
-#include "TFrmxsdquery.h"
-#include "Tdm.h"
+#include "widgets/BitBtn.h"
+#include "data/ClientDataSet.h"
+#include "widgets/DBGrid.h"
+#include "tests/reports/ReportSession.h"
+#include "reports/TFrmkhhzquery.h"
+#include "reports/TFrmkhhzresult.h"
+#include "sales/TFrmkhquery.h"
+#include "reports/TFrmxsdquery.h"
+#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::ReportSession;

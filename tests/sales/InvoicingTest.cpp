@@ -2,14 +2,14 @@
 // cancelled and deleted, the look-ups, and the amounts derived in the line grid.
 #include <QToolButton>
 
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "DBNavigator.h"
-#include "DataSetModel.h"
-#include "DatePicker.h"
-#include "SalesSession.h"
-#include "TFrmkp.h"
-#include "Tdm.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBNavigator.h"
+#include "widgets/DataSetModel.h"
+#include "widgets/DatePicker.h"
+#include "tests/sales/SalesSession.h"
+#include "sales/TFrmkp.h"
+#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::SalesSession;

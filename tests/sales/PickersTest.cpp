@@ -3,15 +3,15 @@
 #include <QListWidget>
 #include <QToolButton>
 
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "SalesSession.h"
-#include "TFrmkhquery.h"
-#include "TFrmkp.h"
-#include "TFrmywyquery.h"
-#include "TMainForm.h"
-#include "TfrmClbm_Fzlr.h"
-#include "Tdm.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "tests/sales/SalesSession.h"
+#include "sales/TFrmkhquery.h"
+#include "sales/TFrmkp.h"
+#include "sales/TFrmywyquery.h"
+#include "app/TMainForm.h"
+#include "sales/TfrmClbm_Fzlr.h"
+#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::SalesSession;

@@ -1,12 +1,12 @@
 // The invoicing window's plain helpers: amounts, picker lines, picked items, SQL texts.
 #include <gtest/gtest.h>
 
-#include "Errors.h"
-#include "GbkText.h"
-#include "LineAmounts.h"
-#include "OrderStatements.h"
-#include "PickedItem.h"
-#include "PickerLine.h"
+#include "transport/Errors.h"
+#include "data/GbkText.h"
+#include "sales/LineAmounts.h"
+#include "sales/OrderStatements.h"
+#include "session/PickedItem.h"
+#include "sales/PickerLine.h"
 
 using namespace velmora;
 

@@ -1,18 +1,18 @@
-#include "SalesSession.h"
+#include "tests/sales/SalesSession.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
 
-#include "BitBtn.h"
-#include "DBGrid.h"
-#include "DataSetModel.h"
-#include "TFrmkp.h"
-#include "TFrmlogin.h"
-#include "TMainForm.h"
-#include "TfrmClbm_Fzlr.h"
-#include "Tdm.h"
+#include "widgets/BitBtn.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DataSetModel.h"
+#include "sales/TFrmkp.h"
+#include "app/TFrmlogin.h"
+#include "app/TMainForm.h"
+#include "sales/TfrmClbm_Fzlr.h"
+#include "data/Tdm.h"
 
 namespace velmora::test {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ServerProcess.h"
-#include "ShellSession.h"
+#include "tests/support/ServerProcess.h"
+#include "tests/gui/ShellSession.h"
 
 class QAbstractButton;
 class QModelIndex;

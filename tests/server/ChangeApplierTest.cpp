@@ -1,13 +1,13 @@
 // Applying change packets to a real database: an order renumbered together with its lines, and
 // every value the server decides for a record sent back.
 
-#include "ChangeApplier.h"
+#include "server/ChangeApplier.h"
 
-#include "LoginThrottle.h"
-#include "ProviderHost.h"
-#include "ServerDbFixture.h"
-#include "Session.h"
-#include "UserStore.h"
+#include "server/LoginThrottle.h"
+#include "server/ProviderHost.h"
+#include "tests/server/ServerDbFixture.h"
+#include "server/Session.h"
+#include "server/UserStore.h"
 
 namespace velmora::server {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "LoginThrottle.h"
+#include "server/LoginThrottle.h"
 
 namespace velmora::server {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "PgDatabase.h"
-#include "TestDatabase.h"
+#include "server/PgDatabase.h"
+#include "tests/support/TestDatabase.h"
 
 namespace velmora::server {
 namespace {

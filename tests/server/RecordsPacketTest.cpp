@@ -1,7 +1,7 @@
 // The data packets the server builds from query results: column types that hold every value
 // exactly, and field names the client can decode.
 
-#include "ServerDbFixture.h"
+#include "tests/server/ServerDbFixture.h"
 
 namespace velmora::server {
 namespace {

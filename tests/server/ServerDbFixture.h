@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "Cell.h"
-#include "DataPacket.h"
-#include "ProviderDefs.h"
-#include "RecordsPacket.h"
-#include "Schema.h"
-#include "SqliteDatabase.h"
+#include "data/Cell.h"
+#include "data/DataPacket.h"
+#include "server/ProviderDefs.h"
+#include "server/RecordsPacket.h"
+#include "server/Schema.h"
+#include "server/SqliteDatabase.h"
 
 namespace velmora::server {
 

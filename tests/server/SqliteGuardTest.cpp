@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "Schema.h"
-#include "SqliteDatabase.h"
-#include "UserStore.h"
+#include "server/Schema.h"
+#include "server/SqliteDatabase.h"
+#include "server/UserStore.h"
 
 namespace velmora::server {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "UserStatement.h"
+#include "server/UserStatement.h"
 
 namespace velmora::server {
 namespace {

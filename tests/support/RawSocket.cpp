@@ -1,4 +1,4 @@
-#include "RawSocket.h"
+#include "tests/support/RawSocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

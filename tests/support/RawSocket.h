@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "DataBlock.h"
+#include "transport/DataBlock.h"
 
 namespace velmora::test {
 

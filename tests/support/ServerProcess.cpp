@@ -1,5 +1,5 @@
-#include "ServerProcess.h"
-#include "WaitUntil.h"
+#include "tests/support/ServerProcess.h"
+#include "tests/support/WaitUntil.h"
 
 #include <fcntl.h>
 #include <poll.h>

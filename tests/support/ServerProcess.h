@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "TestDatabase.h"
+#include "tests/support/TestDatabase.h"
 
 namespace velmora::test {
 

@@ -1,11 +1,11 @@
-#include "TestLogin.h"
+#include "tests/support/TestLogin.h"
 
 #include <memory>
 #include <stdexcept>
 
-#include "ClientDataSet.h"
-#include "DispatchAppServer.h"
-#include "SocketConnection.h"
+#include "data/ClientDataSet.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/SocketConnection.h"
 
 namespace velmora::test {
 

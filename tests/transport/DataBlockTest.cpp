@@ -1,8 +1,8 @@
-#include "DataBlock.h"
+#include "transport/DataBlock.h"
 
 #include <gtest/gtest.h>
 
-#include "Errors.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 namespace {

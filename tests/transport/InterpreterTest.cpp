@@ -5,11 +5,11 @@
 
 #include <thread>
 
-#include "DataDispatch.h"
-#include "Errors.h"
-#include "SocketConnection.h"
-#include "TestObjects.h"
-#include "TestPeers.h"
+#include "transport/DataDispatch.h"
+#include "transport/Errors.h"
+#include "transport/SocketConnection.h"
+#include "tests/transport/TestObjects.h"
+#include "tests/transport/TestPeers.h"
 
 namespace velmora::test {
 namespace {

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "DispatchAppServer.h"
-#include "Errors.h"
-#include "ProviderDispatch.h"
-#include "SocketConnection.h"
-#include "TestPeers.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/Errors.h"
+#include "transport/ProviderDispatch.h"
+#include "transport/SocketConnection.h"
+#include "tests/transport/TestPeers.h"
 
 namespace velmora::test {
 namespace {

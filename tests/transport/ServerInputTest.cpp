@@ -6,11 +6,11 @@
 
 #include <thread>
 
-#include "Errors.h"
-#include "SocketConnection.h"
-#include "TestObjects.h"
-#include "TestPeers.h"
-#include "WaitUntil.h"
+#include "transport/Errors.h"
+#include "transport/SocketConnection.h"
+#include "tests/transport/TestObjects.h"
+#include "tests/transport/TestPeers.h"
+#include "tests/support/WaitUntil.h"
 
 namespace velmora::test {
 namespace {

@@ -1,7 +1,7 @@
 // SocketConnection against a server played by hand on a raw socket: the exact blocks it sends,
 // and what it does with replies, unsolicited blocks, errors and broken peers.
 
-#include "SocketConnection.h"
+#include "transport/SocketConnection.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +9,11 @@
 #include <future>
 #include <thread>
 
-#include "DispatchAppServer.h"
-#include "Errors.h"
-#include "TestObjects.h"
-#include "TestPeers.h"
-#include "WaitUntil.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/Errors.h"
+#include "tests/transport/TestObjects.h"
+#include "tests/transport/TestPeers.h"
+#include "tests/support/WaitUntil.h"
 
 namespace velmora::test {
 namespace {

@@ -4,9 +4,9 @@
 #include <atomic>
 #include <stdexcept>
 
-#include "ClassRegistry.h"
-#include "Dispatch.h"
-#include "DispatchAppServer.h"
+#include "transport/ClassRegistry.h"
+#include "transport/Dispatch.h"
+#include "transport/DispatchAppServer.h"
 
 namespace velmora::test {
 

@@ -1,4 +1,4 @@
-#include "TestPeers.h"
+#include "tests/transport/TestPeers.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

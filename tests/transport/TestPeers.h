@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "ClassRegistry.h"
-#include "DataBlock.h"
-#include "ServerConnection.h"
-#include "RawSocket.h"
-#include "SocketListener.h"
+#include "transport/ClassRegistry.h"
+#include "transport/DataBlock.h"
+#include "transport/ServerConnection.h"
+#include "tests/support/RawSocket.h"
+#include "transport/SocketListener.h"
 
 namespace velmora::test {
 

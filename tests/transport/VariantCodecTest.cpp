@@ -1,11 +1,11 @@
-#include "VariantCodec.h"
+#include "transport/VariantCodec.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "Errors.h"
-#include "Utf16.h"
+#include "transport/Errors.h"
+#include "transport/Utf16.h"
 
 namespace velmora {
 namespace {
