@@ -2,16 +2,16 @@
 
 #include <QApplication>
 
-#include "widgets/ApplicationQuit.h"
 #include "app/TAboutBox.h"
 #include "app/TFrmchangepassword.h"
 #include "app/TFrmflash.h"
-#include "reports/TFrmkhhzquery.h"
 #include "app/TFrmlogin.h"
-#include "reports/TFrmxsdquery.h"
-#include "sales/TFrmywyquery.h"
 #include "app/TMainForm.h"
 #include "data/Tdm.h"
+#include "reports/TFrmkhhzquery.h"
+#include "reports/TFrmxsdquery.h"
+#include "sales/TFrmywyquery.h"
+#include "widgets/ApplicationQuit.h"
 
 namespace velmora {
 

@@ -2,8 +2,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "widgets/Fonts.h"
 #include "app/Pictures.h"
+#include "widgets/Fonts.h"
 
 namespace velmora {
 

@@ -4,14 +4,14 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "app/TMainForm.h"
+#include "data/Tdm.h"
 #include "widgets/BitBtn.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
 #include "widgets/MessageService.h"
-#include "app/TMainForm.h"
-#include "data/Tdm.h"
 #include "widgets/Text.h"
 
 namespace velmora {

@@ -6,9 +6,9 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "app/Pictures.h"
 #include "widgets/FormRegistry.h"
 #include "widgets/PictureBox.h"
-#include "app/Pictures.h"
 
 namespace velmora {
 

@@ -7,18 +7,18 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 
+#include "app/LoginValues.h"
+#include "app/Pictures.h"
+#include "data/Tdm.h"
+#include "transport/SocketConnection.h"
 #include "widgets/ApplicationQuit.h"
 #include "widgets/BitBtn.h"
 #include "widgets/Colors.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
 #include "widgets/Glyphs.h"
-#include "app/LoginValues.h"
 #include "widgets/MessageService.h"
 #include "widgets/PictureBox.h"
-#include "app/Pictures.h"
-#include "transport/SocketConnection.h"
-#include "data/Tdm.h"
 #include "widgets/Text.h"
 
 namespace velmora {

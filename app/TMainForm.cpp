@@ -11,15 +11,15 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/NavLabel.h"
+#include "app/NavPanel.h"
+#include "app/Pictures.h"
 #include "widgets/Colors.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
 #include "widgets/FormRegistry.h"
 #include "widgets/MdiChildForm.h"
-#include "app/NavLabel.h"
-#include "app/NavPanel.h"
 #include "widgets/PictureBox.h"
-#include "app/Pictures.h"
 
 namespace velmora {
 

@@ -12,19 +12,19 @@
 #include <QToolBar>
 #include <QWidget>
 
+#include "app/TAboutBox.h"
+#include "app/TFrmchangepassword.h"
+#include "app/TMainForm.h"
+#include "masterdata/TFrmch.h"
+#include "masterdata/TFrmchfl.h"
+#include "masterdata/TFrmkh.h"
+#include "masterdata/TFrmywy.h"
+#include "reports/TFrmkhhzquery.h"
+#include "reports/TFrmxsdquery.h"
+#include "sales/TFrmkp.h"
 #include "widgets/ApplicationQuit.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/MessageService.h"
-#include "app/TAboutBox.h"
-#include "masterdata/TFrmch.h"
-#include "app/TFrmchangepassword.h"
-#include "masterdata/TFrmchfl.h"
-#include "masterdata/TFrmkh.h"
-#include "reports/TFrmkhhzquery.h"
-#include "sales/TFrmkp.h"
-#include "reports/TFrmxsdquery.h"
-#include "masterdata/TFrmywy.h"
-#include "app/TMainForm.h"
 
 namespace velmora {
 

@@ -4,15 +4,15 @@
 #include <QLineEdit>
 #include <memory>
 
-#include "widgets/ApplicationQuit.h"
-#include "data/ClientDataSet.h"
-#include "transport/DispatchAppServer.h"
-#include "widgets/ErrorGuard.h"
 #include "app/LoginValues.h"
-#include "widgets/MessageService.h"
 #include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
+#include "data/ClientDataSet.h"
 #include "data/Tdm.h"
+#include "transport/DispatchAppServer.h"
+#include "widgets/ApplicationQuit.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/MessageService.h"
 #include "widgets/Text.h"
 
 namespace velmora {

@@ -1,10 +1,10 @@
 // velmora: the desktop client of the sales management system.
 #include <QApplication>
 
-#include "widgets/AppSetup.h"
-#include "widgets/ErrorGuard.h"
 #include "app/Pictures.h"
 #include "app/ProgramEntry.h"
+#include "widgets/AppSetup.h"
+#include "widgets/ErrorGuard.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

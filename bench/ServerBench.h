@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "transport/SocketConnection.h"
 #include "data/Tdm.h"
 #include "tests/support/TestLogin.h"
+#include "transport/SocketConnection.h"
 
 namespace velmora::bench {
 
@@ -28,7 +28,9 @@ inline const char* const kItems[][4] = {{"0100101", "大白兔奶糖", "500克/�
                                         {"0300201", "卷筒纸", "10卷/提", "提"},
                                         {"0100201", "苏打饼干", "400克/盒", "盒"}};
 
-inline double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+inline double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 // Appends one order with its lines to the module's header and line datasets.
 inline void appendOrder(Tdm& m, const std::string& id) {

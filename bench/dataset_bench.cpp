@@ -24,12 +24,13 @@ namespace {
 constexpr int kRows = 200000;
 constexpr int kRuns = 5;
 
-const char* const kColumns[] = {"xsdid", "rq",   "khid", "khname", "ywyid",     "ywyname", "username", "shrname",
-                                "chid",  "chname", "ggxh", "jldw", "quantity1", "price1",  "money1"};
+const char* const kColumns[] = {"xsdid",   "rq",       "khid",      "khname", "ywyid",
+                                "ywyname", "username", "shrname",   "chid",   "chname",
+                                "ggxh",    "jldw",     "quantity1", "price1", "money1"};
 constexpr int kTextColumns = 12;
 
-const char* const kCustomers[] = {"北京华联商贸有限公司", "上海东方电子科技公司", "广州南方贸易", "深圳创新实业有限公司",
-                                  "杭州西湖百货", "成都天府商行"};
+const char* const kCustomers[] = {"北京华联商贸有限公司", "上海东方电子科技公司", "广州南方贸易",
+                                  "深圳创新实业有限公司", "杭州西湖百货",         "成都天府商行"};
 const char* const kSalesmen[] = {"张三", "李四", "王五", "赵六"};
 const char* const kItems[] = {"联想笔记本电脑", "激光打印机", "液晶显示器二十七寸", "无线鼠标", "机械键盘"};
 const char* const kModels[] = {"ThinkPad X1-2024", "LJ-2200", "U2723QE", "M720", "K8 Pro"};
@@ -78,8 +79,11 @@ RowValues rowValues(int i) {
 FieldDefs viewFields() {
     FieldDefs f;
     for (int c = 0; c < 15; ++c)
-        f.push_back(FieldDef{kColumns[c], c < kTextColumns ? FieldType::String : FieldType::Double,
-                             c < kTextColumns ? 50u : 0u, 0, {}});
+        f.push_back(FieldDef{kColumns[c],
+                             c < kTextColumns ? FieldType::String : FieldType::Double,
+                             c < kTextColumns ? 50u : 0u,
+                             0,
+                             {}});
     return f;
 }
 
@@ -104,10 +108,10 @@ Bytes buildPacket(size_t& rawBytes) {
 
 // Hands out the packet it holds once, as the transport would after reading it off the wire.
 class PacketProvider : public IProviderServer {
-public:
+  public:
     Bytes packet;
-    Variant RemoteGetRecords(const std::string&, int32_t count, int32_t&, int32_t, const std::string&, Variant&,
-                             Variant&) override {
+    Variant RemoteGetRecords(const std::string&, int32_t count, int32_t&, int32_t, const std::string&,
+                             Variant&, Variant&) override {
         return count == 0 ? Variant() : Variant::byteArray(std::move(packet));
     }
     Variant RemoteApplyUpdates(const std::string&, const Variant&, int32_t, int32_t&, Variant&) override {
@@ -116,7 +120,9 @@ public:
     Variant RemoteDataRequest(const std::string&, const Variant&) override { return Variant(); }
     Variant RemoteGetProviderNames() override { return Variant(); }
     Variant RemoteGetParams(const std::string&, Variant&) override { return Variant(); }
-    Variant RemoteRowRequest(const std::string&, const Variant&, int32_t, Variant&) override { return Variant(); }
+    Variant RemoteRowRequest(const std::string&, const Variant&, int32_t, Variant&) override {
+        return Variant();
+    }
     void RemoteExecute(const std::string&, const std::string&, Variant&, Variant&) override {}
 };
 
@@ -153,17 +159,20 @@ sqlite3* buildDatabase() {
     sqlite3* db = nullptr;
     check(sqlite3_open(":memory:", &db), db, "open");
     std::string ddl = "create table xsdview (";
-    for (int c = 0; c < 15; ++c) ddl += std::string(c ? ", " : "") + kColumns[c] + (c < kTextColumns ? " text" : " real");
+    for (int c = 0; c < 15; ++c)
+        ddl += std::string(c ? ", " : "") + kColumns[c] + (c < kTextColumns ? " text" : " real");
     ddl += ")";
     check(sqlite3_exec(db, ddl.c_str(), nullptr, nullptr, nullptr), db, "create");
     check(sqlite3_exec(db, "begin", nullptr, nullptr, nullptr), db, "begin");
     sqlite3_stmt* insert = nullptr;
-    check(sqlite3_prepare_v2(db, "insert into xsdview values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)", -1, &insert, nullptr),
+    check(sqlite3_prepare_v2(db, "insert into xsdview values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)", -1, &insert,
+                             nullptr),
           db, "prepare");
     for (int i = 0; i < kRows; ++i) {
         RowValues r = rowValues(i);
         for (int c = 0; c < kTextColumns; ++c)
-            sqlite3_bind_text(insert, c + 1, r.text[c].data(), static_cast<int>(r.text[c].size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert, c + 1, r.text[c].data(), static_cast<int>(r.text[c].size()),
+                              SQLITE_TRANSIENT);
         for (int c = 0; c < 3; ++c) sqlite3_bind_double(insert, kTextColumns + c + 1, r.number[c]);
         check(sqlite3_step(insert), db, "insert");
         sqlite3_reset(insert);
@@ -252,11 +261,12 @@ int main() {
     double memoryRatio = static_cast<double>(added) / static_cast<double>(rawBytes);
     std::printf("rows %d, raw value bytes %.1f MB, packet %.1f MB (built in %.3f s)\n", kRows, rawBytes / 1e6,
                 packetBytes / 1e6, buildTime);
-    std::printf("decode and walk as text: %.3f s (read %zu bytes); database stepping: %.3f s (read %zu bytes)\n",
-                ours, walked, baseline, stepped);
+    std::printf(
+        "decode and walk as text: %.3f s (read %zu bytes); database stepping: %.3f s (read %zu bytes)\n",
+        ours, walked, baseline, stepped);
     std::printf("resident memory added by the open dataset: %.1f MB\n", added / 1e6);
-    std::printf("filter \"khid='K0042' or quantity1 > 95\" over %d rows: %.4f s (%d pass)\n", kRows, filterTime,
-                filtered);
+    std::printf("filter \"khid='K0042' or quantity1 > 95\" over %d rows: %.4f s (%d pass)\n", kRows,
+                filterTime, filtered);
     std::printf("IndexFieldNames sort: \"chid\" %.4f s, \"khname;chid\" %.4f s\n", sortOneTime, sortTwoTime);
     std::printf("RESULT decode_walk_ratio=%.3f memory_ratio=%.3f\n", walkRatio, memoryRatio);
     return 0;

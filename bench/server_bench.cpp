@@ -29,8 +29,8 @@
 #include <thread>
 #include <vector>
 
-#include "server/PgDatabase.h"
 #include "bench/ServerBench.h"
+#include "server/PgDatabase.h"
 #include "server/SocketServer.h"
 
 using namespace velmora;
@@ -88,7 +88,8 @@ double insertDirect(sqlite3* db, const std::string& prefix, int first, int count
 std::string scalar(sqlite3* db, const char* sql) {
     sqlite3_stmt* s = nullptr;
     check(sqlite3_prepare_v2(db, sql, -1, &s, nullptr), db);
-    std::string out = sqlite3_step(s) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
+    std::string out =
+        sqlite3_step(s) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
     sqlite3_finalize(s);
     return out;
 }
@@ -155,7 +156,8 @@ int runSqlite() {
         directApply = std::min(directApply, insertDirect(db, "D" + tag + "-", 0, kApplyOrders));
         Client client(server.port());
         client.openEmptyOrders();
-        for (int o = 0; o < kApplyOrders; ++o) appendOrder(*client.module, "A" + tag + "-" + std::to_string(o));
+        for (int o = 0; o < kApplyOrders; ++o)
+            appendOrder(*client.module, "A" + tag + "-" + std::to_string(o));
         start = Clock::now();
         int failed = client.module->ClientDataSetxsdtb.ApplyUpdates(-1);
         ourApply = std::min(ourApply, seconds(Clock::now() - start));
@@ -200,12 +202,12 @@ int runSqlite() {
 
     std::printf("open+walk %d rows: ours %.3f s, sqlite3 %.3f s (%zu / %zu bytes of text)\n", rows, ourOpen,
                 directOpen, ourBytes, directBytes);
-    std::printf("apply %d orders x %d lines: ours %.3f s, sqlite3 prepared %.3f s\n", kApplyOrders, kLinesPerOrder,
-                ourApply, directApply);
+    std::printf("apply %d orders x %d lines: ours %.3f s, sqlite3 prepared %.3f s\n", kApplyOrders,
+                kLinesPerOrder, ourApply, directApply);
     std::printf("%d clients x %d orders: %.2f s, %d failed applies, %d orders stored of %d\n", kClients,
                 kOrdersPerClient, concurrent, failures.load(), stored, expected);
-    std::printf("RESULT open_ratio=%.2f apply_ratio=%.2f concurrent_orders_per_s=%.0f lost=%d\n", ourOpen / directOpen,
-                ourApply / directApply, expected / concurrent, lost);
+    std::printf("RESULT open_ratio=%.2f apply_ratio=%.2f concurrent_orders_per_s=%.0f lost=%d\n",
+                ourOpen / directOpen, ourApply / directApply, expected / concurrent, lost);
     return 0;
 }
 

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "server/PgDatabase.h"
 #include "bench/ServerBench.h"
+#include "server/PgDatabase.h"
 #include "server/SocketServer.h"
 
 namespace velmora::bench {
@@ -41,7 +41,7 @@ constexpr int kPipelineBatch = 1000;
 
 // A libpq connection of the bench's own; any failure ends the run with the server's message.
 class Direct {
-public:
+  public:
     explicit Direct(const std::string& location) : conn_(PQconnectdb(location.c_str())) {
         if (PQstatus(conn_) != CONNECTION_OK) fail("cannot connect");
         PQsetClientEncoding(conn_, "UTF8");
@@ -80,7 +80,8 @@ public:
         int columns = PQnfields(r);
         for (int row = 0; row < rows; ++row)
             for (int c = 0; c < columns; ++c) {
-                if (!PQgetisnull(r, row, c) && PQgetvalue(r, row, c)) bytes += static_cast<size_t>(PQgetlength(r, row, c));
+                if (!PQgetisnull(r, row, c) && PQgetvalue(r, row, c))
+                    bytes += static_cast<size_t>(PQgetlength(r, row, c));
             }
         PQclear(r);
         return bytes;
@@ -118,7 +119,7 @@ public:
         return seconds(Clock::now() - start);
     }
 
-private:
+  private:
     // Ends the statements sent so far with a sync and reads every result up to it.
     void drain(int& pending) {
         if (!PQpipelineSync(conn_)) fail("sync");
@@ -204,7 +205,8 @@ int runPostgres(const std::string& location, const std::string& reader) {
         directApply = std::min(directApply, db.insertOrders("D" + tag + "-", 0, kApplyOrders));
         Client client(first.port());
         client.openEmptyOrders();
-        for (int o = 0; o < kApplyOrders; ++o) appendOrder(*client.module, "A" + tag + "-" + std::to_string(o));
+        for (int o = 0; o < kApplyOrders; ++o)
+            appendOrder(*client.module, "A" + tag + "-" + std::to_string(o));
         auto start = Clock::now();
         int failed = client.module->ClientDataSetxsdtb.ApplyUpdates(-1);
         ourApply = std::min(ourApply, seconds(Clock::now() - start));
@@ -246,14 +248,16 @@ int runPostgres(const std::string& location, const std::string& reader) {
     long long lost = std::llabs(expected - stored) + std::llabs(expected * kLinesPerOrder - storedLines);
     db.exec("truncate xsdzb, xsdtb");  // the orders are the bench's; the schema and users stay
 
-    std::printf("open+walk %d rows: ours %.3f s, libpq %.3f s (%zu / %zu bytes of text)\n", rows, ourOpen, directOpen,
-                ourBytes, directBytes);
-    std::printf("apply %d orders x %d lines: ours %.3f s, libpq prepared and pipelined %.3f s\n", kApplyOrders,
-                kLinesPerOrder, ourApply, directApply);
-    std::printf("%d clients on 2 servers x %d orders: %.2f s, %d failed applies, %lld orders stored of %lld\n",
-                kClients, kOrdersPerClient, concurrent, failures.load(), stored, expected);
-    std::printf("RESULT pg_open_ratio=%.2f pg_apply_ratio=%.2f pg_concurrent_orders_per_s=%.0f pg_lost=%lld\n",
-                ourOpen / directOpen, ourApply / directApply, expected / concurrent, lost);
+    std::printf("open+walk %d rows: ours %.3f s, libpq %.3f s (%zu / %zu bytes of text)\n", rows, ourOpen,
+                directOpen, ourBytes, directBytes);
+    std::printf("apply %d orders x %d lines: ours %.3f s, libpq prepared and pipelined %.3f s\n",
+                kApplyOrders, kLinesPerOrder, ourApply, directApply);
+    std::printf(
+        "%d clients on 2 servers x %d orders: %.2f s, %d failed applies, %lld orders stored of %lld\n",
+        kClients, kOrdersPerClient, concurrent, failures.load(), stored, expected);
+    std::printf(
+        "RESULT pg_open_ratio=%.2f pg_apply_ratio=%.2f pg_concurrent_orders_per_s=%.0f pg_lost=%lld\n",
+        ourOpen / directOpen, ourApply / directApply, expected / concurrent, lost);
     return 0;
 }
 

@@ -32,7 +32,9 @@ constexpr int kWarmup = 200;
 constexpr size_t kBulkBytes = size_t(64) << 20;
 constexpr int kBulkRounds = 5;
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -40,7 +42,7 @@ double median(std::vector<double> v) {
 }
 
 class BenchObject : public DispatchObject {
-public:
+  public:
     BenchObject() {
         addMember(1, "Inc", 1, [](DispatchCall& c) { c.setResult(Variant(c.arg(0).toInt() + 1)); });
         addMember(2, "Bulk", 0, [](DispatchCall& c) {
@@ -207,6 +209,7 @@ int main() {
                 raw.smallCall * 1e6, kSmallCalls);
     std::printf("64 MiB reply: ours %.0f MiB/s, raw %.0f MiB/s (best of %d)\n", ours.bulk / (1 << 20),
                 raw.bulk / (1 << 20), kBulkRounds);
-    std::printf("RESULT small_call_ratio=%.2f bulk_ratio=%.2f\n", ours.smallCall / raw.smallCall, ours.bulk / raw.bulk);
+    std::printf("RESULT small_call_ratio=%.2f bulk_ratio=%.2f\n", ours.smallCall / raw.smallCall,
+                ours.bulk / raw.bulk);
     return 0;
 }

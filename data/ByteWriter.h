@@ -10,7 +10,7 @@ namespace velmora {
 
 // Little-endian appends to a Bytes buffer, and patches of values written earlier.
 class ByteWriter {
-public:
+  public:
     explicit ByteWriter(Bytes& out) : out_(out) {}
 
     size_t size() const { return out_.size(); }
@@ -65,7 +65,7 @@ public:
         p[3] = static_cast<uint8_t>(v >> 24);
     }
 
-private:
+  private:
     Bytes& out_;
 };
 

@@ -70,7 +70,6 @@ Variant cellValue(const RowLayout& layout, const uint8_t* row, const uint32_t* o
     return Variant::null();
 }
 
-
 std::string cellText(const RowLayout& layout, const uint8_t* row, const uint32_t* offsets, size_t field) {
     if (layout.type(field) == FieldType::DataSet) return "(DATASET)";
     if (RowLayout::isNull(row, field)) return std::string();
@@ -97,7 +96,8 @@ std::vector<Variant> rowValues(const RowLayout& layout, const uint8_t* row) {
     layout.offsets(row, offsets.data());
     std::vector<Variant> values;
     values.reserve(layout.fieldCount());
-    for (size_t i = 0; i < layout.fieldCount(); ++i) values.push_back(cellValue(layout, row, offsets.data(), i));
+    for (size_t i = 0; i < layout.fieldCount(); ++i)
+        values.push_back(cellValue(layout, row, offsets.data(), i));
     return values;
 }
 

@@ -50,7 +50,8 @@ std::vector<ChangeRecord> ChangeLog::records(RecordStore& store) {
         }
         if (r.kind == ChangeKind::Unmodified && r.nested.empty()) continue;
         if (r.kind != ChangeKind::Insert) r.original = rowValues(layout, store.original(id));
-        if (r.kind == ChangeKind::Insert || r.kind == ChangeKind::Modify) r.values = rowValues(layout, store.row(id));
+        if (r.kind == ChangeKind::Insert || r.kind == ChangeKind::Modify)
+            r.values = rowValues(layout, store.row(id));
         out.push_back(std::move(r));
     }
     return out;
@@ -65,7 +66,8 @@ ChangePacket ChangeLog::build(RecordStore& store) {
 
 std::string ChangeLog::pathKey(const RecordPath& path) {
     std::string key = std::to_string(path.id);
-    for (const RecordPath::Step& s : path.nested) key += "/" + std::to_string(s.field) + ":" + std::to_string(s.id);
+    for (const RecordPath::Step& s : path.nested)
+        key += "/" + std::to_string(s.field) + ":" + std::to_string(s.id);
     return key;
 }
 

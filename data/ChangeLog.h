@@ -13,7 +13,7 @@
 namespace velmora {
 
 class ChangeLog {
-public:
+  public:
     // Every change of store, nested ones inside their row's record, in the order first made.
     static ChangePacket build(RecordStore& store);
 
@@ -21,7 +21,7 @@ public:
     static void reconcile(RecordStore& store, const ChangePacket& sent, const FailedRecordsPacket& result,
                           bool rolledBack);
 
-private:
+  private:
     // The server's answer indexed by record path.
     struct Outcome {
         explicit Outcome(const FailedRecordsPacket& result);

@@ -8,8 +8,12 @@ namespace velmora {
 
 namespace {
 
-bool hasOriginal(ChangeKind k) { return k != ChangeKind::Insert; }
-bool hasValues(ChangeKind k) { return k == ChangeKind::Insert || k == ChangeKind::Modify; }
+bool hasOriginal(ChangeKind k) {
+    return k != ChangeKind::Insert;
+}
+bool hasValues(ChangeKind k) {
+    return k == ChangeKind::Insert || k == ChangeKind::Modify;
+}
 
 void writeRow(Bytes& out, const RowLayout& layout, const std::vector<Variant>& values) {
     if (values.size() != layout.fieldCount()) throw PacketError("A change record does not hold every field");

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "transport/Bytes.h"
 #include "data/FieldDef.h"
 #include "data/PacketFormat.h"
+#include "transport/Bytes.h"
 #include "transport/Variant.h"
 
 namespace velmora {
@@ -23,8 +23,8 @@ struct NestedChanges {
 struct ChangeRecord {
     ChangeKind kind = ChangeKind::Insert;
     uint32_t id = 0;                    // the client's record id, echoed in a failed-records packet
-    std::vector<Variant> original;     // every field as last fetched; empty for an Insert
-    std::vector<Variant> values;       // every field as changed; empty for Unmodified and Delete
+    std::vector<Variant> original;      // every field as last fetched; empty for an Insert
+    std::vector<Variant> values;        // every field as changed; empty for Unmodified and Delete
     std::vector<NestedChanges> nested;  // only fields that have changes; DataSet values read null
 };
 

@@ -52,8 +52,8 @@ Field* ClientDataSet::FindField(std::string_view name) {
 
 Field& ClientDataSet::FieldByName(std::string_view name) {
     if (Field* f = FindField(name)) return *f;
-    throw VelmoraError(formatText("%s: Field '%.*s' not found", name_.c_str(), static_cast<int>(name.size()),
-                                  name.data()));
+    throw VelmoraError(
+        formatText("%s: Field '%.*s' not found", name_.c_str(), static_cast<int>(name.size()), name.data()));
 }
 
 void ClientDataSet::buildFields(const RowLayout& layout) {
@@ -62,7 +62,8 @@ void ClientDataSet::buildFields(const RowLayout& layout) {
         for (auto& f : fields_) {
             int column = findField(columns, f->FieldName());
             if (column < 0)
-                throw VelmoraError(formatText("%s: Field '%s' not found", name_.c_str(), f->FieldName().c_str()));
+                throw VelmoraError(
+                    formatText("%s: Field '%s' not found", name_.c_str(), f->FieldName().c_str()));
             FieldType actual = columns[static_cast<size_t>(column)].type;
             if (actual != f->DataType())
                 throw VelmoraError(formatText("Type mismatch for field '%s', expecting: %s actual: %s",
@@ -92,7 +93,8 @@ void ClientDataSet::buildFields(const RowLayout& layout) {
     fields_ = std::move(fresh);
 }
 
-void ClientDataSet::bindFilterAndIndex(const RowLayout& layout, FilterExpression* filter, IndexKey* index) const {
+void ClientDataSet::bindFilterAndIndex(const RowLayout& layout, FilterExpression* filter,
+                                       IndexKey* index) const {
     if (filter) filter->bind(layout);
     if (index) index->bind(layout);
 }
@@ -232,6 +234,8 @@ void ClientDataSet::Refresh() {
     rebindDetails();
 }
 
-void ClientDataSet::Execute() { provider_.execute(commandText_); }
+void ClientDataSet::Execute() {
+    provider_.execute(commandText_);
+}
 
 }  // namespace velmora

@@ -29,7 +29,7 @@ struct Bookmark {
 // the edits not yet applied. A nested dataset shows the rows held by a DataSet field of its
 // master's current row and keeps its changes in the master's log. Use from one thread only.
 class ClientDataSet {
-public:
+  public:
     explicit ClientDataSet(std::string name);
     ~ClientDataSet();
     ClientDataSet(const ClientDataSet&) = delete;
@@ -141,7 +141,7 @@ public:
     void addObserver(DataSetObserver* observer);
     void removeObserver(DataSetObserver* observer);
 
-private:
+  private:
     friend class Field;
     enum class Notice { Opened, Closed, Scrolled, State, Data };
     enum class RowNotice { AboutToInsert, Inserted, AboutToRemove, Removed };
@@ -200,7 +200,7 @@ private:
 
     DataSetState state_ = DataSetState::Inactive;
     bool fetched_ = false;  // rows came from the provider since the last close
-    RowLayoutPtr layout_;  // the columns of the rows shown, set on open
+    RowLayoutPtr layout_;   // the columns of the rows shown, set on open
     std::unique_ptr<RecordStore> ownStore_;
     RecordStore* store_ = nullptr;  // ownStore_, or a child store of the master's current row
     RecordView view_;

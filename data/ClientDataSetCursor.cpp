@@ -64,7 +64,7 @@ void ClientDataSet::MoveBy(int distance) {
     if (view_.empty()) return;
     long target = static_cast<long>(pos_) + distance;
     long last = static_cast<long>(view_.size()) - 1;
-    moveTo(static_cast<int>(std::clamp(target, 0L, last)), target < 0, target > last);
+    moveTo(static_cast<int>(std::clamp(target, 0L, last)), target<0, target> last);
 }
 
 void ClientDataSet::setRecNo(int recNo) {
@@ -109,7 +109,8 @@ void ClientDataSet::GotoBookmark(const Bookmark& b) {
 bool ClientDataSet::FindKey(const std::vector<Variant>& values) {
     checkActive();
     CheckBrowseMode();
-    if (!index_ || index_->empty()) throw VelmoraError(formatText("%s: FindKey needs IndexFieldNames", name_.c_str()));
+    if (!index_ || index_->empty())
+        throw VelmoraError(formatText("%s: FindKey needs IndexFieldNames", name_.c_str()));
     std::vector<std::string> storage;
     std::vector<Cell> key = index_->keyCells(values, storage);
     int at = view_.findKey(key);

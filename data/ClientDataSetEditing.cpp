@@ -3,14 +3,16 @@
 
 #include "data/Cell.h"
 #include "data/ClientDataSet.h"
-#include "transport/Errors.h"
 #include "data/RowWriter.h"
 #include "data/ValueText.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 
 namespace {
-bool editing(DataSetState s) { return s == DataSetState::Edit || s == DataSetState::Insert; }
+bool editing(DataSetState s) {
+    return s == DataSetState::Edit || s == DataSetState::Insert;
+}
 }  // namespace
 
 void ClientDataSet::CheckBrowseMode() {
@@ -37,13 +39,18 @@ void ClientDataSet::Edit() {
     notify(Notice::State);
 }
 
-void ClientDataSet::Insert() { startInsert(false); }
-void ClientDataSet::Append() { startInsert(true); }
+void ClientDataSet::Insert() {
+    startInsert(false);
+}
+void ClientDataSet::Append() {
+    startInsert(true);
+}
 
 void ClientDataSet::startInsert(bool append) {
     checkActive();
     CheckBrowseMode();
-    if (!store_) throw VelmoraError(formatText("%s: the master dataset has no current record", name_.c_str()));
+    if (!store_)
+        throw VelmoraError(formatText("%s: the master dataset has no current record", name_.c_str()));
     uint32_t beforeId = 0;
     bool atEnd = append || view_.empty();
     if (!atEnd) beforeId = view_.at(static_cast<size_t>(pos_));
@@ -66,7 +73,8 @@ void ClientDataSet::startInsert(bool append) {
 
 void ClientDataSet::writeValue(Field& field, Variant value) {
     checkActive();
-    if (!editing(state_)) throw VelmoraError(formatText("%s: Dataset not in edit or insert mode", name_.c_str()));
+    if (!editing(state_))
+        throw VelmoraError(formatText("%s: Dataset not in edit or insert mode", name_.c_str()));
     if (field.ReadOnly() || field.DataType() == FieldType::DataSet)
         throw VelmoraError(formatText("Field '%s' cannot be modified", field.FieldName().c_str()));
     if (value.type() == VarType::String && !value.isArray() && field.DataType() != FieldType::String) {
@@ -206,8 +214,8 @@ void ClientDataSet::bindToMaster() {
     const RowLayout& masterLayout = *master_->layout_;
     int f = findField(masterLayout.fields(), dataSetFieldName_);
     if (f < 0 || masterLayout.type(static_cast<size_t>(f)) != FieldType::DataSet)
-        throw VelmoraError(formatText("%s: Field '%s' not found or holds no nested rows", master_->Name().c_str(),
-                                      dataSetFieldName_.c_str()));
+        throw VelmoraError(formatText("%s: Field '%s' not found or holds no nested rows",
+                                      master_->Name().c_str(), dataSetFieldName_.c_str()));
     RowLayoutPtr layout = masterLayout.nested(static_cast<size_t>(f));
     auto filter = std::make_unique<FilterExpression>(filterText_);
     auto index = std::make_unique<IndexKey>(indexText_);

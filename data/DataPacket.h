@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "transport/Bytes.h"
 #include "data/RowLayout.h"
 #include "data/RowWriter.h"
+#include "transport/Bytes.h"
 
 namespace velmora {
 
@@ -15,7 +15,7 @@ namespace velmora {
 //   w.beginRow(); w.addText("01"); w.addNull(); w.endRow();
 //   Bytes packet = w.finish();
 class DataPacketWriter : public RowWriter {
-public:
+  public:
     // complete: the rows are every row of the provider's result.
     explicit DataPacketWriter(FieldDefs fields, bool complete = true);
     DataPacketWriter(const DataPacketWriter&) = delete;
@@ -23,7 +23,7 @@ public:
 
     Bytes finish();
 
-private:
+  private:
     explicit DataPacketWriter(std::shared_ptr<const RowLayout> layout, bool complete);
 
     std::shared_ptr<const RowLayout> layout_;

@@ -8,7 +8,7 @@ class ClientDataSet;
 // dataset's view (0-based), valid at the moment of the call. Callbacks run on the thread that
 // changed the dataset and must not destroy it.
 class DataSetObserver {
-public:
+  public:
     virtual ~DataSetObserver() = default;
 
     virtual void dataSetOpened(ClientDataSet&) {}

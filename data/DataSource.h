@@ -8,14 +8,14 @@ class ClientDataSet;
 
 // Connects data-aware controls to a dataset; the controls observe DataSet().
 class DataSource {
-public:
+  public:
     DataSource(std::string name, ClientDataSet* dataSet) : name_(std::move(name)), dataSet_(dataSet) {}
 
     const std::string& Name() const { return name_; }
     ClientDataSet* DataSet() const { return dataSet_; }
     void setDataSet(ClientDataSet* dataSet) { dataSet_ = dataSet; }
 
-private:
+  private:
     std::string name_;
     ClientDataSet* dataSet_;
 };

@@ -63,9 +63,13 @@ Wide divideRounded(Wide numerator, Wide denominator) {
     return numerator < 0 ? -q : q;
 }
 
-double fromCents(Wide cents) { return static_cast<double>(cents) / 100.0; }
+double fromCents(Wide cents) {
+    return static_cast<double>(cents) / 100.0;
+}
 
-double roundHalfAway(double v) { return std::round(v * 100.0) / 100.0; }
+double roundHalfAway(double v) {
+    return std::round(v * 100.0) / 100.0;
+}
 
 }  // namespace
 

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "transport/Bytes.h"
 #include "data/PacketFormat.h"
+#include "transport/Bytes.h"
 #include "transport/Variant.h"
 
 namespace velmora {

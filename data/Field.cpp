@@ -13,9 +13,13 @@ bool Field::IsNull() const {
     return v.isNull() || v.isEmpty();
 }
 
-std::string Field::AsString() const { return dataSet_->readText(*this); }
+std::string Field::AsString() const {
+    return dataSet_->readText(*this);
+}
 
-Variant Field::Value() const { return dataSet_->readValue(*this); }
+Variant Field::Value() const {
+    return dataSet_->readValue(*this);
+}
 
 double Field::AsFloat() const {
     Variant v = Value();
@@ -32,8 +36,12 @@ bool Field::AsBoolean() const {
     return v.isNull() ? false : v.toBool();
 }
 
-void Field::setValue(const Variant& value) { dataSet_->writeValue(*this, value); }
+void Field::setValue(const Variant& value) {
+    dataSet_->writeValue(*this, value);
+}
 
-void Field::setAsString(std::string_view text) { setValue(valueFromText(def_.type, text)); }
+void Field::setAsString(std::string_view text) {
+    setValue(valueFromText(def_.type, text));
+}
 
 }  // namespace velmora

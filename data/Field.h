@@ -15,7 +15,7 @@ class ClientDataSet;
 // empty one throws; writing needs the insert or edit state. A field of a dataset without
 // persistent fields lives until the dataset opens with different columns.
 class Field {
-public:
+  public:
     Field(ClientDataSet& dataSet, FieldDef def, int index, std::string componentName);
 
     ClientDataSet& DataSet() const { return *dataSet_; }
@@ -50,7 +50,7 @@ public:
     void setAsBoolean(bool value) { setValue(Variant(value)); }
     void Clear() { setValue(Variant::null()); }
 
-private:
+  private:
     friend class ClientDataSet;
     void rebind(int storeIndex) { storeIndex_ = storeIndex; }
 

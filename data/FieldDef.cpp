@@ -3,7 +3,8 @@
 namespace velmora {
 
 bool isKnownFieldType(uint8_t code) {
-    return code >= static_cast<uint8_t>(FieldType::String) && code <= static_cast<uint8_t>(FieldType::DataSet);
+    return code >= static_cast<uint8_t>(FieldType::String) &&
+           code <= static_cast<uint8_t>(FieldType::DataSet);
 }
 
 const char* fieldTypeName(FieldType type) {
@@ -25,7 +26,9 @@ const char* fieldTypeName(FieldType type) {
 }
 
 namespace {
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 }  // namespace
 
 bool sameName(std::string_view a, std::string_view b) {

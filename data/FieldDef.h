@@ -9,9 +9,9 @@ namespace velmora {
 
 // Column types of the packets and the datasets. The numbers are the packets' type bytes.
 enum class FieldType : uint8_t {
-    String = 1,    // UTF-8 text
-    Integer = 2,   // 32-bit signed
-    Double = 3,    // 64-bit IEEE float
+    String = 1,   // UTF-8 text
+    Integer = 2,  // 32-bit signed
+    Double = 3,   // 64-bit IEEE float
     Boolean = 4,
     DateTime = 5,  // 64-bit float, days since 1899-12-30
     DataSet = 6,   // nested rows, described by FieldDef::nested

@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "transport/Errors.h"
 #include "data/ValueText.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 
@@ -17,8 +17,8 @@ struct FilterExpression::Node {
     std::string name;
     int field = -1;
     enum LiteralKind { TextLiteral, NumberLiteral, BoolLiteral, NullLiteral } literalKind = NullLiteral;
-    std::string spelling;  // text of a text literal, or how a number was written
-    Cell value;            // a literal as compared, after binding
+    std::string spelling;   // text of a text literal, or how a number was written
+    Cell value;             // a literal as compared, after binding
     std::string converted;  // storage for value.text when binding rewrote the literal
 
     explicit Node(Kind k) : kind(k) {}
@@ -30,7 +30,7 @@ using Node = FilterExpression::Node;
 constexpr int kMaxDepth = 200;
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view text) : s_(text) {}
 
     std::unique_ptr<Node> parse() {
@@ -42,7 +42,7 @@ public:
         return root;
     }
 
-private:
+  private:
     [[noreturn]] void fail(const char* reason) const {
         throw VelmoraError(formatText("Invalid filter expression \"%.*s\": %s at character %zu",
                                       static_cast<int>(s_.size()), s_.data(), reason, pos_ + 1));
@@ -106,8 +106,9 @@ private:
         static const struct {
             const char* text;
             CompareOp op;
-        } kOps[] = {{"<>", CompareOp::Ne}, {"!=", CompareOp::Ne}, {"<=", CompareOp::Le}, {">=", CompareOp::Ge},
-                    {"=", CompareOp::Eq},  {"<", CompareOp::Lt},  {">", CompareOp::Gt}};
+        } kOps[] = {{"<>", CompareOp::Ne}, {"!=", CompareOp::Ne}, {"<=", CompareOp::Le},
+                    {">=", CompareOp::Ge}, {"=", CompareOp::Eq},  {"<", CompareOp::Lt},
+                    {">", CompareOp::Gt}};
         for (const auto& o : kOps) {
             if (symbol(o.text)) {
                 auto n = binary(Node::Compare, std::move(left), operand(depth));
@@ -115,7 +116,8 @@ private:
                 return n;
             }
         }
-        if (left->kind == Node::Field || (left->kind == Node::Literal && left->literalKind == Node::BoolLiteral))
+        if (left->kind == Node::Field ||
+            (left->kind == Node::Literal && left->literalKind == Node::BoolLiteral))
             return binary(Node::Truth, std::move(left), nullptr);
         if (left->kind == Node::Literal) fail("comparison expected");
         return left;
@@ -196,7 +198,8 @@ private:
 };
 
 [[noreturn]] void mismatch(const std::string& filter, const std::string& field) {
-    throw VelmoraError(formatText("Type mismatch in filter \"%s\" for field '%s'", filter.c_str(), field.c_str()));
+    throw VelmoraError(
+        formatText("Type mismatch in filter \"%s\" for field '%s'", filter.c_str(), field.c_str()));
 }
 
 // The literal as it compares with a field of type type (String when it meets no field).

@@ -20,7 +20,7 @@
 namespace velmora {
 
 class FilterExpression {
-public:
+  public:
     // Parses text; a syntax error throws a VelmoraError naming the position. A blank text lets
     // every row pass.
     explicit FilterExpression(std::string_view text);
@@ -39,7 +39,7 @@ public:
 
     struct Node;
 
-private:
+  private:
     std::string text_;
     std::unique_ptr<Node> root_;
     const RowLayout* layout_ = nullptr;

@@ -18,7 +18,7 @@ size_t sequenceLength(unsigned char lead) {
 }
 
 class GbkConverter {
-public:
+  public:
     GbkConverter() : cd_(iconv_open("GBK", "UTF-8")) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("GBK conversion is not available");
     }
@@ -41,7 +41,7 @@ public:
         return sizeof out - outLeft;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 

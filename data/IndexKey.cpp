@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "transport/Errors.h"
 #include "data/ValueText.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 
@@ -18,7 +18,8 @@ IndexKey::IndexKey(std::string_view text) : text_(text) {
     size_t start = 0;
     for (;;) {
         size_t semi = text.find(';', start);
-        std::string_view part = trim(text.substr(start, semi == std::string_view::npos ? semi : semi - start));
+        std::string_view part =
+            trim(text.substr(start, semi == std::string_view::npos ? semi : semi - start));
         if (part.empty())
             throw VelmoraError(formatText("Invalid index field names \"%s\"", std::string(text).c_str()));
         names_.emplace_back(part);
@@ -143,7 +144,8 @@ int IndexKey::compareWithKey(const uint8_t* row, const std::vector<Cell>& key) c
     return 0;
 }
 
-std::vector<Cell> IndexKey::keyCells(const std::vector<Variant>& values, std::vector<std::string>& storage) const {
+std::vector<Cell> IndexKey::keyCells(const std::vector<Variant>& values,
+                                     std::vector<std::string>& storage) const {
     if (values.empty() || values.size() > fields_.size())
         throw VelmoraError(formatText("FindKey takes 1 to %zu values", fields_.size()));
     storage.clear();
@@ -167,7 +169,8 @@ std::vector<Cell> IndexKey::keyCells(const std::vector<Variant>& values, std::ve
                 std::optional<double> d;
                 if (v.type() == VarType::String) {
                     d = parseNumber(v.stringValue());
-                    if (!d && layout_->type(fields_[i]) == FieldType::DateTime) d = parseDateTime(v.stringValue());
+                    if (!d && layout_->type(fields_[i]) == FieldType::DateTime)
+                        d = parseDateTime(v.stringValue());
                     if (!d)
                         throw VelmoraError(formatText("'%s' is not a valid key for field '%s'",
                                                       v.stringValue().c_str(),

@@ -13,7 +13,7 @@
 namespace velmora {
 
 class IndexKey {
-public:
+  public:
     // Splits text at ";" and trims blanks; empty parts are refused.
     explicit IndexKey(std::string_view text);
 
@@ -35,7 +35,7 @@ public:
     // fields' types; texts are kept in storage. Throws when a value cannot be converted.
     std::vector<Cell> keyCells(const std::vector<Variant>& values, std::vector<std::string>& storage) const;
 
-private:
+  private:
     void keyOf(const uint8_t* row, Cell* out) const;
 
     std::string text_;

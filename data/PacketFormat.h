@@ -46,7 +46,7 @@ constexpr uint32_t kMaxMessageBytes = 1u << 20;
 
 // A packet that cannot be decoded or encoded. The message names the packet and the byte offset.
 class PacketError : public VelmoraError {
-public:
+  public:
     using VelmoraError::VelmoraError;
 };
 

@@ -9,8 +9,9 @@ namespace velmora {
 // Bounds-checked little-endian reads over bytes the caller keeps alive. Every failure throws a
 // PacketError "Invalid <what>: <reason> at byte <offset>"; nothing is read past the end.
 class PacketReader {
-public:
-    PacketReader(const uint8_t* data, size_t size, const char* what) : begin_(data), p_(data), end_(data + size), what_(what) {}
+  public:
+    PacketReader(const uint8_t* data, size_t size, const char* what)
+        : begin_(data), p_(data), end_(data + size), what_(what) {}
 
     size_t offset() const { return static_cast<size_t>(p_ - begin_); }
     size_t remaining() const { return static_cast<size_t>(end_ - p_); }
@@ -40,7 +41,7 @@ public:
         if (n > remaining()) fail("truncated");
     }
 
-private:
+  private:
     const uint8_t* begin_;
     const uint8_t* p_;
     const uint8_t* end_;

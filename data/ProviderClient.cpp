@@ -19,7 +19,8 @@ std::shared_ptr<IProviderServer> ProviderClient::server() const {
 
 DataPacket ProviderClient::takePacket(Variant result) {
     if (result.isEmpty() || result.isNull()) throw VelmoraError(kMissingProvider);
-    if (!result.isByteArray() || result.bytes().size() < kMinPacketBytes) throw PacketError("Invalid data packet");
+    if (!result.isByteArray() || result.bytes().size() < kMinPacketBytes)
+        throw PacketError("Invalid data packet");
     return decodeDataPacket(result.takeBytes());
 }
 
@@ -27,16 +28,16 @@ DataPacket ProviderClient::open(const std::string& commandText) {
     auto s = server();
     int32_t recsOut = 0;
     Variant params, ownerData;
-    return takePacket(s->RemoteGetRecords(providerName_, -1, recsOut, kGetRecordsMetaData, commandText, params,
-                                          ownerData));
+    return takePacket(
+        s->RemoteGetRecords(providerName_, -1, recsOut, kGetRecordsMetaData, commandText, params, ownerData));
 }
 
 DataPacket ProviderClient::refresh(int32_t count) {
     auto s = server();
     int32_t recsOut = 0;
     Variant params, ownerData;
-    return takePacket(s->RemoteGetRecords(providerName_, count, recsOut, kGetRecordsReset, std::string(), params,
-                                          ownerData));
+    return takePacket(s->RemoteGetRecords(providerName_, count, recsOut, kGetRecordsReset, std::string(),
+                                          params, ownerData));
 }
 
 void ProviderClient::reset() {
@@ -50,9 +51,8 @@ ProviderClient::ApplyResult ProviderClient::applyUpdates(Bytes changePacket, int
     auto s = server();
     ApplyResult r;
     Variant ownerData;
-    Variant reply =
-        s->RemoteApplyUpdates(providerName_, Variant::byteArray(std::move(changePacket)), maxErrors, r.errorCount,
-                              ownerData);
+    Variant reply = s->RemoteApplyUpdates(providerName_, Variant::byteArray(std::move(changePacket)),
+                                          maxErrors, r.errorCount, ownerData);
     if (reply.isByteArray())
         r.failed = decodeFailedRecords(reply.bytes());
     else if (!reply.isEmpty() && !reply.isNull())

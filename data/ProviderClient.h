@@ -11,7 +11,7 @@
 namespace velmora {
 
 class ProviderClient {
-public:
+  public:
     void setSource(ProviderSource source) { source_ = std::move(source); }
     bool hasSource() const { return static_cast<bool>(source_); }
     const std::string& providerName() const { return providerName_; }
@@ -36,7 +36,7 @@ public:
     // error for a damaged one.
     static DataPacket takePacket(Variant result);
 
-private:
+  private:
     std::shared_ptr<IProviderServer> server() const;
 
     ProviderSource source_;

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "data/Cell.h"
-#include "transport/Errors.h"
 #include "data/RowWriter.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 
@@ -40,7 +40,9 @@ size_t RecordStore::visibleCount() const {
     return n;
 }
 
-const uint8_t* RecordStore::store(const Bytes& encoded) { return arena_.copy(encoded.data(), encoded.size()); }
+const uint8_t* RecordStore::store(const Bytes& encoded) {
+    return arena_.copy(encoded.data(), encoded.size());
+}
 
 void RecordStore::log(uint32_t id) {
     Slot& s = rows_[id];
@@ -152,7 +154,8 @@ size_t RecordStore::changeCount() const {
     for (uint32_t id = 0; id < rows_.size(); ++id) {
         const Slot& s = rows_[id];
         if (s.seq == 0) continue;
-        if (s.status == RowStatus::Inserted || s.status == RowStatus::Modified || s.status == RowStatus::Deleted)
+        if (s.status == RowStatus::Inserted || s.status == RowStatus::Modified ||
+            s.status == RowStatus::Deleted)
             ++n;
         if (auto it = children_.find(id); it != children_.end())
             for (const auto& kid : it->second)
@@ -234,7 +237,9 @@ const std::string* RecordStore::error(uint32_t id) const {
     return it == errors_.end() ? nullptr : &it->second;
 }
 
-void RecordStore::setError(uint32_t id, std::string message) { errors_[id] = std::move(message); }
+void RecordStore::setError(uint32_t id, std::string message) {
+    errors_[id] = std::move(message);
+}
 
 RecordStore* RecordStore::existingChild(uint32_t id, size_t field) const {
     auto it = children_.find(id);

@@ -7,10 +7,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "transport/Bytes.h"
 #include "data/DataPacket.h"
 #include "data/RowArena.h"
 #include "data/RowLayout.h"
+#include "transport/Bytes.h"
 
 namespace velmora {
 
@@ -27,7 +27,7 @@ enum class RowStatus : uint8_t {
 // change; the natural order lists them as fetched and inserted. A row's nested rows live in
 // child stores, made from the row's bytes on first use. Not thread-safe.
 class RecordStore {
-public:
+  public:
     explicit RecordStore(RowLayoutPtr layout, RecordStore* parent = nullptr, uint32_t parentRow = 0);
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
@@ -87,7 +87,7 @@ public:
     // The child store if it was already made, else null.
     RecordStore* existingChild(uint32_t id, size_t field) const;
 
-private:
+  private:
     struct Slot {
         const uint8_t* current = nullptr;
         const uint8_t* original = nullptr;

@@ -63,7 +63,8 @@ int RecordView::findKey(const std::vector<Cell>& key) const {
         else
             hi = mid;
     }
-    if (lo < ids_.size() && index_->compareWithKey(store_->row(ids_[lo]), key) == 0) return static_cast<int>(lo);
+    if (lo < ids_.size() && index_->compareWithKey(store_->row(ids_[lo]), key) == 0)
+        return static_cast<int>(lo);
     return -1;
 }
 

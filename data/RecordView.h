@@ -13,7 +13,7 @@ namespace velmora {
 // the index when there is one. Positions are 0-based. The filter and index must be bound to the
 // store's layout and outlive the view's use of them.
 class RecordView {
-public:
+  public:
     void reset(const RecordStore* store, const FilterExpression* filter, const IndexKey* index);
     void rebuild();
 
@@ -34,7 +34,7 @@ public:
     // First position whose key starts with key, or -1. Needs an index.
     int findKey(const std::vector<Cell>& key) const;
 
-private:
+  private:
     const RecordStore* store_ = nullptr;
     const FilterExpression* filter_ = nullptr;
     const IndexKey* index_ = nullptr;

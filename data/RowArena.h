@@ -11,7 +11,7 @@ namespace velmora {
 // Append-only storage for encoded rows written by edits. A row never moves once stored, so the
 // pointers handed out stay valid for the arena's lifetime.
 class RowArena {
-public:
+  public:
     const uint8_t* copy(const uint8_t* data, size_t size) {
         if (size > kChunk / 4) {
             chunks_.push_back(std::make_unique<uint8_t[]>(size));
@@ -29,7 +29,7 @@ public:
         return at;
     }
 
-private:
+  private:
     static constexpr size_t kChunk = 64 * 1024;
     std::vector<std::unique_ptr<uint8_t[]>> chunks_;
     uint8_t* open_ = nullptr;

@@ -16,7 +16,7 @@ namespace velmora {
 class PacketReader;
 
 class RowLayout {
-public:
+  public:
     explicit RowLayout(FieldDefs fields);
 
     const FieldDefs& fields() const { return fields_; }
@@ -73,7 +73,7 @@ public:
     };
     static NestedRows nestedRows(const uint8_t* p) { return {u32(p), p + 8}; }
 
-private:
+  private:
     const uint8_t* skip(size_t field, const uint8_t* p) const;
 
     FieldDefs fields_;

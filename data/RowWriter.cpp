@@ -1,11 +1,13 @@
 #include "data/RowWriter.h"
 
-#include "transport/Errors.h"
 #include "data/PacketFormat.h"
+#include "transport/Errors.h"
 
 namespace velmora {
 
-RowWriter::RowWriter(Bytes& out, const RowLayout& layout) : out_(out) { levels_.push_back({&layout}); }
+RowWriter::RowWriter(Bytes& out, const RowLayout& layout) : out_(out) {
+    levels_.push_back({&layout});
+}
 
 RowWriter::Level& RowWriter::current() {
     Level& level = levels_.back();
@@ -45,7 +47,9 @@ void RowWriter::markNull() {
     ++level.field;
 }
 
-void RowWriter::addNull() { markNull(); }
+void RowWriter::addNull() {
+    markNull();
+}
 
 void RowWriter::addText(std::string_view value) {
     expect(FieldType::String);
@@ -130,7 +134,8 @@ void RowWriter::addNestedRows(uint32_t count, const Bytes& encoded) {
 }
 
 Bytes encodeRow(const RowLayout& layout, const std::vector<Variant>& values) {
-    if (values.size() != layout.fieldCount()) throw VelmoraError("A row does not hold a value for every field");
+    if (values.size() != layout.fieldCount())
+        throw VelmoraError("A row does not hold a value for every field");
     Bytes out;
     RowWriter w(out, layout);
     w.beginRow();

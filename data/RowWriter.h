@@ -14,7 +14,7 @@ namespace velmora {
 // A DataSet field takes beginNested, rows of the nested layout, endNested. Writing a value of
 // the wrong type or the wrong number of values throws a VelmoraError naming the field.
 class RowWriter {
-public:
+  public:
     // The layout must outlive the writer.
     RowWriter(Bytes& out, const RowLayout& layout);
 
@@ -38,7 +38,7 @@ public:
     uint32_t rowCount() const { return levels_.front().rows; }
     ByteWriter& bytes() { return out_; }
 
-private:
+  private:
     struct Level {
         const RowLayout* layout;
         size_t countAt = 0;  // nested levels: where the row count and byte length go

@@ -7,7 +7,9 @@ namespace velmora {
 
 namespace {
 
-FieldDef text50(const char* name) { return FieldDef{name, FieldType::String, 50, 0, {}}; }
+FieldDef text50(const char* name) {
+    return FieldDef{name, FieldType::String, 50, 0, {}};
+}
 
 }  // namespace
 
@@ -29,7 +31,8 @@ Tdm::Tdm(ProviderSource source) {
         {ClientDataSetxsdview2, "DataSetProviderxsdview", "select * from xsdview  where xsdid='1'"},
         {ClientDataSetxsdtb2, "DataSetProviderxsdtb2", ""},
         {ClientDataSethz, "DataSetProviderhz",
-         "select khname,chname ,sum(quantity1) as sl,  sum(money1) as je from xsdview group by khname,chname"},
+         "select khname,chname ,sum(quantity1) as sl,  sum(money1) as je from xsdview group by "
+         "khname,chname"},
     };
     for (const Binding& b : bindings) {
         b.dataSet.setRemoteServer(source);
@@ -53,14 +56,14 @@ Tdm::Tdm(SocketConnection& connection)
     : Tdm([&connection]() -> std::shared_ptr<IProviderServer> { return connection.getServer(); }) {}
 
 std::vector<ClientDataSet*> Tdm::dataSets() {
-    return {&ClientDataSetch,      &ClientDataSetkh,      &ClientDataSetywy,        &ClientDataSetxsdtb,
-            &ClientDataSetxsdzb,   &ClientDataSetchfl,    &ClientDataSetchfl_index, &ClientDataSetxsdzb2,
+    return {&ClientDataSetch,      &ClientDataSetkh,       &ClientDataSetywy,        &ClientDataSetxsdtb,
+            &ClientDataSetxsdzb,   &ClientDataSetchfl,     &ClientDataSetchfl_index, &ClientDataSetxsdzb2,
             &ClientDataSetxsdview, &ClientDataSetxsdview2, &ClientDataSetxsdtb2,     &ClientDataSethz};
 }
 
 std::vector<DataSource*> Tdm::dataSources() {
-    return {&DataSourcech,    &DataSourcekh,    &DataSourceywy,     &DataSourcexsdtb,
-            &DataSourcexsdzb, &DataSourcechfl,  &DataSourcexsdview, &DataSourcehz};
+    return {&DataSourcech,    &DataSourcekh,   &DataSourceywy,     &DataSourcexsdtb,
+            &DataSourcexsdzb, &DataSourcechfl, &DataSourcexsdview, &DataSourcehz};
 }
 
 }  // namespace velmora

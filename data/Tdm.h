@@ -13,7 +13,7 @@ class SocketConnection;
 // The data module: the twelve client datasets and eight data sources every window shares, with
 // their design-time settings. All datasets start closed.
 class Tdm {
-public:
+  public:
     // Every dataset with a provider asks source for the provider interface.
     explicit Tdm(ProviderSource source);
     // The datasets reach the server through connection, which must outlive the module.

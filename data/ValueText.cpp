@@ -27,7 +27,9 @@ int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
     return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
-bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool leap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 }  // namespace
 
@@ -73,7 +75,8 @@ std::optional<double> parseDateTime(std::string_view text) {
         if (got < 2 || static_cast<size_t>(used + more) != s.size()) return std::nullopt;
     }
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] + (mo == 2 && leap(y) ? 1 : 0)) return std::nullopt;
+    if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] + (mo == 2 && leap(y) ? 1 : 0))
+        return std::nullopt;
     if (h > 23 || mi > 59 || sec > 59 || h < 0 || mi < 0 || sec < 0) return std::nullopt;
     constexpr double kDaysFrom1899To1970 = 25569.0;
     double days = static_cast<double>(daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)));

@@ -2,8 +2,8 @@
 
 #include "data/ChangePacket.h"
 #include "data/DataPacket.h"
-#include "transport/Errors.h"
 #include "data/FailedRecordsPacket.h"
+#include "transport/Errors.h"
 #include "transport/ProviderDispatch.h"
 
 namespace velmora::fuzz {
@@ -24,13 +24,14 @@ FieldDefs twoFields() {
 // Answers like the application server, without a database: rows of its own, every change
 // record refused, the data request echoed.
 class EchoProvider : public IProviderServer {
-public:
+  public:
     Variant RemoteApplyUpdates(const std::string&, const Variant& delta, int32_t, int32_t& errorCount,
                                Variant&) override {
         if (!delta.isByteArray()) throw VelmoraError("Invalid data packet");
         ChangePacket changes = decodeChangePacket(delta.bytes());
         FailedRecordsPacket result;
-        for (const ChangeRecord& r : changes.records) result.failed.push_back({RecordPath{r.id, {}}, 1, "refused"});
+        for (const ChangeRecord& r : changes.records)
+            result.failed.push_back({RecordPath{r.id, {}}, 1, "refused"});
         errorCount = static_cast<int32_t>(result.failed.size());
         if (result.failed.empty()) return Variant::null();
         return Variant::byteArray(encodeFailedRecords(result));
@@ -49,15 +50,18 @@ public:
     Variant RemoteDataRequest(const std::string&, const Variant& data) override { return data; }
     Variant RemoteGetProviderNames() override { return Variant::null(); }
     Variant RemoteGetParams(const std::string&, Variant&) override { return Variant::null(); }
-    Variant RemoteRowRequest(const std::string&, const Variant& row, int32_t, Variant&) override { return row; }
+    Variant RemoteRowRequest(const std::string&, const Variant& row, int32_t, Variant&) override {
+        return row;
+    }
     void RemoteExecute(const std::string&, const std::string&, Variant&, Variant&) override {}
 };
 
 class FuzzAppServer : public ProviderDispatch {
-public:
+  public:
     FuzzAppServer() : ProviderDispatch(provider_) {
         // Members by name, as the server's own: a by-reference value set, texts read.
-        addMember(1, "GetSysTime", 1, [](DispatchCall& c) { c.arg(0).assignKeepingRef(Variant::date(37621.5)); });
+        addMember(1, "GetSysTime", 1,
+                  [](DispatchCall& c) { c.arg(0).assignKeepingRef(Variant::date(37621.5)); });
         addMember(2, "AddUser", 4, [](DispatchCall& c) {
             for (size_t i = 0; i < 4; ++i) c.arg(i).toString();
         });
@@ -74,7 +78,7 @@ public:
         });
     }
 
-private:
+  private:
     EchoProvider provider_;
 };
 

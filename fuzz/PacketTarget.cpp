@@ -21,7 +21,8 @@ namespace {
 void sameFields(const FieldDefs& a, const FieldDefs& b) {
     if (a.size() != b.size()) finding("field count differs");
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i].name != b[i].name || a[i].type != b[i].type || a[i].size != b[i].size || a[i].flags != b[i].flags)
+        if (a[i].name != b[i].name || a[i].type != b[i].type || a[i].size != b[i].size ||
+            a[i].flags != b[i].flags)
             finding("field differs");
         sameFields(a[i].nested, b[i].nested);
     }
@@ -145,11 +146,13 @@ void failedRecords(const Bytes& bytes) {
         first.updated.size() != second.updated.size())
         finding("failed records differ");
     for (size_t i = 0; i < first.failed.size(); ++i)
-        if (!(first.failed[i].path == second.failed[i].path) || first.failed[i].code != second.failed[i].code ||
+        if (!(first.failed[i].path == second.failed[i].path) ||
+            first.failed[i].code != second.failed[i].code ||
             first.failed[i].message != second.failed[i].message)
             finding("failed record differs");
     for (size_t i = 0; i < first.updated.size(); ++i)
-        if (!(first.updated[i].path == second.updated[i].path) || first.updated[i].values != second.updated[i].values)
+        if (!(first.updated[i].path == second.updated[i].path) ||
+            first.updated[i].values != second.updated[i].values)
             finding("server values differ");
 }
 

@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         for (const std::string& file : filesOf(argv[i])) {
             std::ifstream in(file, std::ios::binary);
-            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                       std::istreambuf_iterator<char>());
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++replayed;
         }

@@ -12,9 +12,8 @@
 #include <string>
 
 #include "data/DataPacket.h"
-#include "transport/Errors.h"
-#include "server/LoginThrottle.h"
 #include "data/PacketFormat.h"
+#include "server/LoginThrottle.h"
 #include "server/ProviderDefs.h"
 #include "server/ProviderHost.h"
 #include "server/Schema.h"
@@ -22,6 +21,7 @@
 #include "server/SqliteDatabase.h"
 #include "server/UserStatement.h"
 #include "server/UserStore.h"
+#include "transport/Errors.h"
 
 namespace velmora::fuzz {
 namespace {
@@ -45,7 +45,8 @@ struct LoggedInServer {
             std::fprintf(stderr, "the demo user cannot log in\n");
             std::abort();
         }
-        host = std::make_unique<ProviderHost>(*db, *session, QueryLimits{std::chrono::milliseconds(2000), size_t(8) << 20});
+        host = std::make_unique<ProviderHost>(*db, *session,
+                                              QueryLimits{std::chrono::milliseconds(2000), size_t(8) << 20});
     }
     ~LoggedInServer() {
         host.reset();

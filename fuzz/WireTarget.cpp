@@ -9,10 +9,10 @@
 #include <cstring>
 #include <optional>
 
+#include "fuzz/FuzzProvider.h"
 #include "transport/ClassRegistry.h"
 #include "transport/DataBlockInterpreter.h"
 #include "transport/Errors.h"
-#include "fuzz/FuzzProvider.h"
 #include "transport/VariantCodec.h"
 
 namespace velmora::fuzz {
@@ -20,13 +20,13 @@ namespace {
 
 // Reads back object references without a connection behind them.
 class DetachedObjects : public ObjectMarshaller {
-public:
+  public:
     int32_t exportObject(const DispatchPtr&) override { return 0; }
     DispatchPtr importObject(int32_t) override { return nullptr; }
 };
 
 class InputPeer : public SendDataBlock {
-public:
+  public:
     InputPeer(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
     void setInterpreter(DataBlockInterpreter* interpreter) { interpreter_ = interpreter; }
 
@@ -56,7 +56,7 @@ public:
         return std::nullopt;
     }
 
-private:
+  private:
     // What this side writes, the other side reads.
     static void checkReadsBack(DataBlock& block) {
         DataBlock copy = DataBlock::fromReceived(Bytes(block.bytesForSending()));

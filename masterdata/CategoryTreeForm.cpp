@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "data/ClientDataSet.h"
-#include "widgets/FolderTreeView.h"
 #include "masterdata/MaintenanceBar.h"
+#include "widgets/FolderTreeView.h"
 #include "widgets/Panel.h"
 #include "widgets/Text.h"
 

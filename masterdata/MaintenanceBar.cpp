@@ -26,12 +26,16 @@ QToolButton* makeButton(QWidget* parent, const char* name, const QString& captio
 MaintenanceBar::MaintenanceBar(QWidget* parent) : Panel(parent, Bevel::Raised) {
     setObjectName(QStringLiteral("Panel1"));
     setFixedHeight(34);
-    n_insert = makeButton(this, "n_insert", QStringLiteral("增加"), maintenanceIcon(MaintenancePicture::Insert));
+    n_insert =
+        makeButton(this, "n_insert", QStringLiteral("增加"), maintenanceIcon(MaintenancePicture::Insert));
     n_edit = makeButton(this, "n_edit", QStringLiteral("修改"), maintenanceIcon(MaintenancePicture::Edit));
-    n_delete = makeButton(this, "n_delete", QStringLiteral("册除"), maintenanceIcon(MaintenancePicture::Delete));
-    n_cancel = makeButton(this, "n_cancel", QStringLiteral("放弃"), maintenanceIcon(MaintenancePicture::Cancel));
+    n_delete =
+        makeButton(this, "n_delete", QStringLiteral("册除"), maintenanceIcon(MaintenancePicture::Delete));
+    n_cancel =
+        makeButton(this, "n_cancel", QStringLiteral("放弃"), maintenanceIcon(MaintenancePicture::Cancel));
     n_save = makeButton(this, "n_save", QStringLiteral("保存"), maintenanceIcon(MaintenancePicture::Save));
-    n_refresh = makeButton(this, "n_refresh", QStringLiteral("刷新"), maintenanceIcon(MaintenancePicture::Refresh));
+    n_refresh =
+        makeButton(this, "n_refresh", QStringLiteral("刷新"), maintenanceIcon(MaintenancePicture::Refresh));
     n_exit = makeButton(this, "n_exit", QStringLiteral("退出"), maintenanceIcon(MaintenancePicture::Exit));
 
     auto* layout = new QHBoxLayout(this);

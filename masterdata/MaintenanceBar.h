@@ -36,7 +36,8 @@ class MaintenanceBar : public Panel {
     template <typename Form>
     void connectHandlers(Form* form) {
         auto wire = [form](QToolButton* button, void (Form::*handler)()) {
-            QObject::connect(button, &QToolButton::clicked, form, guardedSlot([form, handler] { (form->*handler)(); }));
+            QObject::connect(button, &QToolButton::clicked, form,
+                             guardedSlot([form, handler] { (form->*handler)(); }));
         };
         wire(n_insert, &Form::n_insertClick);
         wire(n_edit, &Form::n_editClick);

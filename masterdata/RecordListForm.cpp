@@ -7,13 +7,13 @@
 #include <QVBoxLayout>
 
 #include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "masterdata/MaintenanceBar.h"
+#include "masterdata/ReadableWhenDisabled.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
-#include "data/DataSource.h"
 #include "widgets/ErrorGuard.h"
-#include "masterdata/MaintenanceBar.h"
-#include "masterdata/ReadableWhenDisabled.h"
 #include "widgets/Panel.h"
 
 namespace velmora {

@@ -5,18 +5,18 @@
 #include <QLabel>
 #include <QToolButton>
 
+#include "data/Tdm.h"
+#include "masterdata/MaintenanceBar.h"
+#include "masterdata/RowCountProbe.h"
 #include "session/ClientSession.h"
+#include "transport/Errors.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
-#include "transport/Errors.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/FolderTreeView.h"
 #include "widgets/Fonts.h"
-#include "masterdata/MaintenanceBar.h"
 #include "widgets/MessageService.h"
-#include "masterdata/RowCountProbe.h"
-#include "data/Tdm.h"
 #include "widgets/Text.h"
 
 namespace velmora {
@@ -127,7 +127,8 @@ void TFrmch::ToggleEditState() {
 }
 
 void TFrmch::setItemFilter(const QString& code) {
-    dm.ClientDataSetch.setFilter(toStdString(QStringLiteral("chflid='") + sqlEscaped(code) + QLatin1Char('\'')));
+    dm.ClientDataSetch.setFilter(
+        toStdString(QStringLiteral("chflid='") + sqlEscaped(code) + QLatin1Char('\'')));
     dm.ClientDataSetch.setFiltered(true);
 }
 
@@ -191,8 +192,8 @@ void TFrmch::n_deleteClick() {
     ClientDataSet& items = dm.ClientDataSetch;
     QString chid = items.RecordCount() > 0 ? toQString(items.FieldByName("chid").AsString()) : QString();
     RowCountProbe lines(dm.ClientDataSetxsdzb2, session_.providerSource(), "select * from xsdzb");
-    int used = lines.count(
-        toStdString(QStringLiteral("select * from xsdzb where chid = '") + sqlEscaped(chid) + QLatin1Char('\'')));
+    int used = lines.count(toStdString(QStringLiteral("select * from xsdzb where chid = '") +
+                                       sqlEscaped(chid) + QLatin1Char('\'')));
     if (used > 0) {
         notice(QStringLiteral("该存货已使用，不可删除"));
         return;

@@ -6,19 +6,19 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "data/Tdm.h"
+#include "masterdata/MaintenanceBar.h"
+#include "masterdata/ReadableWhenDisabled.h"
+#include "masterdata/RowCountProbe.h"
 #include "session/ClientSession.h"
+#include "transport/Errors.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
-#include "transport/Errors.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/FolderTreeView.h"
 #include "widgets/Fonts.h"
-#include "masterdata/MaintenanceBar.h"
-#include "masterdata/ReadableWhenDisabled.h"
 #include "widgets/MessageService.h"
-#include "masterdata/RowCountProbe.h"
-#include "data/Tdm.h"
 #include "widgets/Text.h"
 
 namespace velmora {

@@ -1,10 +1,10 @@
 #include "masterdata/TFrmkh.h"
 
 #include "data/ClientDataSet.h"
+#include "data/Tdm.h"
 #include "session/ClientSession.h"
 #include "widgets/Fonts.h"
 #include "widgets/MessageService.h"
-#include "data/Tdm.h"
 
 namespace velmora {
 

@@ -1,9 +1,9 @@
 #include "masterdata/TFrmywy.h"
 
 #include "data/ClientDataSet.h"
+#include "data/Tdm.h"
 #include "session/ClientSession.h"
 #include "widgets/Fonts.h"
-#include "data/Tdm.h"
 
 namespace velmora {
 

@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "widgets/DatePicker.h"
 #include "reports/SqlText.h"
+#include "widgets/DatePicker.h"
 
 namespace velmora {
 

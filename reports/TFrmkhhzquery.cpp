@@ -7,16 +7,16 @@
 #include <QLineEdit>
 #include <memory>
 
-#include "widgets/BitBtn.h"
 #include "data/ClientDataSet.h"
-#include "session/ClientSession.h"
-#include "widgets/Colors.h"
-#include "widgets/ErrorGuard.h"
-#include "widgets/Fonts.h"
 #include "reports/ReportControls.h"
 #include "reports/SummaryStatement.h"
 #include "reports/TFrmkhhzresult.h"
 #include "sales/TFrmkhquery.h"
+#include "session/ClientSession.h"
+#include "widgets/BitBtn.h"
+#include "widgets/Colors.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/Fonts.h"
 #include "widgets/Text.h"
 
 namespace velmora {
@@ -46,8 +46,8 @@ TFrmkhhzquery::TFrmkhhzquery(ClientSession& session) : session_(session) {
     Label2 = addLabel(this, "Label2", 112, 152, QStringLiteral("客户编号："));
     Edit1 = addEdit(this, "Edit1", 192, 144, 121);
     Edit1->installEventFilter(this);
-    Label4 = addLabel(this, "Label4", 40, 200,
-                      QStringLiteral("只要双击客户编号输入框，即可弹出代码参照界面。"));
+    Label4 =
+        addLabel(this, "Label4", 40, 200, QStringLiteral("只要双击客户编号输入框，即可弹出代码参照界面。"));
     Label1->setBuddy(dp1);
     Label2->setBuddy(Edit1);
     dp2->setAccessibleName(QStringLiteral("业务日期止"));

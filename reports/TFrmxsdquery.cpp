@@ -7,17 +7,17 @@
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 
-#include "widgets/BitBtn.h"
+#include "data/Tdm.h"
+#include "reports/ListCriteria.h"
+#include "reports/ReportControls.h"
+#include "reports/TFrmxsdresult.h"
 #include "session/ClientSession.h"
+#include "widgets/BitBtn.h"
 #include "widgets/Colors.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
-#include "reports/ListCriteria.h"
 #include "widgets/MessageService.h"
 #include "widgets/Panel.h"
-#include "reports/ReportControls.h"
-#include "reports/TFrmxsdresult.h"
-#include "data/Tdm.h"
 #include "widgets/Text.h"
 
 namespace velmora {

@@ -1,12 +1,12 @@
 #include "reports/TFrmxsdresult.h"
 
+#include "data/Tdm.h"
+#include "reports/ListRowColor.h"
 #include "session/ClientSession.h"
 #include "widgets/Colors.h"
 #include "widgets/DBGrid.h"
-#include "reports/ListRowColor.h"
 #include "widgets/MessageService.h"
 #include "widgets/Panel.h"
-#include "data/Tdm.h"
 
 namespace velmora {
 
@@ -22,10 +22,10 @@ TFrmxsdresult::TFrmxsdresult(QWidget* owner, ClientSession& session)
         const char* field;
         const char* title;
     } columns[] = {
-        {"xsdid", "发票号"},     {"rq", "业务日期"},       {"khid", "客户编号"},   {"khname", "客户名称"},
+        {"xsdid", "发票号"},     {"rq", "业务日期"},        {"khid", "客户编号"},   {"khname", "客户名称"},
         {"ywyid", "业务员编号"}, {"ywyname", "业务员名称"}, {"username", "制单人"}, {"shrname", "审核人"},
-        {"chid", "存货编号"},    {"chname", "存货名称"},   {"ggxh", "规格型号"},   {"jldw", "计量单位"},
-        {"quantity1", "数量"},   {"price1", "单价"},       {"money1", "金额"},
+        {"chid", "存货编号"},    {"chname", "存货名称"},    {"ggxh", "规格型号"},   {"jldw", "计量单位"},
+        {"quantity1", "数量"},   {"price1", "单价"},        {"money1", "金额"},
     };
     std::vector<DBGridColumn> gridColumns;
     for (const auto& c : columns)

@@ -4,9 +4,9 @@
 #include <QListWidget>
 
 #include "data/ClientDataSet.h"
-#include "widgets/ErrorGuard.h"
-#include "transport/Errors.h"
 #include "sales/PickerLine.h"
+#include "transport/Errors.h"
+#include "widgets/ErrorGuard.h"
 #include "widgets/Text.h"
 
 namespace velmora {

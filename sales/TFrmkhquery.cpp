@@ -3,15 +3,15 @@
 #include <QLabel>
 #include <QListWidget>
 
-#include "widgets/BitBtn.h"
+#include "data/Tdm.h"
+#include "sales/PickerLine.h"
+#include "sales/PickerList.h"
 #include "session/ClientSession.h"
+#include "widgets/BitBtn.h"
 #include "widgets/Colors.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
 #include "widgets/Panel.h"
-#include "sales/PickerLine.h"
-#include "sales/PickerList.h"
-#include "data/Tdm.h"
 #include "widgets/Text.h"
 
 namespace velmora {
@@ -37,8 +37,9 @@ TFrmkhquery::TFrmkhquery(QWidget* owner, ClientSession& session) : DialogForm(ow
     Panel2 = new Panel(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(0, 272, 536, 82);
-    Label1 = new QLabel(QStringLiteral("只要双击所需的客户行即可完成输入。或者先单击所需的客户行，再点击OK按钮也可以。"),
-                        Panel2);
+    Label1 = new QLabel(
+        QStringLiteral("只要双击所需的客户行即可完成输入。或者先单击所需的客户行，再点击OK按钮也可以。"),
+        Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(16, 10, 504, 16);
 

@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "data/Tdm.h"
 #include "session/ClientSession.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
@@ -15,7 +16,6 @@
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
 #include "widgets/Panel.h"
-#include "data/Tdm.h"
 
 namespace velmora {
 
@@ -94,11 +94,16 @@ void TFrmkp::buildToolBar() {
         QString caption;
     };
     const Button buttons[] = {
-        {n_insert, "n_insert", QStringLiteral("增加")},       {n_edit, "n_edit", QStringLiteral("修改")},
-        {n_delete, "n_delete", QStringLiteral("册除")},       {n_cancel, "n_cancel", QStringLiteral("放弃")},
-        {n_save, "n_save", QStringLiteral("保存")},           {n_print, "n_print", QStringLiteral("打印")},
-        {n_refresh, "n_refresh", QStringLiteral("刷新")},     {n_insertone, "n_insertone", QStringLiteral("增行")},
-        {n_deleteone, "n_deleteone", QStringLiteral("删行")}, {n_exit, "n_exit", QStringLiteral("退出")},
+        {n_insert, "n_insert", QStringLiteral("增加")},
+        {n_edit, "n_edit", QStringLiteral("修改")},
+        {n_delete, "n_delete", QStringLiteral("册除")},
+        {n_cancel, "n_cancel", QStringLiteral("放弃")},
+        {n_save, "n_save", QStringLiteral("保存")},
+        {n_print, "n_print", QStringLiteral("打印")},
+        {n_refresh, "n_refresh", QStringLiteral("刷新")},
+        {n_insertone, "n_insertone", QStringLiteral("增行")},
+        {n_deleteone, "n_deleteone", QStringLiteral("删行")},
+        {n_exit, "n_exit", QStringLiteral("退出")},
     };
     int left = 8;
     for (const Button& b : buttons) {
@@ -119,8 +124,9 @@ void TFrmkp::buildNavigation() {
     DBNavigator1->setDataSource(&dm.DataSourcexsdtb);
     DBNavigator1->setFlat(true);
     DBNavigator1->setGeometry(8, 8, 112, 25);
-    Label7 = makeLabel(Panel2, "Label7",
-                       QStringLiteral("客户与业务员编号：1，直接录入编号再点回车。2，双击编号输入框。"), 136, 6);
+    Label7 =
+        makeLabel(Panel2, "Label7",
+                  QStringLiteral("客户与业务员编号：1，直接录入编号再点回车。2，双击编号输入框。"), 136, 6);
     Label8 = makeLabel(Panel2, "Label8",
                        QStringLiteral("对于销售存货的输入：只要点击增行，则自动弹出代码参照框。"), 136, 22);
 }
@@ -198,8 +204,8 @@ void TFrmkp::connectHandlers() {
 }
 
 void TFrmkp::FormCreate() {
-    for (ClientDataSet* ds : {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh,
-                              &dm.ClientDataSetywy})
+    for (ClientDataSet* ds :
+         {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh, &dm.ClientDataSetywy})
         ds->Open();
     // Every item passes: the filter another window left on the items is dropped.
     dm.ClientDataSetch.setFilter("");
@@ -222,9 +228,9 @@ void TFrmkp::FormShow() {
 
 void TFrmkp::FormClose(CloseAction& action) {
     discardGridEditor();
-    for (ClientDataSet* ds : {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh,
-                              &dm.ClientDataSetywy, &dm.ClientDataSetch, &dm.ClientDataSetxsdzb2,
-                              &dm.ClientDataSetxsdtb2})
+    for (ClientDataSet* ds :
+         {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh, &dm.ClientDataSetywy,
+          &dm.ClientDataSetch, &dm.ClientDataSetxsdzb2, &dm.ClientDataSetxsdtb2})
         ds->Close();
     action = CloseAction::Free;
 }
@@ -232,10 +238,11 @@ void TFrmkp::FormClose(CloseAction& action) {
 void TFrmkp::ToggleEditState() {
     for (DBEdit* e : {DBEdit1, DBEdit2, DBEdit3, DBEdit4, DBEdit5, DBEdit6}) e->setEnabled(!e->isEnabled());
     DBGrid1->setReadOnly(!DBGrid1->ReadOnly());
-    for (QWidget* w : std::initializer_list<QWidget*>{DBEdit1, DBEdit2, DBEdit3, DBEdit4, DBEdit5, DBEdit6, DBGrid1})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{DBEdit1, DBEdit2, DBEdit3, DBEdit4, DBEdit5, DBEdit6, DBGrid1})
         toggleEditColor(w);
-    for (QToolButton* b : {n_insert, n_delete, n_edit, n_cancel, n_save, n_exit, n_print, n_insertone, n_deleteone,
-                           n_refresh})
+    for (QToolButton* b :
+         {n_insert, n_delete, n_edit, n_cancel, n_save, n_exit, n_print, n_insertone, n_deleteone, n_refresh})
         b->setEnabled(!b->isEnabled());
     // The navigator would move away from the order being entered, leaving it half-posted under
     // another order's boxes; it rests while an order is pending.

@@ -3,15 +3,15 @@
 #include <QKeyEvent>
 #include <memory>
 
-#include "session/ClientSession.h"
-#include "widgets/DBEdit.h"
-#include "widgets/DBGrid.h"
+#include "data/Tdm.h"
 #include "sales/LineAmounts.h"
-#include "widgets/MessageService.h"
 #include "sales/OrderStatements.h"
 #include "sales/TFrmkp.h"
 #include "sales/TfrmClbm_Fzlr.h"
-#include "data/Tdm.h"
+#include "session/ClientSession.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "widgets/MessageService.h"
 #include "widgets/Text.h"
 
 namespace velmora {
@@ -51,8 +51,9 @@ void TFrmkp::addPickedLine(const PickedItem& item) {
     stored.setFiltered(true);
     stored.setIndexFieldNames("chid");
     if (stored.FindKey({Variant(item.chid)})) {
-        MessageService::messageBox(QStringLiteral("已有存货编号为") + toQString(item.chid) + QStringLiteral("的物资"),
-                                   kCaption, MB_OK | MB_ICONINFORMATION);
+        MessageService::messageBox(
+            QStringLiteral("已有存货编号为") + toQString(item.chid) + QStringLiteral("的物资"), kCaption,
+            MB_OK | MB_ICONINFORMATION);
         return;
     }
     ClientDataSet& lines = dm.ClientDataSetxsdzb;
@@ -72,8 +73,8 @@ void TFrmkp::n_deleteoneClick() {
         return;
     }
     if (!commitGridEditor()) return;
-    if (MessageService::messageBox(QStringLiteral("请确认是否要删除"), kCaption, MB_YESNO | MB_ICONINFORMATION) ==
-        MessageButton::Yes)
+    if (MessageService::messageBox(QStringLiteral("请确认是否要删除"), kCaption,
+                                   MB_YESNO | MB_ICONINFORMATION) == MessageButton::Yes)
         lines.Delete();
 }
 
@@ -92,11 +93,13 @@ bool TFrmkp::DBGrid1KeyPress(QKeyEvent& key, int column) {
             DBGrid1->setSelectedIndex(kPriceColumn);
             return true;
         case kPriceColumn:
-            write("money1", amountText(lines.FieldByName("quantity1").Value(), lines.FieldByName("price1").Value()));
+            write("money1",
+                  amountText(lines.FieldByName("quantity1").Value(), lines.FieldByName("price1").Value()));
             DBGrid1->setSelectedIndex(kAmountColumn);
             return true;
         case kAmountColumn:
-            write("price1", priceText(lines.FieldByName("money1").Value(), lines.FieldByName("quantity1").Value()));
+            write("price1",
+                  priceText(lines.FieldByName("money1").Value(), lines.FieldByName("quantity1").Value()));
             DBGrid1->setSelectedIndex(kPriceColumn);
             return true;
         default:

@@ -3,16 +3,16 @@
 #include <QToolButton>
 #include <memory>
 
+#include "data/Tdm.h"
+#include "sales/OrderStatements.h"
+#include "sales/TFrmkhquery.h"
+#include "sales/TFrmkp.h"
+#include "sales/TFrmywyquery.h"
 #include "session/ClientSession.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DatePicker.h"
 #include "widgets/MessageService.h"
-#include "sales/OrderStatements.h"
-#include "sales/TFrmkhquery.h"
-#include "sales/TFrmkp.h"
-#include "sales/TFrmywyquery.h"
-#include "data/Tdm.h"
 #include "widgets/Text.h"
 
 namespace velmora {
@@ -113,8 +113,8 @@ void TFrmkp::n_deleteClick() {
         inform(QStringLiteral("没有记录可删除"));
         return;
     }
-    if (MessageService::messageBox(QStringLiteral("请确认是否要删除"), kCaption, MB_YESNO | MB_ICONINFORMATION) !=
-        MessageButton::Yes)
+    if (MessageService::messageBox(QStringLiteral("请确认是否要删除"), kCaption,
+                                   MB_YESNO | MB_ICONINFORMATION) != MessageButton::Yes)
         return;
     std::string number = dm.ClientDataSetxsdtbxsdid().AsString();
     tb.Delete();

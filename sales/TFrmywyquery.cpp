@@ -2,12 +2,12 @@
 
 #include <QListWidget>
 
+#include "data/Tdm.h"
+#include "sales/PickerLine.h"
+#include "sales/PickerList.h"
 #include "widgets/Colors.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
-#include "sales/PickerLine.h"
-#include "sales/PickerList.h"
-#include "data/Tdm.h"
 #include "widgets/Text.h"
 
 namespace velmora {

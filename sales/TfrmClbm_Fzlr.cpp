@@ -3,14 +3,14 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "widgets/BitBtn.h"
+#include "data/Tdm.h"
 #include "session/ClientSession.h"
+#include "widgets/BitBtn.h"
 #include "widgets/Colors.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
 #include "widgets/Panel.h"
-#include "data/Tdm.h"
 
 namespace velmora {
 
@@ -44,7 +44,9 @@ TfrmClbm_Fzlr::TfrmClbm_Fzlr(ClientSession& session, QWidget* parent)
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setFixedHeight(71);
     Label1 = new QLabel(
-        QStringLiteral("只要双击对应的存货，则表示选中。同时，可实现多选，只要在多选时，按住Ctrl键不松即可。"), Panel2);
+        QStringLiteral(
+            "只要双击对应的存货，则表示选中。同时，可实现多选，只要在多选时，按住Ctrl键不松即可。"),
+        Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(8, 8);
     Label2 = new QLabel(QStringLiteral("最后点击OK按钮即可。"), Panel2);
@@ -79,8 +81,9 @@ void TfrmClbm_Fzlr::BitBtn1Click() {
     picked.reserve(marks.size());
     for (const Bookmark& mark : marks) {
         ch.GotoBookmark(mark);
-        picked.push_back(PickedItem::of(ch.FieldByName("chid").AsString(), ch.FieldByName("chname").AsString(),
-                                        ch.FieldByName("ggxh").AsString(), ch.FieldByName("jldw").AsString()));
+        picked.push_back(
+            PickedItem::of(ch.FieldByName("chid").AsString(), ch.FieldByName("chname").AsString(),
+                           ch.FieldByName("ggxh").AsString(), ch.FieldByName("jldw").AsString()));
     }
     session_.PickedItems = std::move(picked);
     setModalResult(mrOk);

@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "transport/Errors.h"
 #include "server/Log.h"
+#include "transport/Errors.h"
 
 namespace velmora::server {
 
@@ -35,11 +35,12 @@ void AppServerObject::recordLogin(const char* event, DispatchCall& call) {
     std::string time = call.arg(3).toString();
     Transaction tx(db_);
     db_.execute(
-        "insert into server_logins (event, computername, address, username, logintime, recorded, peer, sessionuser) "
+        "insert into server_logins (event, computername, address, username, logintime, recorded, peer, "
+        "sessionuser) "
         "values (?, ?, ?, ?, ?, ?, ?, ?)",
         {DbValue::ofText(event), DbValue::ofText(computer), DbValue::ofText(address), DbValue::ofText(user),
-         DbValue::ofText(time), DbValue::ofText(formatDateTime(currentDateTime())), DbValue::ofText(session_.peer()),
-         DbValue::ofText(session_.user())});
+         DbValue::ofText(time), DbValue::ofText(formatDateTime(currentDateTime())),
+         DbValue::ofText(session_.peer()), DbValue::ofText(session_.user())});
     tx.commit();
     // What the client says of itself stands next to what the server knows.
     logLine(formatText("%s: %s %s from %s (%s), login time %s", session_.who().c_str(),

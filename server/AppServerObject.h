@@ -4,9 +4,9 @@
 #include <string>
 
 #include "server/Database.h"
-#include "transport/ProviderDispatch.h"
 #include "server/ProviderHost.h"
 #include "server/Session.h"
+#include "transport/ProviderDispatch.h"
 
 namespace velmora::server {
 
@@ -16,11 +16,11 @@ constexpr const char* kAppServerProgId = "brandolex.test";
 // The application server object a client creates: the provider interface, plus GetSysTime and
 // the login book-keeping members AddUser and DelUser, which the client reaches by name.
 class AppServerObject : public ProviderDispatch {
-public:
+  public:
     // session is the connection's: who works on it, and what it may do before a login.
     AppServerObject(DbConnection& db, Session& session, QueryLimits limits);
 
-private:
+  private:
     void recordLogin(const char* event, DispatchCall& call);
 
     DbConnection& db_;

@@ -3,8 +3,8 @@
 #include <climits>
 #include <optional>
 
-#include "transport/Errors.h"
 #include "server/ProviderDefs.h"
+#include "transport/Errors.h"
 
 namespace velmora::server {
 
@@ -38,7 +38,9 @@ DbValue toDb(const Variant& v) {
     }
 }
 
-bool isColumn(const FieldDef& f) { return f.type != FieldType::DataSet; }
+bool isColumn(const FieldDef& f) {
+    return f.type != FieldType::DataSet;
+}
 
 bool isKey(const ProviderDef& def, const FieldDef& f) {
     for (const std::string& k : def.key)
@@ -57,8 +59,8 @@ const Variant& at(const std::vector<Variant>& values, size_t i) {
 
 // The condition that finds a row as it was: its key, where the key is known, and every original
 // value unchanged (IS compares nulls too).
-std::string originalCondition(const ProviderDef& def, const FieldDefs& fields, const std::vector<Variant>& original,
-                              std::vector<DbValue>& params) {
+std::string originalCondition(const ProviderDef& def, const FieldDefs& fields,
+                              const std::vector<Variant>& original, std::vector<DbValue>& params) {
     std::string where;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (!isColumn(fields[i])) continue;
@@ -71,8 +73,8 @@ std::string originalCondition(const ProviderDef& def, const FieldDefs& fields, c
 }
 
 // The condition that finds the row by its key alone; empty when the key is not known.
-std::string keyCondition(const ProviderDef& def, const FieldDefs& fields, const std::vector<Variant>& original,
-                         std::vector<DbValue>& params) {
+std::string keyCondition(const ProviderDef& def, const FieldDefs& fields,
+                         const std::vector<Variant>& original, std::vector<DbValue>& params) {
     std::string where;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (!isColumn(fields[i]) || !isKey(def, fields[i])) continue;
@@ -249,7 +251,8 @@ void ChangeApplier::insert(const Level& level, const ChangeRecord& record, const
                            const Variant* parentOrder) {
     bool numbered = false;
     for (size_t i = 0; i < level.fields.size(); ++i)
-        if (isGenerated(level.def, level.fields[i])) numbered = !at(record.values, i).isNull() && !at(record.values, i).isEmpty();
+        if (isGenerated(level.def, level.fields[i]))
+            numbered = !at(record.values, i).isNull() && !at(record.values, i).isEmpty();
     const InsertPlan& plan = insertPlan(level, numbered);
     std::vector<DbValue> params;
     params.reserve(plan.fields.size());
@@ -272,7 +275,8 @@ void ChangeApplier::insert(const Level& level, const ChangeRecord& record, const
         // then found by its other values, as before it had a number.
         int64_t key = db_.insertReturningKey(plan.sql, params, level.def.generatedKey);
         if (key >= INT32_MIN && key <= INT32_MAX)
-            decided.values.emplace_back(static_cast<uint16_t>(plan.generated), Variant(static_cast<int32_t>(key)));
+            decided.values.emplace_back(static_cast<uint16_t>(plan.generated),
+                                        Variant(static_cast<int32_t>(key)));
     }
     if (!decided.values.empty()) result_.updated.push_back(std::move(decided));
 }
@@ -296,8 +300,9 @@ void ChangeApplier::modify(const Level& level, const ChangeRecord& record) {
     std::string table = quoted(level.def.table);
     std::string sql = "update " + table + " set " + set + " where " + where;
     if (!level.def.generatedKey.empty())  // find exactly one row even among identical lines
-        sql = "update " + table + " set " + set + " where " + quoted(level.def.generatedKey) + " in (select " +
-              quoted(level.def.generatedKey) + " from " + table + " where " + where + " limit 1)";
+        sql = "update " + table + " set " + set + " where " + quoted(level.def.generatedKey) +
+              " in (select " + quoted(level.def.generatedKey) + " from " + table + " where " + where +
+              " limit 1)";
     if (db_.execute(sql, params) == 0) throw VelmoraError(kChangedByAnotherUser);
     if (orderField >= 0) {
         // A renumbered order takes its lines along.
@@ -325,7 +330,8 @@ void ChangeApplier::remove(const Level& level, const ChangeRecord& record) {
     if (level.def.nestsOrderLines) {
         int order = findField(level.fields, "xsdid");
         if (order >= 0)
-            db_.execute("delete from xsdzb where xsdid = ?", {toDb(at(record.original, static_cast<size_t>(order)))});
+            db_.execute("delete from xsdzb where xsdid = ?",
+                        {toDb(at(record.original, static_cast<size_t>(order)))});
     }
 }
 

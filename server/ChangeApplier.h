@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "data/ChangePacket.h"
-#include "server/Database.h"
 #include "data/FailedRecordsPacket.h"
+#include "server/Database.h"
 #include "server/ProviderDefs.h"
 
 namespace velmora::server {
@@ -18,14 +18,14 @@ namespace velmora::server {
 // succeeds; a header is applied with its lines and, when it fails, its lines are not tried. Once
 // the failures exceed maxErrors (unless it is -1) everything is rolled back.
 class ChangeApplier {
-public:
+  public:
     static constexpr const char* kChangedByAnotherUser = "Record changed by another user";
 
     ChangeApplier(DbConnection& db, const ProviderDef& provider) : db_(db), provider_(provider) {}
 
     FailedRecordsPacket apply(const ChangePacket& packet, int32_t maxErrors, int32_t& errorCount);
 
-private:
+  private:
     struct Level {
         const ProviderDef& def;
         const FieldDefs& fields;
@@ -40,7 +40,8 @@ private:
     bool applyRecord(const Level& level, const ChangeRecord& record, const RecordPath& path,
                      const ParentOrder& parent);
     void applyNested(const Level& level, const ChangeRecord& record, const RecordPath& path);
-    void insert(const Level& level, const ChangeRecord& record, const RecordPath& path, const Variant* parentOrder);
+    void insert(const Level& level, const ChangeRecord& record, const RecordPath& path,
+                const Variant* parentOrder);
     // A line of a renumbered order moved with it: its order number as the client sent it is
     // replaced by the current one, in the original values and in the new ones.
     ChangeRecord followRenumbering(const Level& level, const ChangeRecord& record, const ParentOrder& parent,
@@ -56,7 +57,9 @@ private:
         int generated = -1;   // the field the database numbers
     };
     const InsertPlan& insertPlan(const Level& level, bool numbered);
-    bool stopped() const { return maxErrors_ >= 0 && static_cast<int32_t>(result_.failed.size()) > maxErrors_; }
+    bool stopped() const {
+        return maxErrors_ >= 0 && static_cast<int32_t>(result_.failed.size()) > maxErrors_;
+    }
 
     DbConnection& db_;
     const ProviderDef& provider_;

@@ -17,13 +17,13 @@ namespace velmora::server {
 // A client's command text that the database refused to run: it would write, name something a
 // client may not read, or hold more than one statement.
 class StatementRefused : public VelmoraError {
-public:
+  public:
     using VelmoraError::VelmoraError;
 };
 
 // A statement stopped because the deadline set on its connection passed.
 class QueryTimeout : public VelmoraError {
-public:
+  public:
     using VelmoraError::VelmoraError;
 };
 
@@ -50,7 +50,7 @@ struct DbValue {
 // The rows of one statement, stepped one at a time; column accessors refer to the current row and
 // stay valid until the next step.
 class DbQuery {
-public:
+  public:
     virtual ~DbQuery() = default;
     virtual size_t columnCount() const = 0;
     virtual std::string columnName(size_t column) const = 0;
@@ -67,11 +67,12 @@ public:
 enum class Dialect { Sqlite, Postgres };
 
 class DbConnection {
-public:
+  public:
     virtual ~DbConnection() = default;
     virtual Dialect dialect() const = 0;
     // Runs any statement; a statement that returns no rows gives a query with no columns.
-    virtual std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params = {}) = 0;
+    virtual std::unique_ptr<DbQuery> query(const std::string& sql,
+                                           const std::vector<DbValue>& params = {}) = 0;
     // Runs a command text a client sent: one statement that only reads the product's tables and
     // view, checked by the database before it runs; anything else fails with StatementRefused.
     virtual std::unique_ptr<DbQuery> clientQuery(const std::string& sql) = 0;
@@ -104,7 +105,7 @@ public:
 
 // Rolls back on scope exit unless committed: a client that drops mid-call leaves nothing open.
 class Transaction {
-public:
+  public:
     enum AlreadyBegun { kAlreadyBegun };
     explicit Transaction(DbConnection& db) : db_(db) { db_.begin(); }
     Transaction(DbConnection& db, AlreadyBegun) : db_(db) {}
@@ -125,7 +126,7 @@ public:
         done_ = true;
     }
 
-private:
+  private:
     DbConnection& db_;
     bool done_ = false;
 };

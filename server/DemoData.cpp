@@ -43,14 +43,15 @@ const Item kItems[] = {
 };
 
 const char* const kCategories[][2] = {
-    {"01", "食品"},     {"01-001", "糖果"},     {"01-002", "饼干"},     {"02", "饮料"},
-    {"02-001", "茶叶"}, {"02-002", "果汁"},     {"03", "日用品"},       {"03-001", "洗涤用品"},
+    {"01", "食品"},     {"01-001", "糖果"},     {"01-002", "饼干"}, {"02", "饮料"},
+    {"02-001", "茶叶"}, {"02-002", "果汁"},     {"03", "日用品"},   {"03-001", "洗涤用品"},
     {"03-002", "纸品"}, {"03-003", "口腔护理"},
 };
 
 const char* const kCustomers[][6] = {
     {"K001", "华联超市", "0571-86001234", "杭州市延安路100号", "1202020109000123456", "330103100000001"},
-    {"K002", "永辉商贸有限公司", "0591-87654321", "福州市五四路88号", "1402023009000234567", "350102200000002"},
+    {"K002", "永辉商贸有限公司", "0591-87654321", "福州市五四路88号", "1402023009000234567",
+     "350102200000002"},
     {"K003", "东方百货", "021-63581111", "上海市南京东路300号", "1001244309000345678", "310101300000003"},
     {"K004", "新华便利店", "010-65123456", "北京市东城区王府井大街50号", "0200001009000456789",
      "110101400000004"},
@@ -86,22 +87,25 @@ struct Sequence {
 std::string orderDate(int order) {
     // Thirty orders from October 2002 to March 2003; orders 10 to 13 fall on 2002-12-31.
     static const char* const kDates[] = {
-        "2002-10-08", "2002-10-15", "2002-10-23", "2002-11-04", "2002-11-12", "2002-11-20", "2002-11-28",
-        "2002-12-05", "2002-12-16", "2002-12-24", "2002-12-31", "2002-12-31", "2002-12-31", "2002-12-31",
-        "2003-01-06", "2003-01-09", "2003-01-15", "2003-01-22", "2003-01-28", "2003-02-10", "2003-02-14",
-        "2003-02-19", "2003-02-25", "2003-03-03", "2003-03-07", "2003-03-12", "2003-03-18", "2003-03-21",
-        "2003-03-26", "2003-03-31"};
+        "2002-10-08", "2002-10-15", "2002-10-23", "2002-11-04", "2002-11-12", "2002-11-20",
+        "2002-11-28", "2002-12-05", "2002-12-16", "2002-12-24", "2002-12-31", "2002-12-31",
+        "2002-12-31", "2002-12-31", "2003-01-06", "2003-01-09", "2003-01-15", "2003-01-22",
+        "2003-01-28", "2003-02-10", "2003-02-14", "2003-02-19", "2003-02-25", "2003-03-03",
+        "2003-03-07", "2003-03-12", "2003-03-18", "2003-03-21", "2003-03-26", "2003-03-31"};
     return kDates[order];
 }
 
-double round2(double v) { return std::round(v * 100.0) / 100.0; }
+double round2(double v) {
+    return std::round(v * 100.0) / 100.0;
+}
 
 }  // namespace
 
 void insertDemoData(DbConnection& db) {
     Transaction tx(db);
     for (const auto& c : kCategories)
-        db.execute("insert into chfl (chflid, chflname) values (?, ?)", {DbValue::ofText(c[0]), DbValue::ofText(c[1])});
+        db.execute("insert into chfl (chflid, chflname) values (?, ?)",
+                   {DbValue::ofText(c[0]), DbValue::ofText(c[1])});
     for (const Item& i : kItems)
         db.execute("insert into ch (chflid, chid, chname, ggxh, jldw) values (?, ?, ?, ?, ?)",
                    {DbValue::ofText(i.category), DbValue::ofText(i.code), DbValue::ofText(i.name),
@@ -109,11 +113,13 @@ void insertDemoData(DbConnection& db) {
     for (const auto& k : kCustomers) {
         std::vector<DbValue> values;
         for (const char* v : k) values.push_back(DbValue::ofText(v));
-        db.execute("insert into kh (khid, khname, tel, address, accountid, tax) values (?, ?, ?, ?, ?, ?)", values);
+        db.execute("insert into kh (khid, khname, tel, address, accountid, tax) values (?, ?, ?, ?, ?, ?)",
+                   values);
     }
     for (const auto& y : kSalesmen)
-        db.execute("insert into ywy (ywyid, ywyname, tel, address) values (?, ?, ?, ?)",
-                   {DbValue::ofText(y[0]), DbValue::ofText(y[1]), DbValue::ofText(y[2]), DbValue::ofText(y[3])});
+        db.execute(
+            "insert into ywy (ywyid, ywyname, tel, address) values (?, ?, ?, ?)",
+            {DbValue::ofText(y[0]), DbValue::ofText(y[1]), DbValue::ofText(y[2]), DbValue::ofText(y[3])});
     for (const auto& u : kUsers)
         db.execute("insert into user1 (username, password1) values (?, ?)",
                    {DbValue::ofText(u[0]), DbValue::ofText(hashPassword(u[1]))});

@@ -11,7 +11,7 @@ namespace velmora::server {
 // twice as long after each further failure, up to a ceiling. A success, or a quiet spell, clears
 // the address. Shared by every connection; thread-safe.
 class LoginThrottle {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     struct Policy {
         std::chrono::milliseconds firstDelay{250};
@@ -28,7 +28,7 @@ public:
     int failed(const std::string& address);
     void succeeded(const std::string& address);
 
-private:
+  private:
     struct Entry {
         int failures = 0;
         Clock::time_point last;

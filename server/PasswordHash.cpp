@@ -21,7 +21,7 @@ std::counting_semaphore<64>& hashingSlots() {
 }
 
 class HashingSlot {
-public:
+  public:
     HashingSlot() {
         static const bool ready = sodium_init() >= 0;
         if (!ready) throw VelmoraError("The password library cannot start");

@@ -2,11 +2,11 @@
 
 #include <libpq-fe.h>
 
+#include <strings.h>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "transport/Errors.h"
 
@@ -48,7 +48,7 @@ struct Result {
 };
 
 class PgQuery : public DbQuery {
-public:
+  public:
     explicit PgQuery(PGresult* result) : result_(result), rows_(PQntuples(result)) {}
     ~PgQuery() override { PQclear(result_); }
 
@@ -101,19 +101,24 @@ public:
         if (*v == 'f') return 0;
         return std::strtoll(v, nullptr, 10);
     }
-    double real(size_t c) const override { return std::strtod(PQgetvalue(result_, row_, column(c)), nullptr); }
+    double real(size_t c) const override {
+        return std::strtod(PQgetvalue(result_, row_, column(c)), nullptr);
+    }
     std::string_view text(size_t c) const override {
-        return {PQgetvalue(result_, row_, column(c)), static_cast<size_t>(PQgetlength(result_, row_, column(c)))};
+        return {PQgetvalue(result_, row_, column(c)),
+                static_cast<size_t>(PQgetlength(result_, row_, column(c)))};
     }
 
-private:
+  private:
     static int column(size_t c) { return static_cast<int>(c); }
     PGresult* result_;
     int rows_;
     int row_ = -1;
 };
 
-bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 // A value of a key=value connection string, quoted as libpq reads it.
 std::string quotedValue(const char* value) {
@@ -139,7 +144,8 @@ pg_conn* connect(const std::string& info) {
 void exec(pg_conn* conn, const std::string& sql) {
     Result r{PQexec(conn, sql.c_str())};
     ExecStatusType status = PQresultStatus(r.result);
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw VelmoraError(messageOf(conn, r.result));
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        throw VelmoraError(messageOf(conn, r.result));
 }
 
 }  // namespace
@@ -155,7 +161,8 @@ std::string redactedLocation(const std::string& location) {
     size_t scheme = out.find("://");
     size_t at = out.find('@', scheme);
     size_t colon = out.find(':', scheme + 3);
-    if (at != std::string::npos && colon != std::string::npos && colon < at) out.replace(colon + 1, at - colon - 1, "***");
+    if (at != std::string::npos && colon != std::string::npos && colon < at)
+        out.replace(colon + 1, at - colon - 1, "***");
     // ...?password=secret&...
     for (size_t p = out.find("password="); p != std::string::npos; p = out.find("password=", p + 1)) {
         size_t end = out.find('&', p);
@@ -273,7 +280,9 @@ bool answersNothing(const std::string& sql) {
     return startsWithWord(sql, "savepoint") || startsWithWord(sql, "release");
 }
 
-bool succeeded(ExecStatusType status) { return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK; }
+bool succeeded(ExecStatusType status) {
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+}
 
 }  // namespace
 
@@ -292,9 +301,11 @@ PGresult* PgConnection::run(const std::string& sql, const std::vector<DbValue>& 
         sent_.push_back({converted, true});
         found = prepared_.emplace(converted, std::move(name)).first;
     }
-    int queued = prepare && found != prepared_.end()
-                     ? PQsendQueryPrepared(conn_, found->second.c_str(), count, p.values.data(), nullptr, nullptr, 0)
-                     : PQsendQueryParams(conn_, converted.c_str(), count, nullptr, p.values.data(), nullptr, nullptr, 0);
+    int queued =
+        prepare && found != prepared_.end()
+            ? PQsendQueryPrepared(conn_, found->second.c_str(), count, p.values.data(), nullptr, nullptr, 0)
+            : PQsendQueryParams(conn_, converted.c_str(), count, nullptr, p.values.data(), nullptr, nullptr,
+                                0);
     if (queued != 1) {
         collect(false);
         throw VelmoraError(messageOf(conn_, nullptr));
@@ -360,7 +371,8 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
     if (sql.find('\0') != std::string::npos) throw StatementRefused(readOnlyRefusal("a NUL character"));
     long long timeoutMs = 0;
     if (deadline_) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0) throw QueryTimeout("The statement ran past its time limit");
         timeoutMs = left.count();
     }
@@ -409,7 +421,9 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
     return std::make_unique<PgQuery>(result);
 }
 
-void PgConnection::compact() { execOwn("VACUUM FULL user1"); }
+void PgConnection::compact() {
+    execOwn("VACUUM FULL user1");
+}
 
 int64_t PgConnection::execute(const std::string& sql, const std::vector<DbValue>& params) {
     Result r{run(sql, params, true)};
@@ -423,9 +437,13 @@ int64_t PgConnection::insertReturningKey(const std::string& sql, const std::vect
     return std::strtoll(PQgetvalue(r.result, 0, 0), nullptr, 10);
 }
 
-void PgConnection::executeScript(const std::string& sql) { execOwn(sql); }
+void PgConnection::executeScript(const std::string& sql) {
+    execOwn(sql);
+}
 
-void PgConnection::begin() { execOwn(beginning("BEGIN")); }
+void PgConnection::begin() {
+    execOwn(beginning("BEGIN"));
+}
 
 void PgConnection::beginRead() {
     execOwn(beginning("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
@@ -456,7 +474,9 @@ std::string PgConnection::beginning(const char* begin) {
     return std::string("DEALLOCATE ALL; ") + begin;
 }
 
-bool PgConnection::inTransaction() const { return PQtransactionStatus(conn_) != PQTRANS_IDLE; }
+bool PgConnection::inTransaction() const {
+    return PQtransactionStatus(conn_) != PQTRANS_IDLE;
+}
 
 bool PgConnection::isEmpty() {
     auto q = query("select count(*) from pg_catalog.pg_tables where schemaname = current_schema()", {});

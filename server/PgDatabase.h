@@ -25,7 +25,7 @@ std::string redactedLocation(const std::string& location);
 // without waiting for its answer, which is read with the next statement's: one round trip per
 // record of an apply. An error of such a statement is thrown by the next one (it is never lost).
 class PgConnection : public DbConnection {
-public:
+  public:
     // owner: the connection string the server writes through; reader: the one command texts run
     // on (empty: the owner's with the user kReaderRole). Fails with the database's message.
     explicit PgConnection(const std::string& owner, std::string reader = {},
@@ -61,7 +61,7 @@ public:
     // transaction begins.
     static constexpr size_t kMaxPrepared = 200;
 
-private:
+  private:
     // Runs a statement of the server's own on the owner's connection; nullptr for one sent
     // without waiting (see above). prepare: a statement that returns no rows (or a RETURNING
     // of fixed type), kept prepared; a query's columns may change with its tables, so a query

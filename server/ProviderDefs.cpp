@@ -5,7 +5,9 @@
 namespace velmora::server {
 
 namespace {
-ProviderDef lines() { return {"ADOQueryxsdzb", "select * from xsdzb", "xsdzb", {"lineid"}, "lineid", false}; }
+ProviderDef lines() {
+    return {"ADOQueryxsdzb", "select * from xsdzb", "xsdzb", {"lineid"}, "lineid", false};
+}
 }  // namespace
 
 const std::vector<ProviderDef>& providerDefs() {
@@ -32,7 +34,8 @@ const ProviderDef& orderLinesDef() {
 
 const ProviderDef* findProvider(std::string_view name) {
     for (const ProviderDef& d : providerDefs())
-        if (d.name.size() == name.size() && strncasecmp(d.name.data(), name.data(), name.size()) == 0) return &d;
+        if (d.name.size() == name.size() && strncasecmp(d.name.data(), name.data(), name.size()) == 0)
+            return &d;
     return nullptr;
 }
 

@@ -11,10 +11,10 @@ namespace velmora::server {
 struct ProviderDef {
     std::string name;
     std::string defaultQuery;
-    std::string table;                // empty: the provider's rows cannot be changed
-    std::vector<std::string> key;     // columns that find a row of table
-    std::string generatedKey;         // a key column the database assigns on insert
-    bool nestsOrderLines = false;     // each row carries its xsdzb lines in ADOQueryxsdzb
+    std::string table;             // empty: the provider's rows cannot be changed
+    std::vector<std::string> key;  // columns that find a row of table
+    std::string generatedKey;      // a key column the database assigns on insert
+    bool nestsOrderLines = false;  // each row carries its xsdzb lines in ADOQueryxsdzb
 };
 
 // The nine providers.

@@ -1,10 +1,10 @@
 #include "server/ProviderHost.h"
 
-#include "server/ChangeApplier.h"
 #include "data/DataPacket.h"
-#include "transport/Errors.h"
+#include "server/ChangeApplier.h"
 #include "server/Log.h"
 #include "server/RecordsPacket.h"
+#include "transport/Errors.h"
 
 namespace velmora::server {
 
@@ -14,7 +14,7 @@ constexpr const char* kLoginProvider = "DataSetProviderhz";
 
 // Clears the connection's deadline however the statement ends.
 class DeadlineScope {
-public:
+  public:
     DeadlineScope(DbConnection& db, std::chrono::milliseconds timeout) : db_(db) {
         db_.setDeadline(std::chrono::steady_clock::now() + timeout);
     }
@@ -22,7 +22,7 @@ public:
     DeadlineScope(const DeadlineScope&) = delete;
     DeadlineScope& operator=(const DeadlineScope&) = delete;
 
-private:
+  private:
     DbConnection& db_;
 };
 
@@ -58,7 +58,8 @@ void ProviderHost::checkText(const std::string& commandText) const {
     }
 }
 
-void ProviderHost::allowBeforeLogin(const std::string& providerName, int32_t count, const std::string& commandText) {
+void ProviderHost::allowBeforeLogin(const std::string& providerName, int32_t count,
+                                    const std::string& commandText) {
     if (session_.loggedIn()) return;
     if (!sameName(providerName, kLoginProvider)) session_.requireLogin(providerName);
     if (count == 0 && commandText.empty()) return;  // the reset of a dataset that closes
@@ -131,15 +132,16 @@ Bytes ProviderHost::answerUserStatement(const UserStatement& statement, int32_t&
 
 void ProviderHost::changeOwnPassword(const UserStatement& statement) {
     if (statement.namesUser && statement.user != session_.user()) {
-        session_.logRefusal("a password change for " + statement.user, "only the own password may be changed");
+        session_.logRefusal("a password change for " + statement.user,
+                            "only the own password may be changed");
         throw StatementRefused("只能更改自己的口令 (only your own password can be changed)");
     }
     session_.users().setPassword(session_.user(), statement.password);
     logLine(formatText("%s: changed the password", session_.who().c_str()));
 }
 
-Variant ProviderHost::RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut, int32_t,
-                                       const std::string& commandText, Variant&, Variant&) {
+Variant ProviderHost::RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut,
+                                       int32_t, const std::string& commandText, Variant&, Variant&) {
     allowBeforeLogin(providerName, count, commandText);
     const ProviderDef& def = provider(providerName);
     checkText(commandText);
@@ -149,8 +151,8 @@ Variant ProviderHost::RemoteGetRecords(const std::string& providerName, int32_t 
     return Variant::byteArray(run(def, currentCommand(def.name), recsOut));
 }
 
-Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const Variant& delta, int32_t maxErrors,
-                                         int32_t& errorCount, Variant&) {
+Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const Variant& delta,
+                                         int32_t maxErrors, int32_t& errorCount, Variant&) {
     session_.requireLogin("RemoteApplyUpdates");
     const ProviderDef& def = provider(providerName);
     if (!delta.isByteArray()) throw VelmoraError("Invalid data packet");

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "server/Database.h"
-#include "transport/IProviderServer.h"
 #include "server/ProviderDefs.h"
 #include "server/Session.h"
 #include "server/UserStatement.h"
+#include "transport/IProviderServer.h"
 
 namespace velmora::server {
 
@@ -22,14 +22,15 @@ struct QueryLimits {
 // remembers the last command text a client sent it; a refresh re-runs it and a reset keeps it.
 // Before the session has logged in, only the login's own statements are served.
 class ProviderHost : public IProviderServer {
-public:
+  public:
     ProviderHost(DbConnection& db, Session& session, QueryLimits limits)
         : db_(db), session_(session), limits_(limits) {}
 
     Variant RemoteApplyUpdates(const std::string& providerName, const Variant& delta, int32_t maxErrors,
                                int32_t& errorCount, Variant& ownerData) override;
-    Variant RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut, int32_t options,
-                             const std::string& commandText, Variant& params, Variant& ownerData) override;
+    Variant RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut,
+                             int32_t options, const std::string& commandText, Variant& params,
+                             Variant& ownerData) override;
     Variant RemoteDataRequest(const std::string& providerName, const Variant& data) override;
     Variant RemoteGetProviderNames() override;
     Variant RemoteGetParams(const std::string& providerName, Variant& ownerData) override;
@@ -41,7 +42,7 @@ public:
     // The command text the provider runs on its next refresh.
     const std::string& currentCommand(const std::string& providerName);
 
-private:
+  private:
     const ProviderDef& provider(const std::string& name) const;
     // Refuses, before a login, everything but the login's statements and the reset.
     void allowBeforeLogin(const std::string& providerName, int32_t count, const std::string& commandText);

@@ -12,11 +12,11 @@
 #include <unordered_set>
 
 #include "data/DataPacket.h"
-#include "transport/Errors.h"
 #include "data/FieldDef.h"
 #include "data/PacketFormat.h"
 #include "data/RowLayout.h"
 #include "data/RowWriter.h"
+#include "transport/Errors.h"
 #include "transport/Variant.h"
 
 namespace velmora::server {
@@ -55,7 +55,9 @@ bool contains(const std::vector<std::string>& names, const std::string& name) {
     return false;
 }
 
-bool fitsInteger(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+bool fitsInteger(int64_t v) {
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
 
 // Integers of at most 53 bits convert to a double and back unchanged.
 bool fitsDouble(int64_t v) {
@@ -73,7 +75,9 @@ Widest widened(Widest have, DbType type, int64_t integer) {
         case DbType::Null:
             return have;
         case DbType::Integer:
-            need = fitsInteger(integer) ? Widest::Integer : fitsDouble(integer) ? Widest::Double : Widest::String;
+            need = fitsInteger(integer)  ? Widest::Integer
+                   : fitsDouble(integer) ? Widest::Double
+                                         : Widest::String;
             break;
         case DbType::Float:
             need = Widest::Double;
@@ -97,7 +101,8 @@ FieldType typeOfWidest(Widest w) {
 }
 
 [[noreturn]] void doesNotFit(const std::string& field, const std::string& value) {
-    throw VelmoraError(formatText("The value %s of the field %s does not fit its type", value.c_str(), field.c_str()));
+    throw VelmoraError(
+        formatText("The value %s of the field %s does not fit its type", value.c_str(), field.c_str()));
 }
 
 // Field names unique within the packet, compared as the decoder does (without regard to ASCII
@@ -169,7 +174,8 @@ void writeCell(RowWriter& w, const FieldDef& field, const Row& row, size_t c) {
             }
             if (have == DbType::Float) {
                 double v = row.real(c);
-                if (!(v >= INT32_MIN && v <= INT32_MAX && v == std::trunc(v))) doesNotFit(field.name, formatDouble15(v));
+                if (!(v >= INT32_MIN && v <= INT32_MAX && v == std::trunc(v)))
+                    doesNotFit(field.name, formatDouble15(v));
                 return w.addInteger(static_cast<int32_t>(v));
             }
             {
@@ -209,8 +215,8 @@ void writeRow(RowWriter& w, const FieldDefs& fields, size_t columns, const Row& 
 
 // The rows kept while widening the types of expressions are charged against the same limit as
 // the packet.
-FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<BufferedRow>& ahead, bool& more,
-                          size_t maxBytes = 0) {
+FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<BufferedRow>& ahead,
+                          bool& more, size_t maxBytes = 0) {
     size_t n = q.columnCount();
     FieldDefs fields(n);
     std::vector<size_t> unknown;
@@ -266,7 +272,7 @@ FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<B
 // the headers: headers in that order (the usual case) keep only one order's lines in hand, others
 // have the lines passed on the way kept until their header comes.
 class OrderLines {
-public:
+  public:
     explicit OrderLines(DbConnection& db) : db_(db) {
         auto q = db_.query("select * from xsdzb limit 0", {});
         std::vector<BufferedRow> none;
@@ -287,7 +293,7 @@ public:
         w.addNestedRows(lines.count, lines.bytes);
     }
 
-private:
+  private:
     static constexpr int kLookupsBeforeScan = 32;
     struct Chunk {
         uint32_t count = 0;

@@ -2,16 +2,16 @@
 
 #include <string>
 
-#include "transport/Bytes.h"
-#include "server/Database.h"
 #include "data/FieldDef.h"
+#include "server/Database.h"
 #include "server/ProviderDefs.h"
+#include "transport/Bytes.h"
 
 namespace velmora::server {
 
 // A result that grew past the size a client may be sent.
 class ResultTooLarge : public VelmoraError {
-public:
+  public:
     using VelmoraError::VelmoraError;
 };
 

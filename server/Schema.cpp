@@ -201,8 +201,9 @@ void upgradeSchema(DbConnection& db) {
             if (sameName(q->columnName(c), "peer")) hasPeer = true;
     }
     if (!hasPeer)
-        db.executeScript("ALTER TABLE server_logins ADD COLUMN peer VARCHAR(60);"
-                         "ALTER TABLE server_logins ADD COLUMN sessionuser VARCHAR(100);");
+        db.executeScript(
+            "ALTER TABLE server_logins ADD COLUMN peer VARCHAR(60);"
+            "ALTER TABLE server_logins ADD COLUMN sessionuser VARCHAR(100);");
 }
 
 }  // namespace velmora::server

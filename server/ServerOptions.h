@@ -20,8 +20,8 @@ struct ServerOptions {
     SessionLimits session;
     QueryLimits query;
     size_t maxBufferBytes = size_t(512) << 20;  // unfinished blocks of every connection together
-    int stallTimeoutMs = 60'000;                 // between the bytes of one block
-    size_t maxObjects = 1024;                    // server objects one connection may hold
+    int stallTimeoutMs = 60'000;                // between the bytes of one block
+    size_t maxObjects = 1024;                   // server objects one connection may hold
     // "user add NAME" and the like: manage the users instead of serving.
     std::vector<std::string> userCommand;
     bool help = false;

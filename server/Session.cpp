@@ -23,11 +23,19 @@ std::string shortened(std::string_view text) {
 
 Session::Session(std::string peer, UserStore users, LoginThrottle& throttle, SessionLimits limits,
                  std::function<void()> onLogin)
-    : peer_(std::move(peer)), users_(users), throttle_(throttle), limits_(limits), onLogin_(std::move(onLogin)) {}
+    : peer_(std::move(peer)),
+      users_(users),
+      throttle_(throttle),
+      limits_(limits),
+      onLogin_(std::move(onLogin)) {}
 
-std::string Session::address() const { return peer_.substr(0, peer_.rfind(':')); }
+std::string Session::address() const {
+    return peer_.substr(0, peer_.rfind(':'));
+}
 
-std::string Session::who() const { return loggedIn_ ? user_ + "@" + peer_ : peer_; }
+std::string Session::who() const {
+    return loggedIn_ ? user_ + "@" + peer_ : peer_;
+}
 
 void Session::requireLogin(std::string_view what) const {
     if (loggedIn_) return;
@@ -36,7 +44,8 @@ void Session::requireLogin(std::string_view what) const {
 }
 
 void Session::logRefusal(std::string_view what, std::string_view reason) const {
-    logLine(formatText("%s: refused %s: %s", who().c_str(), shortened(what).c_str(), std::string(reason).c_str()));
+    logLine(formatText("%s: refused %s: %s", who().c_str(), shortened(what).c_str(),
+                       std::string(reason).c_str()));
 }
 
 bool Session::checkLogin(const std::string& user, const std::string& password) {
@@ -69,7 +78,8 @@ std::string Session::silenceExceeded() {
 }
 
 void Session::strayError(const std::string& message) {
-    logLine(formatText("%s: sent an error no call waited for: %s", who().c_str(), shortened(message).c_str()));
+    logLine(
+        formatText("%s: sent an error no call waited for: %s", who().c_str(), shortened(message).c_str()));
 }
 
 std::optional<std::string> Session::closeAfterBlock() {

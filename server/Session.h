@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "transport/Errors.h"
 #include "server/LoginThrottle.h"
-#include "transport/ServerConnection.h"
 #include "server/UserStore.h"
+#include "transport/Errors.h"
+#include "transport/ServerConnection.h"
 
 namespace velmora::server {
 
@@ -22,7 +22,7 @@ struct SessionLimits {
 
 // A request refused because the connection has not logged in.
 class NotLoggedIn : public VelmoraError {
-public:
+  public:
     NotLoggedIn() : VelmoraError("请先登录 (not logged in)") {}
 };
 
@@ -30,7 +30,7 @@ public:
 // it in as that user. It also tells the connection when to close: too long without a login,
 // too long idle, or too many failed checks. Used on the connection's thread only.
 class Session : public ConnectionWatch {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     // onLogin runs once, at the first successful login.
@@ -60,7 +60,7 @@ public:
     std::optional<std::string> closeAfterBlock() override;
     void strayError(const std::string& message) override;
 
-private:
+  private:
     std::string peer_;
     UserStore users_;
     LoginThrottle& throttle_;

@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "server/AppServerObject.h"
-#include "transport/Errors.h"
 #include "server/Log.h"
-#include "server/Schema.h"
 #include "server/PgDatabase.h"
+#include "server/Schema.h"
 #include "server/UserStore.h"
+#include "transport/Errors.h"
 #include "transport/VariantCodec.h"
 
 namespace velmora::server {
@@ -55,14 +55,16 @@ void prepareDatabase(const std::string& path, bool initDemo) {
     }
     upgradeSchema(db);
     if (int converted = UserStore(db).convertPlainTextPasswords())
-        logLine(formatText("stored the passwords of %d users as hashes; the plain text is gone from %s", converted,
-                           redactedLocation(path).c_str()));
+        logLine(formatText("stored the passwords of %d users as hashes; the plain text is gone from %s",
+                           converted, redactedLocation(path).c_str()));
 }
 
 SocketServer::SocketServer(const ServerOptions& options)
     : options_(options), listener_(options.listen, options.port), buffers_(options.maxBufferBytes) {}
 
-SocketServer::~SocketServer() { stop(); }
+SocketServer::~SocketServer() {
+    stop();
+}
 
 void SocketServer::stop() {
     listener_.stop();
@@ -71,7 +73,9 @@ void SocketServer::stop() {
     for (ServerConnection* c : active_) c->stop();
 }
 
-int SocketServer::loggedOutSlots() const { return std::max(1, options_.maxConnections / 4); }
+int SocketServer::loggedOutSlots() const {
+    return std::max(1, options_.maxConnections / 4);
+}
 
 std::optional<std::string> SocketServer::refusalReason() const {
     if (running_ >= options_.maxConnections)

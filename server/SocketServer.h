@@ -6,10 +6,10 @@
 #include <set>
 #include <string>
 
-#include "transport/ByteBudget.h"
 #include "server/LoginThrottle.h"
-#include "transport/ServerConnection.h"
 #include "server/ServerOptions.h"
+#include "transport/ByteBudget.h"
+#include "transport/ServerConnection.h"
 #include "transport/SocketListener.h"
 
 namespace velmora::server {
@@ -22,7 +22,7 @@ void prepareDatabase(const std::string& path, bool initDemo);
 // The socket server: accepts clients and serves each on a thread of its own, with its own
 // interpreter, object table, session and database connection.
 class SocketServer {
-public:
+  public:
     // Binds the listening socket; fails with a SocketError naming the call.
     explicit SocketServer(const ServerOptions& options);
     ~SocketServer();
@@ -34,7 +34,7 @@ public:
     // From any thread (a signal handler's thread included).
     void stop();
 
-private:
+  private:
     void serve(int fd);
     // Why a new connection cannot be served now, or nothing; call with lock_ held.
     std::optional<std::string> refusalReason() const;

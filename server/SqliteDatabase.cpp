@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "transport/Errors.h"
 #include "server/Schema.h"
+#include "transport/Errors.h"
 
 namespace velmora::server {
 
@@ -27,8 +27,8 @@ bool isForbiddenFunction(const char* name) {
     return false;
 }
 
-
-void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<DbValue>& params, sqlite3_destructor_type copy) {
+void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<DbValue>& params,
+             sqlite3_destructor_type copy) {
     for (size_t i = 0; i < params.size(); ++i) {
         int at = static_cast<int>(i) + 1;
         const DbValue& p = params[i];
@@ -54,7 +54,7 @@ void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<DbValue>& params
 }  // namespace
 
 class SqliteQuery : public DbQuery {
-public:
+  public:
     SqliteQuery(SqliteConnection& owner, SqliteConnection::Statement statement)
         : owner_(owner), db_(owner.handle()), statement_(statement), stmt_(statement.stmt) {}
     ~SqliteQuery() override { owner_.release(statement_); }
@@ -97,10 +97,11 @@ public:
     std::string_view text(size_t c) const override {
         const auto* p = sqlite3_column_text(stmt_, static_cast<int>(c));
         int n = sqlite3_column_bytes(stmt_, static_cast<int>(c));
-        return p ? std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(n)) : std::string_view();
+        return p ? std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(n))
+                 : std::string_view();
     }
 
-private:
+  private:
     SqliteConnection& owner_;
     sqlite3* db_;
     SqliteConnection::Statement statement_;
@@ -189,8 +190,8 @@ void SqliteConnection::loadSchemaNames() {
 sqlite3_stmt* SqliteConnection::prepare(const std::string& sql) {
     sqlite3_stmt* stmt = nullptr;
     const char* rest = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &rest) !=
-        SQLITE_OK)
+    if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                           &rest) != SQLITE_OK)
         fail(db_);
     if (!stmt) throw VelmoraError("The command text is empty");
     // One statement per command text: what follows it is refused, not silently dropped.
@@ -202,7 +203,6 @@ sqlite3_stmt* SqliteConnection::prepare(const std::string& sql) {
     }
     return stmt;
 }
-
 
 std::unique_ptr<DbQuery> SqliteConnection::clientQuery(const std::string& sql) {
     if (sql.find('\0') != std::string::npos) throw StatementRefused(readOnlyRefusal("a NUL character"));
@@ -228,7 +228,9 @@ std::unique_ptr<DbQuery> SqliteConnection::clientQuery(const std::string& sql) {
     return std::make_unique<SqliteQuery>(*this, Statement{stmt, nullptr});
 }
 
-void SqliteConnection::scrubDeletedContent() { executeScript("PRAGMA secure_delete=ON"); }
+void SqliteConnection::scrubDeletedContent() {
+    executeScript("PRAGMA secure_delete=ON");
+}
 
 void SqliteConnection::compact() {
     // VACUUM builds the new file as an attached database.
@@ -298,7 +300,7 @@ int64_t SqliteConnection::execute(const std::string& sql, const std::vector<DbVa
 }
 
 int64_t SqliteConnection::insertReturningKey(const std::string& sql, const std::vector<DbValue>& params,
-                                            const std::string&) {
+                                             const std::string&) {
     // Generated keys here are INTEGER PRIMARY KEY columns, which are the row id itself.
     execute(sql, params);
     return sqlite3_last_insert_rowid(db_);
@@ -313,13 +315,21 @@ void SqliteConnection::executeScript(const std::string& sql) {
     }
 }
 
-void SqliteConnection::begin() { executeScript("BEGIN IMMEDIATE"); }
-void SqliteConnection::beginRead() { executeScript("BEGIN"); }
-void SqliteConnection::commit() { executeScript("COMMIT"); }
+void SqliteConnection::begin() {
+    executeScript("BEGIN IMMEDIATE");
+}
+void SqliteConnection::beginRead() {
+    executeScript("BEGIN");
+}
+void SqliteConnection::commit() {
+    executeScript("COMMIT");
+}
 void SqliteConnection::rollback() {
     if (inTransaction()) executeScript("ROLLBACK");
 }
-bool SqliteConnection::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+bool SqliteConnection::inTransaction() const {
+    return sqlite3_get_autocommit(db_) == 0;
+}
 
 bool SqliteConnection::isEmpty() {
     auto q = query("select count(*) from sqlite_master where type='table'", {});

@@ -15,11 +15,11 @@ namespace velmora::server {
 // A connection to a SQLite database file in WAL mode. Writers wait for each other (busy timeout,
 // IMMEDIATE transactions) instead of failing.
 class SqliteConnection : public DbConnection {
-public:
+  public:
     static constexpr int kBusyTimeoutMs = 10000;
-    static constexpr int kMaxValueBytes = 64 << 20;      // one text or blob
-    static constexpr int kMaxStatementBytes = 1 << 20;   // one statement's text
-    static constexpr int kProgressSteps = 1000;          // virtual machine steps between deadline checks
+    static constexpr int kMaxValueBytes = 64 << 20;     // one text or blob
+    static constexpr int kMaxStatementBytes = 1 << 20;  // one statement's text
+    static constexpr int kProgressSteps = 1000;         // virtual machine steps between deadline checks
 
     // Opens (and, with create, creates) the file; fails with the database's message.
     SqliteConnection(const std::string& path, bool create, Durability durability = Durability::Full);
@@ -60,7 +60,7 @@ public:
     // Resets a statement for its next use (or finalizes one that is not cached).
     void release(const Statement& statement);
 
-private:
+  private:
     static constexpr size_t kCachedStatements = 64;
     static int progress(void* self);
     static int authorize(void* self, int action, const char* a, const char* b, const char* database,
@@ -73,7 +73,7 @@ private:
     sqlite3* db_ = nullptr;
     std::unordered_map<std::string, CacheEntry> cache_;
     Deadline deadline_;
-    std::string refusal_;  // what the authorizer refused in the statement being prepared
+    std::string refusal_;                // what the authorizer refused in the statement being prepared
     std::set<std::string> schemaNames_;  // every table, view and index, lower case
 };
 

@@ -7,9 +7,9 @@
 #include <iostream>
 #include <string>
 
-#include "transport/Errors.h"
 #include "server/SocketServer.h"
 #include "server/UserStore.h"
+#include "transport/Errors.h"
 
 namespace velmora::server {
 
@@ -69,7 +69,8 @@ int runUserCommand(const ServerOptions& options) {
             users.remove(name);
             std::printf("removed user %s\n", name.c_str());
         } else if (verb == "add") {
-            if (users.exists(name)) throw VelmoraError(formatText("The user %s exists already", name.c_str()));
+            if (users.exists(name))
+                throw VelmoraError(formatText("The user %s exists already", name.c_str()));
             users.add(name, readNewPassword());
             std::printf("added user %s\n", name.c_str());
         } else {

@@ -17,7 +17,9 @@ struct Token {
     std::string value;  // Word: as written, quotes removed; Text: the value; Symbol: the character
 };
 
-bool isWordByte(unsigned char c) { return c == '_' || c == '$' || c >= 0x80 || std::isalnum(c); }
+bool isWordByte(unsigned char c) {
+    return c == '_' || c == '$' || c >= 0x80 || std::isalnum(c);
+}
 
 // Reads the text between an opening quote at `at` and its closing quote, undoing doubled closing
 // quotes; nothing when it is not closed.
@@ -74,7 +76,7 @@ std::optional<std::vector<Token>> tokenize(std::string_view sql) {
 // Matches tokens against a pattern of words, symbols and "?" for a quoted text, which are
 // collected in order.
 class Matcher {
-public:
+  public:
     explicit Matcher(const std::vector<Token>& tokens) : tokens_(tokens) {}
 
     bool take(std::initializer_list<const char*> pattern) {
@@ -97,7 +99,7 @@ public:
     bool atEnd() const { return at_ == tokens_.size(); }
     const std::string& text(size_t i) const { return texts_.at(i); }
 
-private:
+  private:
     const std::vector<Token>& tokens_;
     size_t at_ = 0;
     std::vector<std::string> texts_;
@@ -115,8 +117,8 @@ UserStatement recogniseUserStatement(std::string_view sql) {
         return s;
     }
     Matcher check(*tokens);
-    if (check.take({"select", "*", "from", kUserStoreTable, "where", "username", "=", "?", "and", "password1", "=",
-                    "?"}) &&
+    if (check.take({"select", "*", "from", kUserStoreTable, "where", "username", "=", "?", "and", "password1",
+                    "=", "?"}) &&
         check.atEnd()) {
         s.kind = UserStatement::Kind::LoginCheck;
         s.user = check.text(0);

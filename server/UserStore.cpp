@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "transport/Errors.h"
 #include "server/PasswordHash.h"
+#include "transport/Errors.h"
 
 namespace velmora::server {
 

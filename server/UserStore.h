@@ -10,7 +10,7 @@ namespace velmora::server {
 // The users who may log in, with their passwords as hashes only, in the table user1 (username,
 // password1). Nothing else of the server reads or writes that table.
 class UserStore {
-public:
+  public:
     explicit UserStore(DbConnection& db) : db_(db) {}
 
     // The user names in the order the login's list shows them.
@@ -30,7 +30,7 @@ public:
     // (its free pages and its write-ahead log). Returns the number of users converted.
     int convertPlainTextPasswords();
 
-private:
+  private:
     DbConnection& db_;
 };
 

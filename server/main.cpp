@@ -6,12 +6,12 @@
 #include <cstring>
 #include <thread>
 
-#include "transport/Errors.h"
 #include "server/Log.h"
 #include "server/PgDatabase.h"
 #include "server/ServerOptions.h"
 #include "server/SocketServer.h"
 #include "server/UserCommand.h"
+#include "transport/Errors.h"
 
 using namespace velmora;
 using namespace velmora::server;
@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
     try {
         prepareDatabase(options.database, options.initDemo);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "velmora-server: database %s: %s\n", redactedLocation(options.database).c_str(), e.what());
+        std::fprintf(stderr, "velmora-server: database %s: %s\n", redactedLocation(options.database).c_str(),
+                     e.what());
         return 1;
     }
 
@@ -49,11 +50,12 @@ int main(int argc, char** argv) {
     try {
         server = std::make_unique<SocketServer>(options);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "velmora-server: cannot listen on %s:%u: %s\n", options.listen.c_str(), options.port,
-                     e.what());
+        std::fprintf(stderr, "velmora-server: cannot listen on %s:%u: %s\n", options.listen.c_str(),
+                     options.port, e.what());
         if (options.port != 0 && options.port < 1024)
-            std::fprintf(stderr,
-                         "Ports below 1024 need root (or CAP_NET_BIND_SERVICE); choose another with --port.\n");
+            std::fprintf(
+                stderr,
+                "Ports below 1024 need root (or CAP_NET_BIND_SERVICE); choose another with --port.\n");
         return 1;
     }
 

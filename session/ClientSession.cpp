@@ -9,7 +9,8 @@ ClientSession::ClientSession(QWidget& mainForm, SocketConnection& connection)
     : MainForm(&mainForm), connection_(connection) {}
 
 ProviderSource ClientSession::providerSource() const {
-    return [&connection = connection_]() -> std::shared_ptr<IProviderServer> { return connection.getServer(); };
+    return
+        [&connection = connection_]() -> std::shared_ptr<IProviderServer> { return connection.getServer(); };
 }
 
 }  // namespace velmora

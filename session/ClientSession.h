@@ -8,8 +8,8 @@
 #include <cassert>
 #include <vector>
 
-#include "session/PickedItem.h"
 #include "data/ProviderSource.h"
+#include "session/PickedItem.h"
 #include "widgets/ShowOrCreateForm.h"
 
 class QWidget;

@@ -7,7 +7,7 @@ namespace velmora {
 
 // Bytes that several connections may hold at once for blocks still arriving. Thread-safe.
 class ByteBudget {
-public:
+  public:
     explicit ByteBudget(size_t limit) : limit_(limit) {}
 
     // Takes n bytes; false (and nothing taken) when that would pass the limit.
@@ -22,7 +22,7 @@ public:
     size_t used() const { return used_.load(std::memory_order_relaxed); }
     size_t limit() const { return limit_; }
 
-private:
+  private:
     const size_t limit_;
     std::atomic<size_t> used_{0};
 };

@@ -9,7 +9,7 @@ namespace {
 
 // A handful of large buffers kept warm for the next large block, bounded in count and bytes.
 class BufferPool {
-public:
+  public:
     static constexpr size_t kMaxBuffers = 4;
     static constexpr size_t kMaxBytes = size_t(256) << 20;
 
@@ -39,7 +39,8 @@ public:
             if (capacity > kMaxBytes) {
                 dropped.push_back(base);
             } else {
-                while (!buffers_.empty() && (buffers_.size() >= kMaxBuffers || held_ + capacity > kMaxBytes)) {
+                while (!buffers_.empty() &&
+                       (buffers_.size() >= kMaxBuffers || held_ + capacity > kMaxBytes)) {
                     dropped.push_back(buffers_.front().base);
                     held_ -= buffers_.front().capacity;
                     buffers_.erase(buffers_.begin());
@@ -51,7 +52,7 @@ public:
         for (uint8_t* p : dropped) std::free(p);
     }
 
-private:
+  private:
     struct Entry {
         uint8_t* base;
         size_t capacity;

@@ -13,7 +13,7 @@ namespace velmora {
 // through realloc; large ones come from and return to a small pool of warm buffers, because a
 // fresh multi-megabyte allocation costs more in page faults than the copy that fills it.
 class Bytes {
-public:
+  public:
     // Buffers of at least this capacity go through the pool.
     static constexpr size_t kPooledCapacity = size_t(1) << 20;
 
@@ -77,7 +77,7 @@ public:
         return size_ == other.size_ && (size_ == 0 || std::memcmp(data(), other.data(), size_) == 0);
     }
 
-private:
+  private:
     size_t growTo(size_t needed) const {
         size_t doubled = capacity_ * 2;
         return doubled > needed ? doubled : needed;
@@ -85,7 +85,7 @@ private:
     static void release(uint8_t* base, size_t capacity);
 
     uint8_t* base_ = nullptr;
-    size_t offset_ = 0;    // data() is base_ + offset_
+    size_t offset_ = 0;  // data() is base_ + offset_
     size_t size_ = 0;
     size_t capacity_ = 0;  // usable from data() on
 };

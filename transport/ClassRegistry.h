@@ -20,14 +20,14 @@ struct ClassInfo {
 
 // The table of classes a side offers. Look-ups ignore case, as class ids and program ids do.
 class ClassRegistry {
-public:
+  public:
     void add(ClassInfo info) { classes_.push_back(std::move(info)); }
     // name: a class id in braces or a program id.
     const ClassInfo* find(std::string_view name) const;
     std::vector<std::string> socketCreatableNames() const;
     std::vector<std::string> appServerNames() const;
 
-private:
+  private:
     std::vector<ClassInfo> classes_;
 };
 

@@ -5,7 +5,9 @@
 namespace velmora {
 
 namespace {
-[[noreturn]] void invalidPacket() { throw InterpreterError("Invalid data packet"); }
+[[noreturn]] void invalidPacket() {
+    throw InterpreterError("Invalid data packet");
+}
 }  // namespace
 
 DataBlock::DataBlock() : DataBlock(0) {}

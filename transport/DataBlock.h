@@ -13,7 +13,7 @@ namespace velmora {
 // One framed block: an 8-byte header (signature, payload size; both 32-bit little-endian) and
 // the payload. Reads are bounds-checked and fail with "Invalid data packet".
 class DataBlock {
-public:
+  public:
     static constexpr size_t kHeaderSize = 8;
 
     DataBlock();
@@ -86,7 +86,7 @@ public:
     // Adopts a complete received block (header included) without copying.
     static DataBlock fromReceived(Bytes bytes);
 
-private:
+  private:
     uint32_t loadU32(size_t at) const {
         uint32_t v;
         std::memcpy(&v, buffer_.data() + at, 4);

@@ -14,15 +14,18 @@ DataBlockInterpreter::~DataBlockInterpreter() {
     for (DataDispatch* proxy : proxies_) proxy->detach();
 }
 
-void DataBlockInterpreter::proxyDestroyed(DataDispatch* proxy) { proxies_.erase(proxy); }
+void DataBlockInterpreter::proxyDestroyed(DataDispatch* proxy) {
+    proxies_.erase(proxy);
+}
 
 // ---- object table ----
 
 int32_t DataBlockInterpreter::exportObject(const DispatchPtr& object) {
     if (objectCount_ >= maxObjects_)
         throw InterpreterError(formatText("Too many objects handed to the peer (at most %zu)", maxObjects_));
-    auto empty = std::find(objects_.begin() + static_cast<std::ptrdiff_t>(std::min(firstFree_, objects_.size())),
-                           objects_.end(), nullptr);
+    auto empty =
+        std::find(objects_.begin() + static_cast<std::ptrdiff_t>(std::min(firstFree_, objects_.size())),
+                  objects_.end(), nullptr);
     size_t index = static_cast<size_t>(empty - objects_.begin());
     if (empty == objects_.end()) objects_.resize(index + kTableGrowth + 1);
     objects_[index] = object;
@@ -34,7 +37,8 @@ int32_t DataBlockInterpreter::exportObject(const DispatchPtr& object) {
 DispatchPtr DataBlockInterpreter::importObject(int32_t index) {
     if (!peerObjectsAccepted_) throw InterpreterError("Object references are not accepted here");
     if (++referencesInBlock_ > kMaxReferencesPerBlock)
-        throw InterpreterError(formatText("More than %d object references in one block", kMaxReferencesPerBlock));
+        throw InterpreterError(
+            formatText("More than %d object references in one block", kMaxReferencesPerBlock));
     auto proxy = std::make_shared<DataDispatch>(this, index);
     proxies_.insert(proxy.get());
     return proxy;
@@ -129,13 +133,13 @@ namespace {
 
 // Counts one level of requests served within a wait, for as long as the serving lasts.
 class DepthScope {
-public:
+  public:
     explicit DepthScope(int& depth) : depth_(depth) { ++depth_; }
     ~DepthScope() { --depth_; }
     DepthScope(const DepthScope&) = delete;
     DepthScope& operator=(const DepthScope&) = delete;
 
-private:
+  private:
     int& depth_;
 };
 
@@ -206,7 +210,8 @@ void DataBlockInterpreter::doInvoke(DataBlock& block) {
     bool resultWanted = readBoolean(block);
     int32_t argCount = readInteger(block);
     int32_t namedCount = readInteger(block);
-    if (argCount < 0 || namedCount < 0 || namedCount > argCount) throw InterpreterError("Invalid data packet");
+    if (argCount < 0 || namedCount < 0 || namedCount > argCount)
+        throw InterpreterError("Invalid data packet");
     if (argCount > kMaxDispatchArgs)
         throw InterpreterError("Dispatch methods do not support more than 64 parameters");
     DispParams params;
@@ -263,7 +268,8 @@ void DataBlockInterpreter::doCreateObject(DataBlock& block) {
 
 void DataBlockInterpreter::doFreeObject(DataBlock& block) {
     int32_t index = readInteger(block);
-    if (index < 0 || static_cast<size_t>(index) >= objects_.size() || !objects_[static_cast<size_t>(index)]) return;
+    if (index < 0 || static_cast<size_t>(index) >= objects_.size() || !objects_[static_cast<size_t>(index)])
+        return;
     // The object may call back while it goes: the slot is empty before it does.
     DispatchPtr gone = std::move(objects_[static_cast<size_t>(index)]);
     --objectCount_;
@@ -273,7 +279,8 @@ void DataBlockInterpreter::doFreeObject(DataBlock& block) {
 void DataBlockInterpreter::doListClasses(DataBlock&, Action action) {
     std::vector<std::string> names;
     if (classes_)
-        names = action == Action::GetServerList ? classes_->socketCreatableNames() : classes_->appServerNames();
+        names =
+            action == Action::GetServerList ? classes_->socketCreatableNames() : classes_->appServerNames();
     Variant list = Variant::null();
     if (!names.empty()) {
         SafeArray a;

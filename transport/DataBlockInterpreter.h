@@ -19,7 +19,7 @@ class DataDispatch;
 // Builds request blocks for calls on the peer's objects, reads their replies, and serves the
 // peer's requests against this side's objects. One per connection; call it from one thread only.
 class DataBlockInterpreter : public ObjectMarshaller {
-public:
+  public:
     static constexpr size_t kInitialTableSize = 11;
     static constexpr size_t kTableGrowth = 10;
     // Requests of the peer served inside the wait for a reply, one within another, at most this
@@ -66,7 +66,7 @@ public:
     size_t objectTableSize() const { return objects_.size(); }
     size_t liveProxyCount() const { return proxies_.size(); }
 
-private:
+  private:
     friend class DataDispatch;
     void proxyDestroyed(DataDispatch* proxy);
     DataBlock call(DataBlock request);

@@ -24,7 +24,8 @@ DataBlockInterpreter& DataDispatch::interpreter() {
     return *interpreter_;
 }
 
-HResult DataDispatch::getIDsOfNames(const std::vector<std::string>& names, int32_t, std::vector<int32_t>& ids) {
+HResult DataDispatch::getIDsOfNames(const std::vector<std::string>& names, int32_t,
+                                    std::vector<int32_t>& ids) {
     if (names.size() != 1) return kNotImplemented;
     ids.assign(1, -1);
     return interpreter().callGetIDsOfNames(index_, names[0], ids[0]);

@@ -11,7 +11,7 @@ class DataBlockInterpreter;
 // The local stand-in for an object in the peer's table. When its last reference goes it asks the
 // peer to free the object, unless its interpreter has gone first.
 class DataDispatch : public IDispatch {
-public:
+  public:
     DataDispatch(DataBlockInterpreter* interpreter, int32_t index);
     ~DataDispatch() override;
 
@@ -25,7 +25,7 @@ public:
     HResult invoke(int32_t dispId, int32_t locale, uint16_t flags, DispParams& params, Variant* result,
                    ExcepInfo* excep) override;
 
-private:
+  private:
     friend class DataBlockInterpreter;
     DataBlockInterpreter& interpreter();
     void detach() { interpreter_ = nullptr; }

@@ -61,7 +61,8 @@ HResult DispatchObject::invoke(int32_t dispId, int32_t, uint16_t, DispParams& pa
 void checkInvokeStatus(HResult status, const ExcepInfo& excep) {
     if (!failed(status)) return;
     if (status == kDispException) throw RemoteError(excep.description, excep.code);
-    throw RemoteError(formatText("Dispatch call failed with status %08X", static_cast<uint32_t>(status)), status);
+    throw RemoteError(formatText("Dispatch call failed with status %08X", static_cast<uint32_t>(status)),
+                      status);
 }
 
 }  // namespace velmora

@@ -25,7 +25,9 @@ constexpr HResult kDispUnknownName = static_cast<HResult>(0x80020006);
 constexpr HResult kDispException = static_cast<HResult>(0x80020009);
 constexpr HResult kDispBadParamCount = static_cast<HResult>(0x8002000E);
 
-inline bool failed(HResult status) { return status < 0; }
+inline bool failed(HResult status) {
+    return status < 0;
+}
 
 // Invoke flags.
 constexpr uint16_t kDispatchMethod = 1;
@@ -47,7 +49,7 @@ struct DispParams {
 };
 
 class IDispatch {
-public:
+  public:
     virtual ~IDispatch() = default;
     virtual int32_t typeInfoCount() { return 0; }
     // Looks up member numbers; ids receives one number per name.
@@ -55,13 +57,13 @@ public:
                                   std::vector<int32_t>& ids) = 0;
     // result may be null when the caller wants none; excep receives the details of a
     // kDispException status.
-    virtual HResult invoke(int32_t dispId, int32_t locale, uint16_t flags, DispParams& params, Variant* result,
-                           ExcepInfo* excep) = 0;
+    virtual HResult invoke(int32_t dispId, int32_t locale, uint16_t flags, DispParams& params,
+                           Variant* result, ExcepInfo* excep) = 0;
 };
 
 // One call as a member handler sees it: arguments by declared position.
 class DispatchCall {
-public:
+  public:
     DispatchCall(DispParams& params, Variant* result) : params_(params), result_(result) {}
     size_t argCount() const { return params_.args.size(); }
     // Declared parameter i (0-based); by-reference arguments may be assigned.
@@ -69,7 +71,7 @@ public:
     void setResult(Variant value);
     bool resultWanted() const { return result_ != nullptr; }
 
-private:
+  private:
     DispParams& params_;
     Variant* result_;
 };
@@ -77,7 +79,7 @@ private:
 // Base for local objects: a table of members by name and number. A handler that throws makes the
 // invocation fail with kDispException and the exception's message as the description.
 class DispatchObject : public IDispatch {
-public:
+  public:
     using Handler = std::function<void(DispatchCall&)>;
 
     HResult getIDsOfNames(const std::vector<std::string>& names, int32_t locale,
@@ -85,11 +87,11 @@ public:
     HResult invoke(int32_t dispId, int32_t locale, uint16_t flags, DispParams& params, Variant* result,
                    ExcepInfo* excep) override;
 
-protected:
+  protected:
     // Registers a member; argCount -1 accepts any number of arguments.
     void addMember(int32_t dispId, std::string name, int argCount, Handler handler);
 
-private:
+  private:
     struct Member {
         std::string name;
         int argCount;

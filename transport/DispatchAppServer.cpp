@@ -6,11 +6,17 @@
 
 namespace velmora {
 
-Variant byRefVariant(Variant value) { return std::move(value.setRef(RefKind::Variant)); }
-Variant byRefInteger(int32_t value) { return std::move(Variant(value).setRef(RefKind::Typed)); }
+Variant byRefVariant(Variant value) {
+    return std::move(value.setRef(RefKind::Variant));
+}
+Variant byRefInteger(int32_t value) {
+    return std::move(Variant(value).setRef(RefKind::Typed));
+}
 
 namespace {
-Variant byRefText(std::string value) { return std::move(Variant(std::move(value)).setRef(RefKind::Typed)); }
+Variant byRefText(std::string value) {
+    return std::move(Variant(std::move(value)).setRef(RefKind::Typed));
+}
 Variant plainValue(const Variant& value) {
     Variant copy = value;
     copy.setRef(RefKind::None);
@@ -22,7 +28,8 @@ DispatchAppServer::DispatchAppServer(DispatchPtr server) : server_(std::move(ser
     if (!server_) throw VelmoraError("No application server object");
 }
 
-Variant DispatchAppServer::invoke(int32_t dispId, uint16_t flags, std::vector<Variant>& args, bool wantResult) {
+Variant DispatchAppServer::invoke(int32_t dispId, uint16_t flags, std::vector<Variant>& args,
+                                  bool wantResult) {
     if (args.size() > static_cast<size_t>(kMaxDispatchArgs))
         throw VelmoraError("Dispatch methods do not support more than 64 parameters");
     DispParams params;
@@ -37,8 +44,8 @@ Variant DispatchAppServer::invoke(int32_t dispId, uint16_t flags, std::vector<Va
 
 Variant DispatchAppServer::RemoteApplyUpdates(const std::string& providerName, const Variant& delta,
                                               int32_t maxErrors, int32_t& errorCount, Variant& ownerData) {
-    std::vector<Variant> args{Variant(providerName), plainValue(delta), Variant(maxErrors), byRefInteger(errorCount),
-                              byRefVariant(ownerData)};
+    std::vector<Variant> args{Variant(providerName), plainValue(delta), Variant(maxErrors),
+                              byRefInteger(errorCount), byRefVariant(ownerData)};
     Variant result = invoke(kDispApplyUpdates, kDispatchMethod, args, true);
     errorCount = args[3].toInt();
     ownerData = plainValue(args[4]);
@@ -48,8 +55,8 @@ Variant DispatchAppServer::RemoteApplyUpdates(const std::string& providerName, c
 Variant DispatchAppServer::RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut,
                                             int32_t options, const std::string& commandText, Variant& params,
                                             Variant& ownerData) {
-    std::vector<Variant> args{Variant(providerName), Variant(count),       byRefInteger(recsOut),
-                              Variant(options),      Variant(commandText), byRefVariant(params),
+    std::vector<Variant> args{Variant(providerName),  Variant(count),       byRefInteger(recsOut),
+                              Variant(options),       Variant(commandText), byRefVariant(params),
                               byRefVariant(ownerData)};
     Variant result = invoke(kDispGetRecords, kDispatchMethod, args, true);
     recsOut = args[2].toInt();

@@ -11,13 +11,14 @@ namespace velmora {
 // Presents the server object's dispatch reference as the provider interface, invoking the fixed
 // member numbers, and calls the members the main window reaches by name.
 class DispatchAppServer : public IProviderServer {
-public:
+  public:
     explicit DispatchAppServer(DispatchPtr server);
 
     Variant RemoteApplyUpdates(const std::string& providerName, const Variant& delta, int32_t maxErrors,
                                int32_t& errorCount, Variant& ownerData) override;
-    Variant RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut, int32_t options,
-                             const std::string& commandText, Variant& params, Variant& ownerData) override;
+    Variant RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut,
+                             int32_t options, const std::string& commandText, Variant& params,
+                             Variant& ownerData) override;
     Variant RemoteDataRequest(const std::string& providerName, const Variant& data) override;
     Variant RemoteGetProviderNames() override;
     Variant RemoteGetParams(const std::string& providerName, Variant& ownerData) override;
@@ -29,8 +30,10 @@ public:
     // Stores the server's current date-time in time.
     void GetSysTime(Variant& time);
     // The four login values: computer name, IP address, user name, login time.
-    void AddUser(std::string& computerName, std::string& address, std::string& userName, std::string& loginTime);
-    void DelUser(std::string& computerName, std::string& address, std::string& userName, std::string& loginTime);
+    void AddUser(std::string& computerName, std::string& address, std::string& userName,
+                 std::string& loginTime);
+    void DelUser(std::string& computerName, std::string& address, std::string& userName,
+                 std::string& loginTime);
 
     // Looks the member up by name and invokes it as a method with no result; args in declared
     // order, by-reference ones updated. Fails with "Method '%s' not supported by automation object"
@@ -39,7 +42,7 @@ public:
 
     const DispatchPtr& dispatch() const { return server_; }
 
-private:
+  private:
     // args in declared order; returns the result when wanted.
     Variant invoke(int32_t dispId, uint16_t flags, std::vector<Variant>& args, bool wantResult);
     void callLoginMember(const char* name, std::string& computerName, std::string& address,

@@ -11,35 +11,35 @@ std::string formatText(const char* format, ...) __attribute__((format(printf, 1,
 
 // Base of every failure the core raises; the message is what the user is shown.
 class VelmoraError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // Transport failures: no address, read errors, failing waits.
 class SocketConnectionError : public VelmoraError {
-public:
+  public:
     using VelmoraError::VelmoraError;
 };
 
 // A failing socket call: create, connect, send, receive.
 class SocketError : public VelmoraError {
-public:
+  public:
     using VelmoraError::VelmoraError;
 };
 
 // The interpreter's own failures: bad values, unknown actions, refused objects.
 class InterpreterError : public VelmoraError {
-public:
+  public:
     using VelmoraError::VelmoraError;
 };
 
 // A failure reported by the peer, either as an error reply or as a failing invoke status.
 class RemoteError : public VelmoraError {
-public:
+  public:
     explicit RemoteError(const std::string& message, int32_t code = 0) : VelmoraError(message), code_(code) {}
     int32_t code() const { return code_; }
 
-private:
+  private:
     int32_t code_;
 };
 

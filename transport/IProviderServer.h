@@ -10,11 +10,11 @@ namespace velmora {
 // The provider interface of the application server, as the datasets call it. Argument order is
 // the declared order; arguments passed by non-const reference come back changed.
 class IProviderServer {
-public:
+  public:
     virtual ~IProviderServer() = default;
 
-    virtual Variant RemoteApplyUpdates(const std::string& providerName, const Variant& delta, int32_t maxErrors,
-                                       int32_t& errorCount, Variant& ownerData) = 0;
+    virtual Variant RemoteApplyUpdates(const std::string& providerName, const Variant& delta,
+                                       int32_t maxErrors, int32_t& errorCount, Variant& ownerData) = 0;
     virtual Variant RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut,
                                      int32_t options, const std::string& commandText, Variant& params,
                                      Variant& ownerData) = 0;
@@ -23,8 +23,8 @@ public:
     virtual Variant RemoteGetParams(const std::string& providerName, Variant& ownerData) = 0;
     virtual Variant RemoteRowRequest(const std::string& providerName, const Variant& row, int32_t requestType,
                                      Variant& ownerData) = 0;
-    virtual void RemoteExecute(const std::string& providerName, const std::string& commandText, Variant& params,
-                               Variant& ownerData) = 0;
+    virtual void RemoteExecute(const std::string& providerName, const std::string& commandText,
+                               Variant& params, Variant& ownerData) = 0;
 };
 
 // Member numbers of the provider interface.

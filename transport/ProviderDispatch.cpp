@@ -4,15 +4,17 @@ namespace velmora {
 
 namespace {
 // A by-reference argument written back as a by-reference value of the same kind.
-void writeBack(Variant& arg, const Variant& value) { arg.assignKeepingRef(value); }
+void writeBack(Variant& arg, const Variant& value) {
+    arg.assignKeepingRef(value);
+}
 }  // namespace
 
 ProviderDispatch::ProviderDispatch(IProviderServer& provider) : provider_(provider) {
     addMember(kDispApplyUpdates, "AS_ApplyUpdates", 5, [this](DispatchCall& c) {
         int32_t errorCount = c.arg(3).toInt();
         Variant ownerData = c.arg(4);
-        Variant result =
-            provider_.RemoteApplyUpdates(c.arg(0).toString(), c.arg(1), c.arg(2).toInt(), errorCount, ownerData);
+        Variant result = provider_.RemoteApplyUpdates(c.arg(0).toString(), c.arg(1), c.arg(2).toInt(),
+                                                      errorCount, ownerData);
         writeBack(c.arg(3), Variant(errorCount));
         writeBack(c.arg(4), ownerData);
         c.setResult(std::move(result));
@@ -41,7 +43,8 @@ ProviderDispatch::ProviderDispatch(IProviderServer& provider) : provider_(provid
     });
     addMember(kDispRowRequest, "AS_RowRequest", 4, [this](DispatchCall& c) {
         Variant ownerData = c.arg(3);
-        Variant result = provider_.RemoteRowRequest(c.arg(0).toString(), c.arg(1), c.arg(2).toInt(), ownerData);
+        Variant result =
+            provider_.RemoteRowRequest(c.arg(0).toString(), c.arg(1), c.arg(2).toInt(), ownerData);
         writeBack(c.arg(3), ownerData);
         c.setResult(std::move(result));
     });

@@ -11,13 +11,13 @@ namespace velmora {
 // calling provider, unpacking arguments from the dispatch order and writing back the
 // by-reference ones. Subclasses add members of their own (GetSysTime and the like).
 class ProviderDispatch : public DispatchObject {
-public:
+  public:
     explicit ProviderDispatch(IProviderServer& provider);
 
-protected:
+  protected:
     using DispatchObject::addMember;
 
-private:
+  private:
     IProviderServer& provider_;
 };
 

@@ -8,7 +8,7 @@ namespace velmora {
 
 // What the interpreter sends its blocks through: the client's connection or a server connection.
 class SendDataBlock {
-public:
+  public:
     virtual ~SendDataBlock() = default;
     // Sends block. With waitForResult, returns the peer's reply; requests the peer sends
     // meanwhile are interpreted before it returns. Without, returns nothing once the block is out.

@@ -41,20 +41,24 @@ void ServerConnection::run(ConnectionWatch* watch) {
     }
 }
 
-void ServerConnection::stop() { transport_->abort(); }
+void ServerConnection::stop() {
+    transport_->abort();
+}
 
 std::optional<DataBlock> ServerConnection::send(DataBlock block, bool waitForResult) {
     transport_->send(block);
     if (!waitForResult) return std::nullopt;
     using Clock = std::chrono::steady_clock;
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(0, rules_.callTimeoutMs));
+    Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(std::max<int64_t>(0, rules_.callTimeoutMs));
     for (;;) {
         if (rules_.callTimeoutMs >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             // A peer that never answers a call back must not hold this connection's thread.
             if (!transport_->waitReadable(std::max<int64_t>(0, left)))
-                throw InterpreterError(
-                    formatText("No reply from the peer within %g s", static_cast<double>(rules_.callTimeoutMs) / 1000));
+                throw InterpreterError(formatText("No reply from the peer within %g s",
+                                                  static_cast<double>(rules_.callTimeoutMs) / 1000));
         }
         std::optional<DataBlock> incoming = transport_->receive(true, 0);
         if (!incoming) continue;

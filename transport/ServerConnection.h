@@ -12,7 +12,7 @@ namespace velmora {
 // The server's rules for one connection between blocks: how long it may stay silent, and whether
 // it stays open after a block was served. Called on the connection's thread only.
 class ConnectionWatch {
-public:
+  public:
     virtual ~ConnectionWatch() = default;
     // Milliseconds the connection may wait for its next block; negative: no limit.
     virtual int64_t silenceAllowedMs() = 0;
@@ -38,7 +38,7 @@ struct ServerConnectionRules {
 // The serving end of one client connection: reads blocks on its own thread and interprets them
 // against the objects its class table creates. Calls back to the client wait on the same thread.
 class ServerConnection : public SendDataBlock {
-public:
+  public:
     ServerConnection(std::unique_ptr<SocketTransport> transport, const ClassRegistry& classes,
                      ServerConnectionRules rules = {});
     ~ServerConnection() override;
@@ -53,7 +53,7 @@ public:
     DataBlockInterpreter& interpreter() { return *interpreter_; }
     SocketTransport& transport() { return *transport_; }
 
-private:
+  private:
     ServerConnectionRules rules_;
     std::unique_ptr<SocketTransport> transport_;
     std::unique_ptr<DataBlockInterpreter> interpreter_;

@@ -68,8 +68,8 @@ void SocketConnection::doConnect() {
                 std::lock_guard<std::mutex> guard(noticeLock_);
                 notices_.clear();
             }
-            thread_ = std::make_unique<TransportThread>(makeTransport(),
-                                                        [this](TransportNotice n) { pushNotice(std::move(n)); });
+            thread_ = std::make_unique<TransportThread>(
+                makeTransport(), [this](TransportNotice n) { pushNotice(std::move(n)); });
             thread_->start();
         } else {
             syncTransport_ = makeTransport();

@@ -22,7 +22,7 @@ class DispatchAppServer;
 // (or ServerName) over one TCP connection and carries every call on it. Call it from one thread
 // (the UI thread); only the transport thread touches the socket while callbacks are on.
 class SocketConnection : public SendDataBlock {
-public:
+  public:
     static constexpr uint16_t kDefaultPort = 211;
     static constexpr std::chrono::milliseconds kStopTimeout{180000};
 
@@ -78,7 +78,7 @@ public:
     // The classes this side offers to the server's calls back (none by default).
     ClassRegistry& localClasses() { return localClasses_; }
 
-private:
+  private:
     void doConnect();
     void doDisconnect();
     void pushNotice(TransportNotice notice);

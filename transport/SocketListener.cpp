@@ -16,7 +16,8 @@ namespace velmora {
 
 namespace {
 [[noreturn]] void fail(const char* api, int error) {
-    throw SocketError(formatText("Windows socket error: %s (%d), on API '%s'", std::strerror(error), error, api));
+    throw SocketError(
+        formatText("Windows socket error: %s (%d), on API '%s'", std::strerror(error), error, api));
 }
 }  // namespace
 

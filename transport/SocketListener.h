@@ -8,7 +8,7 @@ namespace velmora {
 
 // A listening TCP socket. accept() waits for a connection or for stop() from another thread.
 class SocketListener {
-public:
+  public:
     // address empty or "0.0.0.0": every IPv4 address of the host. Port 0 picks a free port.
     // Fails with a SocketError naming "bind" when the port cannot be had.
     SocketListener(const std::string& address, uint16_t port, int backlog = 128);
@@ -22,7 +22,7 @@ public:
     int accept();
     void stop();
 
-private:
+  private:
     int fd_ = -1;
     int wakeFd_ = -1;
     uint16_t port_ = 0;

@@ -53,8 +53,12 @@ void setNoDelay(int fd) {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
 
-SocketTransport::SocketTransport(std::string host, std::string address, uint16_t port, std::string interceptGuid)
-    : host_(std::move(host)), address_(std::move(address)), port_(port), interceptGuid_(std::move(interceptGuid)) {}
+SocketTransport::SocketTransport(std::string host, std::string address, uint16_t port,
+                                 std::string interceptGuid)
+    : host_(std::move(host)),
+      address_(std::move(address)),
+      port_(port),
+      interceptGuid_(std::move(interceptGuid)) {}
 
 std::unique_ptr<SocketTransport> SocketTransport::adopt(int fd) {
     std::unique_ptr<SocketTransport> t(new SocketTransport());
@@ -63,7 +67,9 @@ std::unique_ptr<SocketTransport> SocketTransport::adopt(int fd) {
     return t;
 }
 
-SocketTransport::~SocketTransport() { closeSocket(); }
+SocketTransport::~SocketTransport() {
+    closeSocket();
+}
 
 bool SocketTransport::connected() const {
     std::lock_guard<std::recursive_mutex> guard(lock_);
@@ -84,7 +90,8 @@ void SocketTransport::setConnected(bool value) {
 
 void SocketTransport::socketFailure(const char* api, int error) {
     closeSocket();
-    throw SocketError(formatText("Windows socket error: %s (%d), on API '%s'", std::strerror(error), error, api));
+    throw SocketError(
+        formatText("Windows socket error: %s (%d), on API '%s'", std::strerror(error), error, api));
 }
 
 void SocketTransport::open() {
@@ -191,8 +198,8 @@ void SocketTransport::readFully(uint8_t* out, size_t n) {
     while (got < n) {
         if (stallTimeoutMs_ >= 0 && !waitReadable(stallTimeoutMs_)) {
             closeSocket();
-            throw SocketConnectionError(
-                formatText("Block stalled: no bytes for %d s in the middle of a block", stallTimeoutMs_ / 1000));
+            throw SocketConnectionError(formatText(
+                "Block stalled: no bytes for %d s in the middle of a block", stallTimeoutMs_ / 1000));
         }
         ssize_t r = ::recv(fd_, out + got, n - got, 0);
         if (r < 0) {
@@ -222,7 +229,8 @@ bool SocketTransport::waitReadable(int64_t ms) {
         if (rc == 0) return false;
         if (errno != EINTR) return true;
         if (timeout >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
             timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
         }
     }
@@ -232,7 +240,7 @@ namespace {
 
 // The share of a byte budget one block's buffer holds; handed back when the block is done.
 class BudgetCharge {
-public:
+  public:
     explicit BudgetCharge(ByteBudget* budget) : budget_(budget) {}
     ~BudgetCharge() {
         if (budget_) budget_->give(held_);
@@ -247,7 +255,7 @@ public:
         return true;
     }
 
-private:
+  private:
     ByteBudget* budget_;
     size_t held_ = 0;
 };
@@ -285,8 +293,8 @@ std::optional<DataBlock> SocketTransport::receive(bool waitForInput, int) {
     auto reserve = [&](Bytes& bytes, size_t capacity) {
         if (!charge.cover(capacity)) {
             closeSocket();
-            throw SocketConnectionError(formatText("Memory for unfinished blocks exhausted (limit %zu MB)",
-                                                   budget_->limit() >> 20));
+            throw SocketConnectionError(
+                formatText("Memory for unfinished blocks exhausted (limit %zu MB)", budget_->limit() >> 20));
         }
         bytes.reserve(capacity);
     };

@@ -17,7 +17,7 @@ constexpr size_t kDefaultMaxPayload = size_t(256) << 20;
 
 // A TCP stream socket carrying data blocks. Reads and writes are serialised by the socket's lock.
 class SocketTransport : public Transport {
-public:
+  public:
     // Client side: host (resolved by name) wins over address (dotted IPv4) when both are set.
     SocketTransport(std::string host, std::string address, uint16_t port, std::string interceptGuid = {});
     // Server side: takes an accepted, connected socket.
@@ -43,7 +43,7 @@ public:
     // The peer's address as "a.b.c.d:port", for log lines.
     std::string peerName() const;
 
-private:
+  private:
     SocketTransport() = default;
     void open();
     void closeSocket();

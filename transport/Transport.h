@@ -11,7 +11,7 @@ namespace velmora {
 
 // One open connection's byte pipe, as the transport thread and the synchronous channel use it.
 class Transport {
-public:
+  public:
     virtual ~Transport() = default;
     virtual bool connected() const = 0;
     // Opens or closes the socket.
@@ -29,7 +29,7 @@ public:
 // Optional block interceptor: sees every received block before the interpreter and every block
 // to be sent before the socket.
 class DataIntercept {
-public:
+  public:
     virtual ~DataIntercept() = default;
     virtual void dataIn(DataBlock& block) = 0;
     virtual void dataOut(DataBlock& block) = 0;

@@ -27,7 +27,7 @@ struct TransportNotice {
 // send from its queue and hands every received block, every sent notice and every failure to the
 // sink, in order, from its own thread.
 class TransportThread {
-public:
+  public:
     using NoticeSink = std::function<void(TransportNotice)>;
 
     TransportThread(std::unique_ptr<Transport> transport, NoticeSink sink);
@@ -43,7 +43,7 @@ public:
     // socket is shut down under it. Always joins.
     void stop(std::chrono::milliseconds timeout);
 
-private:
+  private:
     struct Message {
         enum class Kind { Send, ReplaceTransport, Stop } kind;
         std::optional<DataBlock> block;

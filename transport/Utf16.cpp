@@ -111,9 +111,8 @@ size_t appendUtf16LE(Bytes& out, std::string_view utf8) {
 }
 
 std::string utf16LEToUtf8(const uint8_t* data, size_t units) {
-    return decodeUtf16(units, [data](size_t i) {
-        return static_cast<char32_t>(data[i * 2] | (data[i * 2 + 1] << 8));
-    });
+    return decodeUtf16(
+        units, [data](size_t i) { return static_cast<char32_t>(data[i * 2] | (data[i * 2 + 1] << 8)); });
 }
 
 std::u16string utf8ToUtf16(std::string_view utf8) {

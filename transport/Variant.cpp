@@ -263,7 +263,8 @@ bool Variant::operator==(const Variant& o) const {
         const SafeArray& b = *o.arr_;
         if (a.bounds.size() != b.bounds.size()) return false;
         for (size_t i = 0; i < a.bounds.size(); ++i)
-            if (a.bounds[i].lower != b.bounds[i].lower || a.bounds[i].upper != b.bounds[i].upper) return false;
+            if (a.bounds[i].lower != b.bounds[i].lower || a.bounds[i].upper != b.bounds[i].upper)
+                return false;
         return a.raw == b.raw && a.items == b.items;
     }
     switch (type_) {
@@ -310,8 +311,8 @@ double dateFromUnixSeconds(double seconds) {
 }
 
 bool isValidDate(double days) {
-    constexpr double kFirstDay = -693593.0;     // 0001-01-01
-    constexpr double kPastLastDay = 2958466.0;  // 10000-01-01
+    constexpr double kFirstDay = -693593.0;           // 0001-01-01
+    constexpr double kPastLastDay = 2958466.0;        // 10000-01-01
     return days >= kFirstDay && days < kPastLastDay;  // false for NaN too
 }
 

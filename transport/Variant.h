@@ -39,7 +39,7 @@ struct SafeArray {
 
 // A tagged value, as carried by invoke arguments and results.
 class Variant {
-public:
+  public:
     Variant() = default;
     Variant(int32_t v) : type_(VarType::Integer) { num_.i32 = v; }
     Variant(double v) : type_(VarType::Double) { num_.r8 = v; }
@@ -69,7 +69,9 @@ public:
     bool isArray() const { return static_cast<bool>(arr_); }
     bool isEmpty() const { return type_ == VarType::Empty && !arr_; }
     bool isNull() const { return type_ == VarType::Null && !arr_; }
-    bool isByteArray() const { return arr_ && arr_->elementType == VarType::Byte && arr_->bounds.size() == 1; }
+    bool isByteArray() const {
+        return arr_ && arr_->elementType == VarType::Byte && arr_->bounds.size() == 1;
+    }
     RefKind ref() const { return ref_; }
     Variant& setRef(RefKind kind) {
         ref_ = kind;
@@ -106,7 +108,7 @@ public:
     bool operator==(const Variant& other) const;
     bool operator!=(const Variant& other) const { return !(*this == other); }
 
-private:
+  private:
     VarType type_ = VarType::Empty;
     RefKind ref_ = RefKind::None;
     union {

@@ -11,7 +11,9 @@ namespace {
     throw InterpreterError(formatText("Unsupported variant type: %.4X", tag & 0xFFFF));
 }
 
-[[noreturn]] void invalidPacket() { throw InterpreterError("Invalid data packet"); }
+[[noreturn]] void invalidPacket() {
+    throw InterpreterError("Invalid data packet");
+}
 
 // Raw arrays at least this large change hands between block and value instead of being copied.
 constexpr size_t kGiveAwayBytes = size_t(64) << 10;
@@ -145,7 +147,8 @@ Variant readTagged(DataBlock& block, ObjectMarshaller* objects, const CodecLimit
     bool byRef = (tag & kByRefFlag) != 0;
     bool isArray = (tag & kArrayFlag) != 0;
     // A variant travels by value only as an array element type.
-    if (!isKnownVarType(code) || (code == static_cast<uint32_t>(VarType::Variant) && !isArray)) unsupported(tag);
+    if (!isKnownVarType(code) || (code == static_cast<uint32_t>(VarType::Variant) && !isArray))
+        unsupported(tag);
     auto type = static_cast<VarType>(code);
     if (isArray) {
         Variant v = readArray(block, type, limits, depth, objects);

@@ -12,7 +12,7 @@ namespace velmora {
 
 // Turns object references into table indexes and back; the interpreter implements it.
 class ObjectMarshaller {
-public:
+  public:
     virtual ~ObjectMarshaller() = default;
     virtual int32_t exportObject(const DispatchPtr& object) = 0;
     virtual DispatchPtr importObject(int32_t index) = 0;

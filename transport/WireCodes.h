@@ -8,13 +8,13 @@
 namespace velmora {
 
 // name, code
-#define VELMORA_ACTIONS(X)  \
-    X(Error, 1)             \
-    X(Invoke, 2)            \
-    X(GetIDsOfNames, 3)     \
-    X(CreateObject, 4)      \
-    X(FreeObject, 5)        \
-    X(GetServerList, 16)    \
+#define VELMORA_ACTIONS(X) \
+    X(Error, 1)            \
+    X(Invoke, 2)           \
+    X(GetIDsOfNames, 3)    \
+    X(CreateObject, 4)     \
+    X(FreeObject, 5)       \
+    X(GetServerList, 16)   \
     X(GetAppServerList, 18)
 
 // name, code, bytes of one element when arrays of it travel as one raw block (0: element by element)
@@ -53,8 +53,12 @@ constexpr uint32_t kByRefFlag = 0x4000;
 constexpr uint32_t kRequestBase = 0xDA00;
 constexpr uint32_t kReplyBase = 0xDB00;
 
-constexpr uint32_t requestSignature(Action a) { return kRequestBase + static_cast<uint32_t>(a); }
-constexpr uint32_t replySignature(Action a) { return kReplyBase + static_cast<uint32_t>(a); }
+constexpr uint32_t requestSignature(Action a) {
+    return kRequestBase + static_cast<uint32_t>(a);
+}
+constexpr uint32_t replySignature(Action a) {
+    return kReplyBase + static_cast<uint32_t>(a);
+}
 
 constexpr bool isKnownAction(uint32_t code) {
     switch (code) {

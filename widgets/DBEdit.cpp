@@ -3,8 +3,8 @@
 #include <QKeyEvent>
 
 #include "data/ClientDataSet.h"
-#include "widgets/Colors.h"
 #include "data/DataSource.h"
+#include "widgets/Colors.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Text.h"
 

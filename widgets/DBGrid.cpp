@@ -4,11 +4,11 @@
 #include <QKeyEvent>
 #include <algorithm>
 
+#include "data/DataSource.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGridDelegate.h"
 #include "widgets/DataSetModel.h"
-#include "data/DataSource.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/MessageService.h"
 

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QPainter>
 
+#include "data/Field.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DataSetModel.h"
 #include "widgets/EditMask.h"
-#include "data/Field.h"
 
 namespace velmora {
 

@@ -3,8 +3,8 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-#include "widgets/DBGridColumn.h"
 #include "data/DataSetObserver.h"
+#include "widgets/DBGridColumn.h"
 
 namespace velmora {
 

@@ -7,7 +7,7 @@ namespace velmora::test {
 namespace {
 
 class ChangeLogTest : public DataSetFixture {
-protected:
+  protected:
     void SetUp() override { kh.Open(); }
 
     void editName(int recNo, const std::string& name) {
@@ -27,8 +27,8 @@ protected:
         std::string out;
         for (const ChangeRecord& r : p.records) {
             const auto& v = r.kind == ChangeKind::Delete ? r.original : r.values;
-            out += (out.empty() ? "" : " ") + std::string("UIMD").substr(static_cast<size_t>(r.kind), 1) + ":" +
-                   v[0].toString();
+            out += (out.empty() ? "" : " ") + std::string("UIMD").substr(static_cast<size_t>(r.kind), 1) +
+                   ":" + v[0].toString();
         }
         return out;
     }

@@ -80,7 +80,8 @@ TEST_F(DataSetCalls, RefreshFetchesAgainAndKeepsTheCursorPosition) {
     kh.Open();
     kh.Next();
     kh.Next();
-    provider->answer("DataSetProviderkh", customersPacket({{"01", "a"}, {"02", "b"}, {"09", "new"}, {"04", "d"}}));
+    provider->answer("DataSetProviderkh",
+                     customersPacket({{"01", "a"}, {"02", "b"}, {"09", "new"}, {"04", "d"}}));
     kh.Refresh();
     ASSERT_EQ(provider->calls.size(), 2u);
     const ProviderCall& c = provider->calls[1];
@@ -249,9 +250,10 @@ TEST_F(DataSetFields, ComeFromEachPacketSoAReQueryCanBringOtherColumns) {
     kh.Open();
     kh.FieldByName("khid").setEditMask("99;1;_");
     EXPECT_EQ(kh.FieldCount(), 3);
-    provider->answer("DataSetProviderkh",
-                     flatPacket({textField("ywyid"), textField("ywyname"), textField("tel"), textField("address")},
-                                {{Variant("y1"), Variant("张三"), Variant("1"), Variant("here")}}));
+    provider->answer(
+        "DataSetProviderkh",
+        flatPacket({textField("ywyid"), textField("ywyname"), textField("tel"), textField("address")},
+                   {{Variant("y1"), Variant("张三"), Variant("1"), Variant("here")}}));
     kh.Close();
     kh.setCommandText("select * from  ywy where ywyid='y1'");
     kh.Open();
@@ -339,10 +341,11 @@ TEST_F(DataSetFilter, APostedRowThatNoLongerPassesLeavesTheView) {
 using DataSetIndex = DataSetFixture;
 
 TEST_F(DataSetIndex, SortsStablyByOneOrMoreFieldsAndFindsKeys) {
-    provider->answer("DataSetProviderkh", flatPacket(customerFields(), {{Variant("b"), Variant("2"), Variant("x")},
-                                                                        {Variant("a"), Variant("2"), Variant("y")},
-                                                                        {Variant("c"), Variant("1"), Variant("y")},
-                                                                        {Variant("d"), Variant("1"), Variant("x")}}));
+    provider->answer("DataSetProviderkh",
+                     flatPacket(customerFields(), {{Variant("b"), Variant("2"), Variant("x")},
+                                                   {Variant("a"), Variant("2"), Variant("y")},
+                                                   {Variant("c"), Variant("1"), Variant("y")},
+                                                   {Variant("d"), Variant("1"), Variant("x")}}));
     kh.Open();
     kh.setRecNo(2);
     kh.setIndexFieldNames("khname");
@@ -366,7 +369,8 @@ TEST_F(DataSetIndex, SortsStablyByOneOrMoreFieldsAndFindsKeys) {
     kh.setIndexFieldNames("");
     EXPECT_EQ(codes(kh), "b,e,a,c,d");  // inserted before the row the cursor was on
     EXPECT_EQ(errorOf([&] { kh.FindKey({Variant("a")}); }), "ClientDataSetkh: FindKey needs IndexFieldNames");
-    EXPECT_EQ(errorOf([&] { kh.setIndexFieldNames("khname;;tel"); }), "Invalid index field names \"khname;;tel\"");
+    EXPECT_EQ(errorOf([&] { kh.setIndexFieldNames("khname;;tel"); }),
+              "Invalid index field names \"khname;;tel\"");
 }
 
 struct Recorder : DataSetObserver {
@@ -375,7 +379,9 @@ struct Recorder : DataSetObserver {
     void dataSetClosed(ClientDataSet&) override { seen.push_back("closed"); }
     void scrolled(ClientDataSet& ds) override { seen.push_back("scrolled " + std::to_string(ds.RecNo())); }
     void stateChanged(ClientDataSet&) override { seen.push_back("state"); }
-    void recordChanged(ClientDataSet&, int field) override { seen.push_back("record " + std::to_string(field)); }
+    void recordChanged(ClientDataSet&, int field) override {
+        seen.push_back("record " + std::to_string(field));
+    }
     void dataChanged(ClientDataSet&) override { seen.push_back("data"); }
     void rowsAboutToBeInserted(ClientDataSet& ds, int first, int) override {
         seen.push_back("insert? " + std::to_string(first) + " of " + std::to_string(ds.RecordCount()));
@@ -403,10 +409,10 @@ TEST_F(DataSetFixture, ObserversHearRowChangesBeforeAndAfterTheyHappen) {
     kh.Close();
     kh.removeObserver(&r);
     kh.Open();
-    std::vector<std::string> expected{"opened",     "state",        "scrolled 2",   "insert? 1 of 5",
-                                      "inserted 1 of 6", "state",   "scrolled 2",   "record 1",
-                                      "record -1",  "state",        "remove? 1 of 6", "removed 1 of 5",
-                                      "scrolled 2", "closed",       "state"};
+    std::vector<std::string> expected{"opened",          "state",  "scrolled 2",     "insert? 1 of 5",
+                                      "inserted 1 of 6", "state",  "scrolled 2",     "record 1",
+                                      "record -1",       "state",  "remove? 1 of 6", "removed 1 of 5",
+                                      "scrolled 2",      "closed", "state"};
     EXPECT_EQ(r.seen, expected);
 }
 

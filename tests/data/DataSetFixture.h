@@ -12,10 +12,11 @@ namespace velmora::test {
 
 // A dataset on the recording provider, answering "DataSetProviderkh" with five customers.
 class DataSetFixture : public ::testing::Test {
-protected:
+  protected:
     DataSetFixture() {
-        provider->answer("DataSetProviderkh",
-                         customersPacket({{"01", "甲"}, {"02", "乙"}, {"03", "丙"}, {"04", "丁"}, {"05", "戊"}}));
+        provider->answer(
+            "DataSetProviderkh",
+            customersPacket({{"01", "甲"}, {"02", "乙"}, {"03", "丙"}, {"04", "丁"}, {"05", "戊"}}));
         kh.setRemoteServer([p = provider] { return p; });
         kh.setProviderName("DataSetProviderkh");
         kh.setCommandText("select * from kh");

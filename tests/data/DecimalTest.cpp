@@ -8,8 +8,8 @@ namespace {
 TEST(Decimal, ProductsRoundHalvesAwayFromZeroOnTheShownValue) {
     EXPECT_EQ(multiplyToCents(0.125, 1), 0.13);
     EXPECT_EQ(multiplyToCents(-0.125, 1), -0.13);
-    EXPECT_EQ(multiplyToCents(1.005, 1), 1.01);   // binary 1.00499999... would give 1.00
-    EXPECT_EQ(multiplyToCents(2.675, 1), 2.68);   // binary 2.67499999... would give 2.67
+    EXPECT_EQ(multiplyToCents(1.005, 1), 1.01);  // binary 1.00499999... would give 1.00
+    EXPECT_EQ(multiplyToCents(2.675, 1), 2.68);  // binary 2.67499999... would give 2.67
     EXPECT_EQ(multiplyToCents(3, 2.5), 7.5);
     EXPECT_EQ(multiplyToCents(0.1 + 0.2, 10), 3.0);  // 0.30000000000000004 shows as 0.3
     EXPECT_EQ(multiplyToCents(33.333, 3), 100.0);    // 99.999 rounds up

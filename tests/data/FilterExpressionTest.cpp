@@ -3,21 +3,21 @@
 #include <gtest/gtest.h>
 
 #include "data/DataPacket.h"
-#include "transport/Errors.h"
 #include "data/FilterExpression.h"
 #include "tests/data/TestPackets.h"
+#include "transport/Errors.h"
 
 namespace velmora::test {
 namespace {
 
 class FilterTest : public ::testing::Test {
-protected:
+  protected:
     FilterTest()
-        : packet_(decodeDataPacket(flatPacket(
-              {textField("code"), textField("name"), numberField("qty"), boolField("ok")},
-              {{Variant("53"), Variant("O'Brien"), Variant(2.0), Variant(true)},
-               {Variant("54"), Variant("甲"), Variant(10.0), Variant(false)},
-               {Variant("T"), Variant::null(), Variant::null(), Variant::null()}}))) {}
+        : packet_(decodeDataPacket(
+              flatPacket({textField("code"), textField("name"), numberField("qty"), boolField("ok")},
+                         {{Variant("53"), Variant("O'Brien"), Variant(2.0), Variant(true)},
+                          {Variant("54"), Variant("甲"), Variant(10.0), Variant(false)},
+                          {Variant("T"), Variant::null(), Variant::null(), Variant::null()}}))) {}
 
     // The codes of the rows that pass text.
     std::string passing(const std::string& text) {
@@ -52,8 +52,8 @@ TEST_F(FilterTest, AndBindsTighterThanOrAndNotTighterThanAnd) {
 TEST_F(FilterTest, NumbersCompareAsNumbersAndTextAsText) {
     EXPECT_EQ(passing("qty >= 2"), "53,54");
     EXPECT_EQ(passing("qty < 3"), "53");
-    EXPECT_EQ(passing("qty = '10'"), "54");     // text literal read as the field's number
-    EXPECT_EQ(passing("code > 53"), "54,T");    // number literal compared as its spelling
+    EXPECT_EQ(passing("qty = '10'"), "54");   // text literal read as the field's number
+    EXPECT_EQ(passing("code > 53"), "54,T");  // number literal compared as its spelling
     EXPECT_EQ(passing("qty > 1e0 and qty <= 10.0"), "53,54");
     EXPECT_EQ(passing("ok"), "53");
     EXPECT_EQ(passing("ok = false"), "54");
@@ -76,9 +76,12 @@ TEST_F(FilterTest, BadExpressionsAreRefusedWithTheirPosition) {
         }
         return std::string("accepted");
     };
-    EXPECT_EQ(message("code='53"), "Invalid filter expression \"code='53\": unterminated text at character 9");
-    EXPECT_EQ(message("code='53' code"), "Invalid filter expression \"code='53' code\": unexpected text at character 11");
-    EXPECT_EQ(message("(code='53'"), "Invalid filter expression \"(code='53'\": ')' expected at character 11");
+    EXPECT_EQ(message("code='53"),
+              "Invalid filter expression \"code='53\": unterminated text at character 9");
+    EXPECT_EQ(message("code='53' code"),
+              "Invalid filter expression \"code='53' code\": unexpected text at character 11");
+    EXPECT_EQ(message("(code='53'"),
+              "Invalid filter expression \"(code='53'\": ')' expected at character 11");
     EXPECT_EQ(message("chflid='53'"), "Field 'chflid' not found");
     EXPECT_EQ(message("qty = 'many'"), "Type mismatch in filter \"qty = 'many'\" for field 'qty'");
     EXPECT_NE(message("code = "), "accepted");

@@ -9,7 +9,7 @@ TEST(GbkText, ChineseCountsTwoBytesAndIsNeverCutInHalf) {
     EXPECT_EQ(gbkLength("abc"), 3u);
     EXPECT_EQ(gbkLength("大白兔奶糖"), 10u);
     EXPECT_EQ(gbkLength("500克/袋"), 8u);
-    EXPECT_EQ(cutToGbkBytes("大白兔奶糖", 5), "大白");        // the third character would need bytes 5 and 6
+    EXPECT_EQ(cutToGbkBytes("大白兔奶糖", 5), "大白");  // the third character would need bytes 5 and 6
     EXPECT_EQ(cutToGbkBytes("0100101XYZ1234", 11), "0100101XYZ1");
     EXPECT_EQ(cutToGbkBytes("a大b", 2), "a");
     EXPECT_EQ(cutToGbkBytes("a大b", 3), "a大");

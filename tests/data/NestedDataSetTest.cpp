@@ -1,10 +1,10 @@
 // Order headers with their nested lines: the lines follow the header, their changes live in the
 // header's log and travel with it.
 
-#include "transport/Errors.h"
-#include "tests/data/RecordingProvider.h"
 #include "data/Tdm.h"
+#include "tests/data/RecordingProvider.h"
 #include "tests/data/TestPackets.h"
+#include "transport/Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +12,13 @@ namespace velmora::test {
 namespace {
 
 class NestedTest : public ::testing::Test {
-protected:
+  protected:
     NestedTest() {
-        provider->answer("DataSetProviderxsdtb",
-                         ordersPacket({{"A", "k1", false, {line(1, "A", "c1", 2, 3), line(2, "A", "c2", 1, 10)}},
-                                       {"B", "k2", true, {line(3, "B", "c1", 5, 1)}},
-                                       {"C", "k3", false, {}}}));
+        provider->answer(
+            "DataSetProviderxsdtb",
+            ordersPacket({{"A", "k1", false, {line(1, "A", "c1", 2, 3), line(2, "A", "c2", 1, 10)}},
+                          {"B", "k2", true, {line(3, "B", "c1", 5, 1)}},
+                          {"C", "k3", false, {}}}));
     }
     std::string lineItems() {
         std::string out;
@@ -107,7 +108,8 @@ TEST_F(NestedTest, ANewOrderGoesOutWithItsLinesAndTakesTheServersLineIds) {
         FailedRecordsPacket r;
         const auto& lines = p.records[0].nested[0].records;
         for (size_t i = 0; i < lines.size(); ++i)
-            r.updated.push_back({RecordPath{p.records[0].id, {{8, lines[i].id}}}, {{0, Variant(100 + int(i))}}});
+            r.updated.push_back(
+                {RecordPath{p.records[0].id, {{8, lines[i].id}}}, {{0, Variant(100 + int(i))}}});
         return r;
     };
     EXPECT_EQ(tb.ApplyUpdates(-1), 0);
@@ -122,7 +124,7 @@ TEST_F(NestedTest, ANewOrderGoesOutWithItsLinesAndTakesTheServersLineIds) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].values[2], Variant("c7"));  // in the order they were made
     EXPECT_EQ(lines[1].values[2], Variant("c8"));
-    EXPECT_EQ(lineItems(), "c8,c7");             // c8 was inserted before the cursor's line
+    EXPECT_EQ(lineItems(), "c8,c7");  // c8 was inserted before the cursor's line
     EXPECT_EQ(zb.FieldByName("lineid").AsInteger(), 101);
     // The line can now be changed by its id.
     zb.Edit();

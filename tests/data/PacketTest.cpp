@@ -17,9 +17,12 @@ namespace velmora::test {
 namespace {
 
 FieldDefs everyType() {
-    return {textField("name", 20, kFieldRequired), intField("n"),
-            numberField("price"), boolField("flag"),
-            FieldDef{"at", FieldType::DateTime, 0, kFieldReadOnly, {}}, nestedField("lines", {textField("chid")})};
+    return {textField("name", 20, kFieldRequired),
+            intField("n"),
+            numberField("price"),
+            boolField("flag"),
+            FieldDef{"at", FieldType::DateTime, 0, kFieldReadOnly, {}},
+            nestedField("lines", {textField("chid")})};
 }
 
 Bytes everyTypePacket() {
@@ -46,7 +49,9 @@ Bytes everyTypePacket() {
     return w.finish();
 }
 
-std::vector<Variant> valuesOf(const DataPacket& p, size_t row) { return rowValues(*p.layout, p.rows[row]); }
+std::vector<Variant> valuesOf(const DataPacket& p, size_t row) {
+    return rowValues(*p.layout, p.rows[row]);
+}
 
 TEST(DataPacket, RoundTripsEveryTypeNullsAndNestedRows) {
     DataPacket p = decodeDataPacket(everyTypePacket());
@@ -71,8 +76,18 @@ TEST(DataPacket, NumbersReadAsTheSameTextTheWireLayerGives) {
     FieldDefs fields{numberField("x")};
     RowLayout layout(fields);
     uint64_t seed = 42;
-    std::vector<double> values{0.0, -0.0, 30.000000000000004, 0.1 + 0.2, 1e15, 1e16, 123456789012345678.0,
-                               -2.5e-7, 5999.95, 1.0 / 3, 1e300, -1e-300};
+    std::vector<double> values{0.0,
+                               -0.0,
+                               30.000000000000004,
+                               0.1 + 0.2,
+                               1e15,
+                               1e16,
+                               123456789012345678.0,
+                               -2.5e-7,
+                               5999.95,
+                               1.0 / 3,
+                               1e300,
+                               -1e-300};
     for (int i = 0; i < 2000; ++i) {
         seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
         double d;
@@ -102,21 +117,64 @@ std::string hex(const Bytes& b) {
 TEST(DataPacket, WorkedExampleOfTheDocumentation) {
     FieldDefs fields{textField("khid", 50, kFieldKey), textField("khname")};
     const std::string descriptors =
-        "01020400" "32000000" "6b686964"
-        "01000600" "32000000" "6b686e616d65";
+        "01020400"
+        "32000000"
+        "6b686964"
+        "01000600"
+        "32000000"
+        "6b686e616d65";
     EXPECT_EQ(hex(flatPacket(fields, {{Variant("01"), Variant("甲")}, {Variant("02"), Variant::null()}})),
-              "564d504b" "0100" "01" "01" "3e000000" "02000000" "02000000" "00000000" + descriptors +
-                  "00" "023031" "03e794b2" "02" "023032");
-    ChangePacket c{fields, {ChangeRecord{ChangeKind::Modify, 1, {Variant("02"), Variant::null()},
-                                         {Variant("02"), Variant("乙")}, {}}}};
+              "564d504b"
+              "0100"
+              "01"
+              "01"
+              "3e000000"
+              "02000000"
+              "02000000"
+              "00000000" +
+                  descriptors +
+                  "00"
+                  "023031"
+                  "03e794b2"
+                  "02"
+                  "023032");
+    ChangePacket c{
+        fields,
+        {ChangeRecord{
+            ChangeKind::Modify, 1, {Variant("02"), Variant::null()}, {Variant("02"), Variant("乙")}, {}}}};
     EXPECT_EQ(hex(encodeChangePacket(c)),
-              "564d504b" "0100" "02" "00" "43000000" "02000000" "01000000" "00000000" + descriptors +
-                  "02" "01000000" "02" "023032" "00" "023032" "03e4b999");
+              "564d504b"
+              "0100"
+              "02"
+              "00"
+              "43000000"
+              "02000000"
+              "01000000"
+              "00000000" +
+                  descriptors +
+                  "02"
+                  "01000000"
+                  "02"
+                  "023032"
+                  "00"
+                  "023032"
+                  "03e4b999");
     FailedRecordsPacket f;
     f.failed.push_back({RecordPath{1, {}}, 0, "Record changed by another user"});
     EXPECT_EQ(hex(encodeFailedRecords(f)),
-              "564d504b" "0100" "03" "00" "41000000" "00000000" "01000000" "00000000"
-              "01" "01000000" "00" "00000000" "1e"
+              "564d504b"
+              "0100"
+              "03"
+              "00"
+              "41000000"
+              "00000000"
+              "01000000"
+              "00000000"
+              "01"
+              "01000000"
+              "00"
+              "00000000"
+              "1e"
               "5265636f7264206368616e67656420627920616e6f746865722075736572");
 }
 
@@ -243,9 +301,10 @@ ChangePacket sampleChanges() {
     ChangeRecord ins{ChangeKind::Insert, 4, {}, header("B"), {}};
     ins.nested.push_back({8, {ChangeRecord{ChangeKind::Insert, 0, {}, line(0, "B", "c1", 1, 2), {}}}});
     ChangeRecord unmod{ChangeKind::Unmodified, 1, header("A"), {}, {}};
-    unmod.nested.push_back({8,
-                            {ChangeRecord{ChangeKind::Modify, 2, line(7, "A", "c1", 1, 2), line(7, "A", "c1", 3, 2), {}},
-                             ChangeRecord{ChangeKind::Delete, 3, line(8, "A", "c2", 1, 1), {}, {}}}});
+    unmod.nested.push_back(
+        {8,
+         {ChangeRecord{ChangeKind::Modify, 2, line(7, "A", "c1", 1, 2), line(7, "A", "c1", 3, 2), {}},
+          ChangeRecord{ChangeKind::Delete, 3, line(8, "A", "c2", 1, 1), {}, {}}}});
     c.records = {ChangeRecord{ChangeKind::Delete, 0, header("Z"), {}, {}}, ins, unmod};
     return c;
 }
@@ -270,7 +329,8 @@ TEST(ChangePacket, RoundTripsKindsValuesAndNestedChanges) {
 
 TEST(ChangePacket, DamagedInputIsRefused) {
     const Bytes good = encodeChangePacket(sampleChanges());
-    for (size_t n = 0; n < good.size(); ++n) EXPECT_THROW(decodeChangePacket(Bytes(good.data(), n)), PacketError);
+    for (size_t n = 0; n < good.size(); ++n)
+        EXPECT_THROW(decodeChangePacket(Bytes(good.data(), n)), PacketError);
     Bytes wrongKind = good;
     wrongKind[6] = static_cast<uint8_t>(PacketKind::Data);
     EXPECT_THROW(decodeChangePacket(wrongKind), PacketError);
@@ -289,7 +349,8 @@ TEST(FailedRecordsPacket, RoundTripsFailuresAndServerValues) {
     p.rolledBack = true;
     p.failed.push_back({RecordPath{3, {}}, 19, "UNIQUE constraint failed: kh.khid"});
     p.failed.push_back({RecordPath{1, {{8, 2}}}, 0, "changed by another user"});
-    p.updated.push_back({RecordPath{4, {{8, 0}}}, {{0, Variant(41)}, {3, Variant::null()}, {5, Variant(1.5)}}});
+    p.updated.push_back(
+        {RecordPath{4, {{8, 0}}}, {{0, Variant(41)}, {3, Variant::null()}, {5, Variant(1.5)}}});
     FailedRecordsPacket got = decodeFailedRecords(encodeFailedRecords(p));
     EXPECT_TRUE(got.rolledBack);
     ASSERT_EQ(got.failed.size(), 2u);
@@ -304,7 +365,8 @@ TEST(FailedRecordsPacket, DamagedInputIsRefused) {
     FailedRecordsPacket p;
     p.failed.push_back({RecordPath{3, {{0, 1}}}, 1, "no"});
     const Bytes good = encodeFailedRecords(p);
-    for (size_t n = 0; n < good.size(); ++n) EXPECT_THROW(decodeFailedRecords(Bytes(good.data(), n)), PacketError);
+    for (size_t n = 0; n < good.size(); ++n)
+        EXPECT_THROW(decodeFailedRecords(Bytes(good.data(), n)), PacketError);
     Bytes manyEntries = good;
     ByteWriter::store32(manyEntries.data() + 16, 0x7FFFFFFF);
     EXPECT_THROW(decodeFailedRecords(manyEntries), PacketError);

@@ -58,7 +58,8 @@ Variant RecordingProvider::RemoteGetRecords(const std::string& providerName, int
     maybeFail();
     if (!commandText.empty()) lastCommand_[providerName] = commandText;
     if (count == 0) return Variant();
-    if (auto r = responders_.find(providerName); r != responders_.end()) return r->second(lastCommand_[providerName]);
+    if (auto r = responders_.find(providerName); r != responders_.end())
+        return r->second(lastCommand_[providerName]);
     auto p = packets_.find(providerName);
     if (p == packets_.end()) return Variant();
     recsOut = -1;

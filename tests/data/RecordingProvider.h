@@ -26,7 +26,7 @@ struct ProviderCall {
 };
 
 class RecordingProvider : public IProviderServer {
-public:
+  public:
     // What GetRecords with rows wanted returns for provider: a copy of packet each time.
     void answer(const std::string& provider, Bytes packet) { packets_[provider] = std::move(packet); }
     // Answers GetRecords for provider with a function of the command text (the provider's last
@@ -44,16 +44,19 @@ public:
 
     Variant RemoteApplyUpdates(const std::string& providerName, const Variant& delta, int32_t maxErrors,
                                int32_t& errorCount, Variant& ownerData) override;
-    Variant RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut, int32_t options,
-                             const std::string& commandText, Variant& params, Variant& ownerData) override;
+    Variant RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut,
+                             int32_t options, const std::string& commandText, Variant& params,
+                             Variant& ownerData) override;
     Variant RemoteDataRequest(const std::string&, const Variant&) override { return Variant(); }
     Variant RemoteGetProviderNames() override { return Variant(); }
     Variant RemoteGetParams(const std::string&, Variant&) override { return Variant(); }
-    Variant RemoteRowRequest(const std::string&, const Variant&, int32_t, Variant&) override { return Variant(); }
+    Variant RemoteRowRequest(const std::string&, const Variant&, int32_t, Variant&) override {
+        return Variant();
+    }
     void RemoteExecute(const std::string& providerName, const std::string& commandText, Variant& params,
                        Variant& ownerData) override;
 
-private:
+  private:
     void maybeFail();
 
     std::map<std::string, Bytes> packets_;

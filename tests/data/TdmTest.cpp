@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/data/RecordingProvider.h"
-#include "transport/SocketConnection.h"
 #include "data/Tdm.h"
+#include "tests/data/RecordingProvider.h"
 #include "tests/data/TestPackets.h"
+#include "transport/SocketConnection.h"
 
 namespace velmora::test {
 namespace {
@@ -31,7 +31,8 @@ TEST(Tdm, HoldsTwelveClosedDatasetsBoundToTheirProviders) {
         {"ClientDataSetxsdview2", "DataSetProviderxsdview", "select * from xsdview  where xsdid='1'"},
         {"ClientDataSetxsdtb2", "DataSetProviderxsdtb2", ""},
         {"ClientDataSethz", "DataSetProviderhz",
-         "select khname,chname ,sum(quantity1) as sl,  sum(money1) as je from xsdview group by khname,chname"},
+         "select khname,chname ,sum(quantity1) as sl,  sum(money1) as je from xsdview group by "
+         "khname,chname"},
     };
     std::vector<ClientDataSet*> sets = dm.dataSets();
     ASSERT_EQ(sets.size(), 12u);
@@ -51,9 +52,9 @@ TEST(Tdm, HoldsTwelveClosedDatasetsBoundToTheirProviders) {
 TEST(Tdm, EightDataSourcesShowTheirDatasets) {
     Tdm dm([] { return std::shared_ptr<IProviderServer>(); });
     std::vector<std::pair<std::string, ClientDataSet*>> expected{
-        {"DataSourcech", &dm.ClientDataSetch},       {"DataSourcekh", &dm.ClientDataSetkh},
-        {"DataSourceywy", &dm.ClientDataSetywy},     {"DataSourcexsdtb", &dm.ClientDataSetxsdtb},
-        {"DataSourcexsdzb", &dm.ClientDataSetxsdzb}, {"DataSourcechfl", &dm.ClientDataSetchfl},
+        {"DataSourcech", &dm.ClientDataSetch},           {"DataSourcekh", &dm.ClientDataSetkh},
+        {"DataSourceywy", &dm.ClientDataSetywy},         {"DataSourcexsdtb", &dm.ClientDataSetxsdtb},
+        {"DataSourcexsdzb", &dm.ClientDataSetxsdzb},     {"DataSourcechfl", &dm.ClientDataSetchfl},
         {"DataSourcexsdview", &dm.ClientDataSetxsdview}, {"DataSourcehz", &dm.ClientDataSethz}};
     std::vector<DataSource*> sources = dm.dataSources();
     ASSERT_EQ(sources.size(), expected.size());
@@ -66,7 +67,7 @@ TEST(Tdm, EightDataSourcesShowTheirDatasets) {
 TEST(Tdm, OrderHeadersHaveTheirTenPersistentFieldsInOrder) {
     Tdm dm([] { return std::shared_ptr<IProviderServer>(); });
     ClientDataSet& tb = dm.ClientDataSetxsdtb;
-    const char* names[] = {"xsdid",   "khid",    "khname",  "ywyid",         "ywyname",
+    const char* names[] = {"xsdid",    "khid",    "khname",  "ywyid",         "ywyname",
                            "username", "shrname", "ischeck", "ADOQueryxsdzb", "rq"};
     ASSERT_EQ(tb.FieldCount(), 10);
     for (int i = 0; i < 10; ++i) {

@@ -13,19 +13,32 @@ Bytes flatPacket(const FieldDefs& fields, const std::vector<Row>& rows) {
 }
 
 FieldDefs lineFields() {
-    return {intField("lineid", kFieldKey | kFieldHidden), textField("xsdid"), textField("chid"),
-            textField("chname"),  numberField("quantity1"), numberField("price1"), numberField("money1")};
+    return {intField("lineid", kFieldKey | kFieldHidden),
+            textField("xsdid"),
+            textField("chid"),
+            textField("chname"),
+            numberField("quantity1"),
+            numberField("price1"),
+            numberField("money1")};
 }
 
 FieldDefs headerFields() {
-    return {textField("xsdid", 50, kFieldKey), textField("khid"), textField("khname"), textField("ywyid"),
-            textField("ywyname"), textField("username"), textField("shrname"), boolField("ischeck"),
-            nestedField("ADOQueryxsdzb", lineFields()), textField("rq")};
+    return {textField("xsdid", 50, kFieldKey),
+            textField("khid"),
+            textField("khname"),
+            textField("ywyid"),
+            textField("ywyname"),
+            textField("username"),
+            textField("shrname"),
+            boolField("ischeck"),
+            nestedField("ADOQueryxsdzb", lineFields()),
+            textField("rq")};
 }
 
 Row line(int32_t lineId, const std::string& xsdid, const std::string& chid, double quantity, double price) {
-    return {Variant(lineId), Variant(xsdid), Variant(chid), Variant("item " + chid), Variant(quantity),
-            Variant(price), Variant(quantity * price)};
+    return {Variant(lineId),          Variant(xsdid),    Variant(chid),
+            Variant("item " + chid),  Variant(quantity), Variant(price),
+            Variant(quantity * price)};
 }
 
 Bytes ordersPacket(const std::vector<Order>& orders) {
@@ -53,11 +66,14 @@ Bytes ordersPacket(const std::vector<Order>& orders) {
     return w.finish();
 }
 
-FieldDefs customerFields() { return {textField("khid", 50, kFieldKey), textField("khname"), textField("tel")}; }
+FieldDefs customerFields() {
+    return {textField("khid", 50, kFieldKey), textField("khname"), textField("tel")};
+}
 
 Bytes customersPacket(const std::vector<std::pair<std::string, std::string>>& codesAndNames) {
     std::vector<Row> rows;
-    for (const auto& [code, name] : codesAndNames) rows.push_back({Variant(code), Variant(name), Variant::null()});
+    for (const auto& [code, name] : codesAndNames)
+        rows.push_back({Variant(code), Variant(name), Variant::null()});
     return flatPacket(customerFields(), rows);
 }
 

@@ -26,11 +26,15 @@ namespace velmora::test {
 inline FieldDef textField(const std::string& name, uint32_t size = 50, uint8_t flags = 0) {
     return FieldDef{name, FieldType::String, size, flags, {}};
 }
-inline FieldDef numberField(const std::string& name) { return FieldDef{name, FieldType::Double, 0, 0, {}}; }
+inline FieldDef numberField(const std::string& name) {
+    return FieldDef{name, FieldType::Double, 0, 0, {}};
+}
 inline FieldDef intField(const std::string& name, uint8_t flags = 0) {
     return FieldDef{name, FieldType::Integer, 0, flags, {}};
 }
-inline FieldDef boolField(const std::string& name) { return FieldDef{name, FieldType::Boolean, 0, 0, {}}; }
+inline FieldDef boolField(const std::string& name) {
+    return FieldDef{name, FieldType::Boolean, 0, 0, {}};
+}
 inline FieldDef nestedField(const std::string& name, FieldDefs columns) {
     return FieldDef{name, FieldType::DataSet, 0, 0, std::move(columns)};
 }

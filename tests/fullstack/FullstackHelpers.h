@@ -2,15 +2,15 @@
 
 #include <chrono>
 #include <functional>
-#include <thread>
 #include <memory>
 #include <string>
+#include <thread>
 
-#include "tests/support/ServerProcess.h"
-#include "transport/SocketConnection.h"
 #include "data/Tdm.h"
+#include "tests/support/ServerProcess.h"
 #include "tests/support/TestLogin.h"
 #include "tests/support/WaitUntil.h"
+#include "transport/SocketConnection.h"
 
 namespace velmora::test {
 

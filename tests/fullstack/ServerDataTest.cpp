@@ -3,15 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/fullstack/FullstackHelpers.h"
 #include "transport/DispatchAppServer.h"
 #include "transport/Errors.h"
-#include "tests/fullstack/FullstackHelpers.h"
 
 namespace velmora::test {
 namespace {
 
 class ServerData : public ::testing::Test {
-protected:
+  protected:
     ServerProcess server;
     Client client{server};
     Tdm& dm = client.dm();
@@ -29,7 +29,8 @@ TEST_F(ServerData, EveryDataSetOfTheModuleOpens) {
     EXPECT_EQ(dm.ClientDataSetxsdtb.RecordCount(), 30);
     EXPECT_EQ(dm.ClientDataSetxsdtb2.RecordCount(), 30);
     EXPECT_EQ(dm.ClientDataSetxsdview.RecordCount(), 0);  // "where xsdid='1'"
-    EXPECT_EQ(std::to_string(dm.ClientDataSetxsdzb2.RecordCount()), server.scalar("select count(*) from xsdzb"));
+    EXPECT_EQ(std::to_string(dm.ClientDataSetxsdzb2.RecordCount()),
+              server.scalar("select count(*) from xsdzb"));
     // The filter "chflid='53'" matches no item.
     EXPECT_EQ(dm.ClientDataSetch.RecordCount(), 0);
     dm.ClientDataSetch.setFiltered(false);
@@ -58,8 +59,8 @@ TEST_F(ServerData, ManyOrdersGetExactlyTheirOwnLinesWhateverOrderTheHeadersComeI
         std::string id = "M" + std::to_string(100 + i);
         sql += "insert into xsdtb (xsdid, khid, rq) values ('" + id + "', 'K001', '2003-05-01');";
         for (int l = 0; l < i % 4; ++l)
-            sql += "insert into xsdzb (xsdid, chid, quantity1, price1, money1) values ('" + id + "', '0100101', " +
-                   std::to_string(l + 1) + ", 1, " + std::to_string(l + 1) + ");";
+            sql += "insert into xsdzb (xsdid, chid, quantity1, price1, money1) values ('" + id +
+                   "', '0100101', " + std::to_string(l + 1) + ", 1, " + std::to_string(l + 1) + ");";
     }
     server.execute(sql);
     ClientDataSet& tb = dm.ClientDataSetxsdtb;
@@ -76,11 +77,12 @@ TEST_F(ServerData, ManyOrdersGetExactlyTheirOwnLinesWhateverOrderTheHeadersComeI
                 EXPECT_EQ(zb.FieldByName("xsdid").AsString(), order);
                 quantities.push_back(std::to_string(static_cast<int>(zb.FieldByName("quantity1").AsFloat())));
             }
-            ASSERT_EQ(quantities, server.query("select cast(quantity1 as integer) from xsdzb where xsdid='" + order +
-                                               "' order by lineid"))
+            ASSERT_EQ(quantities, server.query("select cast(quantity1 as integer) from xsdzb where xsdid='" +
+                                               order + "' order by lineid"))
                 << headers << " " << order;
         }
-        EXPECT_EQ(std::to_string(orders), server.scalar("select count(*) from (" + std::string(headers) + ") h"));
+        EXPECT_EQ(std::to_string(orders),
+                  server.scalar("select count(*) from (" + std::string(headers) + ") h"));
     }
 }
 
@@ -95,9 +97,9 @@ TEST_F(ServerData, ReQueriesRunAnyStatementThroughAnyProvider) {
     // The login's statements are answered by the server's user store, not run as sent.
     Client::requery(dm.ClientDataSethz, "select * from user1 where username='管理员'and password1='vantu'");
     EXPECT_EQ(dm.ClientDataSethz.RecordCount(), 1);
-    EXPECT_THROW(
-        Client::requery(dm.ClientDataSethz, "select * from user1 where username='管理员'and password1='x' or '1'='1'"),
-        RemoteError);
+    EXPECT_THROW(Client::requery(dm.ClientDataSethz,
+                                 "select * from user1 where username='管理员'and password1='x' or '1'='1'"),
+                 RemoteError);
 
     Client::requery(dm.ClientDataSetxsdview2,
                     "select sum(quantity1) as sl, sum(money1) as je  from  xsdview where xsdid<> ' '");
@@ -160,7 +162,8 @@ TEST_F(ServerData, AnOrderAndItsLinesGoInOneRequest) {
     tb.Post();
     EXPECT_EQ(tb.ApplyUpdates(-1), 0) << tb.UpdateError();
     EXPECT_EQ(server.scalar("select count(*) from xsdzb where xsdid='XS900001'"), "2");
-    EXPECT_EQ(server.scalar("select cast(sum(money1) * 100 as integer) from xsdview where xsdid='XS900001'"), "7400");
+    EXPECT_EQ(server.scalar("select cast(sum(money1) * 100 as integer) from xsdview where xsdid='XS900001'"),
+              "7400");
 
     // Each of two identical lines can be changed on its own.
     zb.First();
@@ -168,7 +171,8 @@ TEST_F(ServerData, AnOrderAndItsLinesGoInOneRequest) {
     zb.FieldByName("quantity1").setAsFloat(3);
     zb.Post();
     EXPECT_EQ(zb.ApplyUpdates(-1), 0);
-    EXPECT_EQ(server.query("select cast(quantity1 as integer) from xsdzb where xsdid='XS900001' order by quantity1"),
+    EXPECT_EQ(server.query(
+                  "select cast(quantity1 as integer) from xsdzb where xsdid='XS900001' order by quantity1"),
               (std::vector<std::string>{"2", "3"}));
 
     // Deleting the order takes its lines with it.
@@ -245,8 +249,9 @@ TEST_F(ServerData, LoginMembersAreRecordedInTheLoginsTable) {
     std::string computer = "收银台", address = "10.1.2.3", user = "管理员", when = time.toString();
     app->AddUser(computer, address, user, when);
     app->DelUser(computer, address, user, when);
-    EXPECT_EQ(server.query("select event || '|' || computername || '|' || username from server_logins order by id"),
-              (std::vector<std::string>{"AddUser|收银台|管理员", "DelUser|收银台|管理员"}));
+    EXPECT_EQ(
+        server.query("select event || '|' || computername || '|' || username from server_logins order by id"),
+        (std::vector<std::string>{"AddUser|收银台|管理员", "DelUser|收银台|管理员"}));
     EXPECT_NE(server.log().find("login 管理员 from 收银台"), std::string::npos) << server.log();
 }
 

@@ -125,7 +125,8 @@ TEST(ServerInput, AClientVanishingMidCallLeavesNoTransactionOpen) {
         DataBlock loggedIn = exchange(socket, getRecords(loginCheckStatement("管理员", "vantu")));
         ASSERT_EQ(readInteger(loggedIn), 0);
         // A query of the whole order view; the client is gone before the reply.
-        DataBlock query = getRecords("select * from xsdview a, xsdview b where a.rq > '" + std::to_string(i) + "'");
+        DataBlock query =
+            getRecords("select * from xsdview a, xsdview b where a.rq > '" + std::to_string(i) + "'");
         socket.writeBlock(query);
         socket.close();
     }
@@ -133,7 +134,8 @@ TEST(ServerInput, AClientVanishingMidCallLeavesNoTransactionOpen) {
     auto disconnects = [&] {
         std::string log = server.log();
         int n = 0;
-        for (size_t at = log.find(": disconnected"); at != std::string::npos; at = log.find(": disconnected", at + 1))
+        for (size_t at = log.find(": disconnected"); at != std::string::npos;
+             at = log.find(": disconnected", at + 1))
             ++n;
         return n;
     };

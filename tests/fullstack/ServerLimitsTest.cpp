@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "transport/Errors.h"
 #include "tests/fullstack/FullstackHelpers.h"
 #include "tests/support/RawSocket.h"
+#include "transport/Errors.h"
 #include "transport/VariantCodec.h"
 
 namespace velmora::test {
@@ -39,7 +39,8 @@ TEST(ServerLimits, ConnectionsThatNeverLogInOrFallIdleAreClosed) {
     Client busy(server, Client::LoggedOut);
     std::string busyEnd;
     for (int i = 0; i < 40 && busyEnd.empty(); ++i) {
-        std::string r = refusal([&] { Client::requery(busy.dm().ClientDataSethz, "select username from user1"); });
+        std::string r =
+            refusal([&] { Client::requery(busy.dm().ClientDataSethz, "select username from user1"); });
         if (r != "<served>") busyEnd = r;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -84,7 +85,11 @@ TEST(ServerLimits, ConnectionsNotLoggedInTakeAtMostAQuarterOfTheSlots) {
     EXPECT_FALSE(first.readable(100));
     // A client refused for a full house is told so by its first call.
     Client refused(server, Client::LoggedOut);
-    EXPECT_EQ(refusal([&] { refused.connection.open(); refused.connection.getServer(); }), "服务器忙 (server busy)");
+    EXPECT_EQ(refusal([&] {
+                  refused.connection.open();
+                  refused.connection.getServer();
+              }),
+              "服务器忙 (server busy)");
 }
 
 TEST(ServerLimits, BytesBufferedForUnfinishedBlocksAreCappedOverAllConnections) {
@@ -112,7 +117,8 @@ TEST(ServerLimits, AResultPastTheSizeLimitIsRefusedAndTheConnectionGoesOn) {
     Client c(server);
     std::string big =
         "with recursive n(x) as (select 1 union all select x + 1 from n where x < 20000) "
-        "select x, '" + std::string(100, 'x') + "' as filler from n";
+        "select x, '" +
+        std::string(100, 'x') + "' as filler from n";
     EXPECT_EQ(refusal([&] { Client::requery(c.dm().ClientDataSethz, big); }),
               "结果过大 (the result passed the size limit of 1 MB)");
     EXPECT_TRUE(logShows(server, "its result passed 1 MB")) << server.log();
@@ -126,8 +132,9 @@ TEST(ServerLimits, AQueryPastTheTimeLimitIsStoppedWhileAnotherClientIsServed) {
     Client other(server);
     auto endless = std::async(std::launch::async, [&] {
         return refusal([&] {
-            Client::requery(slow.dm().ClientDataSethz,
-                            "with recursive n(x) as (select 1 union all select x + 1 from n) select count(*) from n");
+            Client::requery(
+                slow.dm().ClientDataSethz,
+                "with recursive n(x) as (select 1 union all select x + 1 from n) select count(*) from n");
         });
     });
     // Meanwhile the other client reads and writes.

@@ -8,13 +8,15 @@
 #include <cstdio>
 
 #include "data/DataPacket.h"
-#include "transport/DispatchAppServer.h"
 #include "tests/fullstack/FullstackHelpers.h"
+#include "transport/DispatchAppServer.h"
 
 namespace velmora::test {
 namespace {
 
-int rowsOf(const Variant& packet) { return static_cast<int>(decodeDataPacket(packet.bytes()).rows.size()); }
+int rowsOf(const Variant& packet) {
+    return static_cast<int>(decodeDataPacket(packet.bytes()).rows.size());
+}
 
 TEST(ServerProgram, ProvidersRememberTheLastCommandAcrossAResetAndShareIt) {
     ServerProcess server;
@@ -37,8 +39,8 @@ TEST(ServerProgram, ProvidersRememberTheLastCommandAcrossAResetAndShareIt) {
     EXPECT_THROW(app->RemoteGetRecords("DataSetProviderxx", -1, recs, 1, "", params, owner), RemoteError);
     // Each connection keeps its own state.
     Client other(server);
-    EXPECT_EQ(rowsOf(other.connection.getServer()->RemoteGetRecords("DataSetProviderxsdview", -1, recs, 2, "", params,
-                                                                   owner)),
+    EXPECT_EQ(rowsOf(other.connection.getServer()->RemoteGetRecords("DataSetProviderxsdview", -1, recs, 2, "",
+                                                                    params, owner)),
               std::stoi(server.scalar("select count(*) from xsdview")));
 }
 
@@ -74,7 +76,8 @@ TEST(ServerProgram, APortInUseIsReportedPlainly) {
     int status = pclose(out);
     std::remove("/tmp/velmora-port-test.db");
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_NE(text.find("cannot listen on 127.0.0.1:" + std::to_string(server.port())), std::string::npos) << text;
+    EXPECT_NE(text.find("cannot listen on 127.0.0.1:" + std::to_string(server.port())), std::string::npos)
+        << text;
     EXPECT_NE(text.find("Address already in use"), std::string::npos) << text;
 }
 

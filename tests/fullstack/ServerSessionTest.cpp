@@ -6,10 +6,10 @@
 #include <chrono>
 #include <functional>
 
-#include "transport/DispatchAppServer.h"
-#include "transport/Errors.h"
 #include "tests/fullstack/FullstackHelpers.h"
 #include "tests/support/RawSocket.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/Errors.h"
 #include "transport/VariantCodec.h"
 
 namespace velmora::test {
@@ -31,7 +31,12 @@ TEST(ServerSession, BeforeALoginOnlyTheLoginStepsAreServedAndTheConnectionStaysO
     EXPECT_EQ(refusal([&] { dm.ClientDataSetkh.Open(); }), kNotLoggedIn);
     EXPECT_EQ(refusal([&] { rowsOf(hz, "select * from kh"); }), kNotLoggedIn);
     EXPECT_EQ(refusal([&] { rowsOf(hz, "select username from user1 where 1=1"); }), kNotLoggedIn);
-    EXPECT_EQ(refusal([&] { hz.Close(); hz.setCommandText("select username from kh"); hz.Execute(); }), kNotLoggedIn);
+    EXPECT_EQ(refusal([&] {
+                  hz.Close();
+                  hz.setCommandText("select username from kh");
+                  hz.Execute();
+              }),
+              kNotLoggedIn);
     auto app = c.connection.getServer();
     Variant time;
     EXPECT_EQ(refusal([&] { app->GetSysTime(time); }), kNotLoggedIn);
@@ -56,9 +61,10 @@ TEST(ServerSession, BeforeALoginOnlyTheLoginStepsAreServedAndTheConnectionStaysO
     when = time.toString();
     app->AddUser(computer, address, user, when);
     // What the client says of itself is kept next to who really connected.
-    EXPECT_EQ(server.scalar("select sessionuser || '|' || address || '|' || "
-                            "case when peer like '127.0.0.1:%' then 'peer' else 'none' end from server_logins"),
-              "管理员|10.0.0.9|peer");
+    EXPECT_EQ(
+        server.scalar("select sessionuser || '|' || address || '|' || "
+                      "case when peer like '127.0.0.1:%' then 'peer' else 'none' end from server_logins"),
+        "管理员|10.0.0.9|peer");
     std::string log = server.log();
     EXPECT_NE(log.find("refused DataSetProviderkh: not logged in"), std::string::npos) << log;
     EXPECT_NE(log.find("logged in as 管理员"), std::string::npos) << log;

@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "transport/Errors.h"
 #include "tests/fullstack/FullstackHelpers.h"
+#include "transport/Errors.h"
 
 namespace velmora::test {
 namespace {
@@ -18,7 +18,7 @@ bool fileExists(const std::string& path) {
 }
 
 class ServerSql : public ::testing::Test {
-protected:
+  protected:
     // Opens sql through the general-purpose dataset; the refusal text, or "<served>".
     std::string open(const std::string& sql) {
         return refusal([&] { Client::requery(dm.ClientDataSethz, sql); });
@@ -60,8 +60,9 @@ TEST_F(ServerSql, NoStatementReadsAPasswordOrAHash) {
         std::string text = open(sql);
         // Refused as reading what a client may not; the catalogue of the other database is not
         // even there.
-        bool foreignCatalogue = onPostgres() && (std::string(sql).find("sqlite_master") != std::string::npos ||
-                                                 std::string(sql).find("pragma_") != std::string::npos);
+        bool foreignCatalogue =
+            onPostgres() && (std::string(sql).find("sqlite_master") != std::string::npos ||
+                             std::string(sql).find("pragma_") != std::string::npos);
         if (foreignCatalogue)
             EXPECT_NE(text, "<served>") << sql;
         else
@@ -125,8 +126,9 @@ TEST_F(ServerSql, ReadsOfTheProductsTablesAndViewRunAsSent) {
                    "'2002-01-01'  and rq <= '2003-12-31' group by khname,chname "),
               "<served>");
     EXPECT_GT(dm.ClientDataSethz.RecordCount(), 0);
-    EXPECT_EQ(open("with recursive n(x) as (select 1 union all select x + 1 from n where x < 5) select x from n"),
-              "<served>");
+    EXPECT_EQ(
+        open("with recursive n(x) as (select 1 union all select x + 1 from n where x < 5) select x from n"),
+        "<served>");
     EXPECT_EQ(dm.ClientDataSethz.RecordCount(), 5);
     EXPECT_EQ(execute("select * from kh"), "<served>");
     EXPECT_NE(open("select * from nosuchtable").find("nosuchtable"), std::string::npos);

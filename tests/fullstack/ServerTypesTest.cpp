@@ -35,7 +35,7 @@ std::string texts(std::initializer_list<const char*> names) {
 }
 
 class ServerTypes : public ::testing::Test {
-protected:
+  protected:
     ServerProcess server;
     Client client{server};
     Tdm& dm = client.dm();
@@ -61,18 +61,20 @@ TEST_F(ServerTypes, OrderStatementsGiveTextsNumbersAndTheAuditFlag) {
                         " quantity1:Float price1:Float money1:Float lineid:Integer";
     EXPECT_EQ(fieldsOf(dm.ClientDataSetxsdzb2, "select * from xsdzb where chid = '0100101'"), lines);
     EXPECT_EQ(fieldsOf(dm.ClientDataSetxsdview, "select * from xsdview where xsdid<> ' '"),
-              texts({"xsdid", "rq", "khid", "khname", "ywyid", "ywyname", "username", "shrname", "chid", "chname",
-                     "ggxh", "jldw"}) +
+              texts({"xsdid", "rq", "khid", "khname", "ywyid", "ywyname", "username", "shrname", "chid",
+                     "chname", "ggxh", "jldw"}) +
                   " quantity1:Float price1:Float money1:Float");
 }
 
 TEST_F(ServerTypes, SumsAreNumbersEvenOverNoRows) {
-    const std::string totals = "select sum(quantity1) as sl, sum(money1) as je  from  xsdview where xsdid<> ' '";
+    const std::string totals =
+        "select sum(quantity1) as sl, sum(money1) as je  from  xsdview where xsdid<> ' '";
     EXPECT_EQ(fieldsOf(dm.ClientDataSetxsdview2, totals), "sl:Float je:Float");
-    EXPECT_EQ(fieldsOf(dm.ClientDataSethz,
-                       "select khname,chname , sum(quantity1) as sl,  sum(money1) as je from xsdview where rq >= "
-                       "'2002-10-01'  and rq <= '2003-03-31' group by khname,chname "),
-              texts({"khname", "chname"}) + " sl:Float je:Float");
+    EXPECT_EQ(
+        fieldsOf(dm.ClientDataSethz,
+                 "select khname,chname , sum(quantity1) as sl,  sum(money1) as je from xsdview where rq >= "
+                 "'2002-10-01'  and rq <= '2003-03-31' group by khname,chname "),
+        texts({"khname", "chname"}) + " sl:Float je:Float");
     // An empty set sums to null on both databases, in the same field types.
     Client::requery(dm.ClientDataSetxsdview2, totals + " and xsdid='none'");
     EXPECT_EQ(dm.ClientDataSetxsdview2.RecordCount(), 1);

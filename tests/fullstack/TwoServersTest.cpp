@@ -46,7 +46,7 @@ int saveOrders(const ServerProcess& server, const std::string& prefix) {
 }
 
 class TwoServers : public ::testing::Test {
-protected:
+  protected:
     static ServerProcess::Options sameDatabase(const ServerProcess& first) {
         ServerProcess::Options options;
         options.demo = false;
@@ -68,13 +68,16 @@ TEST_F(TwoServers, OrdersSavedThroughBothAreNeitherLostNorDoubled) {
     EXPECT_EQ(failed, 0);
     int orders = 2 * kClientsPerServer * kOrdersPerClient;
     EXPECT_EQ(first.scalar("select count(*) from xsdtb where xsdid like 'T%'"), std::to_string(orders));
-    EXPECT_EQ(first.scalar("select count(distinct xsdid) from xsdtb where xsdid like 'T%'"), std::to_string(orders));
+    EXPECT_EQ(first.scalar("select count(distinct xsdid) from xsdtb where xsdid like 'T%'"),
+              std::to_string(orders));
     EXPECT_EQ(first.scalar("select count(*) from xsdzb where xsdid like 'T%'"),
               std::to_string(orders * kLinesPerOrder));
     // Every order holds exactly its own lines.
-    EXPECT_EQ(first.scalar("select count(*) from (select xsdid from xsdzb where xsdid like 'T%' group by xsdid "
-                           "having count(*) <> " + std::to_string(kLinesPerOrder) + ") odd"),
-              "0");
+    EXPECT_EQ(
+        first.scalar("select count(*) from (select xsdid from xsdzb where xsdid like 'T%' group by xsdid "
+                     "having count(*) <> " +
+                     std::to_string(kLinesPerOrder) + ") odd"),
+        "0");
 }
 
 TEST_F(TwoServers, OfTwoChangesFromTheSameOriginalExactlyOneWins) {
@@ -101,7 +104,8 @@ TEST_F(TwoServers, OfTwoChangesFromTheSameOriginalExactlyOneWins) {
         other.join();
         EXPECT_EQ(failedA + failedB, 1) << "round " << round;
         ClientDataSet& loser = failedA ? a : b;
-        EXPECT_NE(loser.UpdateError().find("changed by another user"), std::string::npos) << loser.UpdateError();
+        EXPECT_NE(loser.UpdateError().find("changed by another user"), std::string::npos)
+            << loser.UpdateError();
         std::string stored = first.scalar("select tel from ywy where ywyid='Y01'");
         EXPECT_EQ(stored, (failedA ? "second-" : "first-") + std::to_string(round));
         loser.CancelUpdates();

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "transport/DispatchAppServer.h"
 #include "tests/fullstack/FullstackHelpers.h"
+#include "transport/DispatchAppServer.h"
 
 namespace velmora::test {
 namespace {
@@ -60,8 +60,9 @@ TEST(UserAdmin, AnOldDatabaseWithPlainTextPasswordsIsConvertedAtItsFirstStart) {
     ServerProcess old;
     old.stop();
     // As an earlier version left it: passwords as typed, logins without the peer columns.
-    old.execute("update user1 set password1 = case username when '管理员' then 'Plain-Admin-7731' "
-                "when '王会计' then 'Plain-Clerk-7732' else 'Plain-Cash-7733' end");
+    old.execute(
+        "update user1 set password1 = case username when '管理员' then 'Plain-Admin-7731' "
+        "when '王会计' then 'Plain-Clerk-7732' else 'Plain-Cash-7733' end");
     old.execute("alter table server_logins drop column peer");
     old.execute("alter table server_logins drop column sessionuser");
     std::string before = old.scalar("select count(*) || '|' || sum(length(khname)) from kh");
@@ -70,7 +71,8 @@ TEST(UserAdmin, AnOldDatabaseWithPlainTextPasswordsIsConvertedAtItsFirstStart) {
     options.demo = false;
     options.databasePath = old.databasePath();
     ServerProcess server(options);
-    EXPECT_NE(server.log().find("stored the passwords of 3 users as hashes"), std::string::npos) << server.log();
+    EXPECT_NE(server.log().find("stored the passwords of 3 users as hashes"), std::string::npos)
+        << server.log();
     EXPECT_TRUE(logsIn(server, "管理员", "Plain-Admin-7731"));
     EXPECT_TRUE(logsIn(server, "王会计", "Plain-Clerk-7732"));
     EXPECT_TRUE(logsIn(server, "李出纳", "Plain-Cash-7733"));

@@ -5,16 +5,16 @@
 #include <QToolButton>
 
 #include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/PacketProvider.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DBNavigator.h"
 #include "widgets/DataSetModel.h"
-#include "data/DataSource.h"
 #include "widgets/DatePicker.h"
 #include "widgets/EditMask.h"
-#include "tests/gui/GuiTestSupport.h"
-#include "tests/gui/PacketProvider.h"
 
 using namespace velmora;
 using velmora::test::PacketProvider;

@@ -4,11 +4,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "tests/gui/GuiTestSupport.h"
+#include "transport/Errors.h"
 #include "widgets/BitBtn.h"
 #include "widgets/ErrorGuard.h"
-#include "transport/Errors.h"
 #include "widgets/FolderTreeView.h"
-#include "tests/gui/GuiTestSupport.h"
 #include "widgets/ShowOrCreateForm.h"
 
 using namespace velmora;

@@ -5,17 +5,17 @@
 #include <QMdiSubWindow>
 #include <QRegularExpression>
 
-#include "widgets/ApplicationQuit.h"
 #include "app/LoginValues.h"
 #include "app/NavLabel.h"
-#include "tests/support/ServerProcess.h"
-#include "tests/gui/ShellSession.h"
-#include "transport/SocketConnection.h"
 #include "app/TFrmchangepassword.h"
-#include "masterdata/TFrmkh.h"
 #include "app/TFrmlogin.h"
-#include "tests/support/TestLogin.h"
 #include "app/TMainForm.h"
+#include "masterdata/TFrmkh.h"
+#include "tests/gui/ShellSession.h"
+#include "tests/support/ServerProcess.h"
+#include "tests/support/TestLogin.h"
+#include "transport/SocketConnection.h"
+#include "widgets/ApplicationQuit.h"
 
 using namespace velmora;
 using velmora::test::ServerProcess;

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "widgets/ApplicationQuit.h"
-#include "widgets/BitBtn.h"
 #include "app/TAboutBox.h"
 #include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
+#include "widgets/ApplicationQuit.h"
+#include "widgets/BitBtn.h"
 
 namespace velmora::test {
 

@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "tests/gui/GuiTestSupport.h"
 #include "app/ProgramEntry.h"
+#include "tests/gui/GuiTestSupport.h"
 
 namespace velmora {
 class TFrmlogin;

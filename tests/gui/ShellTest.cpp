@@ -12,22 +12,22 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "widgets/ApplicationQuit.h"
-#include "widgets/Colors.h"
-#include "widgets/MdiChildForm.h"
 #include "app/NavLabel.h"
 #include "app/NavPanel.h"
-#include "widgets/PictureBox.h"
-#include "tests/gui/ShellSession.h"
 #include "app/TAboutBox.h"
 #include "app/TFrmchangepassword.h"
 #include "app/TFrmflash.h"
-#include "reports/TFrmkhhzquery.h"
 #include "app/TFrmlogin.h"
-#include "reports/TFrmxsdquery.h"
-#include "sales/TFrmywyquery.h"
 #include "app/TMainForm.h"
 #include "data/Tdm.h"
+#include "reports/TFrmkhhzquery.h"
+#include "reports/TFrmxsdquery.h"
+#include "sales/TFrmywyquery.h"
+#include "tests/gui/ShellSession.h"
+#include "widgets/ApplicationQuit.h"
+#include "widgets/Colors.h"
+#include "widgets/MdiChildForm.h"
+#include "widgets/PictureBox.h"
 
 using namespace velmora;
 using velmora::test::ShellSession;

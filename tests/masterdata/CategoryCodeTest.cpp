@@ -2,8 +2,8 @@
 #include <QTest>
 
 #include "masterdata/CategoryCode.h"
-#include "widgets/EditMask.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "widgets/EditMask.h"
 
 using namespace velmora;
 

@@ -5,15 +5,15 @@
 #include <memory>
 
 #include "data/ClientDataSet.h"
+#include "data/Tdm.h"
+#include "masterdata/MaintenanceBar.h"
+#include "masterdata/TFrmch.h"
+#include "masterdata/TFrmchfl.h"
+#include "tests/masterdata/MasterDataSession.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
 #include "widgets/FolderTreeView.h"
-#include "masterdata/MaintenanceBar.h"
-#include "tests/masterdata/MasterDataSession.h"
-#include "masterdata/TFrmch.h"
-#include "masterdata/TFrmchfl.h"
-#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::clickNode;
@@ -69,12 +69,14 @@ class CategoryWindowTest : public QObject {
         QCOMPARE(w->TreeView1->topLevelItemCount(), 1);
         QCOMPARE(root->text(0), QStringLiteral("存货分类"));
         QCOMPARE(test::childTexts(root),
-                 QStringList({QStringLiteral("(01) 食品"), QStringLiteral("(02) 饮料"), QStringLiteral("(03) 日用品")}));
+                 QStringList({QStringLiteral("(01) 食品"), QStringLiteral("(02) 饮料"),
+                              QStringLiteral("(03) 日用品")}));
         QCOMPARE(test::childTexts(root->child(0)),
                  QStringList({QStringLiteral("(01-001) 糖果"), QStringLiteral("(01-002) 饼干")}));
         QCOMPARE(test::childTexts(root->child(2)).size(), 3);
         QCOMPARE(w->DBGrid1->model()->rowCount(), 10);
-        QCOMPARE(w->DBGrid1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("存货分类编码"));
+        QCOMPARE(w->DBGrid1->model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("存货分类编码"));
         QVERIFY(w->isMaximizedWindow());
     }
 
@@ -197,7 +199,8 @@ class CategoryWindowTest : public QObject {
         QVERIFY(inBrowseState());
         QCOMPARE(node("(03-002)")->text(0), QStringLiteral("(03-002) 洗涤用品"));
         QCOMPARE(test::childTexts(node("(03)")).size(), 3);
-        QCOMPARE(s->server.scalar("select chflname from chfl where chflid = '03-002'"), std::string("洗涤用品"));
+        QCOMPARE(s->server.scalar("select chflname from chfl where chflid = '03-002'"),
+                 std::string("洗涤用品"));
     }
 
     void deleteChecksRefuseWhatIsInUse() {

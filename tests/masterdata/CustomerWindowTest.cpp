@@ -4,14 +4,14 @@
 #include <memory>
 
 #include "data/ClientDataSet.h"
+#include "data/Tdm.h"
+#include "masterdata/MaintenanceBar.h"
+#include "masterdata/TFrmkh.h"
+#include "tests/masterdata/MasterDataSession.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
-#include "masterdata/MaintenanceBar.h"
-#include "tests/masterdata/MasterDataSession.h"
 #include "widgets/Panel.h"
-#include "masterdata/TFrmkh.h"
-#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::press;
@@ -24,7 +24,8 @@ class CustomerWindowTest : public QObject {
 
     bool boxesEnabled(bool enabled) const {
         for (DBEdit* box : w->DBEdits)
-            if (box->isEnabled() != enabled || box->Color() != (enabled ? clWindow() : clInfoBk())) return false;
+            if (box->isEnabled() != enabled || box->Color() != (enabled ? clWindow() : clInfoBk()))
+                return false;
         return true;
     }
     bool inEditState() const {

@@ -4,14 +4,14 @@
 #include <memory>
 
 #include "data/ClientDataSet.h"
+#include "data/Tdm.h"
+#include "masterdata/MaintenanceBar.h"
+#include "masterdata/TFrmch.h"
+#include "tests/masterdata/MasterDataSession.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
 #include "widgets/FolderTreeView.h"
-#include "masterdata/MaintenanceBar.h"
-#include "tests/masterdata/MasterDataSession.h"
-#include "masterdata/TFrmch.h"
-#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::clickNode;
@@ -51,7 +51,8 @@ class ItemWindowTest : public QObject {
         for (int row = 0; row < items.RecordCount(); ++row) {
             if (items.textAt(row, items.FieldByName("chid").Index()) != chid) continue;
             QModelIndex cell = w->DBGrid1->model()->index(row, 1);
-            QTest::mouseClick(w->DBGrid1->viewport(), Qt::LeftButton, {}, w->DBGrid1->visualRect(cell).center());
+            QTest::mouseClick(w->DBGrid1->viewport(), Qt::LeftButton, {},
+                              w->DBGrid1->visualRect(cell).center());
             return items.FieldByName("chid").AsString() == chid;
         }
         return false;
@@ -64,7 +65,8 @@ class ItemWindowTest : public QObject {
     void init() {
         s = std::make_unique<test::MasterDataSession>();
         s->executeElsewhere(
-            "insert into ch (chflid, chid, chname, ggxh, jldw) values ('02-002', '0200299', '新果汁', '1L', '瓶')");
+            "insert into ch (chflid, chid, chname, ggxh, jldw) values ('02-002', '0200299', '新果汁', '1L', "
+            "'瓶')");
         w = s->open(Frmch);
     }
     void cleanup() {
@@ -80,13 +82,15 @@ class ItemWindowTest : public QObject {
         QCOMPARE(dm->ClientDataSetch.RecordCount(), 0);
         QCOMPARE(dm->ClientDataSetch.RecordCountUnfiltered(), 21);
         QCOMPARE(test::childTexts(w->RootNode()).size(), 3);
-        QCOMPARE(w->DBGrid1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("存货分类编号"));
+        QCOMPARE(w->DBGrid1->model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("存货分类编号"));
     }
 
     void eachNodeFiltersTheList() {
         click(QStringLiteral("(02-002)"));
         QCOMPARE(dm->ClientDataSetch.Filter(), std::string("chflid='02-002'"));
-        QCOMPARE(dm->ClientDataSetch.RecordCount(), s->count("select count(*) from ch where chflid = '02-002'"));
+        QCOMPARE(dm->ClientDataSetch.RecordCount(),
+                 s->count("select count(*) from ch where chflid = '02-002'"));
         QVERIFY(dm->ClientDataSetch.RecordCount() > 1);
         QCOMPARE(w->DBGrid1->model()->rowCount(), dm->ClientDataSetch.RecordCount());
         w->PageControl1->setCurrentWidget(w->TabSheet1);
@@ -107,7 +111,8 @@ class ItemWindowTest : public QObject {
         QCOMPARE(s->takeTexts(), QStringList({QStringLiteral("非末级不能添加.")}));
         QVERIFY(inBrowseState());
         press(w->Panel1->n_edit);
-        QCOMPARE(s->takeTexts(), QStringList({QStringLiteral("请先正确地选择到存货的分类或者当前分类下无存货")}));
+        QCOMPARE(s->takeTexts(),
+                 QStringList({QStringLiteral("请先正确地选择到存货的分类或者当前分类下无存货")}));
         QVERIFY(inBrowseState());
     }
 
@@ -169,7 +174,8 @@ class ItemWindowTest : public QObject {
     void usedItemIsRefusedWhateverTheLineDatasetHolds() {
         std::string used = s->server.scalar("select chid from xsdzb order by lineid limit 1");
         std::string otherOrder = s->server.scalar(
-            "select xsdid from xsdtb where xsdid not in (select xsdid from xsdzb where chid = '" + used + "') limit 1");
+            "select xsdid from xsdtb where xsdid not in (select xsdid from xsdzb where chid = '" + used +
+            "') limit 1");
         dm->ClientDataSetxsdzb2.Open();
         dm->ClientDataSetxsdzb2.setFilter("xsdid='" + otherOrder + "'");
         dm->ClientDataSetxsdzb2.setFiltered(true);
@@ -215,7 +221,8 @@ class ItemWindowTest : public QObject {
         click(QStringLiteral("(03-008)"));
         QCOMPARE(dm->ClientDataSetch.RecordCount(), 0);
         press(w->Panel1->n_delete);
-        QCOMPARE(s->takeTexts(), QStringList({QStringLiteral("请确认是否要删除"), QStringLiteral("无记录可删除")}));
+        QCOMPARE(s->takeTexts(),
+                 QStringList({QStringLiteral("请确认是否要删除"), QStringLiteral("无记录可删除")}));
         click(QStringLiteral("(03)"));
         press(w->Panel1->n_delete);  // nothing happens for a top-level node
         QVERIFY(s->messages.boxes().empty());

@@ -2,9 +2,9 @@
 
 #include <QTreeWidget>
 
-#include "widgets/MdiChildForm.h"
 #include "app/TFrmlogin.h"
 #include "tests/support/TestLogin.h"
+#include "widgets/MdiChildForm.h"
 
 namespace velmora::test {
 

@@ -6,15 +6,15 @@
 #include <QToolButton>
 #include <QTreeWidgetItem>
 
-#include "tests/gui/GuiTestSupport.h"
 #include "app/ProgramEntry.h"
-#include "tests/support/ServerProcess.h"
 #include "app/TMainForm.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "tests/support/ServerProcess.h"
 
 namespace velmora::test {
 
 class MasterDataSession {
-public:
+  public:
     MasterDataSession();
     ~MasterDataSession();
     MasterDataSession(const MasterDataSession&) = delete;

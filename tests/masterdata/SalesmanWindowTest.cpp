@@ -4,13 +4,13 @@
 #include <memory>
 
 #include "data/ClientDataSet.h"
+#include "data/Tdm.h"
+#include "masterdata/MaintenanceBar.h"
+#include "masterdata/TFrmywy.h"
+#include "tests/masterdata/MasterDataSession.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
-#include "masterdata/MaintenanceBar.h"
-#include "tests/masterdata/MasterDataSession.h"
-#include "masterdata/TFrmywy.h"
-#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::press;
@@ -23,16 +23,16 @@ class SalesmanWindowTest : public QObject {
 
     bool inEditState() const {
         MaintenanceBar* b = w->Panel1;
-        return w->DBEdits[0]->isEnabled() && w->DBEdits[3]->isEnabled() && w->DBEdits[3]->Color() == clWindow() &&
-               b->n_save->isEnabled() && b->n_cancel->isEnabled() && !b->n_insert->isEnabled() &&
-               !b->n_exit->isEnabled() && !w->DBGrid1->isEnabled();
+        return w->DBEdits[0]->isEnabled() && w->DBEdits[3]->isEnabled() &&
+               w->DBEdits[3]->Color() == clWindow() && b->n_save->isEnabled() && b->n_cancel->isEnabled() &&
+               !b->n_insert->isEnabled() && !b->n_exit->isEnabled() && !w->DBGrid1->isEnabled();
     }
     bool inBrowseState() const {
         MaintenanceBar* b = w->Panel1;
-        return !w->DBEdits[0]->isEnabled() && !w->DBEdits[3]->isEnabled() && w->DBEdits[3]->Color() == clInfoBk() &&
-               !b->n_save->isEnabled() && !b->n_cancel->isEnabled() && b->n_insert->isEnabled() &&
-               b->n_edit->isEnabled() && b->n_delete->isEnabled() && b->n_refresh->isEnabled() &&
-               b->n_exit->isEnabled() && !w->DBGrid1->isEnabled();
+        return !w->DBEdits[0]->isEnabled() && !w->DBEdits[3]->isEnabled() &&
+               w->DBEdits[3]->Color() == clInfoBk() && !b->n_save->isEnabled() && !b->n_cancel->isEnabled() &&
+               b->n_insert->isEnabled() && b->n_edit->isEnabled() && b->n_delete->isEnabled() &&
+               b->n_refresh->isEnabled() && b->n_exit->isEnabled() && !w->DBGrid1->isEnabled();
     }
 
   private slots:

@@ -8,16 +8,16 @@
 #include <QRegularExpression>
 #include <QToolButton>
 
+#include "app/TMainForm.h"
 #include "data/ClientDataSet.h"
+#include "data/Tdm.h"
+#include "reports/TFrmxsdquery.h"
+#include "reports/TFrmxsdresult.h"
+#include "tests/reports/ReportSession.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DBNavigator.h"
 #include "widgets/DataSetModel.h"
 #include "widgets/Panel.h"
-#include "tests/reports/ReportSession.h"
-#include "reports/TFrmxsdquery.h"
-#include "reports/TFrmxsdresult.h"
-#include "app/TMainForm.h"
-#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::ReportSession;

@@ -2,14 +2,14 @@
 
 #include <QDialog>
 
-#include "widgets/BitBtn.h"
+#include "app/TFrmlogin.h"
+#include "app/TMainForm.h"
 #include "data/ClientDataSet.h"
 #include "reports/TFrmkhhzquery.h"
 #include "reports/TFrmkhhzresult.h"
-#include "app/TFrmlogin.h"
 #include "reports/TFrmxsdquery.h"
 #include "reports/TFrmxsdresult.h"
-#include "app/TMainForm.h"
+#include "widgets/BitBtn.h"
 
 namespace velmora::test {
 

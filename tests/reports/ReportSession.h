@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ServerProcess.h"
 #include "tests/gui/ShellSession.h"
+#include "tests/support/ServerProcess.h"
 
 namespace velmora {
 class ClientDataSet;

@@ -52,8 +52,9 @@ TEST(ListCriteriaText, ABlankIsAValueAndQuotesAreDoubled) {
     ListCriteria c = datesOnly();
     c.customerCode = " ";
     c.itemCode = "a' or '1'='1";
-    EXPECT_EQ(listCriteriaText(c), " and   rq>='2002-12-01' and   rq<='2002-12-31' and khid=' '"
-                                   " and   chid='a'' or ''1''=''1'");
+    EXPECT_EQ(listCriteriaText(c),
+              " and   rq>='2002-12-01' and   rq<='2002-12-31' and khid=' '"
+              " and   chid='a'' or ''1''=''1'");
 }
 
 TEST(ListCriteriaText, NumericBoundsAreSentAsTyped) {
@@ -121,7 +122,8 @@ TEST(SummaryStatementText, WithoutACustomer) {
               "select khname,chname , sum(quantity1) as sl,  sum(money1) as je from xsdview"
               " where rq >= '2002-10-01'  and rq <= '2003-03-31' group by khname,chname ");
     // Blanks alone mean no customer.
-    EXPECT_EQ(summaryStatement({"2002-10-01", "2003-03-31", "   "}), summaryStatement({"2002-10-01", "2003-03-31", ""}));
+    EXPECT_EQ(summaryStatement({"2002-10-01", "2003-03-31", "   "}),
+              summaryStatement({"2002-10-01", "2003-03-31", ""}));
 }
 
 TEST(SummaryStatementText, ACustomerIsSentAsTypedWithQuotesDoubled) {

@@ -8,15 +8,15 @@
 #include <QListWidget>
 #include <QToolButton>
 
-#include "widgets/BitBtn.h"
 #include "data/ClientDataSet.h"
-#include "widgets/DBGrid.h"
-#include "tests/reports/ReportSession.h"
+#include "data/Tdm.h"
 #include "reports/TFrmkhhzquery.h"
 #include "reports/TFrmkhhzresult.h"
-#include "sales/TFrmkhquery.h"
 #include "reports/TFrmxsdquery.h"
-#include "data/Tdm.h"
+#include "sales/TFrmkhquery.h"
+#include "tests/reports/ReportSession.h"
+#include "widgets/BitBtn.h"
+#include "widgets/DBGrid.h"
 
 using namespace velmora;
 using velmora::test::ReportSession;
@@ -112,14 +112,18 @@ class SummaryTest : public QObject {
 
     void linesOfOneCustomerNameAndItemFormOneRow() {
         // Two orders on different dates, under two customer codes that carry the same name.
-        s->execute("insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, rq) values "
-                   "('T1', 'K001', '华联超市', 'Y01', '张伟', '管理员', '2002-11-02')");
-        s->execute("insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, rq) values "
-                   "('T2', 'K777', '华联超市', 'Y02', '李娜', '管理员', '2003-02-03')");
-        s->execute("insert into xsdzb (xsdid, chid, chname, quantity1, price1, money1) values "
-                   "('T1', '9900001', '试销品', 2, 10, 20)");
-        s->execute("insert into xsdzb (xsdid, chid, chname, quantity1, price1, money1) values "
-                   "('T2', '9900001', '试销品', 3, 15, 45)");
+        s->execute(
+            "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, rq) values "
+            "('T1', 'K001', '华联超市', 'Y01', '张伟', '管理员', '2002-11-02')");
+        s->execute(
+            "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, rq) values "
+            "('T2', 'K777', '华联超市', 'Y02', '李娜', '管理员', '2003-02-03')");
+        s->execute(
+            "insert into xsdzb (xsdid, chid, chname, quantity1, price1, money1) values "
+            "('T1', '9900001', '试销品', 2, 10, 20)");
+        s->execute(
+            "insert into xsdzb (xsdid, chid, chname, quantity1, price1, money1) values "
+            "('T2', '9900001', '试销品', 3, 15, 45)");
         s->runSummaryQuery(wholeRange);
         QStringList trial = summaryRows(rows()).filter("试销品");
         QCOMPARE(trial, QStringList({"华联超市|试销品|5"}));

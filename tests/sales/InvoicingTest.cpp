@@ -2,14 +2,14 @@
 // cancelled and deleted, the look-ups, and the amounts derived in the line grid.
 #include <QToolButton>
 
+#include "data/Tdm.h"
+#include "sales/TFrmkp.h"
+#include "tests/sales/SalesSession.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DBNavigator.h"
 #include "widgets/DataSetModel.h"
 #include "widgets/DatePicker.h"
-#include "tests/sales/SalesSession.h"
-#include "sales/TFrmkp.h"
-#include "data/Tdm.h"
 
 using namespace velmora;
 using velmora::test::SalesSession;
@@ -103,17 +103,21 @@ class InvoicingTest : public QObject {
         QVERIFY(f.DBGrid1->ReadOnly());
         QCOMPARE(dm->ClientDataSetxsdtb.ChangeCount(), 0);
 
-        QCOMPARE(s->scalar("select khid || '|' || ywyid || '|' || username || '|' || rq from xsdtb where xsdid='XS900001'"),
+        QCOMPARE(s->scalar("select khid || '|' || ywyid || '|' || username || '|' || rq from xsdtb where "
+                           "xsdid='XS900001'"),
                  "K002|Y03|管理员|" + todayText().toStdString());
         std::string khname = s->scalar("select khname from kh where khid='K002'");
         QCOMPARE(s->scalar("select khname from xsdtb where xsdid='XS900001'"), khname);
         // Thousandths of quantities, cents of prices and amounts: the same text on every database.
-        QCOMPARE(s->query("select xsdid || '|' || cast(round(quantity1 * 1000) as integer) || '|' || "
-                          "cast(round(price1 * 100) as integer) || '|' || cast(round(money1 * 100) as integer) "
-                          "from xsdzb where xsdid='XS900001' order by money1"),
-                 (std::vector<std::string>{"XS900001|125|100|13", "XS900001|1005|100|101", "XS900001|3000|333|1000"}));
-        QCOMPARE(s->scalar("select count(*) from xsdzb where xsdid='XS900001' and money1 in (0.13, 1.01, 10.0)"),
-                 std::string("3"));
+        QCOMPARE(
+            s->query("select xsdid || '|' || cast(round(quantity1 * 1000) as integer) || '|' || "
+                     "cast(round(price1 * 100) as integer) || '|' || cast(round(money1 * 100) as integer) "
+                     "from xsdzb where xsdid='XS900001' order by money1"),
+            (std::vector<std::string>{"XS900001|125|100|13", "XS900001|1005|100|101",
+                                      "XS900001|3000|333|1000"}));
+        QCOMPARE(
+            s->scalar("select count(*) from xsdzb where xsdid='XS900001' and money1 in (0.13, 1.01, 10.0)"),
+            std::string("3"));
         QCOMPARE(s->scalar("select count(*) || '|' || cast(round(sum(money1) * 100) as integer) from xsdview "
                            "where xsdid='XS900001' and khname is not null and chname is not null"),
                  "3|1114");
@@ -146,9 +150,8 @@ class InvoicingTest : public QObject {
         TFrmkp& f = s->openInvoicing();
         startOrder(f, "XS900003");
         s->addLines({0, 1});
-        AfterNumberCheck race([this] {
-            s->executeElsewhere("insert into xsdtb (xsdid, khid) values ('XS900003', 'K010')");
-        });
+        AfterNumberCheck race(
+            [this] { s->executeElsewhere("insert into xsdtb (xsdid, khid) values ('XS900003', 'K010')"); });
         SalesSession::click(f.n_save);
         QCOMPARE(texts(), QStringList({"提交时产生1条错误!"}));
         QCOMPARE(s->shell->messages.boxes().front().icon, MessageIcon::None);
@@ -237,8 +240,9 @@ class InvoicingTest : public QObject {
         QCOMPARE(texts(), QStringList({"请确认是否要删除", "已有存货编号为" + stored + "的物资"}));
         QCOMPARE(f.DBGrid1->model()->rowCount(), 3);
         SalesSession::click(f.n_save);
-        QCOMPARE(s->scalar("select count(distinct chid) || '/' || count(*) from xsdzb where xsdid='XS900006'"),
-                 std::string("3/3"));
+        QCOMPARE(
+            s->scalar("select count(distinct chid) || '/' || count(*) from xsdzb where xsdid='XS900006'"),
+            std::string("3/3"));
     }
 
     void everyLineCarriesTheNumberTypedAfterItWasAdded() {
@@ -272,7 +276,8 @@ class InvoicingTest : public QObject {
 
         test::typeText(f.DBEdit3, "K001");
         QTest::keyClick(f.DBEdit3, Qt::Key_Return);
-        QCOMPARE(f.DBEdit4->text(), QString::fromStdString(s->scalar("select khname from kh where khid='K001'")));
+        QCOMPARE(f.DBEdit4->text(),
+                 QString::fromStdString(s->scalar("select khname from kh where khid='K001'")));
         QCOMPARE(dm->ClientDataSetxsdtb.FieldByName("khname").AsString(), f.DBEdit4->text().toStdString());
         QCOMPARE(f.focusWidget(), static_cast<QWidget*>(f.DBEdit5));
 
@@ -282,7 +287,8 @@ class InvoicingTest : public QObject {
         QCOMPARE(f.DBEdit5->text(), QString());
         test::typeText(f.DBEdit5, "Y02");
         QTest::keyClick(f.DBEdit5, Qt::Key_Return);
-        QCOMPARE(f.DBEdit6->text(), QString::fromStdString(s->scalar("select ywyname from ywy where ywyid='Y02'")));
+        QCOMPARE(f.DBEdit6->text(),
+                 QString::fromStdString(s->scalar("select ywyname from ywy where ywyid='Y02'")));
         QCOMPARE(f.focusWidget(), static_cast<QWidget*>(f.DBGrid1));
         // The salesman row stays in the customer dataset until it is queried again.
         QVERIFY(dm->ClientDataSetkh.FindField("ywyname") != nullptr);

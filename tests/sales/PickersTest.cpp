@@ -3,15 +3,15 @@
 #include <QListWidget>
 #include <QToolButton>
 
-#include "widgets/DBEdit.h"
-#include "widgets/DBGrid.h"
-#include "tests/sales/SalesSession.h"
+#include "app/TMainForm.h"
+#include "data/Tdm.h"
 #include "sales/TFrmkhquery.h"
 #include "sales/TFrmkp.h"
 #include "sales/TFrmywyquery.h"
-#include "app/TMainForm.h"
 #include "sales/TfrmClbm_Fzlr.h"
-#include "data/Tdm.h"
+#include "tests/sales/SalesSession.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
 
 using namespace velmora;
 using velmora::test::SalesSession;
@@ -97,8 +97,9 @@ class PickersTest : public QObject {
             QCOMPARE(dialog, static_cast<QWidget*>(Frmywyquery));
             QCOMPARE(Frmywyquery->ListBox1->count(), 5);
             Frmywyquery->ListBox1->setCurrentRow(1);
-            QTest::mouseDClick(Frmywyquery->ListBox1->viewport(), Qt::LeftButton, Qt::NoModifier,
-                               Frmywyquery->ListBox1->visualItemRect(Frmywyquery->ListBox1->item(1)).center());
+            QTest::mouseDClick(
+                Frmywyquery->ListBox1->viewport(), Qt::LeftButton, Qt::NoModifier,
+                Frmywyquery->ListBox1->visualItemRect(Frmywyquery->ListBox1->item(1)).center());
         });
         QTest::mouseDClick(f.DBEdit5, Qt::LeftButton);
         QVERIFY(!Frmywyquery->isVisible());
@@ -120,8 +121,9 @@ class PickersTest : public QObject {
 
     void itemPickerReturnsTheSelectedRowsInDataSetOrderCutToTheirSlots() {
         const std::string longName = "一二三四五六七八九十一二三四五六七八九十一二三四五";
-        s->executeElsewhere("insert into ch (chflid, chid, chname, ggxh, jldw) values ('01-001', '010019999999', '" +
-                            longName + "', '特大号', '箱')");
+        s->executeElsewhere(
+            "insert into ch (chflid, chid, chname, ggxh, jldw) values ('01-001', '010019999999', '" +
+            longName + "', '特大号', '箱')");
         TFrmkp& f = s->openInvoicing();
         ClientDataSet& ch = dm->ClientDataSetch;
         QCOMPARE(ch.RecordCount(), 21);
@@ -132,8 +134,9 @@ class PickersTest : public QObject {
             auto* picker = qobject_cast<TfrmClbm_Fzlr*>(dialog);
             QVERIFY(session().PickedItems.empty());
             for (int row : {5, 2, 9})
-                QTest::mouseClick(picker->DBGrid1->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                                  picker->DBGrid1->visualRect(picker->DBGrid1->model()->index(row, 1)).center());
+                QTest::mouseClick(
+                    picker->DBGrid1->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                    picker->DBGrid1->visualRect(picker->DBGrid1->model()->index(row, 1)).center());
             picker->BitBtn1->click();
         });
         TfrmClbm_Fzlr picker(session());
@@ -162,7 +165,8 @@ class PickersTest : public QObject {
         s->addLines({longRow});
         QCOMPARE(dm->ClientDataSetxsdzb.FieldByName("chid").AsString(), std::string("01001999999"));
         SalesSession::click(f.n_save);
-        QCOMPARE(s->scalar("select chid || '|' || chname || '|' || ggxh || '|' || jldw from xsdzb where xsdid='XS900101'"),
+        QCOMPARE(s->scalar("select chid || '|' || chname || '|' || ggxh || '|' || jldw from xsdzb where "
+                           "xsdid='XS900101'"),
                  "01001999999|一二三四五六七八九十一二三四五六七八九十|特大号|箱");
 
         // No row selected: nothing added, nothing said.

@@ -1,12 +1,12 @@
 // The invoicing window's plain helpers: amounts, picker lines, picked items, SQL texts.
 #include <gtest/gtest.h>
 
-#include "transport/Errors.h"
 #include "data/GbkText.h"
 #include "sales/LineAmounts.h"
 #include "sales/OrderStatements.h"
-#include "session/PickedItem.h"
 #include "sales/PickerLine.h"
+#include "session/PickedItem.h"
+#include "transport/Errors.h"
 
 using namespace velmora;
 
@@ -57,7 +57,8 @@ TEST(PickerLine, CodeIsTheLineUpToItsFirstBlank) {
 
 TEST(PickedItem, ValuesAreCutToTheirGbkSlotsWithoutSplittingACharacter) {
     const std::string name25 = "一二三四五六七八九十一二三四五六七八九十一二三四五";
-    PickedItem item = PickedItem::of("012345678901", name25, "规格" + std::string(50, 'x'), "计量单位计量单位计量单位");
+    PickedItem item =
+        PickedItem::of("012345678901", name25, "规格" + std::string(50, 'x'), "计量单位计量单位计量单位");
     EXPECT_EQ(item.chid, "01234567890");
     EXPECT_EQ(item.chname, "一二三四五六七八九十一二三四五六七八九十");
     EXPECT_EQ(gbkLength(item.ggxh), 40u);

@@ -5,18 +5,19 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "app/TFrmlogin.h"
+#include "app/TMainForm.h"
+#include "data/Tdm.h"
+#include "sales/TFrmkp.h"
+#include "sales/TfrmClbm_Fzlr.h"
 #include "widgets/BitBtn.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DataSetModel.h"
-#include "sales/TFrmkp.h"
-#include "app/TFrmlogin.h"
-#include "app/TMainForm.h"
-#include "sales/TfrmClbm_Fzlr.h"
-#include "data/Tdm.h"
 
 namespace velmora::test {
 
-SalesSession::SalesSession() : server(std::make_unique<ServerProcess>()), shell(std::make_unique<ShellSession>()) {
+SalesSession::SalesSession()
+    : server(std::make_unique<ServerProcess>()), shell(std::make_unique<ShellSession>()) {
     QString at = QString::fromStdString(server->address());
     shell->showAndLogin([at](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, "管理员", "vantu"); });
     shell->messages.clear();

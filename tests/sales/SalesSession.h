@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ServerProcess.h"
 #include "tests/gui/ShellSession.h"
+#include "tests/support/ServerProcess.h"
 
 class QAbstractButton;
 class QModelIndex;
@@ -17,12 +17,12 @@ class QModelIndex;
 namespace velmora {
 class DBGrid;
 class TFrmkp;
-}
+}  // namespace velmora
 
 namespace velmora::test {
 
 class SalesSession {
-public:
+  public:
     SalesSession();
     ~SalesSession();
 

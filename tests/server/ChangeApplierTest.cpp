@@ -5,15 +5,15 @@
 
 #include "server/LoginThrottle.h"
 #include "server/ProviderHost.h"
-#include "tests/server/ServerDbFixture.h"
 #include "server/Session.h"
 #include "server/UserStore.h"
+#include "tests/server/ServerDbFixture.h"
 
 namespace velmora::server {
 namespace {
 
 class ChangeApplierTest : public ServerDbFixture {
-protected:
+  protected:
     void SetUp() override {
         db->execute("insert into xsdtb (xsdid, khid) values ('X1', '01')");
         db->execute("insert into xsdzb (xsdid, chid, quantity1) values ('X1', 'A', 1), ('X1', 'B', 2)");
@@ -30,7 +30,8 @@ protected:
         const RowLayout& layout = *top.nested(linesField);
         std::vector<std::vector<Variant>> out;
         const uint8_t* r = nested.first;
-        for (uint32_t i = 0; i < nested.count; ++i, r += layout.rowSize(r)) out.push_back(rowValues(layout, r));
+        for (uint32_t i = 0; i < nested.count; ++i, r += layout.rowSize(r))
+            out.push_back(rowValues(layout, r));
         return out;
     }
     size_t lineField(const char* name) const {
@@ -83,7 +84,8 @@ TEST_F(ChangeApplierTest, AnInsertedLineGetsBackTheOrderNumberAndTheLineIdTheSer
     ASSERT_EQ(result.updated.size(), 1u);
     std::map<size_t, Variant> sent(result.updated[0].values.begin(), result.updated[0].values.end());
     EXPECT_EQ(sent[lineField("xsdid")], Variant("X1"));
-    EXPECT_EQ(sent[lineField("lineid")], Variant(static_cast<int32_t>(count("select lineid from xsdzb where chid = 'C'"))));
+    EXPECT_EQ(sent[lineField("lineid")],
+              Variant(static_cast<int32_t>(count("select lineid from xsdzb where chid = 'C'"))));
 }
 
 TEST_F(ChangeApplierTest, AnApplyWithNothingToReportAnswersNull) {
@@ -97,8 +99,8 @@ TEST_F(ChangeApplierTest, AnApplyWithNothingToReportAnswersNull) {
     ChangePacket packet{orders.layout->fields(), {header}};
     int32_t errors = -1;
     Variant ownerData;
-    Variant answer = host.RemoteApplyUpdates("DataSetProviderxsdtb", Variant::byteArray(encodeChangePacket(packet)),
-                                             -1, errors, ownerData);
+    Variant answer = host.RemoteApplyUpdates(
+        "DataSetProviderxsdtb", Variant::byteArray(encodeChangePacket(packet)), -1, errors, ownerData);
     EXPECT_EQ(errors, 0);
     EXPECT_TRUE(answer.isNull());
 }

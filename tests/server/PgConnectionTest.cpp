@@ -14,7 +14,7 @@ namespace velmora::server {
 namespace {
 
 class PgConnectionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(test::onPostgres()) << "runs on the PostgreSQL test cluster (ctest -L postgres)";
         database = test::TestDatabase::create("/tmp");
@@ -23,7 +23,8 @@ protected:
     }
 
     int64_t insert(int key, const std::string& value) {
-        return db->execute("insert into t (k, v) values (?, ?)", {DbValue::ofInteger(key), DbValue::ofText(value)});
+        return db->execute("insert into t (k, v) values (?, ?)",
+                           {DbValue::ofInteger(key), DbValue::ofText(value)});
     }
     std::vector<std::string> values() const { return database->query("select v from t order by k"); }
     // The message the next statement fails with; empty when it does not fail.
@@ -79,9 +80,13 @@ TEST_F(PgConnectionTest, AStatementFirstSentInAFailedTransactionRunsAfterTheRoll
     db->begin();
     EXPECT_FALSE(failure([&] { insert(1, "again"); }).empty());
     // Its preparation is refused along with it, so it must be prepared again later.
-    EXPECT_FALSE(failure([&] { db->execute("update t set v = ? where k = ?", {DbValue::ofText("b"), DbValue::ofInteger(1)}); }).empty());
+    EXPECT_FALSE(
+        failure([&] {
+            db->execute("update t set v = ? where k = ?", {DbValue::ofText("b"), DbValue::ofInteger(1)});
+        }).empty());
     db->rollback();
-    EXPECT_EQ(db->execute("update t set v = ? where k = ?", {DbValue::ofText("b"), DbValue::ofInteger(1)}), 1);
+    EXPECT_EQ(db->execute("update t set v = ? where k = ?", {DbValue::ofText("b"), DbValue::ofInteger(1)}),
+              1);
     EXPECT_EQ(values(), (std::vector<std::string>{"b"}));
 }
 
@@ -96,7 +101,8 @@ TEST_F(PgConnectionTest, WritesStayRightPastTheLimitOfPreparedStatements) {
     }
     EXPECT_EQ(database->query("select count(distinct v) || '/' || count(*) from t"),
               (std::vector<std::string>{std::to_string(distinct) + "/" + std::to_string(2 * distinct)}));
-    int64_t key = db->insertReturningKey("insert into t (k, v) values (?, 'last')", {DbValue::ofInteger(5000)}, "k");
+    int64_t key =
+        db->insertReturningKey("insert into t (k, v) values (?, 'last')", {DbValue::ofInteger(5000)}, "k");
     EXPECT_EQ(key, 5000);
 }
 

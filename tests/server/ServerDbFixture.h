@@ -17,7 +17,7 @@
 namespace velmora::server {
 
 class ServerDbFixture : public ::testing::Test {
-protected:
+  protected:
     ServerDbFixture() {
         char pattern[] = "/tmp/velmora-srv-XXXXXX";
         dir_ = mkdtemp(pattern);
@@ -37,11 +37,13 @@ protected:
         int32_t count = 0;
         return decodeDataPacket(buildRecordsPacket(*db, *rows, *findProvider(provider), count));
     }
-    static std::vector<Variant> row(const DataPacket& p, size_t i) { return rowValues(*p.layout, p.rows.at(i)); }
+    static std::vector<Variant> row(const DataPacket& p, size_t i) {
+        return rowValues(*p.layout, p.rows.at(i));
+    }
 
     std::unique_ptr<DbConnection> db;
 
-private:
+  private:
     std::string dir_, path_;
 };
 

@@ -16,7 +16,7 @@ namespace velmora::server {
 namespace {
 
 class SqliteGuard : public ::testing::Test {
-protected:
+  protected:
     SqliteGuard() {
         char pattern[] = "/tmp/velmora-guard-XXXXXX";
         dir_ = mkdtemp(pattern);
@@ -46,10 +46,11 @@ TEST_F(SqliteGuard, ReadsOfTheProductsTablesPassAndEverythingElseIsRefusedBefore
     ASSERT_TRUE(q->next());
     EXPECT_EQ(q->text(0), "a");
     q.reset();
-    for (const char* sql : {"select * from user1", "select * from server_logins", "delete from kh", "vacuum",
-                            "select count(*) from user1", "with u as (select * from user1) select count(*) from u",
-                            "select count(*) from sqlite_master",
-                            "pragma table_info(kh)", "commit", "select * from kh; select 1"})
+    for (const char* sql :
+         {"select * from user1", "select * from server_logins", "delete from kh", "vacuum",
+          "select count(*) from user1", "with u as (select * from user1) select count(*) from u",
+          "select count(*) from sqlite_master", "pragma table_info(kh)", "commit",
+          "select * from kh; select 1"})
         EXPECT_THROW(db_->clientQuery(sql), StatementRefused) << sql;
     EXPECT_THROW(db_->clientQuery(std::string("select 1") + '\0'), StatementRefused);
     // The guard is for client texts only: the server's own statements are not touched by it.
@@ -58,8 +59,9 @@ TEST_F(SqliteGuard, ReadsOfTheProductsTablesPassAndEverythingElseIsRefusedBefore
 
 TEST_F(SqliteGuard, ADeadlineStopsAStatementAndIsClearedForTheNext) {
     db_->setDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
-    auto endless = db_->clientQuery("with recursive n(x) as (select 1 union all select x + 1 from n) "
-                                    "select count(*) from n");
+    auto endless = db_->clientQuery(
+        "with recursive n(x) as (select 1 union all select x + 1 from n) "
+        "select count(*) from n");
     EXPECT_THROW(endless->next(), QueryTimeout);
     endless.reset();
     db_->setDeadline(std::nullopt);
@@ -68,7 +70,8 @@ TEST_F(SqliteGuard, ADeadlineStopsAStatementAndIsClearedForTheNext) {
 }
 
 TEST_F(SqliteGuard, PlainTextPasswordsBecomeHashesAndLeaveNoTraceInTheFile) {
-    db_->execute("insert into user1 (username, password1) values ('甲', 'Plain-Secret-4711'), ('乙', NULL)", {});
+    db_->execute("insert into user1 (username, password1) values ('甲', 'Plain-Secret-4711'), ('乙', NULL)",
+                 {});
     auto stored = [&](const std::string& suffix) {
         return fileBytes(suffix).find("Plain-Secret-4711") != std::string::npos;
     };

@@ -12,12 +12,14 @@ using Kind = UserStatement::Kind;
 TEST(UserStatement, TheThreeShapesAsTheClientWritesThem) {
     EXPECT_EQ(recogniseUserStatement("select username from user1").kind, Kind::UserList);
 
-    UserStatement check = recogniseUserStatement("select * from user1 where username='管理员'and password1='vantu'");
+    UserStatement check =
+        recogniseUserStatement("select * from user1 where username='管理员'and password1='vantu'");
     EXPECT_EQ(check.kind, Kind::LoginCheck);
     EXPECT_EQ(check.user, "管理员");
     EXPECT_EQ(check.password, "vantu");
 
-    UserStatement change = recogniseUserStatement("update  user1  set  password1 ='新' where username='王会计'");
+    UserStatement change =
+        recogniseUserStatement("update  user1  set  password1 ='新' where username='王会计'");
     EXPECT_EQ(change.kind, Kind::PasswordChange);
     EXPECT_EQ(change.password, "新");
     EXPECT_TRUE(change.namesUser);
@@ -65,7 +67,8 @@ TEST(UserStatement, TheUserStoreIsFoundUnderEveryWayOfNamingIt) {
     for (const char* sql : {"select * from user1", "select * from main.user1", "select * from \"USER1\"",
                             "select * from [user1]", "select * from `user1`", "select a from kh,user1"})
         EXPECT_TRUE(namesUserStore(sql)) << sql;
-    for (const char* sql : {"select * from kh where khname='user1'", "select * from user10", "select * from kh"})
+    for (const char* sql :
+         {"select * from kh where khname='user1'", "select * from user10", "select * from kh"})
         EXPECT_FALSE(namesUserStore(sql)) << sql;
 }
 

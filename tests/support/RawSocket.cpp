@@ -24,7 +24,9 @@ RawSocket RawSocket::connectTo(uint16_t port) {
     return RawSocket(fd);
 }
 
-RawSocket::~RawSocket() { close(); }
+RawSocket::~RawSocket() {
+    close();
+}
 
 void RawSocket::close() {
     if (fd_ >= 0) ::close(fd_);

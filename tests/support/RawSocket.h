@@ -9,7 +9,7 @@ namespace velmora::test {
 
 // A plain TCP socket with block helpers, client or accepted side.
 class RawSocket {
-public:
+  public:
     static RawSocket connectTo(uint16_t port);
     explicit RawSocket(int fd) : fd_(fd) {}
     RawSocket(RawSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
@@ -25,7 +25,7 @@ public:
     int fd() const { return fd_; }
     void close();
 
-private:
+  private:
     bool readExactly(uint8_t* out, size_t n);
     int fd_ = -1;
 };

@@ -26,13 +26,15 @@ ServerProcess::ServerProcess(Options options) {
     char pattern[] = "/tmp/velmora-test-XXXXXX";
     if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
-    db_ = options.databasePath.empty() ? TestDatabase::create(dir_) : TestDatabase::open(options.databasePath);
+    db_ =
+        options.databasePath.empty() ? TestDatabase::create(dir_) : TestDatabase::open(options.databasePath);
     dbPath_ = db_->location();
     logPath_ = dir_ + "/server.log";
 
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    std::vector<std::string> args = {VELMORA_SERVER_PATH, "--port", "0", "--listen", "127.0.0.1", "--db", dbPath_};
+    std::vector<std::string> args = {VELMORA_SERVER_PATH, "--port", "0",    "--listen",
+                                     "127.0.0.1",         "--db",   dbPath_};
     if (options.demo) args.push_back("--init-demo");
     args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
 
@@ -54,7 +56,8 @@ ServerProcess::ServerProcess(Options options) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (line.find('\n') == std::string::npos) {
         int left = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                .count());
         pollfd p{out[0], POLLIN, 0};
         if (left <= 0 || ::poll(&p, 1, left) <= 0) break;
         char buf[256];
@@ -79,7 +82,9 @@ ServerProcess::~ServerProcess() {
     }
 }
 
-std::string ServerProcess::address() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string ServerProcess::address() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
 
 std::string ServerProcess::log() const {
     std::ifstream in(logPath_);
@@ -102,9 +107,13 @@ int ServerProcess::stop() {
     return -1;
 }
 
-std::vector<std::string> ServerProcess::query(const std::string& sql) const { return db_->query(sql); }
+std::vector<std::string> ServerProcess::query(const std::string& sql) const {
+    return db_->query(sql);
+}
 
-void ServerProcess::execute(const std::string& sql) const { db_->execute(sql); }
+void ServerProcess::execute(const std::string& sql) const {
+    db_->execute(sql);
+}
 
 std::string ServerProcess::scalar(const std::string& sql) const {
     std::vector<std::string> rows = query(sql);

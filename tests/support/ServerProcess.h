@@ -14,7 +14,7 @@
 namespace velmora::test {
 
 class ServerProcess {
-public:
+  public:
     struct Options {
         bool demo = true;                    // --init-demo on a new database file
         std::vector<std::string> extraArgs;  // more options, e.g. --max-connections 2
@@ -55,7 +55,7 @@ public:
     // database's message when a statement fails.
     void execute(const std::string& sql) const;
 
-private:
+  private:
     std::string dir_;
     std::unique_ptr<TestDatabase> db_;
     std::string dbPath_;

@@ -19,7 +19,7 @@ const char* clusterDir() {
 }
 
 class SqliteTestDatabase : public TestDatabase {
-public:
+  public:
     explicit SqliteTestDatabase(std::string path) : path_(std::move(path)) {}
     const std::string& location() const override { return path_; }
 
@@ -42,7 +42,7 @@ public:
         sqlite3_close(db);
     }
 
-private:
+  private:
     sqlite3* open(int flags) const {
         sqlite3* db = nullptr;
         if (sqlite3_open_v2(path_.c_str(), &db, flags, nullptr) != SQLITE_OK) {
@@ -86,7 +86,7 @@ std::vector<std::string> runOnPostgres(const std::string& info, const std::strin
 }
 
 class PostgresTestDatabase : public TestDatabase {
-public:
+  public:
     // A new database in the cluster (owned: dropped at the end), or an existing one.
     PostgresTestDatabase(const std::string& cluster, bool owned) : owned_(owned) {
         std::ifstream uriFile(cluster + "/uri");
@@ -110,10 +110,12 @@ public:
         }
     }
     const std::string& location() const override { return location_; }
-    std::vector<std::string> query(const std::string& sql) const override { return runOnPostgres(location_, sql); }
+    std::vector<std::string> query(const std::string& sql) const override {
+        return runOnPostgres(location_, sql);
+    }
     void execute(const std::string& sql) const override { runOnPostgres(location_, sql); }
 
-private:
+  private:
     std::string admin_;
     std::string name_;
     std::string location_;
@@ -122,7 +124,9 @@ private:
 
 }  // namespace
 
-bool onPostgres() { return clusterDir() != nullptr; }
+bool onPostgres() {
+    return clusterDir() != nullptr;
+}
 
 std::unique_ptr<TestDatabase> TestDatabase::create(const std::string& folder, const std::string& file) {
     if (const char* cluster = clusterDir()) return std::make_unique<PostgresTestDatabase>(cluster, true);

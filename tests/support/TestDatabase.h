@@ -10,7 +10,7 @@
 namespace velmora::test {
 
 class TestDatabase {
-public:
+  public:
     virtual ~TestDatabase() = default;
     // What the server's --db takes.
     virtual const std::string& location() const = 0;

@@ -5,17 +5,17 @@
 
 #include <thread>
 
+#include "tests/transport/TestObjects.h"
+#include "tests/transport/TestPeers.h"
 #include "transport/DataDispatch.h"
 #include "transport/Errors.h"
 #include "transport/SocketConnection.h"
-#include "tests/transport/TestObjects.h"
-#include "tests/transport/TestPeers.h"
 
 namespace velmora::test {
 namespace {
 
 class InterpreterOverSocket : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     void SetUp() override {
         connection.setSupportCallbacks(GetParam());
         connection.setAddress("127.0.0.1");
@@ -32,7 +32,8 @@ protected:
         params.args.assign(args.rbegin(), args.rend());
         Variant result;
         ExcepInfo excep;
-        checkInvokeStatus(calc->dispatch()->invoke(ids[0], 0, kDispatchMethod, params, &result, &excep), excep);
+        checkInvokeStatus(calc->dispatch()->invoke(ids[0], 0, kDispatchMethod, params, &result, &excep),
+                          excep);
         return result;
     }
 
@@ -100,7 +101,8 @@ TEST_P(InterpreterOverSocket, UnknownNamesAndFailingMembersReportTheirStatus) {
     }
     DispParams params;
     ExcepInfo excep;
-    EXPECT_EQ(calc->dispatch()->invoke(999, 0, kDispatchMethod, params, nullptr, &excep), kDispMemberNotFound);
+    EXPECT_EQ(calc->dispatch()->invoke(999, 0, kDispatchMethod, params, nullptr, &excep),
+              kDispMemberNotFound);
     EXPECT_THROW(checkInvokeStatus(kDispMemberNotFound, excep), RemoteError);
     std::vector<Variant> none;
     try {
@@ -124,7 +126,8 @@ TEST_P(InterpreterOverSocket, ServerCallsTheClientBackWhileTheClientWaits) {
 TEST_P(InterpreterOverSocket, ObjectTableGrowsPastElevenAndReusesAFreedSlotFirst) {
     std::vector<DispatchPtr> children;
     for (int i = 0; i < 12; ++i) children.push_back(call("MakeChild", {}).dispatchValue());
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(std::static_pointer_cast<DataDispatch>(children[i])->index(), i + 1);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(std::static_pointer_cast<DataDispatch>(children[i])->index(), i + 1);
     EXPECT_EQ(call("Alive", {}), Variant(13));
 
     children[2].reset();  // slot 3 is freed on the server, without a reply
@@ -191,13 +194,17 @@ TEST_P(InterpreterOverSocket, LargeByteArraysArriveWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutCallbacks, InterpreterOverSocket, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "TransportThread" : "CallingThread"; });
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return p.param ? "TransportThread" : "CallingThread";
+                         });
 
 // A client object that, when the server calls it back, calls the server again: each round
 // serves one request more inside the waits below it.
 class Recurser : public DispatchObject {
-public:
-    explicit Recurser(std::function<void(DispatchCall&)> handler) { addMember(1, "Twice", 2, std::move(handler)); }
+  public:
+    explicit Recurser(std::function<void(DispatchCall&)> handler) {
+        addMember(1, "Twice", 2, std::move(handler));
+    }
 };
 
 TEST_P(InterpreterOverSocket, CallsNestedWithinWaitsEndAtTheDepthLimitAndTheConnectionGoesOn) {

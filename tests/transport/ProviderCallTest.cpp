@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/transport/TestPeers.h"
 #include "transport/DispatchAppServer.h"
 #include "transport/Errors.h"
 #include "transport/ProviderDispatch.h"
 #include "transport/SocketConnection.h"
-#include "tests/transport/TestPeers.h"
 
 namespace velmora::test {
 namespace {
@@ -19,7 +19,7 @@ struct RecordedCall {
 };
 
 class RecordingProvider : public IProviderServer {
-public:
+  public:
     Variant RemoteApplyUpdates(const std::string& provider, const Variant& delta, int32_t maxErrors,
                                int32_t& errorCount, Variant& ownerData) override {
         calls.push_back({"ApplyUpdates", provider, "", 0, 0, maxErrors, delta});
@@ -54,7 +54,8 @@ public:
         calls.push_back({"RowRequest", provider, "", requestType, 0, 0, row});
         return Variant();
     }
-    void RemoteExecute(const std::string& provider, const std::string& commandText, Variant&, Variant&) override {
+    void RemoteExecute(const std::string& provider, const std::string& commandText, Variant&,
+                       Variant&) override {
         calls.push_back({"Execute", provider, commandText, 0, 0, 0, Variant()});
         if (commandText == "bad") throw std::runtime_error("near \"bad\": syntax error");
     }
@@ -62,9 +63,10 @@ public:
 };
 
 class AppServerObject : public ProviderDispatch {
-public:
+  public:
     explicit AppServerObject(IProviderServer& provider) : ProviderDispatch(provider) {
-        addMember(1, "GetSysTime", 1, [](DispatchCall& c) { c.arg(0).assignKeepingRef(Variant::date(37621.5)); });
+        addMember(1, "GetSysTime", 1,
+                  [](DispatchCall& c) { c.arg(0).assignKeepingRef(Variant::date(37621.5)); });
         addMember(2, "AddUser", 4, [this](DispatchCall& c) {
             for (size_t i = 0; i < 4; ++i) logins.push_back(c.arg(i).toString());
         });
@@ -73,7 +75,7 @@ public:
 };
 
 class ProviderCalls : public ::testing::Test {
-protected:
+  protected:
     ProviderCalls() {
         classes.add({"{276F7104-2B30-4414-AD12-DE1160EAA8D1}", "brandolex.test", true, true,
                      [this] { return object; }});
@@ -94,7 +96,8 @@ TEST_F(ProviderCalls, GetRecordsAndApplyUpdatesCarryTheirArgumentsBothWays) {
     EXPECT_TRUE(connection.connected());
     int32_t recsOut = 0;
     Variant params, ownerData;
-    Variant rows = app->RemoteGetRecords("DataSetProviderch", -1, recsOut, 1, "select * from ch", params, ownerData);
+    Variant rows =
+        app->RemoteGetRecords("DataSetProviderch", -1, recsOut, 1, "select * from ch", params, ownerData);
     EXPECT_EQ(rows.bytes(), Bytes("rows", 4));
     EXPECT_EQ(recsOut, 3);
 
@@ -141,7 +144,8 @@ TEST_F(ProviderCalls, MembersByNameAndTheArgumentLimit) {
     EXPECT_EQ(time, Variant::date(37621.5));
     std::string computer = "工作站1", address = "192.168.1.5", user = "王明", when = "2002-12-31 09:00:00";
     app->AddUser(computer, address, user, when);
-    EXPECT_EQ(object->logins, (std::vector<std::string>{"工作站1", "192.168.1.5", "王明", "2002-12-31 09:00:00"}));
+    EXPECT_EQ(object->logins,
+              (std::vector<std::string>{"工作站1", "192.168.1.5", "王明", "2002-12-31 09:00:00"}));
     try {
         app->DelUser(computer, address, user, when);
         FAIL();

@@ -6,17 +6,17 @@
 
 #include <thread>
 
-#include "transport/Errors.h"
-#include "transport/SocketConnection.h"
+#include "tests/support/WaitUntil.h"
 #include "tests/transport/TestObjects.h"
 #include "tests/transport/TestPeers.h"
-#include "tests/support/WaitUntil.h"
+#include "transport/Errors.h"
+#include "transport/SocketConnection.h"
 
 namespace velmora::test {
 namespace {
 
 class ServerInput : public ::testing::Test {
-protected:
+  protected:
     // Sends block and returns the server's reply.
     DataBlock exchange(RawSocket& socket, DataBlock block) {
         socket.writeBlock(block);

@@ -9,11 +9,11 @@
 #include <future>
 #include <thread>
 
-#include "transport/DispatchAppServer.h"
-#include "transport/Errors.h"
+#include "tests/support/WaitUntil.h"
 #include "tests/transport/TestObjects.h"
 #include "tests/transport/TestPeers.h"
-#include "tests/support/WaitUntil.h"
+#include "transport/DispatchAppServer.h"
+#include "transport/Errors.h"
 
 namespace velmora::test {
 namespace {
@@ -31,7 +31,7 @@ DataBlock objectReply(int32_t index) {
 
 // Opens `connection` against a RawServer, answering the create-object request by hand.
 class RawServerConnection : public ::testing::Test {
-protected:
+  protected:
     void openAgainstRawServer() {
         connection.setAddress("127.0.0.1");
         connection.setPort(raw.port());
@@ -75,7 +75,8 @@ TEST_F(RawServerConnection, InvokeRequestLayoutIsExact) {
     auto pending = std::async(std::launch::async, [&] {
         int32_t recsOut = 0;
         Variant params, ownerData;
-        return server->RemoteGetRecords("DataSetProviderkh", -1, recsOut, 1, "select * from kh", params, ownerData);
+        return server->RemoteGetRecords("DataSetProviderkh", -1, recsOut, 1, "select * from kh", params,
+                                        ownerData);
     });
     std::optional<DataBlock> request = peer->readBlock();
     ASSERT_TRUE(request);
@@ -93,7 +94,7 @@ TEST_F(RawServerConnection, InvokeRequestLayoutIsExact) {
     expected.writeLE<uint32_t>(0x4000);  // Params
     expected.writeLE<uint32_t>(0);
     writeText(expected, "select * from kh");
-    writeInteger(expected, 1);             // Options
+    writeInteger(expected, 1);           // Options
     expected.writeLE<uint32_t>(0x4003);  // RecsOut
     expected.writeLE<int32_t>(0);
     writeInteger(expected, -1);  // Count
@@ -102,8 +103,8 @@ TEST_F(RawServerConnection, InvokeRequestLayoutIsExact) {
 
     DataBlock reply(0xDB02);
     writeInteger(reply, 0);
-    writeVariant(reply, Variant(), nullptr);   // OwnerData
-    writeVariant(reply, Variant(), nullptr);   // Params
+    writeVariant(reply, Variant(), nullptr);    // OwnerData
+    writeVariant(reply, Variant(), nullptr);    // Params
     writeVariant(reply, Variant(12), nullptr);  // RecsOut
     writeVariant(reply, Variant::byteArray(Bytes("packet", 6)), nullptr);
     peer->writeBlock(reply);
@@ -262,7 +263,8 @@ TEST(SocketConnectionSetup, PropertiesAndTheirRules) {
         c.open();
         FAIL();
     } catch (const VelmoraError& e) {
-        EXPECT_STREQ(e.what(), "Cannot connect, SocketConnection1 must contain a valid ServerName or ServerGUID");
+        EXPECT_STREQ(e.what(),
+                     "Cannot connect, SocketConnection1 must contain a valid ServerName or ServerGUID");
     }
     c.setServerName("brandolex.test");
     c.setHost("");
@@ -307,7 +309,7 @@ TEST(SocketConnectionSetup, UnresolvableHostFailsInsteadOfReachingThisHost) {
 }
 
 class CountingIntercept : public DataIntercept {
-public:
+  public:
     static std::atomic<int>& in() {
         static std::atomic<int> n{0};
         return n;
@@ -321,7 +323,8 @@ public:
 };
 
 TEST(SocketConnectionSetup, InterceptorSeesEveryBlockBothWays) {
-    registerDataIntercept("{C0DE0000-0000-0000-0000-00000000CAFE}", [] { return std::make_unique<CountingIntercept>(); });
+    registerDataIntercept("{C0DE0000-0000-0000-0000-00000000CAFE}",
+                          [] { return std::make_unique<CountingIntercept>(); });
     ClassRegistry classes = calculatorClasses();
     LoopbackServer server(classes);
     SocketConnection c;

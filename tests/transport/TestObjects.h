@@ -15,7 +15,7 @@ inline const char* kCalculatorProgId = "velmora.calculator";
 
 // A server object with members that exercise every shape of call.
 class Calculator : public DispatchObject {
-public:
+  public:
     static std::atomic<int>& alive() {
         static std::atomic<int> count{0};
         return count;
@@ -23,7 +23,8 @@ public:
 
     Calculator() {
         ++alive();
-        addMember(1, "Add", 2, [](DispatchCall& c) { c.setResult(Variant(c.arg(0).toInt() + c.arg(1).toInt())); });
+        addMember(1, "Add", 2,
+                  [](DispatchCall& c) { c.setResult(Variant(c.arg(0).toInt() + c.arg(1).toInt())); });
         addMember(2, "Echo", 1, [](DispatchCall& c) { c.setResult(c.arg(0)); });
         // Combine(a, var b, c): b := a * 10 + c; result "done".
         addMember(3, "Combine", 3, [](DispatchCall& c) {
@@ -38,7 +39,8 @@ public:
             peer.callByName("Twice", args);
             c.setResult(args[1]);
         });
-        addMember(6, "MakeChild", 0, [](DispatchCall& c) { c.setResult(Variant(DispatchPtr(new Calculator()))); });
+        addMember(6, "MakeChild", 0,
+                  [](DispatchCall& c) { c.setResult(Variant(DispatchPtr(new Calculator()))); });
         addMember(7, "Alive", 0, [](DispatchCall& c) { c.setResult(Variant(alive().load())); });
     }
     ~Calculator() override { --alive(); }
@@ -46,7 +48,7 @@ public:
 
 // A client-side object the server calls back: Twice(x, var result).
 class Doubler : public DispatchObject {
-public:
+  public:
     Doubler() {
         addMember(1, "Twice", 2, [this](DispatchCall& c) {
             ++calls;
@@ -58,7 +60,8 @@ public:
 
 inline ClassRegistry calculatorClasses() {
     ClassRegistry classes;
-    classes.add({kCalculatorClassId, kCalculatorProgId, true, true, [] { return std::make_shared<Calculator>(); }});
+    classes.add(
+        {kCalculatorClassId, kCalculatorProgId, true, true, [] { return std::make_shared<Calculator>(); }});
     classes.add({"{5C1D0E7E-0000-4000-8000-000000000001}", "velmora.hidden", false, false,
                  [] { return std::make_shared<Calculator>(); }});
     return classes;

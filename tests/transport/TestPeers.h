@@ -12,16 +12,16 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/RawSocket.h"
 #include "transport/ClassRegistry.h"
 #include "transport/DataBlock.h"
 #include "transport/ServerConnection.h"
-#include "tests/support/RawSocket.h"
 #include "transport/SocketListener.h"
 
 namespace velmora::test {
 
 class LoopbackServer {
-public:
+  public:
     // By default its connections take the clients' objects, so that the tests can be called back.
     explicit LoopbackServer(const ClassRegistry& classes, ServerConnectionRules rules = {true, 30'000});
     ~LoopbackServer();
@@ -30,7 +30,7 @@ public:
     std::vector<std::string> failures() const;
     int connectionsServed() const { return served_; }
 
-private:
+  private:
     void acceptLoop();
 
     const ClassRegistry& classes_;
@@ -46,12 +46,12 @@ private:
 
 // A listener that hands out RawSockets, for tests that play the server by hand.
 class RawServer {
-public:
+  public:
     RawServer() : listener_("127.0.0.1", 0) {}
     uint16_t port() const { return listener_.port(); }
     RawSocket accept() { return RawSocket(listener_.accept()); }
 
-private:
+  private:
     SocketListener listener_;
 };
 

@@ -61,17 +61,24 @@ TEST(VariantCodec, TextOutsideTheBasicPlaneUsesSurrogatePairs) {
 }
 
 TEST(VariantCodec, MalformedTextBecomesReplacementCharacters) {
-    EXPECT_EQ(utf16ToUtf8(u"\xD800" u"a"), "\xEF\xBF\xBD" "a");
-    EXPECT_EQ(utf8ToUtf16("\xFF" "b"), u"\xFFFD" u"b");
+    EXPECT_EQ(utf16ToUtf8(u"\xD800"
+                          u"a"),
+              "\xEF\xBF\xBD"
+              "a");
+    EXPECT_EQ(utf8ToUtf16("\xFF"
+                          "b"),
+              u"\xFFFD"
+              u"b");
 }
 
 TEST(VariantCodec, ByteArraysAreOneRawBlock) {
     Bytes bytes("\x01\x02\x03", 3);
-    EXPECT_EQ(encoded(Variant::byteArray(bytes)),
-              (std::vector<uint8_t>{0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 1, 2, 3}));
+    EXPECT_EQ(
+        encoded(Variant::byteArray(bytes)),
+        (std::vector<uint8_t>{0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 1, 2, 3}));
     Variant empty = Variant::byteArray(Bytes());
-    EXPECT_EQ(encoded(empty), (std::vector<uint8_t>{0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF,
-                                                    0xFF, 0, 0, 0, 0}));
+    EXPECT_EQ(encoded(empty), (std::vector<uint8_t>{0x11, 0x20, 0,    0,    1,    0,    0, 0, 0, 0,
+                                                    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}));
     Variant back = roundTrip(empty);
     ASSERT_TRUE(back.isByteArray());
     EXPECT_EQ(back.arrayValue().bounds[0].upper, -1);
@@ -176,8 +183,8 @@ TEST(VariantCodec, DeclaredLengthsBeyondTheBlockAreRefusedBeforeAllocating) {
     // Text claiming two billion units.
     EXPECT_EQ(decodeMessage({8, 0, 0, 0, 0, 0, 0, 0x7F}), "Invalid data packet");
     // Byte array with bounds 0..0x7FFFFFFE and a matching byte count, but no bytes.
-    EXPECT_EQ(decodeMessage({0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF,
-                             0x7F}),
+    EXPECT_EQ(decodeMessage(
+                  {0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F}),
               "Invalid data packet");
     // A byte count that disagrees with the bounds.
     EXPECT_EQ(decodeMessage({0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 9}),
@@ -206,8 +213,9 @@ TEST(VariantCodecAttack, BoundsAtTheEdgesOf32BitsAreComparedWithoutOverflow) {
     one.raw = Bytes("\x2A", 1);
     EXPECT_EQ(roundTrip(Variant::array(one)), Variant::array(one));
     // An upper bound below lower - 1 is refused, also at the edge.
-    EXPECT_EQ(decodeMessage({0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0x80, 0xFE, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}),
-              "Invalid data packet");
+    EXPECT_EQ(
+        decodeMessage({0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0x80, 0xFE, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}),
+        "Invalid data packet");
 }
 
 TEST(VariantCodecAttack, EmptyMultiDimensionalArraysRoundTripWithNothingAfterThem) {
@@ -227,8 +235,8 @@ TEST(VariantCodecAttack, EmptyMultiDimensionalArraysRoundTripWithNothingAfterThe
 TEST(VariantCodecAttack, ByReferenceVariantHoldingAnArrayKeepsTheVariantTag) {
     Variant v = Variant::byteArray(Bytes("\x07", 1));
     v.setRef(RefKind::Variant);
-    EXPECT_EQ(encoded(v), (std::vector<uint8_t>{0x00, 0x40, 0, 0, 0x11, 0x20, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                0, 0, 1, 0, 0, 0, 7}));
+    EXPECT_EQ(encoded(v), (std::vector<uint8_t>{0x00, 0x40, 0, 0, 0x11, 0x20, 0, 0, 1, 0, 0, 0, 0,
+                                                0,    0,    0, 0, 0,    0,    0, 1, 0, 0, 0, 7}));
     Variant back = roundTrip(v);
     EXPECT_EQ(back.ref(), RefKind::Variant);
     EXPECT_EQ(back, v);
