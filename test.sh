@@ -17,6 +17,7 @@ scripts/check-core-no-qt.sh
 scripts/check-layers.sh
 cmake -S . -B "$dir" -G Ninja "${flags[@]}"
 cmake --build "$dir"
+cmake --build "$dir" --target format-check
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp}
