@@ -109,7 +109,18 @@ FieldType typeOfWidest(Widest w) {
 // case): a repeated name gets the first free suffix _1, _2, ... Names are cut to the packet's
 // limit at a character boundary; an empty one is named after its position. No column takes a
 // reserved name (the nested lines' field).
-void makeNamesUnique(FieldDefs& fields, std::vector<std::string> taken) {
+// Taken names and the next suffix to try per name are kept in hash tables, so that a statement of
+// thousands of columns of one name costs linear time, not a search per column and suffix.
+void makeNamesUnique(FieldDefs& fields, const std::vector<std::string>& reserved) {
+    auto folded = [](const std::string& name) {
+        std::string lower = name;
+        for (char& ch : lower)
+            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+        return lower;
+    };
+    std::unordered_set<std::string> taken;
+    for (const std::string& r : reserved) taken.insert(folded(r));
+    std::unordered_map<std::string, int> nextSuffix;
     for (size_t c = 0; c < fields.size(); ++c) {
         std::string& name = fields[c].name;
         if (name.size() > kMaxFieldNameBytes - 16) {
@@ -119,9 +130,10 @@ void makeNamesUnique(FieldDefs& fields, std::vector<std::string> taken) {
         }
         if (name.empty()) name = formatText("column%zu", c + 1);
         std::string candidate = name;
-        for (int n = 1; contains(taken, candidate); ++n) candidate = name + "_" + std::to_string(n);
+        int& n = nextSuffix[folded(name)];
+        while (taken.count(folded(candidate))) candidate = name + "_" + std::to_string(++n);
         name = candidate;
-        taken.push_back(name);
+        taken.insert(folded(name));
     }
 }
 
@@ -234,7 +246,7 @@ FieldDefs describeColumns(DbQuery& q, const ProviderDef& provider, std::vector<B
     }
     std::vector<std::string> reserved;
     if (provider.nestsOrderLines) reserved.emplace_back(kNestedLinesField);
-    makeNamesUnique(fields, std::move(reserved));
+    makeNamesUnique(fields, reserved);
     for (FieldDef& f : fields) {
         if (contains(provider.key, f.name)) f.flags |= kFieldKey;
         if (!provider.generatedKey.empty() && sameName(provider.generatedKey, f.name))
