@@ -299,14 +299,19 @@ class OrderLines {
         std::string key(order);
         // A header met twice (a union, say) gets its lines again from the table.
         bool again = !served_.insert(key).second;
-        if (again || (!scan_ && ++lookups_ <= kLookupsBeforeScan)) return lookUp(w, key);
+        if (again || !scanAllowed_ || (!scan_ && ++lookups_ <= kLookupsBeforeScan)) return lookUp(w, key);
         if (!scan_) startScan();
-        Chunk lines = take(key);
-        w.addNestedRows(lines.count, lines.bytes);
+        std::optional<Chunk> lines = take(key);
+        if (!lines) return lookUp(w, key);
+        w.addNestedRows(lines->count, lines->bytes);
     }
 
   private:
     static constexpr int kLookupsBeforeScan = 32;
+    // Lines kept for headers still to come, at most; past it the scan is given up and the rest
+    // looked up one by one, so that a selective header query cannot make a connection hold the
+    // whole table.
+    static constexpr size_t kMaxPendingBytes = size_t(16) << 20;
     struct Chunk {
         uint32_t count = 0;
         Bytes bytes;
@@ -328,12 +333,14 @@ class OrderLines {
         scanMore_ = scan_->next();
     }
 
-    // The lines of order, reading on through the scan and keeping what other orders it passes.
-    Chunk take(const std::string& order) {
+    // The lines of order, reading on through the scan and keeping what other orders it passes;
+    // nothing once the scan was given up.
+    std::optional<Chunk> take(const std::string& order) {
         auto kept = pending_.find(order);
         if (kept != pending_.end()) {
             Chunk lines = std::move(kept->second);
             pending_.erase(kept);
+            pendingBytes_ -= lines.bytes.size();
             return lines;
         }
         Chunk lines;
@@ -349,14 +356,26 @@ class OrderLines {
                 continue;
             }
             Chunk& into = id == order ? lines : pending_[id];
+            size_t before = into.bytes.size();
             RowWriter encode(into.bytes, *layout_);
             encode.beginRow();
             writeRow(encode, fields_, fields_.size(), *scan_);
             encode.endRow();
             ++into.count;
+            if (id != order && (pendingBytes_ += into.bytes.size() - before) > kMaxPendingBytes) {
+                giveUpScan();
+                return std::nullopt;
+            }
             scanMore_ = scan_->next();
         }
         return lines;
+    }
+
+    void giveUpScan() {
+        pending_.clear();
+        pendingBytes_ = 0;
+        scan_.reset();
+        scanAllowed_ = false;
     }
 
     DbConnection& db_;
@@ -368,6 +387,9 @@ class OrderLines {
     std::unique_ptr<DbQuery> scan_;
     bool scanMore_ = false;
     std::unordered_map<std::string, Chunk> pending_;
+    size_t pendingBytes_ = 0;
+    // The scan streams on SQLite; PostgreSQL would hand over the whole table at once.
+    bool scanAllowed_ = db_.dialect() == Dialect::Sqlite;
 };
 
 }  // namespace

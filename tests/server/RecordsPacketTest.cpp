@@ -57,6 +57,33 @@ TEST_F(RecordsPacketTest, RepeatedColumnNamesAreMadeUniqueAndTheKeyStaysWithTheF
     EXPECT_EQ(orders.layout->fields()[2].type, FieldType::DataSet);
 }
 
+TEST_F(RecordsPacketTest, OrderLinesStayRightWhenTheLinesPassedOnTheWayGrowTooMany) {
+    // 40 orders asked for, whose lines come after 200,000 lines of orders nobody asked for: the
+    // one-pass read keeps what it passes only so far, then looks the rest up one by one.
+    db->execute(
+        "insert into xsdzb (xsdid, chid, chname, quantity1) select 'A' || x, 'c', "
+        "'" +
+        std::string(100, 'n') +
+        "', 1 from (with recursive n(x) as (select 1 union all "
+        "select x + 1 from n where x < 200000) select x from n)");
+    for (int i = 0; i < 40; ++i) {
+        std::string id = "Z" + std::to_string(100 + i);
+        db->execute("insert into xsdtb (xsdid) values ('" + id + "')");
+        for (int l = 0; l <= i % 3; ++l)
+            db->execute("insert into xsdzb (xsdid, chid, quantity1) values ('" + id + "', 'c', " +
+                        std::to_string(l) + ")");
+    }
+    DataPacket p = open("select * from xsdtb where xsdid like 'Z%' order by xsdid", "DataSetProviderxsdtb");
+    ASSERT_EQ(p.rows.size(), 40u);
+    size_t nested = p.layout->fieldCount() - 1;
+    std::vector<uint32_t> offsets(p.layout->fieldCount());
+    for (size_t i = 0; i < p.rows.size(); ++i) {
+        ASSERT_FALSE(RowLayout::isNull(p.rows[i], nested));
+        p.layout->offsets(p.rows[i], offsets.data());
+        EXPECT_EQ(RowLayout::nestedRows(p.rows[i] + offsets[nested]).count, i % 3 + 1) << "order " << i;
+    }
+}
+
 TEST_F(RecordsPacketTest, ThousandsOfColumnsOfOneNameGetSuffixesInTurn) {
     // Such a statement once cost time growing with the cube of its columns, outside the query's
     // time limit (found by fuzzing).
