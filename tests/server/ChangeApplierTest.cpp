@@ -88,6 +88,51 @@ TEST_F(ChangeApplierTest, AnInsertedLineGetsBackTheOrderNumberAndTheLineIdTheSer
               Variant(static_cast<int32_t>(count("select lineid from xsdzb where chid = 'C'"))));
 }
 
+// A new order with one line of item chid, as the invoicing window sends it.
+ChangeRecord newOrder(const DataPacket& orders, uint32_t linesField, uint32_t id, const char* number,
+                      const char* chid) {
+    const FieldDefs& fields = orders.layout->fields();
+    std::vector<Variant> header(fields.size(), Variant::null());
+    header[static_cast<size_t>(findField(fields, "xsdid"))] = Variant(number);
+    const FieldDefs& lineFields = fields[linesField].nested;
+    std::vector<Variant> line(lineFields.size(), Variant::null());
+    line[static_cast<size_t>(findField(lineFields, "xsdid"))] = Variant(number);
+    line[static_cast<size_t>(findField(lineFields, "chid"))] = Variant(chid);
+    ChangeRecord order{ChangeKind::Insert, id, {}, header, {}};
+    order.nested.push_back({linesField, {ChangeRecord{ChangeKind::Insert, id + 100, {}, line, {}}}});
+    return order;
+}
+
+TEST_F(ChangeApplierTest, AFailedHeaderLeavesItsLinesUntriedAndTheOthersAreCommitted) {
+    // X1 exists already: its header fails, its line is never tried; X2 goes in with its line.
+    ChangePacket packet{
+        orders.layout->fields(),
+        {newOrder(orders, linesField, 1, "X1", "LA"), newOrder(orders, linesField, 2, "X2", "LB")}};
+    ChangeApplier applier(*db, *findProvider("DataSetProviderxsdtb"));
+    int32_t errors = -1;
+    FailedRecordsPacket result = applier.apply(packet, -1, errors);
+    EXPECT_EQ(errors, 1);
+    EXPECT_FALSE(result.rolledBack);
+    ASSERT_EQ(result.failed.size(), 1u);
+    EXPECT_EQ(result.failed[0].path, (RecordPath{1, {}}));
+    EXPECT_EQ(count("select count(*) from xsdzb where chid = 'LA'"), 0);
+    EXPECT_EQ(count("select count(*) from xsdzb where xsdid = 'X2' and chid = 'LB'"), 1);
+}
+
+TEST_F(ChangeApplierTest, FailuresPastMaxErrorsRollBackWhatHadSucceeded) {
+    ChangePacket packet{
+        orders.layout->fields(),
+        {newOrder(orders, linesField, 1, "X3", "LC"), newOrder(orders, linesField, 2, "X1", "LD")}};
+    ChangeApplier applier(*db, *findProvider("DataSetProviderxsdtb"));
+    int32_t errors = -1;
+    FailedRecordsPacket result = applier.apply(packet, 0, errors);
+    EXPECT_TRUE(result.rolledBack);
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(count("select count(*) from xsdtb where xsdid = 'X3'"), 0);
+    EXPECT_EQ(count("select count(*) from xsdzb where chid in ('LC', 'LD')"), 0);
+    EXPECT_EQ(count("select count(*) from xsdzb"), 2);  // the two lines of X1 from before
+}
+
 TEST_F(ChangeApplierTest, AnApplyWithNothingToReportAnswersNull) {
     LoginThrottle throttle;
     UserStore(*db).add("u", "p");
