@@ -22,7 +22,7 @@ constexpr int kApplyRounds = 3;
 constexpr int kClients = 20;
 constexpr int kOrdersPerClient = 200;
 
-// Code, name, specification and unit of the items the lines cycle through.
+// Code, name, model (size and kind) and unit of the items the lines cycle through.
 inline const char* const kItems[][4] = {{"0100101", "大白兔奶糖", "500克/袋", "袋"},
                                         {"0200101", "西湖龙井", "250克/罐", "罐"},
                                         {"0300201", "卷筒纸", "10卷/提", "提"},
