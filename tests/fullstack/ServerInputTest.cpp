@@ -5,41 +5,10 @@
 
 #include <thread>
 
-#include "tests/fullstack/FullstackHelpers.h"
-#include "tests/support/RawSocket.h"
-#include "transport/VariantCodec.h"
+#include "tests/fullstack/RawRequests.h"
 
 namespace velmora::test {
 namespace {
-
-DataBlock exchange(RawSocket& socket, DataBlock block) {
-    socket.writeBlock(block);
-    std::optional<DataBlock> reply = socket.readBlock();
-    if (!reply) throw std::runtime_error("the server closed the connection");
-    return std::move(*reply);
-}
-
-// RemoteGetRecords on DataSetProviderhz for all rows of sql; arguments last declared first.
-DataBlock getRecords(const std::string& sql) {
-    DataBlock invoke(0xDA02);
-    for (int32_t v : {0, 20000001, 1}) writeInteger(invoke, v);
-    writeBoolean(invoke, true);
-    writeInteger(invoke, 7);
-    writeInteger(invoke, 0);
-    for (int k = 0; k < 2; ++k) writeVariant(invoke, std::move(Variant().setRef(RefKind::Variant)), nullptr);
-    writeText(invoke, sql);
-    writeInteger(invoke, 1);
-    writeVariant(invoke, std::move(Variant(int32_t{0}).setRef(RefKind::Typed)), nullptr);
-    writeInteger(invoke, -1);
-    writeText(invoke, "DataSetProviderhz");
-    return invoke;
-}
-
-bool serves(const ServerProcess& server) {
-    Client c(server);
-    c.dm().ClientDataSetywy.Open();
-    return c.dm().ClientDataSetywy.RecordCount() == 5;
-}
 
 TEST(ServerInput, MalformedRequestsGetErrorRepliesAndTheServerGoesOn) {
     ServerProcess server;

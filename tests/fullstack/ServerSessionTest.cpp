@@ -6,8 +6,7 @@
 #include <chrono>
 #include <functional>
 
-#include "tests/fullstack/FullstackHelpers.h"
-#include "tests/support/RawSocket.h"
+#include "tests/fullstack/RawRequests.h"
 #include "transport/DispatchAppServer.h"
 #include "transport/Errors.h"
 #include "transport/VariantCodec.h"
@@ -73,10 +72,7 @@ TEST(ServerSession, BeforeALoginOnlyTheLoginStepsAreServedAndTheConnectionStaysO
 TEST(ServerSession, RawRequestsBeforeALoginGetErrorRepliesNotACrash) {
     ServerProcess server;
     RawSocket socket = RawSocket::connectTo(server.port());
-    DataBlock create(0xDA04);
-    writeText(create, "brandolex.test");
-    socket.writeBlock(create);
-    ASSERT_EQ(socket.readBlock()->signature(), 0xDB04u);
+    createServerObject(socket);
     // RemoteExecute of a statement that would change every customer, arguments last declared first.
     DataBlock invoke(0xDA02);
     for (int32_t v : {0, 20000006, 1}) writeInteger(invoke, v);

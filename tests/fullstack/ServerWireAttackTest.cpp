@@ -5,25 +5,10 @@
 
 #include <thread>
 
-#include "tests/fullstack/FullstackHelpers.h"
-#include "tests/support/RawSocket.h"
-#include "transport/VariantCodec.h"
+#include "tests/fullstack/RawRequests.h"
 
 namespace velmora::test {
 namespace {
-
-DataBlock exchange(RawSocket& socket, DataBlock block) {
-    socket.writeBlock(block);
-    std::optional<DataBlock> reply = socket.readBlock();
-    if (!reply) throw std::runtime_error("the server closed the connection");
-    return std::move(*reply);
-}
-
-void createServerObject(RawSocket& socket) {
-    DataBlock create(0xDA04);
-    writeText(create, "brandolex.test");
-    ASSERT_EQ(exchange(socket, std::move(create)).signature(), 0xDB04u);
-}
 
 // An object reference to the sender's object 0, as the wire carries it.
 void writeObjectReference(DataBlock& block) {
@@ -59,12 +44,6 @@ DataBlock invokeObject(int32_t index) {
     writeInteger(invoke, 0);
     writeInteger(invoke, 0);
     return invoke;
-}
-
-bool serves(const ServerProcess& server) {
-    Client c(server);
-    c.dm().ClientDataSetywy.Open();
-    return c.dm().ClientDataSetywy.RecordCount() == 5;
 }
 
 TEST(ServerWireAttack, AReflectedObjectReferenceIsRefusedAndNeverCalledBack) {
