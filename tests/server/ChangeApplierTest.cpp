@@ -37,10 +37,13 @@ class ChangeApplierTest : public ServerDbFixture {
     size_t lineField(const char* name) const {
         return static_cast<size_t>(findField(orders.layout->fields()[linesField].nested, name));
     }
-    FailedRecordsPacket apply(const ChangeRecord& header, int32_t& errors) {
-        ChangePacket packet{orders.layout->fields(), {header}};
+    FailedRecordsPacket apply(std::vector<ChangeRecord> headers, int32_t& errors, int32_t maxErrors = -1) {
+        ChangePacket packet{orders.layout->fields(), std::move(headers)};
         ChangeApplier applier(*db, *findProvider("DataSetProviderxsdtb"));
-        return applier.apply(packet, -1, errors);
+        return applier.apply(packet, maxErrors, errors);
+    }
+    FailedRecordsPacket apply(const ChangeRecord& header, int32_t& errors) {
+        return apply(std::vector<ChangeRecord>{header}, errors);
     }
     int64_t count(const std::string& sql) {
         auto q = db->query(sql);
@@ -105,12 +108,9 @@ ChangeRecord newOrder(const DataPacket& orders, uint32_t linesField, uint32_t id
 
 TEST_F(ChangeApplierTest, AFailedHeaderLeavesItsLinesUntriedAndTheOthersAreCommitted) {
     // X1 exists already: its header fails, its line is never tried; X2 goes in with its line.
-    ChangePacket packet{
-        orders.layout->fields(),
-        {newOrder(orders, linesField, 1, "X1", "LA"), newOrder(orders, linesField, 2, "X2", "LB")}};
-    ChangeApplier applier(*db, *findProvider("DataSetProviderxsdtb"));
     int32_t errors = -1;
-    FailedRecordsPacket result = applier.apply(packet, -1, errors);
+    FailedRecordsPacket result = apply(
+        {newOrder(orders, linesField, 1, "X1", "LA"), newOrder(orders, linesField, 2, "X2", "LB")}, errors);
     EXPECT_EQ(errors, 1);
     EXPECT_FALSE(result.rolledBack);
     ASSERT_EQ(result.failed.size(), 1u);
@@ -120,12 +120,10 @@ TEST_F(ChangeApplierTest, AFailedHeaderLeavesItsLinesUntriedAndTheOthersAreCommi
 }
 
 TEST_F(ChangeApplierTest, FailuresPastMaxErrorsRollBackWhatHadSucceeded) {
-    ChangePacket packet{
-        orders.layout->fields(),
-        {newOrder(orders, linesField, 1, "X3", "LC"), newOrder(orders, linesField, 2, "X1", "LD")}};
-    ChangeApplier applier(*db, *findProvider("DataSetProviderxsdtb"));
     int32_t errors = -1;
-    FailedRecordsPacket result = applier.apply(packet, 0, errors);
+    FailedRecordsPacket result =
+        apply({newOrder(orders, linesField, 1, "X3", "LC"), newOrder(orders, linesField, 2, "X1", "LD")},
+              errors, 0);
     EXPECT_TRUE(result.rolledBack);
     EXPECT_EQ(errors, 1);
     EXPECT_EQ(count("select count(*) from xsdtb where xsdid = 'X3'"), 0);
