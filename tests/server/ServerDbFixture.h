@@ -41,6 +41,9 @@ class ServerDbFixture : public ::testing::Test {
         return rowValues(*p.layout, p.rows.at(i));
     }
 
+    // The database file.
+    const std::string& path() const { return path_; }
+
     std::unique_ptr<DbConnection> db;
 
   private:

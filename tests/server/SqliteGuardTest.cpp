@@ -11,38 +11,24 @@
 #include "server/Schema.h"
 #include "server/SqliteDatabase.h"
 #include "server/UserStore.h"
+#include "tests/server/ServerDbFixture.h"
 
 namespace velmora::server {
 namespace {
 
-class SqliteGuard : public ::testing::Test {
+class SqliteGuard : public ServerDbFixture {
   protected:
-    SqliteGuard() {
-        char pattern[] = "/tmp/velmora-guard-XXXXXX";
-        dir_ = mkdtemp(pattern);
-        path_ = dir_ + "/g.db";
-        db_ = std::make_unique<SqliteConnection>(path_, true);
-        createSchema(*db_);
-    }
-    ~SqliteGuard() override {
-        db_.reset();
-        for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((path_ + suffix).c_str());
-        ::rmdir(dir_.c_str());
-    }
     std::string fileBytes(const std::string& suffix = "") const {
-        std::ifstream in(path_ + suffix, std::ios::binary);
+        std::ifstream in(path() + suffix, std::ios::binary);
         std::stringstream bytes;
         bytes << in.rdbuf();
         return bytes.str();
     }
-
-    std::string dir_, path_;
-    std::unique_ptr<SqliteConnection> db_;
 };
 
 TEST_F(SqliteGuard, ReadsOfTheProductsTablesPassAndEverythingElseIsRefusedBeforeItRuns) {
-    db_->execute("insert into kh (khid, khname) values ('K1', 'a')", {});
-    auto q = db_->clientQuery("select kh.khname from kh join xsdview on 1=0 union all select khname from kh");
+    db->execute("insert into kh (khid, khname) values ('K1', 'a')", {});
+    auto q = db->clientQuery("select kh.khname from kh join xsdview on 1=0 union all select khname from kh");
     ASSERT_TRUE(q->next());
     EXPECT_EQ(q->text(0), "a");
     q.reset();
@@ -51,32 +37,32 @@ TEST_F(SqliteGuard, ReadsOfTheProductsTablesPassAndEverythingElseIsRefusedBefore
           "select count(*) from user1", "with u as (select * from user1) select count(*) from u",
           "select count(*) from sqlite_master", "pragma table_info(kh)", "commit",
           "select * from kh; select 1"})
-        EXPECT_THROW(db_->clientQuery(sql), StatementRefused) << sql;
-    EXPECT_THROW(db_->clientQuery(std::string("select 1") + '\0'), StatementRefused);
+        EXPECT_THROW(db->clientQuery(sql), StatementRefused) << sql;
+    EXPECT_THROW(db->clientQuery(std::string("select 1") + '\0'), StatementRefused);
     // The guard is for client texts only: the server's own statements are not touched by it.
-    EXPECT_EQ(db_->execute("delete from kh", {}), 1);
+    EXPECT_EQ(db->execute("delete from kh", {}), 1);
 }
 
 TEST_F(SqliteGuard, ADeadlineStopsAStatementAndIsClearedForTheNext) {
-    db_->setDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
-    auto endless = db_->clientQuery(
+    db->setDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
+    auto endless = db->clientQuery(
         "with recursive n(x) as (select 1 union all select x + 1 from n) "
         "select count(*) from n");
     EXPECT_THROW(endless->next(), QueryTimeout);
     endless.reset();
-    db_->setDeadline(std::nullopt);
-    auto q = db_->clientQuery("select count(*) from kh");
+    db->setDeadline(std::nullopt);
+    auto q = db->clientQuery("select count(*) from kh");
     EXPECT_TRUE(q->next());
 }
 
 TEST_F(SqliteGuard, PlainTextPasswordsBecomeHashesAndLeaveNoTraceInTheFile) {
-    db_->execute("insert into user1 (username, password1) values ('甲', 'Plain-Secret-4711'), ('乙', NULL)",
-                 {});
+    db->execute("insert into user1 (username, password1) values ('甲', 'Plain-Secret-4711'), ('乙', NULL)",
+                {});
     auto stored = [&](const std::string& suffix) {
         return fileBytes(suffix).find("Plain-Secret-4711") != std::string::npos;
     };
     ASSERT_TRUE(stored("") || stored("-wal"));
-    UserStore users(*db_);
+    UserStore users(*db);
     EXPECT_EQ(users.convertPlainTextPasswords(), 2);
     EXPECT_EQ(users.convertPlainTextPasswords(), 0);  // a second start changes nothing
     EXPECT_TRUE(users.verify("甲", "Plain-Secret-4711"));
@@ -87,7 +73,7 @@ TEST_F(SqliteGuard, PlainTextPasswordsBecomeHashesAndLeaveNoTraceInTheFile) {
 }
 
 TEST_F(SqliteGuard, UsersAreAddedChangedAndRemovedByName) {
-    UserStore users(*db_);
+    UserStore users(*db);
     users.add("丙", "one");
     EXPECT_THROW(users.add("丙", "two"), VelmoraError);
     EXPECT_THROW(users.add("", "two"), VelmoraError);
@@ -102,14 +88,14 @@ TEST_F(SqliteGuard, UsersAreAddedChangedAndRemovedByName) {
 }
 
 TEST_F(SqliteGuard, TheDatabaseIsOpenedWithTheDurabilityAskedFor) {
-    auto synchronous = [](SqliteConnection& db) {
+    auto synchronous = [](DbConnection& db) {
         auto q = db.query("PRAGMA synchronous", {});
         return q->next() ? q->integer(0) : -1;
     };
-    EXPECT_EQ(synchronous(*db_), 2);  // FULL by default: an acknowledged apply survives a power cut
-    SqliteConnection normal(path_, false, Durability::Normal);
+    EXPECT_EQ(synchronous(*db), 2);  // FULL by default: an acknowledged apply survives a power cut
+    SqliteConnection normal(path(), false, Durability::Normal);
     EXPECT_EQ(synchronous(normal), 1);
-    SqliteConnection full(path_, false, Durability::Full);
+    SqliteConnection full(path(), false, Durability::Full);
     EXPECT_EQ(synchronous(full), 2);
 }
 
