@@ -88,8 +88,8 @@ TEST_F(SqliteGuard, UsersAreAddedChangedAndRemovedByName) {
 }
 
 TEST_F(SqliteGuard, TheDatabaseIsOpenedWithTheDurabilityAskedFor) {
-    auto synchronous = [](DbConnection& db) {
-        auto q = db.query("PRAGMA synchronous", {});
+    auto synchronous = [](DbConnection& connection) {
+        auto q = connection.query("PRAGMA synchronous", {});
         return q->next() ? q->integer(0) : -1;
     };
     EXPECT_EQ(synchronous(*db), 2);  // FULL by default: an acknowledged apply survives a power cut
