@@ -10,7 +10,7 @@ namespace velmora {
 
 namespace {
 
-__extension__ typedef __int128 Wide;  // 10^30 products fit; the compilers we build with have it
+__extension__ using Wide = __int128;  // 10^30 products fit; the compilers we build with have it
 
 // A decimal number: mantissa × 10^-scale.
 struct Decimal {

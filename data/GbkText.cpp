@@ -20,7 +20,9 @@ size_t sequenceLength(unsigned char lead) {
 class GbkConverter {
   public:
     GbkConverter() : cd_(iconv_open("GBK", "UTF-8")) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("GBK conversion is not available");
+        // iconv_open's failure value is (iconv_t)-1
+        if (cd_ == reinterpret_cast<iconv_t>(-1))  // NOLINT(performance-no-int-to-ptr)
+            throw std::runtime_error("GBK conversion is not available");
     }
     ~GbkConverter() { iconv_close(cd_); }
     GbkConverter(const GbkConverter&) = delete;

@@ -30,7 +30,7 @@ class RowArena {
     }
 
   private:
-    static constexpr size_t kChunk = 64 * 1024;
+    static constexpr size_t kChunk = size_t{64} * 1024;
     std::vector<std::unique_ptr<uint8_t[]>> chunks_;
     uint8_t* open_ = nullptr;
     size_t used_ = 0;

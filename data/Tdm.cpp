@@ -13,7 +13,7 @@ FieldDef text50(const char* name) {
 
 }  // namespace
 
-Tdm::Tdm(ProviderSource source) {
+Tdm::Tdm(const ProviderSource& source) {
     struct Binding {
         ClientDataSet& dataSet;
         const char* provider;

@@ -15,7 +15,7 @@ class SocketConnection;
 class Tdm {
   public:
     // Every dataset with a provider asks source for the provider interface.
-    explicit Tdm(ProviderSource source);
+    explicit Tdm(const ProviderSource& source);
     // The datasets reach the server through connection, which must outlive the module.
     explicit Tdm(SocketConnection& connection);
     Tdm(const Tdm&) = delete;

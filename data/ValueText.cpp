@@ -1,5 +1,6 @@
 #include "data/ValueText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -54,11 +55,9 @@ std::optional<int32_t> parseInteger(std::string_view text) {
 
 std::optional<bool> parseBoolean(std::string_view text) {
     text = trimmed(text);
-    auto is = [&](std::string_view word) {
-        if (text.size() != word.size()) return false;
-        for (size_t i = 0; i < word.size(); ++i)
-            if ((text[i] | 0x20) != word[i]) return false;
-        return true;
+    auto is = [&](std::string_view word) {  // ASCII, case-blind
+        return std::equal(word.begin(), word.end(), text.begin(), text.end(),
+                          [](char w, char t) { return (t | 0x20) == w; });
     };
     if (is("true") || text == "1") return true;
     if (is("false") || text == "0") return false;
@@ -72,7 +71,7 @@ std::optional<double> parseDateTime(std::string_view text) {
     if (static_cast<size_t>(used) != s.size()) {
         int more = 0;
         int got = std::sscanf(s.c_str() + used, " %2d:%2d%n:%2d%n", &h, &mi, &more, &sec, &more);
-        if (got < 2 || static_cast<size_t>(used + more) != s.size()) return std::nullopt;
+        if (got < 2 || static_cast<size_t>(used) + static_cast<size_t>(more) != s.size()) return std::nullopt;
     }
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] + (mo == 2 && leap(y) ? 1 : 0))

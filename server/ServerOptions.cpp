@@ -68,9 +68,9 @@ ServerOptions parseServerOptions(int argc, char** argv) {
     ServerOptions o;
     int first = 1;
     if (argc > 1 && !std::strcmp(argv[1], "user")) {
-        o.userCommand.push_back("user");
+        o.userCommand.emplace_back("user");
         for (first = 2; first < argc && std::strncmp(argv[first], "--", 2) != 0; ++first)
-            o.userCommand.push_back(argv[first]);
+            o.userCommand.emplace_back(argv[first]);
     }
     for (int i = first; i < argc; ++i) {
         const char* arg = argv[i];

@@ -77,6 +77,7 @@ int UserStore::convertPlainTextPasswords() {
     std::vector<std::string> hashes;
     for (const auto& [name, password] : plain) hashes.push_back(hashPassword(password));
     db_.scrubDeletedContent();
+    hashes.reserve(plain.size());
     {
         Transaction tx(db_);
         for (size_t i = 0; i < plain.size(); ++i)

@@ -1,6 +1,6 @@
 // velmora-server: the socket server and application server.
 
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): sigwait and pthread_sigmask are POSIX
 
 #include <cstdio>
 #include <cstring>

@@ -220,7 +220,7 @@ void SocketTransport::readFully(uint8_t* out, size_t n) {
 bool SocketTransport::waitReadable(int64_t ms) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (fd_ < 0) return true;  // the next read reports the closed socket
-    int timeout = ms < 0 ? -1 : static_cast<int>(std::min<int64_t>(ms, 24 * 3600 * 1000));
+    int timeout = ms < 0 ? -1 : static_cast<int>(std::min<int64_t>(ms, int64_t{24} * 3600 * 1000));
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     for (;;) {
         pollfd p{fd_, POLLIN, 0};

@@ -1,5 +1,6 @@
 #include "transport/Variant.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -277,10 +278,10 @@ bool Variant::operator==(const Variant& o) const {
         case VarType::Error:
             return num_.i32 == o.num_.i32;
         case VarType::Single:
-            return std::memcmp(&num_.r4, &o.num_.r4, sizeof(float)) == 0;
+            return std::bit_cast<uint32_t>(num_.r4) == std::bit_cast<uint32_t>(o.num_.r4);
         case VarType::Double:
         case VarType::Date:
-            return std::memcmp(&num_.r8, &o.num_.r8, sizeof(double)) == 0;
+            return std::bit_cast<uint64_t>(num_.r8) == std::bit_cast<uint64_t>(o.num_.r8);
         case VarType::Currency:
             return num_.cy == o.num_.cy;
         case VarType::Boolean:

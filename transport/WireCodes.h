@@ -35,12 +35,14 @@ namespace velmora {
     X(Byte, 17, 1)
 
 enum class Action : uint8_t {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): an enumerator name cannot be parenthesised
 #define VELMORA_ACTION_ENUM(name, code) name = code,
     VELMORA_ACTIONS(VELMORA_ACTION_ENUM)
 #undef VELMORA_ACTION_ENUM
 };
 
 enum class VarType : uint16_t {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): an enumerator name cannot be parenthesised
 #define VELMORA_VAR_ENUM(name, code, raw) name = code,
     VELMORA_VAR_TYPES(VELMORA_VAR_ENUM)
 #undef VELMORA_VAR_ENUM
@@ -85,7 +87,7 @@ constexpr bool isKnownVarType(uint32_t code) {
 
 // Size of one element in a raw array block; 0 for types whose arrays go element by element.
 constexpr size_t rawElementSize(VarType t) {
-    switch (t) {
+    switch (t) {  // NOLINT(bugprone-branch-clone): one generated case per type, equal sizes side by side
 #define VELMORA_VAR_RAW(name, code, raw) \
     case VarType::name:                  \
         return raw;
