@@ -24,7 +24,17 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
         c.arg(0).assignKeepingRef(Variant::date(currentDateTime()));
     });
     addMember(2, "AddUser", 4, [this](DispatchCall& c) { recordLogin("AddUser", c); });
-    addMember(3, "DelUser", 4, [this](DispatchCall& c) { recordLogin("DelUser", c); });
+    addMember(3, "DelUser", 4, [this](DispatchCall& c) {
+        recordLogin("DelUser", c);
+        session_.revokeResumeToken();
+    });
+    // Resuming after a lost connection; a client that never asks for a token never gets one.
+    addMember(4, "GetResumeToken", 1,
+              [this](DispatchCall& c) { c.arg(0).assignKeepingRef(Variant(session_.issueResumeToken())); });
+    addMember(5, "ResumeSession", 3, [this](DispatchCall& c) {
+        std::string next = session_.resume(c.arg(0).toString(), c.arg(1).toString());
+        c.arg(2).assignKeepingRef(Variant(next));
+    });
 }
 
 void AppServerObject::recordLogin(const char* event, DispatchCall& call) {

@@ -13,8 +13,9 @@ namespace velmora::server {
 constexpr const char* kAppServerClassId = "{276F7104-2B30-4414-AD12-DE1160EAA8D1}";
 constexpr const char* kAppServerProgId = "brandolex.test";
 
-// The application server object a client creates: the provider interface, plus GetSysTime and
-// the login book-keeping members AddUser and DelUser, which the client reaches by name.
+// The application server object a client creates: the provider interface, plus GetSysTime, the
+// login book-keeping members AddUser and DelUser, and the resume of a lost session
+// (GetResumeToken, ResumeSession), which the client reaches by name.
 class AppServerObject : public ProviderDispatch {
   public:
     // session is the connection's: who works on it, and what it may do before a login.

@@ -1,6 +1,7 @@
 #include "server/Schema.h"
 
 #include "data/FieldDef.h"
+#include "server/ResumeTokens.h"
 
 namespace velmora::server {
 
@@ -186,12 +187,14 @@ bool isClientReadable(std::string_view table) {
 }
 
 void createSchema(DbConnection& db) {
+    db.executeScript(kResumeTokensTable);
     if (db.dialect() == Dialect::Sqlite) return db.executeScript(kSchema);
     db.executeScript(kPostgresSchema);
     db.executeScript(kPostgresReaderRole);
 }
 
 void upgradeSchema(DbConnection& db) {
+    db.executeScript(kResumeTokensTable);
     // Databases made before logins were tied to sessions lack the columns that say who really
     // connected.
     bool hasPeer = false;

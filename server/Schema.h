@@ -10,7 +10,8 @@ namespace velmora::server {
 // own tables are not among them.
 bool isClientReadable(std::string_view table);
 
-// Creates the tables, the view xsdview and the server's table of logins in an empty database.
+// Creates the tables, the view xsdview and the server's tables of logins and of resume tokens in an
+// empty database.
 void createSchema(DbConnection& db);
 
 // Brings a database made by an earlier version up to the current schema; safe to repeat.

@@ -52,6 +52,8 @@ const char* serverUsage() {
            "  --login-timeout S     close a connection not logged in after S seconds (default 30)\n"
            "  --idle-timeout S      close a logged-in connection idle for S seconds (default 28800)\n"
            "  --max-failed-logins N close a connection after N failed logins (default 5)\n"
+           "  --resume-timeout S    how long a client whose connection was lost may log in again\n"
+           "                        without its password (default 600; 0: never)\n"
            "  --query-timeout S     stop a command text running longer than S seconds (default 30)\n"
            "  --max-result-mb N     refuse a result larger than N MB (default 256)\n"
            "  --max-buffer-mb N     memory for blocks still arriving, all connections together (default "
@@ -102,6 +104,9 @@ ServerOptions parseServerOptions(int argc, char** argv) {
             o.session.loginTimeout = seconds(arg, value(), 0.1, kDay);
         } else if (!std::strcmp(arg, "--idle-timeout")) {
             o.session.idleTimeout = seconds(arg, value(), 0.1, 30 * kDay);
+        } else if (!std::strcmp(arg, "--resume-timeout")) {
+            o.session.resumeTimeout =
+                std::chrono::duration_cast<std::chrono::seconds>(seconds(arg, value(), 0, kDay));
         } else if (!std::strcmp(arg, "--max-failed-logins")) {
             o.session.maxFailedLogins = static_cast<int>(number(arg, value(), 1, 1000));
         } else if (!std::strcmp(arg, "--query-timeout")) {

@@ -19,6 +19,8 @@ std::string shortened(std::string_view text) {
     return text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...";
 }
 
+constexpr const char* kResumeOff = "本服务器不恢复登录 (resuming sessions is turned off on this server)";
+
 }  // namespace
 
 Session::Session(std::string peer, UserStore users, LoginThrottle& throttle, SessionLimits limits,
@@ -27,7 +29,8 @@ Session::Session(std::string peer, UserStore users, LoginThrottle& throttle, Ses
       users_(users),
       throttle_(throttle),
       limits_(limits),
-      onLogin_(std::move(onLogin)) {}
+      onLogin_(std::move(onLogin)),
+      tokens_(users_.database()) {}
 
 std::string Session::address() const {
     return peer_.substr(0, peer_.rfind(':'));
@@ -49,23 +52,99 @@ void Session::logRefusal(std::string_view what, std::string_view reason) const {
 }
 
 bool Session::checkLogin(const std::string& user, const std::string& password) {
-    std::string from = address();
-    std::chrono::milliseconds wait = throttle_.delayFor(from);
+    std::chrono::milliseconds wait = throttle_.delayFor(address());
     if (wait.count() > 0) std::this_thread::sleep_for(wait);
     if (users_.verify(user, password)) {
-        throttle_.succeeded(from);
-        bool first = !loggedIn_;
-        loggedIn_ = true;
-        user_ = user;
-        logLine(formatText("%s: logged in as %s", peer_.c_str(), user.c_str()));
-        if (first && onLogin_) onLogin_();
+        enter(user, "logged in");
         return true;
     }
-    ++failures_;
-    int inRow = throttle_.failed(from);
-    logLine(formatText("%s: login as %s failed (%d on this connection, %d in a row from %s)", peer_.c_str(),
-                       shortened(user).c_str(), failures_, inRow, from.c_str()));
+    countFailure(formatText("login as %s failed", shortened(user).c_str()));
     return false;
+}
+
+void Session::enter(const std::string& user, const char* how) {
+    throttle_.succeeded(address());
+    // A token given for another user must not outlive the change of user.
+    if (user != user_) revokeResumeToken();
+    bool first = !loggedIn_;
+    loggedIn_ = true;
+    user_ = user;
+    logLine(formatText("%s: %s as %s", peer_.c_str(), how, user.c_str()));
+    if (first && onLogin_) onLogin_();
+}
+
+void Session::countFailure(const std::string& what) {
+    ++failures_;
+    std::string from = address();
+    int inRow = throttle_.failed(from);
+    logLine(formatText("%s: %s (%d on this connection, %d in a row from %s)", peer_.c_str(), what.c_str(),
+                       failures_, inRow, from.c_str()));
+}
+
+std::chrono::seconds Session::tokenValidityWhileConnected() const {
+    // The connection may stay idle this long before the server closes it, and the token must
+    // still be good for a resume after that.
+    return std::chrono::duration_cast<std::chrono::seconds>(limits_.idleTimeout) + limits_.resumeTimeout;
+}
+
+std::string Session::issueResumeToken() {
+    requireLogin("GetResumeToken");
+    if (limits_.resumeTimeout.count() == 0) throw VelmoraError(kResumeOff);
+    revokeResumeToken();
+    std::string token = tokens_.issue(user_, tokenHash_, tokenValidityWhileConnected());
+    tokenExtended_ = Clock::now();
+    return token;
+}
+
+std::string Session::resume(const std::string& user, const std::string& token) {
+    if (loggedIn_) {
+        logRefusal("a resume as " + user, "the connection is logged in already");
+        throw VelmoraError("已经登录 (this connection is logged in already)");
+    }
+    std::chrono::milliseconds wait = throttle_.delayFor(address());
+    if (wait.count() > 0) std::this_thread::sleep_for(wait);
+    if (limits_.resumeTimeout.count() == 0) {
+        logRefusal("a resume as " + user, "resuming is turned off (--resume-timeout 0)");
+        throw VelmoraError(kResumeOff);
+    }
+    ResumeTokens::Outcome outcome = tokens_.consume(user, token);
+    if (outcome == ResumeTokens::Outcome::Accepted) {
+        enter(user, "resumed the session");
+        return issueResumeToken();
+    }
+    const char* why = outcome == ResumeTokens::Outcome::Expired ? "the token has expired"
+                      : outcome == ResumeTokens::Outcome::OtherUser
+                          ? "the token was issued to another user, revoked"
+                          : "the token is unknown or used";
+    countFailure(formatText("resume as %s refused, %s", shortened(user).c_str(), why));
+    if (outcome == ResumeTokens::Outcome::Expired)
+        throw VelmoraError("恢复登录失败：登录已过期，请重新登录 (the resume token has expired)");
+    throw VelmoraError("恢复登录失败：凭据无效，请重新登录 (the resume token is not valid)");
+}
+
+void Session::revokeResumeToken() {
+    if (tokenHash_.empty()) return;
+    tokens_.revoke(tokenHash_);
+    tokenHash_.clear();
+}
+
+void Session::extendResumeToken() {
+    if (tokenHash_.empty() || Clock::now() - tokenExtended_ < limits_.resumeTimeout / 2) return;
+    try {
+        tokens_.extend(tokenHash_, tokenValidityWhileConnected());
+        tokenExtended_ = Clock::now();
+    } catch (const std::exception& e) {
+        logLine(formatText("%s: the resume token could not be extended: %s", who().c_str(), e.what()));
+    }
+}
+
+void Session::connectionEnded() {
+    if (tokenHash_.empty()) return;
+    try {
+        tokens_.extend(tokenHash_, limits_.resumeTimeout);
+    } catch (const std::exception& e) {
+        logLine(formatText("%s: the resume token could not be kept: %s", who().c_str(), e.what()));
+    }
 }
 
 int64_t Session::silenceAllowedMs() {
@@ -84,6 +163,7 @@ void Session::strayError(const std::string& message) {
 
 std::optional<std::string> Session::closeAfterBlock() {
     lastBlock_ = Clock::now();
+    if (loggedIn_) extendResumeToken();
     if (failures_ >= limits_.maxFailedLogins) return formatText("%d failed logins", failures_);
     // Busy but never logged in is as good as silent.
     if (!loggedIn_ && msLeft(connectedAt_, limits_.loginTimeout) == 0) return silenceExceeded();

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "server/LoginThrottle.h"
+#include "server/ResumeTokens.h"
 #include "server/UserStore.h"
 #include "transport/Errors.h"
 #include "transport/ServerConnection.h"
@@ -18,6 +19,8 @@ struct SessionLimits {
     int maxFailedLogins = 5;
     std::chrono::milliseconds loginTimeout{30'000};
     std::chrono::milliseconds idleTimeout{8 * 3600'000};
+    // How long a resume token stays valid once its connection has ended (or gone quiet).
+    std::chrono::seconds resumeTimeout{600};
 };
 
 // A request refused because the connection has not logged in.
@@ -53,6 +56,17 @@ class Session : public ConnectionWatch {
     // Answers a login check: true (and logged in as user) when the password matches. Repeated
     // failures from one address wait longer each time; too many on this connection close it.
     bool checkLogin(const std::string& user, const std::string& password);
+    // A resume token for the logged-in user, replacing the one this connection had; throws
+    // NotLoggedIn before a login.
+    std::string issueResumeToken();
+    // Logs a connection that has not logged in in as user, with a token an earlier connection was
+    // given; returns the token that replaces it. A refused token counts as a failed login and
+    // throws with a text the client shows.
+    std::string resume(const std::string& user, const std::string& token);
+    // The user logs off: the token of this connection is of no further use.
+    void revokeResumeToken();
+    // The connection has ended: its token stays valid for the resume timeout from now.
+    void connectionEnded();
     UserStore& users() { return users_; }
 
     int64_t silenceAllowedMs() override;
@@ -61,6 +75,13 @@ class Session : public ConnectionWatch {
     void strayError(const std::string& message) override;
 
   private:
+    // Logs the connection in as user; how says by what ("logged in", "resumed the session").
+    void enter(const std::string& user, const char* how);
+    // Counts a failed login or resume and logs what failed.
+    void countFailure(const std::string& what);
+    std::chrono::seconds tokenValidityWhileConnected() const;
+    void extendResumeToken();
+
     std::string peer_;
     UserStore users_;
     LoginThrottle& throttle_;
@@ -69,6 +90,9 @@ class Session : public ConnectionWatch {
     bool loggedIn_ = false;
     std::string user_;
     int failures_ = 0;
+    ResumeTokens tokens_;
+    std::string tokenHash_;  // of the token this connection was given; never the token itself
+    Clock::time_point tokenExtended_;
     Clock::time_point connectedAt_ = Clock::now();
     Clock::time_point lastBlock_ = connectedAt_;
 };

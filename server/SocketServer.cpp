@@ -138,13 +138,16 @@ void SocketServer::serve(int fd) {
         }
         try {
             connection.run(&session);
+            session.connectionEnded();
             logLine(session.who() + ": disconnected");
         } catch (const SocketConnectionError& e) {
             // The usual way a client leaves is closing its socket, sometimes before its reply.
             std::string what = e.what();
             bool left = what == "Error reading from socket" || what == "Error writing to socket";
+            session.connectionEnded();
             logLine(session.who() + (left ? ": disconnected" : ": closed, " + what));
         } catch (const std::exception& e) {
+            session.connectionEnded();
             logLine(session.who() + ": failure, " + e.what());
         }
         std::lock_guard<std::mutex> guard(lock_);

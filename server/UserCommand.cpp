@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "server/ResumeTokens.h"
 #include "server/SocketServer.h"
 #include "server/UserStore.h"
 #include "transport/Errors.h"
@@ -76,6 +77,8 @@ int runUserCommand(const ServerOptions& options) {
         } else {
             if (!users.exists(name)) throw VelmoraError(formatText("There is no user %s", name.c_str()));
             users.setPassword(name, readNewPassword());
+            // A password reset ends what the old password began, resumable sessions included.
+            ResumeTokens::revokeUser(*db, name);
             std::printf("changed the password of %s\n", name.c_str());
         }
         return 0;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "server/PasswordHash.h"
+#include "server/ResumeTokens.h"
 #include "transport/Errors.h"
 
 namespace velmora::server {
@@ -61,6 +62,7 @@ void UserStore::remove(const std::string& name) {
     Transaction tx(db_);
     if (db_.execute("delete from user1 where username = ?", {DbValue::ofText(name)}) == 0)
         throw VelmoraError(formatText("There is no user %s", name.c_str()));
+    ResumeTokens::revokeUser(db_, name);
     tx.commit();
 }
 
@@ -75,9 +77,9 @@ int UserStore::convertPlainTextPasswords() {
     }
     if (plain.empty()) return 0;
     std::vector<std::string> hashes;
+    hashes.reserve(plain.size());
     for (const auto& [name, password] : plain) hashes.push_back(hashPassword(password));
     db_.scrubDeletedContent();
-    hashes.reserve(plain.size());
     {
         Transaction tx(db_);
         for (size_t i = 0; i < plain.size(); ++i)

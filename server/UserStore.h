@@ -12,6 +12,7 @@ namespace velmora::server {
 class UserStore {
   public:
     explicit UserStore(DbConnection& db) : db_(db) {}
+    DbConnection& database() const { return db_; }
 
     // The user names in the order the login's list shows them.
     std::vector<std::string> names();

@@ -135,4 +135,16 @@ void DispatchAppServer::DelUser(std::string& computerName, std::string& address,
     callLoginMember("DelUser", computerName, address, userName, loginTime);
 }
 
+std::string DispatchAppServer::GetResumeToken() {
+    std::vector<Variant> args{byRefVariant(Variant())};
+    callByName("GetResumeToken", args);
+    return plainValue(args[0]).toString();
+}
+
+std::string DispatchAppServer::ResumeSession(const std::string& userName, const std::string& token) {
+    std::vector<Variant> args{Variant(userName), Variant(token), byRefVariant(Variant())};
+    callByName("ResumeSession", args);
+    return plainValue(args[2]).toString();
+}
+
 }  // namespace velmora

@@ -34,6 +34,12 @@ class DispatchAppServer : public IProviderServer {
                  std::string& loginTime);
     void DelUser(std::string& computerName, std::string& address, std::string& userName,
                  std::string& loginTime);
+    // A token with which a later connection may log in again as this connection's user, without
+    // the password. Fails on a server that does not offer it ("not supported").
+    std::string GetResumeToken();
+    // Logs this connection in as userName with a token an earlier connection was given; returns
+    // the token that replaces it. The server's refusal comes back as its error.
+    std::string ResumeSession(const std::string& userName, const std::string& token);
 
     // Looks the member up by name and invokes it as a method with no result; args in declared
     // order, by-reference ones updated. Fails with "Method '%s' not supported by automation object"

@@ -31,17 +31,29 @@ ServerProcess::ServerProcess(Options options) {
     dbPath_ = db_->location();
     logPath_ = dir_ + "/server.log";
 
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     std::vector<std::string> args = {VELMORA_SERVER_PATH, "--port", "0",    "--listen",
                                      "127.0.0.1",         "--db",   dbPath_};
     if (options.demo) args.push_back("--init-demo");
     args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
+    launch(std::move(args));
+}
 
+void ServerProcess::restart() {
+    stop();
+    std::vector<std::string> args = args_;
+    // The options parsed last win: the port the server had, on the database it has.
+    args.insert(args.end(), {"--port", std::to_string(port_)});
+    launch(std::move(args));
+}
+
+void ServerProcess::launch(std::vector<std::string> args) {
+    args_ = args;
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
-        int log = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int log = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         dup2(out[1], STDOUT_FILENO);
         if (log >= 0) dup2(log, STDERR_FILENO);
         std::vector<char*> argv;

@@ -37,6 +37,9 @@ class ServerProcess {
     std::string log() const;
     // Sends SIGTERM and waits; returns the exit status (or -1 when it did not exit normally).
     int stop();
+    // Starts the server again on the same database and port, as an administrator restarts it
+    // (stopping it first when it runs); throws when it does not come up.
+    void restart();
     bool running() const { return pid_ > 0; }
 
     // Runs one query on the server's database directly and returns the first column of every row
@@ -56,6 +59,10 @@ class ServerProcess {
     void execute(const std::string& sql) const;
 
   private:
+    // Runs the server with args and waits for its "listening on" line; sets pid_ and port_.
+    void launch(std::vector<std::string> args);
+
+    std::vector<std::string> args_;
     std::string dir_;
     std::unique_ptr<TestDatabase> db_;
     std::string dbPath_;
