@@ -15,8 +15,11 @@ namespace velmora {
 std::vector<QIcon> mainImageList();
 constexpr int kMainImageCount = 18;
 
-// The program's window icon, 32 x 32.
+// The program's icon at the sizes a desktop asks for: the window icon, and the files of the
+// client package's desktop entry.
 QIcon programIcon();
+QPixmap programIconPixmap(int size);
+constexpr int kProgramIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
 // The vertical strip along the navigation panel's left edge.
 QPixmap navigationStrip(int width, int height);

@@ -250,7 +250,7 @@ QPixmap splashPicture() {
     g.setPen(QColor(255, 255, 255, 200));
     g.drawText(QPointF(30, h - 16), QStringLiteral("正在启动，请稍候……"));
     g.drawText(QRectF(w - 160, h - 28, 140, 16), Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("版本 1.001"));
+               QStringLiteral("版本 " VELMORA_VERSION));
 
     g.setPen(QPen(QColor(255, 255, 255, 160), 1));
     g.setBrush(Qt::NoBrush);

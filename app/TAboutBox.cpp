@@ -27,7 +27,7 @@ TAboutBox::TAboutBox() {
         int top;
     } rows[] = {
         {"ProductName", "产品名称：", "Label1", "Velmora管理", 8},
-        {"Version", "Version:", "Label2", "1.001", 40},
+        {"Version", "Version:", "Label2", VELMORA_VERSION, 40},
         {"Label3", "作者:", "Label5", "韩嘉禾  浙江杭州", 72},
         {"Label4", "电话:", "Label6", "0571-0000 1001", 104},
         {"Label7", "E-mail:", "Label8", "velmora@example.com", 136},

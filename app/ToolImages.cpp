@@ -217,10 +217,12 @@ std::vector<QIcon> mainImageList() {
     return images;
 }
 
-QIcon programIcon() {
-    QPixmap pix = canvas(32);
+QPixmap programIconPixmap(int size) {
+    QPixmap pix = canvas(size);
     QPainter g(&pix);
     g.setRenderHint(QPainter::Antialiasing);
+    // Drawn on a 32-unit grid, so that every size is the same picture.
+    g.scale(size / 32.0, size / 32.0);
     // A blue ledger with a gold "V" on its cover.
     QLinearGradient cover(0, 0, 32, 32);
     cover.setColorAt(0, QColor(60, 110, 200));
@@ -231,7 +233,13 @@ QIcon programIcon() {
     g.fillRect(QRectF(5, 3, 4, 26), QColor(20, 40, 100));
     g.setPen(QPen(QColor(250, 205, 60), 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     g.drawPolyline(QPolygonF({QPointF(12, 9), QPointF(18, 23), QPointF(24, 9)}));
-    return QIcon(pix);
+    return pix;
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : kProgramIconSizes) icon.addPixmap(programIconPixmap(size));
+    return icon;
 }
 
 }  // namespace velmora

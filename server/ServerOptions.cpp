@@ -47,6 +47,8 @@ const char* serverUsage() {
            "                        power cut; normal: faster, the last applies may be lost in a power cut\n"
            "  --init-demo           when the database is new (a file not there yet, an empty PostgreSQL\n"
            "                        database), fill it with demo data\n"
+           "  --init-only           create the database (or bring it up to date) and exit; the packages'\n"
+           "                        set-up uses it\n"
            "  --max-connections N   clients served at once (default 100); at most a quarter of them\n"
            "                        may be connections that have not logged in yet\n"
            "  --login-timeout S     close a connection not logged in after S seconds (default 30)\n"
@@ -61,6 +63,9 @@ const char* serverUsage() {
            "  --stall-timeout S     close a connection whose block stops arriving for S seconds (default "
            "60)\n"
            "  --max-objects N       server objects one connection may have created at once (default 1024)\n"
+           "  --config FILE         read options from FILE, one 'name = value' per line (the options\n"
+           "                        above without their dashes); the command line's own options win\n"
+           "  --version             the program's version\n"
            "  --help                this text\n"
            "The user commands read the password from standard input (without echo on a terminal).\n"
            "Prints 'listening on ADDRESS:PORT' once it accepts connections; stops on SIGINT or SIGTERM.\n";
@@ -98,6 +103,8 @@ ServerOptions parseServerOptions(int argc, char** argv) {
                 throw VelmoraError(formatText("--durability takes full or normal, not '%s'", v));
         } else if (!std::strcmp(arg, "--init-demo")) {
             o.initDemo = true;
+        } else if (!std::strcmp(arg, "--init-only")) {
+            o.initOnly = true;
         } else if (!std::strcmp(arg, "--max-connections")) {
             o.maxConnections = static_cast<int>(number(arg, value(), 1, 10000));
         } else if (!std::strcmp(arg, "--login-timeout")) {
@@ -119,6 +126,8 @@ ServerOptions parseServerOptions(int argc, char** argv) {
             o.maxObjects = static_cast<size_t>(number(arg, value(), 1, 1 << 20));
         } else if (!std::strcmp(arg, "--stall-timeout")) {
             o.stallTimeoutMs = static_cast<int>(seconds(arg, value(), 0.1, kDay).count());
+        } else if (!std::strcmp(arg, "--version")) {
+            o.version = true;
         } else if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
             o.help = true;
         } else {

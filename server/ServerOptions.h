@@ -16,6 +16,7 @@ struct ServerOptions {
     std::string readerDatabase;           // PostgreSQL: where command texts run (default: derived)
     Durability durability = Durability::Full;
     bool initDemo = false;
+    bool initOnly = false;  // create or upgrade the database, then exit without serving
     int maxConnections = 100;
     SessionLimits session;
     QueryLimits query;
@@ -25,6 +26,7 @@ struct ServerOptions {
     // "user add NAME" and the like: manage the users instead of serving.
     std::vector<std::string> userCommand;
     bool help = false;
+    bool version = false;
 };
 
 // Reads the command line; fails with a message naming the bad argument.

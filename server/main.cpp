@@ -4,8 +4,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "server/ConfigFile.h"
 #include "server/Log.h"
 #include "server/PgDatabase.h"
 #include "server/ServerOptions.h"
@@ -19,13 +22,20 @@ using namespace velmora::server;
 int main(int argc, char** argv) {
     ServerOptions options;
     try {
-        options = parseServerOptions(argc, argv);
+        std::vector<std::string> args = expandConfigFiles(std::vector<std::string>(argv, argv + argc));
+        std::vector<char*> pointers;
+        for (std::string& arg : args) pointers.push_back(arg.data());
+        options = parseServerOptions(static_cast<int>(pointers.size()), pointers.data());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "velmora-server: %s\n%s", e.what(), serverUsage());
         return 2;
     }
     if (options.help) {
         std::fputs(serverUsage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("velmora-server %s\n", VELMORA_VERSION);
         return 0;
     }
     if (!options.userCommand.empty()) return runUserCommand(options);
@@ -45,6 +55,7 @@ int main(int argc, char** argv) {
                      e.what());
         return 1;
     }
+    if (options.initOnly) return 0;
 
     std::unique_ptr<SocketServer> server;
     try {
