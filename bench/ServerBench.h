@@ -21,6 +21,7 @@ constexpr int kApplyOrders = 10000;
 constexpr int kApplyRounds = 3;
 constexpr int kClients = 20;
 constexpr int kOrdersPerClient = 200;
+constexpr int kSaves = 1000;
 
 // Code, name, model (size and kind) and unit of the items the lines cycle through.
 inline const char* const kItems[][4] = {{"0100101", "大白兔奶糖", "500克/袋", "袋"},

@@ -4,8 +4,18 @@
 //      column as text;
 //  (b) applying 10,000 new orders of 5 lines each as one change packet, against the same inserts
 //      through prepared statements in one transaction;
-//  (c) 20 connections applying 200 orders each, one order per apply: orders per second, and a
-//      count afterwards showing that none was lost or doubled.
+//  (c) 1,000 orders saved one by one as the invoicing window saves them (the duplicate-number
+//      query, then header and lines in one apply): latency p50 and p99, against the same
+//      statements run directly by SQLite in one transaction each;
+//  (d) 20 connections applying 200 orders each, one order per apply: orders per second, and a
+//      count afterwards showing that none was lost or doubled;
+//  and the client's resident memory before opening (a), with it open, and after closing it.
+// Both sides run at the same durability: --durability full (default) or normal, the server's
+// option of that name and the matching PRAGMA synchronous on the direct connection.
+// Last line: RESULT open_ratio=.. apply_ratio=.. save_p50_ratio=.. save_p99_ms=..
+//            concurrent_orders_per_s=.. lost=.. durability=full|normal
+// --lines N opens the view on N lines instead of 200,000; --only apply|save repeats one
+// measurement 20 times and prints its times (for a profiler).
 // The server runs in this process, on its own threads, behind real TCP sockets, on a database
 // that holds the demo users (every client logs in) and none of the demo orders.
 //
@@ -18,13 +28,17 @@
 // name (default: the same URI with the user velmora_reader). Its last line then reads
 // RESULT pg_open_ratio=... pg_apply_ratio=... pg_concurrent_orders_per_s=... pg_lost=...
 
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): kill is POSIX
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +99,93 @@ double insertDirect(sqlite3* db, const std::string& prefix, int first, int count
     return seconds(Clock::now() - start);
 }
 
+// The duplicate-number query of the invoicing window, for one invoice number.
+std::string orderNumberQuery(const std::string& id) {
+    return "select * from xsdtb where xsdid='" + id + "'";
+}
+
+// Saves one order as the invoicing window's statements would run without the server: the
+// duplicate check, the header and its lines, in one transaction.
+class DirectSave {
+  public:
+    explicit DirectSave(sqlite3* db) : db_(db) {
+        check(sqlite3_prepare_v2(db, "select * from xsdtb where xsdid = ?", -1, &find_, nullptr), db);
+        check(sqlite3_prepare_v2(db,
+                                 "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, rq) "
+                                 "values (?, 'K001', '华联超市', 'Y01', '张伟', '管理员', '2003-01-15')",
+                                 -1, &header_, nullptr),
+              db);
+        check(sqlite3_prepare_v2(db,
+                                 "insert into xsdzb (xsdid, chid, chname, ggxh, jldw, quantity1, price1, "
+                                 "money1) values (?, ?, ?, ?, ?, ?, ?, ?)",
+                                 -1, &line_, nullptr),
+              db);
+    }
+    ~DirectSave() {
+        sqlite3_finalize(find_);
+        sqlite3_finalize(header_);
+        sqlite3_finalize(line_);
+    }
+    DirectSave(const DirectSave&) = delete;
+    DirectSave& operator=(const DirectSave&) = delete;
+
+    void save(const std::string& id) {
+        check(sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), db_);
+        sqlite3_bind_text(find_, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(find_) == SQLITE_ROW) std::exit(1);  // a fresh number is never taken
+        sqlite3_reset(find_);
+        sqlite3_bind_text(header_, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+        check(sqlite3_step(header_), db_);
+        sqlite3_reset(header_);
+        for (int l = 0; l < kLinesPerOrder; ++l) {
+            const auto& item = kItems[l % 4];
+            sqlite3_bind_text(line_, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+            for (int k = 0; k < 4; ++k) sqlite3_bind_text(line_, 2 + k, item[k], -1, SQLITE_STATIC);
+            sqlite3_bind_double(line_, 6, 1 + l);
+            sqlite3_bind_double(line_, 7, 12.5);
+            sqlite3_bind_double(line_, 8, 12.5 * (1 + l));
+            check(sqlite3_step(line_), db_);
+            sqlite3_reset(line_);
+        }
+        check(sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr), db_);
+    }
+
+  private:
+    sqlite3* db_;
+    sqlite3_stmt* find_ = nullptr;
+    sqlite3_stmt* header_ = nullptr;
+    sqlite3_stmt* line_ = nullptr;
+};
+
+// Saves one order through the client as the invoicing window does.
+void saveAsWindow(Client& client, const std::string& id) {
+    ClientDataSet& check = client.module->ClientDataSetxsdtb2;
+    check.Close();
+    check.setCommandText(orderNumberQuery(id));
+    check.Open();
+    if (check.RecordCount() > 0) std::exit(1);
+    appendOrder(*client.module, id);
+    if (client.module->ClientDataSetxsdtb.ApplyUpdates(-1) != 0) {
+        std::fprintf(stderr, "save %s failed: %s\n", id.c_str(),
+                     client.module->ClientDataSetxsdtb.UpdateError().c_str());
+        std::exit(1);
+    }
+}
+
+double percentile(std::vector<double> samples, double p) {
+    std::sort(samples.begin(), samples.end());
+    size_t at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
+    return samples[at];
+}
+
+// Resident memory of this process in MB.
+double residentMb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1 << 20);
+}
+
 std::string scalar(sqlite3* db, const char* sql) {
     sqlite3_stmt* s = nullptr;
     check(sqlite3_prepare_v2(db, sql, -1, &s, nullptr), db);
@@ -96,7 +197,56 @@ std::string scalar(sqlite3* db, const char* sql) {
 
 }  // namespace
 
-int runSqlite() {
+// velmora-server's SocketServer in a child process of its own, so that the client's memory is
+// measured without the server's.
+class ServerChild {
+  public:
+    explicit ServerChild(const ServerOptions& options) {
+        int fds[2];
+        if (pipe(fds) != 0) std::exit(1);
+        std::fflush(nullptr);
+        pid_ = fork();
+        if (pid_ < 0) std::exit(1);
+        if (pid_ == 0) {
+            close(fds[0]);
+            SocketServer server(options);
+            uint16_t port = server.port();
+            if (write(fds[1], &port, sizeof port) != sizeof port) _exit(1);
+            close(fds[1]);
+            server.run();
+            _exit(0);
+        }
+        close(fds[1]);
+        if (read(fds[0], &port_, sizeof port_) != sizeof port_) {
+            std::fprintf(stderr, "the server did not start\n");
+            std::exit(1);
+        }
+        close(fds[0]);
+    }
+    ~ServerChild() { stop(); }
+    ServerChild(const ServerChild&) = delete;
+    ServerChild& operator=(const ServerChild&) = delete;
+
+    uint16_t port() const { return port_; }
+    void stop() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);  // every apply was acknowledged, so committed, before this
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    uint16_t port_ = 0;
+};
+
+struct SqliteRun {
+    Durability durability = Durability::Full;
+    std::string only;    // empty: every measurement once
+    int lines = kLines;  // order lines the view is opened on
+};
+
+int runSqlite(const SqliteRun& run) {
     char dir[] = "/tmp/velmora-bench-XXXXXX";
     if (!mkdtemp(dir)) return 1;
     std::string path = std::string(dir) + "/bench.db";
@@ -104,17 +254,86 @@ int runSqlite() {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     sqlite3_busy_timeout(db, 10000);
+    const bool full = run.durability == Durability::Full;
+    check(sqlite3_exec(db, full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL", nullptr, nullptr,
+                       nullptr),
+          db);
     check(sqlite3_exec(db, "delete from xsdzb; delete from xsdtb", nullptr, nullptr, nullptr), db);
-    insertDirect(db, "L", 0, kLines / kLinesPerOrder);
+    insertDirect(db, "L", 0, run.lines / kLinesPerOrder);
 
     ServerOptions options;
     options.listen = "127.0.0.1";
     options.port = 0;
     options.database = path;
-    SocketServer server(options);
-    std::thread serving([&] { server.run(); });
+    options.durability = run.durability;
+    ServerChild server(options);
+    auto finish = [&] {
+        server.stop();
+        sqlite3_close(db);
+        std::string cleanup = std::string("rm -rf ") + dir;
+        if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir);
+    };
+    int rounds = run.only.empty() ? kApplyRounds : 20;
 
-    // (a) open and walk the view.
+    // (b) one change packet of 10,000 orders; best of the rounds on either side.
+    auto measureApply = [&](double& directApply, double& ourApply) {
+        directApply = 1e9;
+        ourApply = 1e9;
+        for (int round = 0; round < rounds; ++round) {
+            std::string tag = std::to_string(round);
+            directApply = std::min(directApply, insertDirect(db, "D" + tag + "-", 0, kApplyOrders));
+            Client client(server.port());
+            client.openEmptyOrders();
+            for (int o = 0; o < kApplyOrders; ++o)
+                appendOrder(*client.module, "A" + tag + "-" + std::to_string(o));
+            auto start = Clock::now();
+            int failed = client.module->ClientDataSetxsdtb.ApplyUpdates(-1);
+            double took = seconds(Clock::now() - start);
+            ourApply = std::min(ourApply, took);
+            if (run.only == "apply") std::printf("apply round %d: ours %.3f s\n", round, took);
+            if (failed != 0) {
+                std::fprintf(stderr, "%d records failed: %s\n", failed,
+                             client.module->ClientDataSetxsdtb.UpdateError().c_str());
+                std::exit(1);
+            }
+        }
+    };
+
+    // (c) orders saved one at a time, as the invoicing window saves them.
+    auto measureSave = [&](std::vector<double>& direct, std::vector<double>& ours, const std::string& tag) {
+        DirectSave directSave(db);
+        Client client(server.port());
+        client.openEmptyOrders();
+        for (int o = 0; o < kSaves; ++o) {
+            std::string id = tag + std::to_string(o);
+            auto start = Clock::now();
+            directSave.save("D" + id);
+            direct.push_back(seconds(Clock::now() - start));
+            start = Clock::now();
+            saveAsWindow(client, "W" + id);
+            ours.push_back(seconds(Clock::now() - start));
+        }
+    };
+
+    if (run.only == "apply") {
+        double directApply = 0, ourApply = 0;
+        measureApply(directApply, ourApply);
+        std::printf("apply: best ours %.3f s, sqlite3 prepared %.3f s, ratio %.2f\n", ourApply, directApply,
+                    ourApply / directApply);
+        finish();
+        return 0;
+    }
+    if (run.only == "save") {
+        std::vector<double> direct, ours;
+        for (int round = 0; round < rounds; ++round)
+            measureSave(direct, ours, "S" + std::to_string(round) + "-");
+        std::printf("save: p50 ours %.3f ms, sqlite3 %.3f ms\n", percentile(ours, 0.5) * 1e3,
+                    percentile(direct, 0.5) * 1e3);
+        finish();
+        return 0;
+    }
+
+    // (a) open and walk the view, and the memory it takes and gives back.
     size_t directBytes = 0;
     auto start = Clock::now();
     {
@@ -132,43 +351,34 @@ int runSqlite() {
 
     size_t ourBytes = 0;
     int rows = 0;
-    double ourOpen;
+    double ourOpen = 0, rssBefore = 0, rssOpen = 0, rssClosed = 0;
     {
         Client client(server.port());
         ClientDataSet& view = client.module->ClientDataSetxsdview;
         view.setCommandText("select * from xsdview");
+        rssBefore = residentMb();
         start = Clock::now();
         view.Open();
         int fields = view.FieldCount();
         for (view.First(); !view.Eof(); view.Next(), ++rows)
             for (int f = 0; f < fields; ++f) ourBytes += view.Fields(f).AsString().size();
         ourOpen = seconds(Clock::now() - start);
+        rssOpen = residentMb();
+        view.Close();
+        rssClosed = residentMb();
     }
-    if (rows != kLines) {
-        std::fprintf(stderr, "read %d rows, expected %d\n", rows, kLines);
+    if (rows != run.lines) {
+        std::fprintf(stderr, "read %d rows, expected %d\n", rows, run.lines);
         return 1;
     }
 
-    // (b) one change packet of 10,000 orders; best of three rounds on either side.
-    double directApply = 1e9, ourApply = 1e9;
-    for (int round = 0; round < kApplyRounds; ++round) {
-        std::string tag = std::to_string(round);
-        directApply = std::min(directApply, insertDirect(db, "D" + tag + "-", 0, kApplyOrders));
-        Client client(server.port());
-        client.openEmptyOrders();
-        for (int o = 0; o < kApplyOrders; ++o)
-            appendOrder(*client.module, "A" + tag + "-" + std::to_string(o));
-        start = Clock::now();
-        int failed = client.module->ClientDataSetxsdtb.ApplyUpdates(-1);
-        ourApply = std::min(ourApply, seconds(Clock::now() - start));
-        if (failed != 0) {
-            std::fprintf(stderr, "%d records failed: %s\n", failed,
-                         client.module->ClientDataSetxsdtb.UpdateError().c_str());
-            return 1;
-        }
-    }
+    double directApply = 0, ourApply = 0;
+    measureApply(directApply, ourApply);
 
-    // (c) twenty clients, one order per apply.
+    std::vector<double> directSaves, ourSaves;
+    measureSave(directSaves, ourSaves, "S-");
+
+    // (d) twenty clients, one order per apply.
     std::atomic<int> failures{0};
     start = Clock::now();
     std::vector<std::thread> clients;
@@ -193,36 +403,54 @@ int runSqlite() {
     int stored = std::stoi(scalar(db, "select count(*) from xsdtb where xsdid like 'C%'"));
     int storedLines = std::stoi(scalar(db, "select count(*) from xsdzb where xsdid like 'C%'"));
     int lost = std::abs(expected - stored) + std::abs(expected * kLinesPerOrder - storedLines);
+    finish();
 
-    server.stop();
-    serving.join();
-    sqlite3_close(db);
-    std::string cleanup = std::string("rm -rf ") + dir;
-    if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir);
-
+    double ourP50 = percentile(ourSaves, 0.5), directP50 = percentile(directSaves, 0.5);
     std::printf("open+walk %d rows: ours %.3f s, sqlite3 %.3f s (%zu / %zu bytes of text)\n", rows, ourOpen,
                 directOpen, ourBytes, directBytes);
+    std::printf(
+        "client memory: %.0f MB before the open, %.0f MB open, %.0f MB after closing (%+.1f MB kept)\n",
+        rssBefore, rssOpen, rssClosed, rssClosed - rssBefore);
     std::printf("apply %d orders x %d lines: ours %.3f s, sqlite3 prepared %.3f s\n", kApplyOrders,
                 kLinesPerOrder, ourApply, directApply);
+    std::printf("save %d orders one by one: ours p50 %.2f ms p99 %.2f ms, sqlite3 p50 %.2f ms p99 %.2f ms\n",
+                kSaves, ourP50 * 1e3, percentile(ourSaves, 0.99) * 1e3, directP50 * 1e3,
+                percentile(directSaves, 0.99) * 1e3);
     std::printf("%d clients x %d orders: %.2f s, %d failed applies, %d orders stored of %d\n", kClients,
                 kOrdersPerClient, concurrent, failures.load(), stored, expected);
-    std::printf("RESULT open_ratio=%.2f apply_ratio=%.2f concurrent_orders_per_s=%.0f lost=%d\n",
-                ourOpen / directOpen, ourApply / directApply, expected / concurrent, lost);
+    std::printf(
+        "RESULT open_ratio=%.2f apply_ratio=%.2f save_p50_ratio=%.2f save_p99_ms=%.2f "
+        "concurrent_orders_per_s=%.0f lost=%d durability=%s\n",
+        ourOpen / directOpen, ourApply / directApply, ourP50 / directP50, percentile(ourSaves, 0.99) * 1e3,
+        expected / concurrent, lost, full ? "full" : "normal");
     return 0;
 }
 
 int main(int argc, char** argv) {
     std::string location, reader;
+    SqliteRun run;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        std::string next = i + 1 < argc ? argv[i + 1] : "";
         if ((arg == "--db" || arg == "--reader-db") && i + 1 < argc) {
             (arg == "--db" ? location : reader) = argv[++i];
+        } else if (arg == "--durability" && (next == "full" || next == "normal")) {
+            run.durability = next == "full" ? Durability::Full : Durability::Normal;
+            ++i;
+        } else if (arg == "--lines" && std::atoi(next.c_str()) >= kLinesPerOrder) {
+            run.lines = std::atoi(next.c_str());
+            ++i;
+        } else if (arg == "--only" && (next == "apply" || next == "save")) {
+            run.only = next;
+            ++i;
         } else {
-            std::fprintf(stderr, "usage: server_bench [--db postgresql://... [--reader-db URI]]\n");
+            std::fprintf(stderr,
+                         "usage: server_bench [--durability full|normal] [--lines N] [--only apply|save]\n"
+                         "       server_bench --db postgresql://... [--reader-db URI]\n");
             return 2;
         }
     }
-    if (location.empty()) return runSqlite();
+    if (location.empty()) return runSqlite(run);
     if (!isPostgresLocation(location)) {
         std::fprintf(stderr, "--db takes a postgresql:// URI; without it the bench runs on SQLite\n");
         return 2;

@@ -4,13 +4,16 @@
 #include <algorithm>
 
 #include "data/ChangeLog.h"
+#include "transport/Bytes.h"
 #include "transport/Errors.h"
 
 namespace velmora {
 
 namespace {
 const char* const kClosed = "Cannot perform this operation on a closed dataset";
-}
+// A result of at least this many rows hands its memory back to the system when it closes.
+constexpr size_t kLargeResultRows = 50000;
+}  // namespace
 
 ClientDataSet::ClientDataSet(std::string name) : name_(std::move(name)) {}
 
@@ -134,6 +137,8 @@ void ClientDataSet::Close() {
     if (!Active()) return;
     for (ClientDataSet* d : details_) d->Close();
     state_ = DataSetState::Inactive;
+    // Rows by the hundred thousand leave their pages to the system, not to the heap's free lists.
+    const bool large = ownStore_ && ownStore_->visibleCount() >= kLargeResultRows;
     buffer_.clear();
     modified_ = false;
     nestedModified_ = false;
@@ -143,6 +148,7 @@ void ClientDataSet::Close() {
     layout_.reset();
     pos_ = -1;
     bof_ = eof_ = true;
+    if (large) releaseFreeMemory();
     notify(Notice::Closed);
     notify(Notice::State);
     if (fetched_) {

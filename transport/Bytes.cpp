@@ -1,21 +1,32 @@
 #include "transport/Bytes.h"
 
+#include <chrono>
 #include <mutex>
 #include <vector>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace velmora {
 
 namespace {
 
-// A handful of large buffers kept warm for the next large block, bounded in count and bytes.
+// Large buffers kept warm for the next large block, for a few seconds at most: a block that
+// follows another at once (the bulk transfers) reuses its memory, a result the user has closed
+// does not pin it. Two, because one thread may be sending a large block while another receives.
 class BufferPool {
   public:
-    static constexpr size_t kMaxBuffers = 4;
+    static constexpr size_t kMaxBuffers = 2;
     static constexpr size_t kMaxBytes = size_t(256) << 20;
+    static constexpr std::chrono::seconds kWarmFor{5};
 
     // Returns a buffer of at least `needed` bytes (and not wastefully larger), or null.
     uint8_t* acquire(size_t needed, size_t& capacity) {
+        std::vector<uint8_t*> dropped;
         std::lock_guard<std::mutex> guard(lock_);
+        dropStale(dropped);
+        freeAll(dropped);
         size_t best = buffers_.size();
         for (size_t i = 0; i < buffers_.size(); ++i) {
             const Entry& e = buffers_[i];
@@ -36,6 +47,7 @@ class BufferPool {
         std::vector<uint8_t*> dropped;
         {
             std::lock_guard<std::mutex> guard(lock_);
+            dropStale(dropped);
             if (capacity > kMaxBytes) {
                 dropped.push_back(base);
             } else {
@@ -45,18 +57,47 @@ class BufferPool {
                     held_ -= buffers_.front().capacity;
                     buffers_.erase(buffers_.begin());
                 }
-                buffers_.push_back({base, capacity});
+                buffers_.push_back({base, capacity, Clock::now()});
                 held_ += capacity;
             }
         }
-        for (uint8_t* p : dropped) std::free(p);
+        freeAll(dropped);
+    }
+
+    // Frees every warm buffer.
+    void clear() {
+        std::vector<uint8_t*> dropped;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            for (const Entry& e : buffers_) dropped.push_back(e.base);
+            buffers_.clear();
+            held_ = 0;
+        }
+        freeAll(dropped);
     }
 
   private:
+    using Clock = std::chrono::steady_clock;
     struct Entry {
         uint8_t* base;
         size_t capacity;
+        Clock::time_point since;
     };
+
+    // Moves the buffers kept longer than kWarmFor to dropped; the caller holds the lock.
+    void dropStale(std::vector<uint8_t*>& dropped) {
+        auto now = Clock::now();
+        while (!buffers_.empty() && now - buffers_.front().since > kWarmFor) {
+            dropped.push_back(buffers_.front().base);
+            held_ -= buffers_.front().capacity;
+            buffers_.erase(buffers_.begin());
+        }
+    }
+    static void freeAll(std::vector<uint8_t*>& buffers) {
+        for (uint8_t* p : buffers) std::free(p);
+        buffers.clear();
+    }
+
     std::mutex lock_;
     std::vector<Entry> buffers_;
     size_t held_ = 0;
@@ -68,6 +109,13 @@ BufferPool& pool() {
 }
 
 }  // namespace
+
+void releaseFreeMemory() {
+    pool().clear();
+#ifdef __GLIBC__
+    malloc_trim(0);  // the freed rows sit between live chunks: only trimming hands their pages back
+#endif
+}
 
 void Bytes::release(uint8_t* base, size_t capacity) {
     if (!base) return;

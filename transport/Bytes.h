@@ -90,4 +90,8 @@ class Bytes {
     size_t capacity_ = 0;  // usable from data() on
 };
 
+// Frees the warm buffers and hands the free pages of the heap back to the system; for the moment a
+// large result has been let go.
+void releaseFreeMemory();
+
 }  // namespace velmora
