@@ -9,6 +9,7 @@
 
 #include "session/ClientSession.h"
 #include "transport/SocketConnection.h"
+#include "widgets/ConnectionLoss.h"
 
 class QAction;
 class QLabel;
@@ -132,9 +133,16 @@ class TMainForm : public QMainWindow {
     void buildMenu();
     void buildToolBar();
     void RunLogin();
+    // After the login: what lets a lost connection be resumed without the password.
+    void PrepareReconnect();
+    // Connects again to the same server, resumes the login and binds the open datasets to the
+    // new connection; their unapplied changes stay.
+    ReconnectResult Reconnect();
     void tileChildren(bool stacked);
 
     bool shown_ = false;
+    // The token the server gave for resuming this login; no password is kept.
+    std::string resumeToken_;
 };
 
 // The main window, set at start-up.

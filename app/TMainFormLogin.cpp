@@ -48,6 +48,8 @@ void TMainForm::RunLogin() {
         hz.Open();
         found = hz.RecordCount() > 0;
     });
+    // The statement holds the password: the dataset keeps its row, not the text.
+    hz.setCommandText("");
     if (!asked) {
         // The server refused the query; there is no second attempt.
         TerminateApplication();
@@ -74,6 +76,7 @@ void TMainForm::RunLogin() {
         LoginServerTime = time.toString();
         server->AddUser(LoginComputerName, LoginAddress, LoginUserName, LoginServerTime);
     });
+    PrepareReconnect();
 }
 
 bool TMainForm::FormCloseQuery() {

@@ -153,7 +153,12 @@ void ClientDataSet::Close() {
     notify(Notice::State);
     if (fetched_) {
         fetched_ = false;
-        provider_.reset();
+        try {
+            provider_.reset();
+        } catch (const SocketConnectionError&) {
+            // The connection that held the provider's cursor is gone, and the cursor with it.
+        } catch (const SocketError&) {
+        }
     }
 }
 
@@ -216,7 +221,7 @@ int ClientDataSet::ApplyUpdates(int maxErrors) {
         std::string message = result.failed.failed.empty()
                                   ? formatText("Apply rolled back: %d records failed", result.errorCount)
                                   : result.failed.failed.front().message;
-        throw VelmoraError(message);
+        throw RemoteError(message);  // the server's own text, such as the database's
     }
     return result.errorCount;
 }
@@ -235,6 +240,23 @@ void ClientDataSet::Refresh() {
     int32_t count = ownStore_->complete() ? -1 : static_cast<int32_t>(ownStore_->visibleCount());
     DataPacket packet = provider_.refresh(count);
     loadPacket(std::move(packet), pos_);
+    notify(Notice::Data);
+    notify(Notice::Scrolled);
+    rebindDetails();
+}
+
+void ClientDataSet::Reattach() {
+    if (!Active() || master_ || !provider_.hasSource()) return;
+    bool editing = state_ != DataSetState::Browse ||
+                   std::any_of(details_.begin(), details_.end(),
+                               [](const ClientDataSet* d) { return d->State() != DataSetState::Browse; });
+    if (editing || ownStore_->changeCount() > 0) {
+        provider_.restore(commandText_);
+        return;
+    }
+    DataPacket packet = provider_.open(commandText_);
+    loadPacket(std::move(packet), pos_);
+    fetched_ = true;
     notify(Notice::Data);
     notify(Notice::Scrolled);
     rebindDetails();

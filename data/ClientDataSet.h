@@ -131,6 +131,12 @@ class ClientDataSet {
     std::string UpdateError() const;
     // Fetches the rows again, keeping the cursor's position; refused with unapplied changes.
     void Refresh();
+    // Binds an open dataset to the server of a new connection (after a reconnect): without
+    // unapplied work it fetches its rows again with its command text, keeping the cursor's
+    // position; with an edit under way or changes in its log it keeps rows and log and only
+    // hands the provider its command text, so that they can be applied and refreshed later.
+    // Closed and nested datasets have nothing to do.
+    void Reattach();
     void Execute();
 
     // --- Rows by position, for views that show many rows (0 <= row < RecordCount())

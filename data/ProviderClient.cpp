@@ -47,6 +47,14 @@ void ProviderClient::reset() {
     s->RemoteGetRecords(providerName_, 0, recsOut, kGetRecordsReset, std::string(), params, ownerData);
 }
 
+void ProviderClient::restore(const std::string& commandText) {
+    if (commandText.empty()) return;  // a new connection's provider runs its default already
+    auto s = server();
+    int32_t recsOut = 0;
+    Variant params, ownerData;
+    s->RemoteGetRecords(providerName_, 0, recsOut, kGetRecordsReset, commandText, params, ownerData);
+}
+
 ProviderClient::ApplyResult ProviderClient::applyUpdates(Bytes changePacket, int32_t maxErrors) {
     auto s = server();
     ApplyResult r;

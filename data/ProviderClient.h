@@ -23,6 +23,9 @@ class ProviderClient {
     DataPacket refresh(int32_t count);
     // Close after rows were fetched: the provider forgets its cursor.
     void reset();
+    // A new connection's provider is told the command text a dataset holds rows of, without
+    // sending rows back, so that its next refresh runs that text again.
+    void restore(const std::string& commandText);
 
     struct ApplyResult {
         int32_t errorCount = 0;

@@ -228,7 +228,10 @@ void SocketConnection::processNotices() {
 }
 
 std::shared_ptr<DispatchAppServer> SocketConnection::getServer() {
-    if (!connected()) open();
+    if (!connected()) {
+        if (!reopenOnDemand_) throw SocketConnectionError("The connection to the server is closed");
+        open();
+    }
     return std::make_shared<DispatchAppServer>(appServer_.dispatchValue());
 }
 

@@ -60,8 +60,13 @@ class SocketConnection : public SendDataBlock {
 
     // The remote server object (a dispatch reference), or Empty while closed.
     const Variant& appServer() const { return appServer_; }
-    // The provider interface over AppServer, opening the connection first when it is closed.
+    // The provider interface over AppServer, opening the connection first when it is closed
+    // (unless reopening on demand is off).
     std::shared_ptr<DispatchAppServer> getServer();
+    // Off: getServer() on a closed connection fails with "The connection to the server is
+    // closed" instead of opening a new one. A client that has logged in turns it off, as a new
+    // connection would not be logged in; it opens the connection again itself.
+    void setReopenOnDemand(bool value) { reopenOnDemand_ = value; }
 
     std::optional<DataBlock> send(DataBlock block, bool waitForResult) override;
 
@@ -97,6 +102,7 @@ class SocketConnection : public SendDataBlock {
     std::string interceptGUID_;
     bool loginPrompt_ = false;
     size_t maxPayload_ = kDefaultMaxPayload;
+    bool reopenOnDemand_ = true;
 
     ClassRegistry localClasses_;
     std::unique_ptr<DataBlockInterpreter> interpreter_;

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "widgets/ConnectionLoss.h"
 #include "widgets/MessageService.h"
 
 namespace velmora {
@@ -12,13 +13,19 @@ void showErrorText(const QString& text) {
     MessageService::showError(shown);
 }
 
+void showFailure(const FailureText& failure) {
+    if (failure.connectionLost) return ConnectionLoss::report(failure.details);
+    if (failure.details.isEmpty()) return showErrorText(failure.sentence);
+    MessageService::showError(failure.sentence, failure.details);
+}
+
 void showCurrentException() {
     try {
         throw;
     } catch (const std::exception& e) {
-        showErrorText(QString::fromUtf8(e.what()));
+        showFailure(describeFailure(e));
     } catch (...) {
-        showErrorText(QStringLiteral("Unknown error"));
+        showFailure({QStringLiteral("操作未能完成。"), QStringLiteral("Unknown error")});
     }
 }
 

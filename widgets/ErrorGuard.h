@@ -8,11 +8,16 @@
 #include <exception>
 #include <utility>
 
+#include "widgets/FailureText.h"
+
 namespace velmora {
 
 // Shows text as the standard error box does: a full stop is added unless the text is empty or
 // ends in a character that sorts at or before ".".
 void showErrorText(const QString& text);
+// Shows a failure: its Chinese sentence with the lower layer's text below it; a lost
+// connection goes to ConnectionLoss, which offers to reconnect.
+void showFailure(const FailureText& failure);
 // Shows the exception in flight (call inside a catch block).
 void showCurrentException();
 

@@ -1,7 +1,12 @@
 #include "widgets/MessageService.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <algorithm>
+#include <vector>
 
 namespace velmora {
 
@@ -36,10 +41,59 @@ QMessageBox::StandardButtons qtButtons(MessageButtons buttons) {
             return QMessageBox::Yes | QMessageBox::No;
         case MessageButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case MessageButtons::ReconnectOk:
+        case MessageButtons::RetryQuitCancel:
+            return QMessageBox::NoButton;  // buttons of our own, see ownButtons()
         case MessageButtons::Ok:
             break;
     }
     return QMessageBox::Ok;
+}
+
+// The buttons the platform's standard set lacks; the first is the default, the last answers Esc.
+struct OwnButton {
+    MessageButton button;
+    const char* text;
+    QMessageBox::ButtonRole role;
+};
+
+std::vector<OwnButton> ownButtons(MessageButtons buttons) {
+    if (buttons == MessageButtons::ReconnectOk)
+        return {{MessageButton::Reconnect, "重新连接", QMessageBox::AcceptRole},
+                {MessageButton::Ok, "确定", QMessageBox::RejectRole}};
+    if (buttons == MessageButtons::RetryQuitCancel)
+        return {{MessageButton::Retry, "重试", QMessageBox::AcceptRole},
+                {MessageButton::Quit, "退出", QMessageBox::DestructiveRole},
+                {MessageButton::Cancel, "取消", QMessageBox::RejectRole}};
+    return {};
+}
+
+constexpr const char* kOwnButton = "velmoraMessageButton";
+
+void addOwnButtons(QMessageBox& box, MessageButtons buttons) {
+    std::vector<OwnButton> own = ownButtons(buttons);
+    for (const OwnButton& o : own) {
+        QPushButton* b = box.addButton(QString::fromUtf8(o.text), o.role);
+        b->setProperty(kOwnButton, static_cast<int>(o.button));
+        if (&o == &own.front()) box.setDefaultButton(b);
+        if (&o == &own.back()) box.setEscapeButton(b);
+    }
+}
+
+// The technical text under the sentence: smaller, and never read as markup.
+void addDetails(QMessageBox& box, const QString& details) {
+    if (details.isEmpty()) return;
+    box.setInformativeText(details);
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (!label) return;
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont smaller = label->font();
+    if (smaller.pointSizeF() > 0)
+        smaller.setPointSizeF(smaller.pointSizeF() * 0.85);
+    else
+        smaller.setPixelSize(std::max(8, smaller.pixelSize() * 85 / 100));
+    label->setFont(smaller);
 }
 
 MessageButton fromQt(int button, MessageButtons offered) {
@@ -67,13 +121,20 @@ std::unique_ptr<QMessageBox> MessageService::buildBox(const MessageRequest& requ
     auto box = std::make_unique<QMessageBox>(qtIcon(request.icon), request.caption, request.text,
                                              qtButtons(request.buttons), QApplication::activeWindow());
     if (request.buttons == MessageButtons::YesNo) box->setEscapeButton(QMessageBox::No);
+    addOwnButtons(*box, request.buttons);
+    addDetails(*box, request.details);
     return box;
 }
 
 MessageButton MessageService::show(const MessageRequest& request) {
     if (installedHandler()) return installedHandler()(request);
     std::unique_ptr<QMessageBox> box = buildBox(request);
-    return fromQt(box->exec(), request.buttons);
+    int result = box->exec();
+    if (QAbstractButton* clicked = box->clickedButton()) {
+        QVariant own = clicked->property(kOwnButton);
+        if (own.isValid()) return static_cast<MessageButton>(own.toInt());
+    }
+    return fromQt(result, request.buttons);
 }
 
 MessageButton MessageService::messageBox(const QString& text, const QString& caption, unsigned flags) {
@@ -139,8 +200,8 @@ MessageButton MessageService::messageDlg(const QString& text, DialogKind kind, M
     return show(request);
 }
 
-void MessageService::showError(const QString& text) {
-    show(MessageRequest{text, applicationTitle(), MessageIcon::Error, MessageButtons::Ok});
+void MessageService::showError(const QString& text, const QString& details) {
+    show(MessageRequest{text, applicationTitle(), MessageIcon::Error, MessageButtons::Ok, details});
 }
 
 void MessageService::setHandler(Handler handler) {

@@ -11,14 +11,17 @@ class QMessageBox;
 namespace velmora {
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
-enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
-enum class MessageButton { None, Ok, Cancel, Yes, No };
+// ReconnectOk: 重新连接 and 确定; RetryQuitCancel: 重试, 退出 and 取消.
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, ReconnectOk, RetryQuitCancel };
+enum class MessageButton { None, Ok, Cancel, Yes, No, Reconnect, Retry, Quit };
 
 struct MessageRequest {
     QString text;
     QString caption;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
+    // A lower layer's own text (a socket's, a database's), shown below text in smaller type.
+    QString details{};
 };
 
 // Flags of the message box call the windows make (MessageBox(text, caption, flags)): the low
@@ -53,7 +56,7 @@ class MessageService {
     static MessageButton messageDlg(const QString& text, DialogKind kind, MessageButtons buttons);
     // The standard error box of an uncaught failure: the application title, the error icon, one
     // OK button.
-    static void showError(const QString& text);
+    static void showError(const QString& text, const QString& details = QString());
 
     // Replaces the real boxes (an empty handler restores them).
     static void setHandler(Handler handler);

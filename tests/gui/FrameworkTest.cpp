@@ -98,8 +98,12 @@ class FrameworkTest : public QObject {
         QVERIFY(guarded([] {}));
         guarded([] { throw RemoteError("Record not found."); });
         guarded([] { throw std::runtime_error("Done!"); });
+        // A lower layer's English text comes below a Chinese sentence that says whose failure it is.
         QCOMPARE(messages.texts(),
-                 QStringList({"Field 'qty' cannot be modified.", "Record not found.", "Done!"}));
+                 QStringList({"操作未能完成。", "服务器未能完成这项操作。", "操作未能完成。"}));
+        QCOMPARE(messages.boxes()[0].details, QString("Field 'qty' cannot be modified"));
+        QCOMPARE(messages.boxes()[1].details, QString("Record not found."));
+        QCOMPARE(messages.boxes()[2].details, QString("Done!"));
         QCOMPARE(messages.boxes()[0].caption, QCoreApplication::applicationName());
         QCOMPARE(messages.boxes()[0].icon, MessageIcon::Error);
     }

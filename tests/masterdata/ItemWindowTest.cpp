@@ -144,8 +144,10 @@ class ItemWindowTest : public QObject {
         press(w->Panel1->n_save);
         QCOMPARE(s->messages.boxes().size(), size_t(1));
         QCOMPARE(s->lastBox().icon, MessageIcon::Error);
-        QVERIFY2(s->lastBox().text.contains(QStringLiteral("UNIQUE"), Qt::CaseInsensitive),
-                 qPrintable(s->lastBox().text));
+        // The database's own text stands below the sentence that says the server refused.
+        QCOMPARE(s->lastBox().text, QStringLiteral("服务器未能完成这项操作。"));
+        QVERIFY2(s->lastBox().details.contains(QStringLiteral("UNIQUE"), Qt::CaseInsensitive),
+                 qPrintable(s->lastBox().details));
         QVERIFY(inEditState());
         QCOMPARE(dm->ClientDataSetch.ChangeCount(), 1);
         press(w->Panel1->n_cancel);
