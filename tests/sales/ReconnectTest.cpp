@@ -1,0 +1,125 @@
+// A lost connection while an order is being entered: the server stops and starts again on the
+// same database and port, the client reconnects without asking for the password, and the order
+// is saved afterwards with all its lines, once.
+#include <QToolButton>
+
+#include "app/TMainForm.h"
+#include "data/Tdm.h"
+#include "sales/TFrmkp.h"
+#include "tests/sales/SalesSession.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+
+using namespace velmora;
+using velmora::test::SalesSession;
+
+class ReconnectTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SalesSession> s;
+
+    const std::vector<MessageRequest>& boxes() const { return s->shell->messages.boxes(); }
+    QString addressText() const { return QString::fromStdString(s->server->address()); }
+
+    // 增加, the number, customer and salesman typed, two items picked with quantity and price.
+    void enterOrderWithTwoLines(TFrmkp& f, const QString& number) {
+        SalesSession::click(f.n_insert);
+        test::typeText(f.DBEdit1, number);
+        QTest::keyClick(f.DBEdit1, Qt::Key_Return);
+        test::typeText(f.DBEdit3, "K002");
+        QTest::keyClick(f.DBEdit3, Qt::Key_Return);
+        test::typeText(f.DBEdit5, "Y03");
+        QTest::keyClick(f.DBEdit5, Qt::Key_Return);
+        s->addLines({0, 2});
+        QTRY_COMPARE(f.DBGrid1->model()->rowCount(), 2);
+        SalesSession::typeCell(f.DBGrid1, 0, 4, "3");
+        SalesSession::typeCell(f.DBGrid1, 0, 5, "2.5");
+        SalesSession::typeCell(f.DBGrid1, 1, 4, "4");
+        SalesSession::typeCell(f.DBGrid1, 1, 5, "1.25");
+    }
+
+    void verifyLostBox(size_t index) {
+        QVERIFY(boxes().size() > index);
+        const MessageRequest& box = boxes()[index];
+        QCOMPARE(box.text, QString("与服务器的连接已断开。"));
+        QCOMPARE(box.buttons, MessageButtons::ReconnectOk);
+        QCOMPARE(box.icon, MessageIcon::Error);
+        QVERIFY2(!box.details.isEmpty(), "the socket's own text is not shown below");
+    }
+
+  private slots:
+    void init() { s = std::make_unique<SalesSession>(); }
+    void cleanup() { s.reset(); }
+
+    void orderHalfEnteredSurvivesARestartedServerAndIsSavedOnce() {
+        TFrmkp& f = s->openInvoicing();
+        enterOrderWithTwoLines(f, "XS800001");
+        // The password went into the login's check; nothing of the client keeps it.
+        QVERIFY(!QString::fromStdString(dm->ClientDataSethz.CommandText()).contains("vantu"));
+
+        // The server stops while the order is on screen: the client hears of it while idle. A
+        // reconnect at once cannot reach the server; the user leaves it for now.
+        s->shell->messages.answerNext(MessageButton::Reconnect);
+        s->shell->messages.answerNext(MessageButton::Cancel);
+        s->server->stop();
+        QTRY_COMPARE(boxes().size(), size_t(2));
+        verifyLostBox(0);
+        QCOMPARE(boxes()[1].text, "无法连接服务器 " + addressText() + "。");
+        QCOMPARE(boxes()[1].buttons, MessageButtons::RetryQuitCancel);
+        QVERIFY(!boxes()[1].details.isEmpty());
+        QCOMPARE(s->shell->ending.count(), 0);
+
+        // Started again on the same database and port. 保存 meets the closed connection and
+        // offers to reconnect; the login is resumed without the password.
+        s->server->restart();
+        s->shell->messages.answerNext(MessageButton::Reconnect);
+        SalesSession::click(f.n_save);
+        QCOMPARE(boxes().size(), size_t(3));
+        verifyLostBox(2);
+        QVERIFY(MainForm->SocketConnection1.connected());
+        QVERIFY(s->server->log().find("resumed the session as 管理员") != std::string::npos);
+        QCOMPARE(s->scalar("select count(*) from xsdtb where xsdid = 'XS800001'"), std::string("0"));
+        QCOMPARE(f.DBGrid1->model()->rowCount(), 2);
+
+        // The order as entered is saved now, once, with both lines.
+        SalesSession::click(f.n_save);
+        QCOMPARE(boxes().size(), size_t(3));
+        QCOMPARE(dm->ClientDataSetxsdtb.ChangeCount(), 0);
+        QCOMPARE(
+            s->scalar("select count(*) || '|' || khid || '|' || ywyid from xsdtb where xsdid = 'XS800001' "
+                      "group by khid, ywyid"),
+            std::string("1|K002|Y03"));
+        QCOMPARE(s->query("select cast(round(quantity1 * 100) as integer) || '|' || "
+                          "cast(round(money1 * 100) as integer) from xsdzb where xsdid = 'XS800001' "
+                          "order by quantity1"),
+                 (std::vector<std::string>{"300|750", "400|500"}));
+
+        // Windows opened after the reconnect work on the new connection as well.
+        SalesSession::click(f.n_refresh);
+        QCOMPARE(boxes().size(), size_t(3));
+    }
+
+    void refusedResumeIsToldAndTheUserMayQuit() {
+        TFrmkp& f = s->openInvoicing();
+        enterOrderWithTwoLines(f, "XS800002");
+        s->server->stop();
+        QTRY_COMPARE(boxes().size(), size_t(1));  // answered 确定: no reconnect for now
+        verifyLostBox(0);
+        // An administrator resets the password meanwhile, which ends every resumable login.
+        QCOMPARE(s->server->runCommand({"user", "passwd", "管理员"}, "另一个口令\n"), 0);
+        s->server->restart();
+
+        s->shell->messages.answerNext(MessageButton::Reconnect);
+        s->shell->messages.answerNext(MessageButton::Quit);
+        SalesSession::click(f.n_save);
+        QCOMPARE(boxes().size(), size_t(3));
+        QCOMPARE(boxes()[2].text, QString("无法以用户 管理员 恢复登录。"));
+        QVERIFY2(boxes()[2].details.contains("凭据无效"), qPrintable(boxes()[2].details));
+        QCOMPARE(s->shell->ending.count(), 1);
+        QVERIFY(!MainForm->SocketConnection1.connected());
+        QVERIFY(s->server->log().find("resume as 管理员 refused") != std::string::npos);
+    }
+};
+
+VELMORA_GUI_TEST_MAIN(ReconnectTest)
+#include "ReconnectTest.moc"
