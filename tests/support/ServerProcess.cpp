@@ -20,6 +20,17 @@
 
 namespace velmora::test {
 
+namespace {
+
+// The program under test: the build's own, or an installed one named by VELMORA_TEST_SERVER (the
+// package test runs the same tests against the packaged program).
+std::string serverProgram() {
+    const char* installed = std::getenv("VELMORA_TEST_SERVER");
+    return installed && *installed ? installed : VELMORA_SERVER_PATH;
+}
+
+}  // namespace
+
 ServerProcess::ServerProcess() : ServerProcess(Options{}) {}
 
 ServerProcess::ServerProcess(Options options) {
@@ -31,8 +42,8 @@ ServerProcess::ServerProcess(Options options) {
     dbPath_ = db_->location();
     logPath_ = dir_ + "/server.log";
 
-    std::vector<std::string> args = {VELMORA_SERVER_PATH, "--port", "0",    "--listen",
-                                     "127.0.0.1",         "--db",   dbPath_};
+    std::vector<std::string> args = {serverProgram(), "--port", "0",    "--listen",
+                                     "127.0.0.1",     "--db",   dbPath_};
     if (options.demo) args.push_back("--init-demo");
     args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
     launch(std::move(args));
@@ -136,7 +147,7 @@ int ServerProcess::runCommand(const std::vector<std::string>& args, const std::s
                               std::string* output) const {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    std::vector<std::string> argv = {VELMORA_SERVER_PATH};
+    std::vector<std::string> argv = {serverProgram()};
     argv.insert(argv.end(), args.begin(), args.end());
     argv.insert(argv.end(), {"--db", dbPath_});
     pid_t child = fork();

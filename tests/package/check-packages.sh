@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Checks the contents and metadata of the two packages as dpkg sees them: files, dependencies,
+# maintainer scripts, the service's unit, the desktop entry and its icons, the versions.
+# Usage: check-packages.sh PACKAGE_DIR VERSION BUILT_SERVER
+set -uo pipefail
+here=$(dirname "$0")
+. "$here/checks.sh"
+dir=$1 version=$2 built_server=$3
+
+server_deb=$(ls "$dir"/velmora-server_*.deb)
+client_deb=$(ls "$dir"/velmora_*.deb)
+work=$(mktemp -d /tmp/velmora-package-check-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+field() { dpkg-deb -f "$1" "$2"; }
+
+# Versions: the one of CMake everywhere.
+expect_equal "$(field "$server_deb" Version)" "$version-1" "server package version"
+expect_equal "$(field "$client_deb" Version)" "$version-1" "client package version"
+expect_equal "$("$built_server" --version)" "velmora-server $version" "velmora-server --version"
+expect_equal "$(field "$server_deb" Package)" velmora-server "server package name"
+expect_equal "$(field "$client_deb" Package)" velmora "client package name"
+
+# The server package.
+files=$(dpkg-deb -c "$server_deb" | awk '{print $NF}')
+for f in ./usr/bin/velmora-server ./lib/systemd/system/velmora-server.service \
+    ./etc/velmora/velmora-server.conf ./usr/share/man/man8/velmora-server.8.gz \
+    ./usr/share/doc/velmora-server/deploy.md; do
+    grep -qxF "$f" <<<"$files" || fail "server package lacks $f"
+done
+depends=$(field "$server_deb" Depends)
+for d in libsqlite3-0 libsodium23 libpq5 debconf passwd init-system-helpers; do
+    expect_contains "$depends" "$d" "server package dependencies"
+done
+dpkg-deb -e "$server_deb" "$work/control"
+expect_equal "$(cat "$work/control/conffiles")" /etc/velmora/velmora-server.conf "server conffiles"
+for script in config postinst prerm postrm; do
+    [ -x "$work/control/$script" ] || fail "server package: $script missing or not executable"
+    sh -n "$work/control/$script" || fail "server package: $script is not valid sh"
+done
+grep -q '^Template: velmora-server/demo-data$' "$work/control/templates" || fail "no demo-data question"
+grep -q '^Default: false$' "$work/control/templates" || fail "demo data must be off unless asked for"
+
+dpkg-deb -x "$server_deb" "$work/server"
+installed_server=$work/server/usr/bin/velmora-server
+expect_equal "$("$installed_server" --version)" "velmora-server $version" "packaged velmora-server --version"
+unit=$(cat "$work/server/lib/systemd/system/velmora-server.service")
+for line in "User=velmora" "Restart=on-failure" "NoNewPrivileges=yes" "ProtectSystem=strict" \
+    "StateDirectory=velmora" "PrivateTmp=yes" "AmbientCapabilities=CAP_NET_BIND_SERVICE" \
+    "ExecStart=/usr/bin/velmora-server --config /etc/velmora/velmora-server.conf" \
+    "WantedBy=multi-user.target"; do
+    grep -qxF "$line" <<<"$unit" || fail "unit lacks $line"
+done
+if command -v systemd-analyze >/dev/null; then
+    # The packaged program stands in for /usr/bin/velmora-server, which need not exist here.
+    sed "s|/usr/bin/velmora-server|$installed_server|" <<<"$unit" >"$work/velmora-server.service"
+    systemd-analyze verify --man=no "$work/velmora-server.service" || fail "systemd-analyze verify"
+else
+    echo "note: systemd-analyze not found; the unit was not verified by systemd"
+fi
+# The shipped configuration is one the program accepts, and it names the packaged database.
+conf=$work/server/etc/velmora/velmora-server.conf
+grep -qxF "db = /var/lib/velmora/velmora.db" "$conf" || fail "configuration does not name /var/lib/velmora/velmora.db"
+"$installed_server" --config "$conf" --db "$work/check.db" --init-only || fail "the shipped configuration is refused"
+[ -s "$work/check.db" ] || fail "--init-only created no database"
+man_page=$(gzip -dc "$work/server/usr/share/man/man8/velmora-server.8.gz")
+expect_contains "$man_page" ".TH VELMORA-SERVER 8 \"\" \"Velmora $version\"" "man page header"
+expect_contains "$man_page" "/etc/velmora/velmora-server.conf" "man page"
+
+# The client package.
+files=$(dpkg-deb -c "$client_deb" | awk '{print $NF}')
+for f in ./usr/bin/velmora ./usr/share/applications/velmora.desktop; do
+    grep -qxF "$f" <<<"$files" || fail "client package lacks $f"
+done
+depends=$(field "$client_deb" Depends)
+for d in libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk; do
+    expect_contains "$depends" "$d" "client package dependencies"
+done
+dpkg-deb -x "$client_deb" "$work/client"
+entry=$work/client/usr/share/applications/velmora.desktop
+if command -v desktop-file-validate >/dev/null; then
+    report=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $report"
+    [ -z "$report" ] || fail "desktop-file-validate: $report"
+else
+    fail "desktop-file-validate not found (package desktop-file-utils)"
+fi
+grep -qx 'Categories=Office;.*' "$entry" || fail "the desktop entry is not under Office"
+grep -qx 'Exec=velmora' "$entry" || fail "the desktop entry does not start velmora"
+grep -qx 'Icon=velmora' "$entry" || fail "the desktop entry's icon is not velmora"
+# Each icon is a PNG of the size its folder says.
+for size in 16 22 24 32 48 64 128 256; do
+    png=$work/client/usr/share/icons/hicolor/${size}x${size}/apps/velmora.png
+    if [ ! -s "$png" ]; then
+        fail "no ${size}x${size} icon"
+        continue
+    fi
+    header=$(od -An -tx1 -N24 "$png" | tr -d ' \n')
+    expect_equal "${header:0:16}" 89504e470d0a1a0a "${size}x${size} icon is a PNG"
+    expect_equal "$(printf '%d x %d' "0x${header:32:8}" "0x${header:40:8}")" "$size x $size" "icon size"
+done
+
+finish

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Installs the two packages on this machine as an administrator would, and checks what they set
+# up: the service's user, folder, configuration and database; the installed server answering
+# the client's requests; demo data only when asked for; upgrades and removal keeping the
+# database and a purge deleting it; the installed client starting. Leaves the machine as it was.
+# Usage: install-packages.sh PACKAGE_DIR FULLSTACK_TESTS
+set -uo pipefail
+here=$(dirname "$0")
+. "$here/checks.sh"
+dir=$(cd "$1" && pwd) fullstack=$2
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIPPED: installing packages needs root (CI runs as root)"
+    exit 77
+fi
+for package in velmora-server velmora; do
+    if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q installed; then
+        echo "SKIPPED: $package is already installed here; this test would remove it"
+        exit 77
+    fi
+done
+if [ -e /var/lib/velmora ]; then
+    echo "SKIPPED: /var/lib/velmora exists; this test would delete it"
+    exit 77
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+server_deb=$(ls "$dir"/velmora-server_*.deb)
+client_deb=$(ls "$dir"/velmora_*.deb)
+CONF=/etc/velmora/velmora-server.conf
+DB=/var/lib/velmora/velmora.db
+work=$(mktemp -d /tmp/velmora-package-install-XXXXXX)
+chmod 755 "$work"
+
+cleanup() {
+    apt-get purge -y -qq velmora-server velmora >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Installs with apt, as the README says; the dependencies must come from Debian itself.
+apt_install() {
+    if ! apt-get install -y -qq "$@" >"$work/apt.log" 2>&1; then
+        apt-get update -qq >/dev/null 2>&1
+        apt-get install -y -qq "$@" >"$work/apt.log" 2>&1 || {
+            cat "$work/apt.log" >&2
+            return 1
+        }
+    fi
+}
+
+as_service() { (cd / && runuser -u velmora -- "$@"); }
+users() { as_service velmora-server user list --config "$CONF" 2>/dev/null | LC_ALL=C sort | tr '\n' ' '; }
+
+echo "== a first installation: no demo data unless asked"
+echo "velmora-server velmora-server/demo-data boolean false" | debconf-set-selections
+apt_install "$server_deb" || { fail "apt-get install velmora-server"; finish; }
+getent passwd velmora >/dev/null || fail "no system user velmora"
+expect_equal "$(getent passwd velmora | cut -d: -f7)" /usr/sbin/nologin "velmora's shell"
+[ "$(id -u velmora)" -lt 1000 ] || fail "velmora is not a system user"
+expect_equal "$(stat -c '%U:%G %a' /var/lib/velmora)" "velmora:velmora 750" "state folder"
+expect_equal "$(stat -c '%U:%G %a' "$CONF")" "root:velmora 640" "configuration"
+expect_equal "$(stat -c '%U %a' "$DB" 2>/dev/null)" "velmora 640" "database created at installation"
+expect_equal "$(users)" "" "users of a database without demo data"
+[ -L /etc/systemd/system/multi-user.target.wants/velmora-server.service ] || fail "service not enabled"
+expect_equal "$(velmora-server --version)" "velmora-server $(dpkg-query -W -f='${Version}' velmora-server | cut -d- -f1)" \
+    "installed velmora-server --version"
+if command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify /lib/systemd/system/velmora-server.service || fail "systemd-analyze verify"
+fi
+
+echo "== the service's own start, without systemd: its user, its configuration, a free port"
+# setpriv execs the server itself, so that the signal below reaches it.
+(cd / && exec setpriv --reuid=velmora --regid=velmora --init-groups \
+    velmora-server --config "$CONF" --port 0 --listen 127.0.0.1 >"$work/out" 2>"$work/err") &
+pid=$!
+for _ in $(seq 100); do grep -q '^listening on ' "$work/out" && break; sleep 0.1; done
+grep -q '^listening on 127.0.0.1:' "$work/out" || fail "the service's start: $(cat "$work/err")"
+kill -TERM "$pid"
+wait "$pid" || fail "the service did not stop cleanly on SIGTERM"
+
+echo "== the installed server answers the client's requests (on a temporary database)"
+VELMORA_TEST_SERVER=/usr/bin/velmora-server "$fullstack" --gtest_brief=1 \
+    --gtest_filter='TestLogin.*:ServerData.*' || fail "fullstack tests against /usr/bin/velmora-server"
+
+echo "== an upgrade keeps the database"
+echo 'secret 1' | as_service velmora-server user add 赵会计 --config "$CONF" >/dev/null 2>&1 ||
+    fail "user add as the service's user"
+dpkg -i "$server_deb" >"$work/dpkg.log" 2>&1 || fail "reinstalling over itself: $(cat "$work/dpkg.log")"
+expect_equal "$(users)" "赵会计 " "users after an upgrade"
+
+echo "== removal keeps the database, a purge deletes it"
+apt-get remove -y -qq velmora-server >/dev/null 2>&1 || fail "apt-get remove"
+[ ! -e /usr/bin/velmora-server ] || fail "the program outlived its removal"
+[ -s "$DB" ] || fail "removal deleted the database"
+[ -e "$CONF" ] || fail "removal deleted the configuration"
+apt_install "$server_deb" || fail "installing again after a removal"
+expect_equal "$(users)" "赵会计 " "users after removing and installing again"
+apt-get purge -y -qq velmora-server >/dev/null 2>&1 || fail "apt-get purge"
+[ ! -e /var/lib/velmora ] || fail "purge kept /var/lib/velmora"
+[ ! -e "$CONF" ] || fail "purge kept the configuration"
+
+echo "== demo data when the administrator asks"
+echo "velmora-server velmora-server/demo-data boolean true" | debconf-set-selections
+apt_install "$server_deb" || fail "apt-get install velmora-server with demo data"
+expect_equal "$(users)" "李出纳 王会计 管理员 " "users of the demo database"
+apt-get purge -y -qq velmora-server >/dev/null 2>&1 || fail "apt-get purge"
+
+echo "== the client"
+apt_install "$client_deb" || { fail "apt-get install velmora"; finish; }
+missing=$(ldd /usr/bin/velmora | grep 'not found')
+[ -z "$missing" ] || fail "libraries missing: $missing"
+desktop-file-validate /usr/share/applications/velmora.desktop || fail "installed desktop entry"
+[ -s /usr/share/icons/hicolor/48x48/apps/velmora.png ] || fail "no installed icon"
+[ -s /usr/share/qt6/translations/qtbase_zh_CN.qm ] || fail "Qt's Chinese translations missing"
+for font in fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk; do
+    dpkg-query -W -f='${Status}' "$font" | grep -q 'install ok installed' || fail "$font not installed"
+done
+# It starts and waits at its login until it is ended.
+QT_QPA_PLATFORM=offscreen timeout 20 velmora >"$work/client.log" 2>&1
+expect_equal "$?" 124 "the installed client running until it was ended ($(head -c 300 "$work/client.log"))"
+
+finish
