@@ -2,12 +2,14 @@
 
 #include <QMouseEvent>
 
+#include "widgets/Accessibility.h"
 #include "widgets/Colors.h"
 
 namespace velmora {
 
 NavLabel::NavLabel(const QString& caption, QWidget* parent) : QLabel(caption, parent) {
     setMouseTracking(true);
+    describeAsClickable(this);
     setHighlighted(false);
 }
 

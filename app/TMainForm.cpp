@@ -10,10 +10,12 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/NavLabel.h"
 #include "app/NavPanel.h"
 #include "app/Pictures.h"
+#include "widgets/Accessibility.h"
 #include "widgets/Colors.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
@@ -54,6 +56,7 @@ TMainForm::TMainForm() {
     auto* bar = new QStatusBar(this);
     bar->setObjectName(QStringLiteral("StatusBar"));
     bar->setFixedHeight(19);
+    describeStatusBar(bar, QStringLiteral("状态栏"));
     setStatusBar(bar);
 
     Timer1 = new QTimer(this);
@@ -110,7 +113,12 @@ void TMainForm::buildLayout() {
     Splitter1->addWidget(ClientArea);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({153, 812 - 153});
+    // 153 pixels as designed, wider when a navigation label would be cut at the panel's edge.
+    int navigation = 153;
+    for (NavLabel* label : NavLabels)
+        navigation = std::max(navigation, Panel3->mapTo(Panel1, QPoint(label->geometry().right(), 0)).x() +
+                                              2 * Panel1->bevelWidth() + 4);
+    Splitter1->setSizes({navigation, 812 - navigation});
     setCentralWidget(central);
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "data/ClientDataSet.h"
+#include "data/DataSetUsers.h"
 #include "data/DataSource.h"
 #include "data/ProviderSource.h"
 
@@ -42,6 +43,9 @@ class Tdm {
     DataSource DataSourcechfl{"DataSourcechfl", &ClientDataSetchfl};
     DataSource DataSourcexsdview{"DataSourcexsdview", &ClientDataSetxsdview};
     DataSource DataSourcehz{"DataSourcehz", &ClientDataSethz};
+
+    // Which open windows use which dataset: a window closing closes only what no other uses.
+    DataSetUsers Users;
 
     // The twelve datasets and eight data sources, in the module's order.
     std::vector<ClientDataSet*> dataSets();

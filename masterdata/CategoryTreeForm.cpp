@@ -4,8 +4,10 @@
 #include <QLabel>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "data/ClientDataSet.h"
 #include "masterdata/MaintenanceBar.h"
@@ -14,6 +16,20 @@
 #include "widgets/Text.h"
 
 namespace velmora {
+
+namespace {
+
+constexpr int kDesignTreeWidth = 137;
+constexpr int kWidestFittedTree = 320;
+
+// The tree panel's width as the user last dragged it, kept for the run and shared by the
+// category and item windows; 0 until a splitter was dragged.
+int& rememberedTreeWidth() {
+    static int width = 0;
+    return width;
+}
+
+}  // namespace
 
 CategoryTreeForm::CategoryTreeForm(QWidget* owner) : MdiChildForm(owner) {
     Panel1 = new MaintenanceBar(this);
@@ -47,7 +63,8 @@ CategoryTreeForm::CategoryTreeForm(QWidget* owner) : MdiChildForm(owner) {
     Splitter1->addWidget(PageControl1);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({137, 600});
+    Splitter1->setSizes({kDesignTreeWidth, 600});
+    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { rememberedTreeWidth() = Panel2->width(); });
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -90,6 +107,12 @@ void CategoryTreeForm::setStatusText(const QString& text) {
     StatusBar1->repaint();
 }
 
+bool CategoryTreeForm::firstShowing() {
+    bool first = !shown_;
+    shown_ = true;
+    return first;
+}
+
 void CategoryTreeForm::showPage(QWidget* page) {
     PageControl1->setCurrentWidget(page);
 }
@@ -120,6 +143,20 @@ void CategoryTreeForm::BuildTree(ClientDataSet& categories) {
     }
     TreeView1->expandAll();
     setStatusText(QString());
+}
+
+void CategoryTreeForm::fitTreePanel() {
+    int width = rememberedTreeWidth();
+    if (width <= 0) {
+        // Wide enough for the codes and names at their deepest indent, as far as is reasonable.
+        TreeView1->resizeColumnToContents(0);
+        int needed = TreeView1->header()->sectionSize(0) + 2 * TreeView1->frameWidth() +
+                     2 * Panel2->bevelWidth() + TreeView1->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                     4;
+        width = std::clamp(needed, kDesignTreeWidth, kWidestFittedTree);
+    }
+    int total = std::max(Splitter1->width(), width + 200);
+    Splitter1->setSizes({width, total - width - Splitter1->handleWidth()});
 }
 
 }  // namespace velmora

@@ -17,8 +17,9 @@ class MaintenanceBar;
 class Panel;
 
 // What the category and item windows share: the button bar, the category tree in a left panel
-// 137 pixels wide, a splitter, the pages "单张" and "列表" (the list page shown first) and a
-// status bar of one panel. Both build the tree from the categories the client holds.
+// 137 pixels wide (wider when the names need it, or as the user last dragged it), a splitter, the pages
+// "单张" and "列表" (the list page shown first) and a status bar of one panel. Both build the tree from the
+// categories the client holds.
 class CategoryTreeForm : public MdiChildForm {
     Q_OBJECT
 
@@ -48,6 +49,16 @@ class CategoryTreeForm : public MdiChildForm {
   protected:
     void showPage(QWidget* page);
     void setStatusText(const QString& text);
+    // True the first time only: the window builds its tree and browse state when it first shows,
+    // never again when it is only shown or activated anew (a rebuild would drop the selection
+    // and, in edit state, the state itself).
+    bool firstShowing();
+    // Gives the tree panel the width the user last dragged it to in this run, or else one that
+    // shows the codes and names of the tree whole.
+    void fitTreePanel();
+
+  private:
+    bool shown_ = false;
 };
 
 }  // namespace velmora

@@ -2,7 +2,7 @@
 
 #include <QHBoxLayout>
 
-#include "masterdata/MaintenancePictures.h"
+#include "widgets/MaintenancePictures.h"
 
 namespace velmora {
 

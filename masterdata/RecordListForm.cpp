@@ -9,7 +9,6 @@
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "masterdata/MaintenanceBar.h"
-#include "masterdata/ReadableWhenDisabled.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
@@ -34,7 +33,6 @@ RecordListForm::RecordListForm(QWidget* owner, DataSource& source, const std::ve
     DBGrid1->setReadOnly(true);
     DBGrid1->setEnabled(false);
     DBGrid1->setColor(clInfoBk());
-    keepTextReadableWhenDisabled(DBGrid1);
     auto* gridLayout = new QVBoxLayout(Panel2);
     gridLayout->setContentsMargins(0, 0, 0, 0);
     gridLayout->addWidget(DBGrid1);

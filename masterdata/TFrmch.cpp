@@ -97,13 +97,13 @@ TFrmch::TFrmch(QWidget* owner, ClientSession& session)
     connect(TreeView1, &FolderTreeView::nodeClicked, this, guardedSlot([this] { TreeView1Click(); }));
     Panel1->connectHandlers(this);
 
-    dm.ClientDataSetchfl.Open();
-    dm.ClientDataSetxsdzb.Open();
-    dm.ClientDataSetch.Open();
+    dm.Users.use(this, {&dm.ClientDataSetchfl, &dm.ClientDataSetxsdzb, &dm.ClientDataSetch});
 }
 
 void TFrmch::FormShow() {
+    if (!firstShowing()) return;
     BuildTree(dm.ClientDataSetchfl);
+    fitTreePanel();
     TreeView1->selectNode(RootNode());
     for (DBEdit* box : {DBEdit1, DBEdit2, DBEdit3, DBEdit4}) box->setEnabled(false);
     Panel1->setBrowseState();
@@ -111,9 +111,8 @@ void TFrmch::FormShow() {
 }
 
 void TFrmch::FormClose(CloseAction& action) {
-    dm.ClientDataSetchfl.Close();
-    dm.ClientDataSetch.Close();
-    dm.ClientDataSetxsdzb.Close();
+    // Closed unless another open window (categories, invoicing) still uses them.
+    dm.Users.release(this, {&dm.ClientDataSetchfl, &dm.ClientDataSetch, &dm.ClientDataSetxsdzb});
     action = CloseAction::Free;
 }
 
@@ -176,7 +175,7 @@ void TFrmch::n_saveClick() {
         // Every change is attempted; one the server refused (a taken item code, say) stays in the
         // change log and the window stays in edit state, so it can be corrected or discarded.
         std::string reason = items.UpdateError();
-        throw VelmoraError(reason.empty() ? "The server refused to store the item" : reason);
+        throw VelmoraError(reason.empty() ? "服务器没有保存这个存货" : reason);
     }
     ToggleEditState();
 }

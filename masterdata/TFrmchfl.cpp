@@ -8,7 +8,6 @@
 
 #include "data/Tdm.h"
 #include "masterdata/MaintenanceBar.h"
-#include "masterdata/ReadableWhenDisabled.h"
 #include "masterdata/RowCountProbe.h"
 #include "session/ClientSession.h"
 #include "transport/Errors.h"
@@ -28,6 +27,7 @@ namespace {
 const char* const kTopLevelMask = "99;1;_";
 const char* const kSubCategoryMask = "99-999;1;_";
 const QString kCaption = QStringLiteral("Velmora系统");
+const char* const kRowMissing = "找不到这个分类的记录，请先刷新";
 
 void notice(const QString& text) {
     MessageService::messageBox(text, kCaption, MB_OK | MB_ICONINFORMATION);
@@ -85,7 +85,6 @@ TFrmchfl::TFrmchfl(QWidget* owner, ClientSession& session)
     DBGrid1->setReadOnly(true);
     DBGrid1->setEnabled(false);
     DBGrid1->setColor(clInfoBk());
-    keepTextReadableWhenDisabled(DBGrid1);
     auto* list = new QGridLayout(TabSheet2);
     list->setContentsMargins(0, 0, 0, 0);
     list->addWidget(DBGrid1);
@@ -93,13 +92,13 @@ TFrmchfl::TFrmchfl(QWidget* owner, ClientSession& session)
     connect(TreeView1, &FolderTreeView::nodeClicked, this, guardedSlot([this] { TreeView1Click(); }));
     Panel1->connectHandlers(this);
 
-    dm.ClientDataSetchfl.Open();
-    dm.ClientDataSetchfl_index.Open();
-    dm.ClientDataSetch.Open();
+    dm.Users.use(this, {&dm.ClientDataSetchfl, &dm.ClientDataSetchfl_index, &dm.ClientDataSetch});
 }
 
 void TFrmchfl::FormShow() {
+    if (!firstShowing()) return;
     BuildTree(dm.ClientDataSetchfl);
+    fitTreePanel();
     TreeView1->selectNode(RootNode());
     DBEdit1->setEnabled(false);
     DBEdit2->setEnabled(false);
@@ -108,8 +107,9 @@ void TFrmchfl::FormShow() {
 }
 
 void TFrmchfl::FormClose(CloseAction& action) {
-    dm.ClientDataSetchfl.Close();
-    dm.ClientDataSetch.Close();
+    // The index copy stays open; the others close unless another open window still uses them.
+    dm.Users.release(this, {&dm.ClientDataSetchfl, &dm.ClientDataSetch});
+    dm.Users.forget(this);
     action = CloseAction::Free;
 }
 
@@ -195,7 +195,7 @@ void TFrmchfl::n_editClick() {
         return;
     }
     // The node selected is what the user means to change, also when the keyboard selected it.
-    if (!locateRow(EditedNode)) throw VelmoraError("Record not found");
+    if (!locateRow(EditedNode)) throw VelmoraError(kRowMissing);
     ToggleEditState();
     ParentNode = EditedNode->parent();
     dm.ClientDataSetchfl.Edit();
@@ -253,7 +253,7 @@ bool TFrmchfl::confirmDelete() {
 }
 
 void TFrmchfl::deleteCategory(QTreeWidgetItem* node) {
-    if (!locateRow(node)) throw VelmoraError("Record not found");
+    if (!locateRow(node)) throw VelmoraError(kRowMissing);
     ClientDataSet& categories = dm.ClientDataSetchfl;
     categories.Delete();
     try {

@@ -3,17 +3,24 @@
 #include <QLabel>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "data/AmountText.h"
+#include "widgets/Accessibility.h"
 #include "widgets/Colors.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DBNavigator.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
 #include "widgets/Panel.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 
 namespace {
+
+// The least width of a total's value box, so that totals of different lengths line up right.
+constexpr int kTotalWidth = 120;
 
 QToolButton* addFlatButton(QWidget* parent, const char* name, int left, const QString& caption) {
     auto* button = new QToolButton(parent);
@@ -86,20 +93,24 @@ void ReportResultForm::buildTotalsPanel() {
     Label1 = addPanelLabel(Panel2, "Label1", 128, QString());
     Label4 = addPanelLabel(Panel2, "Label4", 280, QStringLiteral("金额合计："));
     Label2 = addPanelLabel(Panel2, "Label2", 360, QString());
-    Label1->setAccessibleName(QStringLiteral("数量合计"));
-    Label2->setAccessibleName(QStringLiteral("金额合计"));
+    describeAsValue(Label1, QStringLiteral("数量合计"));
+    describeAsValue(Label2, QStringLiteral("金额合计"));
 }
 
 void ReportResultForm::bindTo(DataSource* source) {
+    DBGrid1->setAmountFields({"price1", "money1", "je"});
     DBGrid1->setDataSource(source);
     DBNavigator1->setDataSource(source);
 }
 
 void ReportResultForm::setTotals(const QString& quantity, const QString& money) {
+    // Right-aligned in boxes of their own width, the amount with two decimals, as in the grid.
     Label1->setText(quantity);
-    Label1->adjustSize();
-    Label2->setText(money);
-    Label2->adjustSize();
+    Label2->setText(toQString(amountDisplayText(toStdString(money))));
+    for (QLabel* value : {Label1, Label2}) {
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->resize(std::max(kTotalWidth, value->sizeHint().width()), value->sizeHint().height());
+    }
 }
 
 }  // namespace velmora

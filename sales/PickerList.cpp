@@ -5,8 +5,8 @@
 
 #include "data/ClientDataSet.h"
 #include "sales/PickerLine.h"
-#include "transport/Errors.h"
 #include "widgets/ErrorGuard.h"
+#include "widgets/MessageService.h"
 #include "widgets/Text.h"
 
 namespace velmora {
@@ -35,9 +35,13 @@ void onListDoubleClick(QListWidget& list, std::function<void()> handler) {
     list.viewport()->installEventFilter(new DoubleClickWatcher(&list, std::move(handler)));
 }
 
-QString selectedListLine(const QListWidget& list) {
+std::optional<QString> selectedListLine(const QListWidget& list, const QString& what) {
     const QList<QListWidgetItem*> selected = list.selectedItems();
-    if (selected.isEmpty()) throw VelmoraError(formatText("List index out of bounds (%d)", -1));
+    if (selected.isEmpty()) {
+        MessageService::messageBox(QStringLiteral("请先在列表中选中一个%1。").arg(what),
+                                   QStringLiteral("Velmora系统"), MB_OK | MB_ICONINFORMATION);
+        return std::nullopt;
+    }
     return selected.front()->text();
 }
 

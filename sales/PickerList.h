@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QListWidget;
 
@@ -9,9 +10,9 @@ namespace velmora {
 
 class ClientDataSet;
 
-// The text of the list's selected line. Throws the list error "List index out of bounds (-1)"
-// when no line is selected, so a choice without a line ends there.
-QString selectedListLine(const QListWidget& list);
+// The text of the list's selected line. Without one it asks the user to select a line first
+// ("请先在列表中选中一个" + what + "。") and returns nothing, so a choice without a line ends there.
+std::optional<QString> selectedListLine(const QListWidget& list, const QString& what);
 
 // Runs handler (guarded) on a double-click anywhere in the list, also on its empty part, where
 // no item is hit.

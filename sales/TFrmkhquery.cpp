@@ -38,7 +38,9 @@ TFrmkhquery::TFrmkhquery(QWidget* owner, ClientSession& session) : DialogForm(ow
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(0, 272, 536, 82);
     Label1 = new QLabel(
-        QStringLiteral("只要双击所需的客户行即可完成输入。或者先单击所需的客户行，再点击OK按钮也可以。"),
+        // The hint names the OK button as it reads (确定 with the Chinese translations).
+        QStringLiteral("只要双击所需的客户行即可完成输入。或者先单击所需的客户行，再点击%1按钮也可以。")
+            .arg(BitBtn::standardCaption(BitBtn::Kind::Ok)),
         Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(16, 10, 504, 16);
@@ -76,8 +78,10 @@ void TFrmkhquery::BitBtn2Click() {
 }
 
 void TFrmkhquery::choose() {
-    // Without a selected line this throws, and the dialog stays open with nothing chosen.
-    session_.PickedCustomerCode = toQString(codeOfPickerLine(toStdString(selectedListLine(*ListBox1))));
+    // Without a selected line the dialog stays open with nothing chosen.
+    std::optional<QString> line = selectedListLine(*ListBox1, QStringLiteral("客户"));
+    if (!line) return;
+    session_.PickedCustomerCode = toQString(codeOfPickerLine(toStdString(*line)));
     setModalResult(mrOk);
 }
 

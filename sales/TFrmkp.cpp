@@ -15,6 +15,7 @@
 #include "widgets/DataSetModel.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
+#include "widgets/MaintenancePictures.h"
 #include "widgets/Panel.h"
 
 namespace velmora {
@@ -92,24 +93,30 @@ void TFrmkp::buildToolBar() {
         QToolButton*& button;
         const char* name;
         QString caption;
+        MaintenancePicture picture;
     };
+    using P = MaintenancePicture;
     const Button buttons[] = {
-        {n_insert, "n_insert", QStringLiteral("增加")},
-        {n_edit, "n_edit", QStringLiteral("修改")},
-        {n_delete, "n_delete", QStringLiteral("册除")},
-        {n_cancel, "n_cancel", QStringLiteral("放弃")},
-        {n_save, "n_save", QStringLiteral("保存")},
-        {n_print, "n_print", QStringLiteral("打印")},
-        {n_refresh, "n_refresh", QStringLiteral("刷新")},
-        {n_insertone, "n_insertone", QStringLiteral("增行")},
-        {n_deleteone, "n_deleteone", QStringLiteral("删行")},
-        {n_exit, "n_exit", QStringLiteral("退出")},
+        {n_insert, "n_insert", QStringLiteral("增加"), P::Insert},
+        {n_edit, "n_edit", QStringLiteral("修改"), P::Edit},
+        {n_delete, "n_delete", QStringLiteral("册除"), P::Delete},
+        {n_cancel, "n_cancel", QStringLiteral("放弃"), P::Cancel},
+        {n_save, "n_save", QStringLiteral("保存"), P::Save},
+        {n_print, "n_print", QStringLiteral("打印"), P::Print},
+        {n_refresh, "n_refresh", QStringLiteral("刷新"), P::Refresh},
+        {n_insertone, "n_insertone", QStringLiteral("增行"), P::InsertLine},
+        {n_deleteone, "n_deleteone", QStringLiteral("删行"), P::DeleteLine},
+        {n_exit, "n_exit", QStringLiteral("退出"), P::Exit},
     };
     int left = 8;
     for (const Button& b : buttons) {
         b.button = new QToolButton(Panel1);
         b.button->setObjectName(QString::fromLatin1(b.name));
         b.button->setText(b.caption);
+        // A picture beside the caption, greyed with it while the button is disabled.
+        b.button->setIcon(maintenanceIcon(b.picture));
+        b.button->setIconSize(QSize(16, 16));
+        b.button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         b.button->setAutoRaise(true);  // flat until the mouse is over it
         b.button->setFocusPolicy(Qt::NoFocus);
         b.button->setGeometry(left, 9, 60, 22);
@@ -161,8 +168,8 @@ void TFrmkp::buildLines() {
                          {QStringLiteral("ggxh"), QStringLiteral("规格型号"), 100},
                          {QStringLiteral("jldw"), QStringLiteral("计量单位"), 100},
                          {QStringLiteral("quantity1"), QStringLiteral("数量"), -1},
-                         {QStringLiteral("price1"), QStringLiteral("单价"), -1},
-                         {QStringLiteral("money1"), QStringLiteral("金额"), -1}});
+                         {QStringLiteral("price1"), QStringLiteral("单价"), -1, false, true},
+                         {QStringLiteral("money1"), QStringLiteral("金额"), -1, false, true}});
     DBGrid1->setColor(clInfoBk());
     auto* layout = new QVBoxLayout(Panel4);
     layout->setContentsMargins(Panel4->contentsMargins());
@@ -204,15 +211,12 @@ void TFrmkp::connectHandlers() {
 }
 
 void TFrmkp::FormCreate() {
-    for (ClientDataSet* ds :
-         {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh, &dm.ClientDataSetywy})
-        ds->Open();
+    dm.Users.use(this,
+                 {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh, &dm.ClientDataSetywy});
     // Every item passes: the filter another window left on the items is dropped.
     dm.ClientDataSetch.setFilter("");
     dm.ClientDataSetch.setFiltered(true);
-    dm.ClientDataSetch.Open();
-    dm.ClientDataSetxsdzb2.Open();
-    dm.ClientDataSetxsdtb2.Open();
+    dm.Users.use(this, {&dm.ClientDataSetch, &dm.ClientDataSetxsdzb2, &dm.ClientDataSetxsdtb2});
     dm.ClientDataSetxsdtb.First();
 }
 
@@ -228,10 +232,10 @@ void TFrmkp::FormShow() {
 
 void TFrmkp::FormClose(CloseAction& action) {
     discardGridEditor();
-    for (ClientDataSet* ds :
-         {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh, &dm.ClientDataSetywy,
-          &dm.ClientDataSetch, &dm.ClientDataSetxsdzb2, &dm.ClientDataSetxsdtb2})
-        ds->Close();
+    // Closed unless another open window (the item or category window) still uses them.
+    dm.Users.release(
+        this, {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh, &dm.ClientDataSetywy,
+               &dm.ClientDataSetch, &dm.ClientDataSetxsdzb2, &dm.ClientDataSetxsdtb2});
     action = CloseAction::Free;
 }
 

@@ -53,8 +53,10 @@ void TFrmywyquery::BitBtn1Click() {
 }
 
 void TFrmywyquery::choose() {
-    // Without a selected line this throws, and the dialog stays open with nothing written.
-    chosenCode_ = toQString(codeOfPickerLine(toStdString(selectedListLine(*ListBox1))));
+    // Without a selected line the dialog stays open with nothing written.
+    std::optional<QString> line = selectedListLine(*ListBox1, QStringLiteral("业务员"));
+    if (!line) return;
+    chosenCode_ = toQString(codeOfPickerLine(toStdString(*line)));
     setModalResult(mrOk);
 }
 

@@ -49,7 +49,8 @@ TfrmClbm_Fzlr::TfrmClbm_Fzlr(ClientSession& session, QWidget* parent)
         Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(8, 8);
-    Label2 = new QLabel(QStringLiteral("最后点击OK按钮即可。"), Panel2);
+    Label2 = new QLabel(QStringLiteral("最后点击%1按钮即可。").arg(BitBtn::standardCaption(BitBtn::Kind::Ok)),
+                        Panel2);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->move(8, 26);
     BitBtn1 = new BitBtn(BitBtn::Kind::Ok, Panel2);
@@ -72,6 +73,24 @@ TfrmClbm_Fzlr::TfrmClbm_Fzlr(ClientSession& session, QWidget* parent)
 
 void TfrmClbm_Fzlr::FormCreate() {
     session_.PickedItems.clear();
+    // Every item is offered, whatever filter the item window left on the shared dataset; that
+    // window gets its filter back when the picker goes.
+    ClientDataSet& ch = session_.dm().ClientDataSetch;
+    savedFilter_ = ch.Filter();
+    savedFiltered_ = ch.Filtered();
+    ch.setFilter("");
+    ch.Open();
+}
+
+TfrmClbm_Fzlr::~TfrmClbm_Fzlr() {
+    DBGrid1->setDataSource(nullptr);
+    try {
+        ClientDataSet& ch = session_.dm().ClientDataSetch;
+        ch.setFilter(savedFilter_);
+        ch.setFiltered(savedFiltered_);
+    } catch (...) {
+        // The filter was valid when it was saved; a dataset that refuses it now keeps none.
+    }
 }
 
 void TfrmClbm_Fzlr::BitBtn1Click() {

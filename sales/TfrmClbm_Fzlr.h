@@ -1,6 +1,8 @@
 #pragma once
 // The item picker.
 
+#include <string>
+
 #include "widgets/DialogForm.h"
 
 class QLabel;
@@ -20,6 +22,7 @@ class TfrmClbm_Fzlr : public DialogForm {
 
   public:
     explicit TfrmClbm_Fzlr(ClientSession& session, QWidget* parent = nullptr);
+    ~TfrmClbm_Fzlr() override;
 
     Panel* Panel1 = nullptr;  // upper: the grid
     Panel* Panel2 = nullptr;  // lower: hints and buttons
@@ -35,6 +38,8 @@ class TfrmClbm_Fzlr : public DialogForm {
     void FormCreate();
 
     ClientSession& session_;
+    std::string savedFilter_;
+    bool savedFiltered_ = false;
 };
 
 inline TfrmClbm_Fzlr* frmClbm_Fzlr = nullptr;

@@ -6,6 +6,7 @@
 #include "data/DataSource.h"
 #include "widgets/Colors.h"
 #include "widgets/ErrorGuard.h"
+#include "widgets/ReadableWhenDisabled.h"
 #include "widgets/Text.h"
 
 namespace velmora {
@@ -15,6 +16,7 @@ bool isEnterKey(const QKeyEvent& event) {
 }
 
 DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
+    keepTextReadableWhenDisabled(this);
     connect(this, &QLineEdit::textChanged, this, [this] { textWasChanged(); });
 }
 

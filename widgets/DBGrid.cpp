@@ -11,6 +11,7 @@
 #include "widgets/DataSetModel.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/MessageService.h"
+#include "widgets/ReadableWhenDisabled.h"
 
 namespace velmora {
 
@@ -43,7 +44,8 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DataSetModel(th
         applyColumnWidths();
         followCursor(model_->cursorRow());
     });
-    setAccessibleName(QStringLiteral("数据表格"));
+    setAccessibleName(kDefaultAccessibleName);
+    keepTextReadableWhenDisabled(this);
 }
 
 DBGrid::~DBGrid() {
@@ -65,6 +67,15 @@ void DBGrid::setColumns(std::vector<DBGridColumn> columns) {
     applyColumnWidths();
 }
 
+void DBGrid::setAmountFields(std::initializer_list<const char*> fields) {
+    std::vector<DBGridColumn> marked = model_->columns();
+    for (DBGridColumn& column : marked)
+        column.amount = std::any_of(fields.begin(), fields.end(), [&column](const char* f) {
+            return column.fieldName == QLatin1String(f);
+        });
+    setColumns(std::move(marked));
+}
+
 const std::vector<DBGridColumn>& DBGrid::columns() const {
     return model_->columns();
 }
@@ -77,7 +88,9 @@ void DBGrid::applyColumnWidths() {
     const auto& cols = model_->columns();
     for (int i = 0; i < model_->columnCount(); ++i) {
         int width = i < static_cast<int>(cols.size()) ? cols[static_cast<size_t>(i)].width : -1;
-        setColumnWidth(i, width > 0 ? width : kDefaultColumnWidth);
+        // A column is never narrower than its title: a title cut off says nothing.
+        setColumnWidth(
+            i, std::max(width > 0 ? width : kDefaultColumnWidth, horizontalHeader()->sectionSizeHint(i)));
     }
 }
 
@@ -123,6 +136,7 @@ void DBGrid::setColor(const QColor& color) {
 
 void DBGrid::setTitleFont(const QFont& font) {
     horizontalHeader()->setFont(font);
+    applyColumnWidths();
 }
 
 void DBGrid::setRowSelect(bool on) {

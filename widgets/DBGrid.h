@@ -2,6 +2,7 @@
 
 #include <QTableView>
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 #include "data/ClientDataSet.h"
@@ -39,6 +40,9 @@ class DBGrid : public QTableView {
     Q_OBJECT
 
   public:
+    // What a grid is called until its window names it.
+    static inline const QString kDefaultAccessibleName = QStringLiteral("数据表格");
+
     explicit DBGrid(QWidget* parent = nullptr);
     ~DBGrid() override;
 
@@ -51,6 +55,9 @@ class DBGrid : public QTableView {
     const std::vector<DBGridColumn>& columns() const;
     // The field of a column, or null.
     Field* columnField(int column) const;
+
+    // Marks the columns showing these fields as amounts (two decimals at least, right-aligned).
+    void setAmountFields(std::initializer_list<const char*> fields);
 
     bool ReadOnly() const;
     void setReadOnly(bool readOnly);

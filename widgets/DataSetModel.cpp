@@ -1,5 +1,6 @@
 #include "widgets/DataSetModel.h"
 
+#include "data/AmountText.h"
 #include "data/ClientDataSet.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Glyphs.h"
@@ -69,6 +70,11 @@ Field* DataSetModel::fieldAt(int column) const {
     return f < 0 || f >= dataSet_->FieldCount() ? nullptr : &dataSet_->Fields(f);
 }
 
+bool DataSetModel::isAmountColumn(int column) const {
+    return column >= 0 && column < static_cast<int>(columns_.size()) &&
+           columns_[static_cast<size_t>(column)].amount;
+}
+
 int DataSetModel::cursorRow() const {
     if (!active() || dataSet_->IsEmpty()) return -1;
     return dataSet_->RecNo() - 1;
@@ -92,12 +98,16 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::EditRole:
             try {
-                return toQString(dataSet_->textAt(index.row(), f->Index()));
+                std::string text = dataSet_->textAt(index.row(), f->Index());
+                // Edited as stored; shown as an amount where the column holds one.
+                if (role == Qt::DisplayRole && isAmountColumn(index.column())) text = amountDisplayText(text);
+                return toQString(text);
             } catch (...) {
                 return {};
             }
         case Qt::TextAlignmentRole: {
-            bool number = f->DataType() == FieldType::Integer || f->DataType() == FieldType::Double;
+            bool number = f->DataType() == FieldType::Integer || f->DataType() == FieldType::Double ||
+                          isAmountColumn(index.column());
             return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
         }
         default:

@@ -33,6 +33,8 @@ class DataSetModel : public QAbstractTableModel {
 
     // The field shown in column, or null (dataset closed, field missing).
     Field* fieldAt(int column) const;
+    // True for a persistent column marked as an amount.
+    bool isAmountColumn(int column) const;
     // The row the dataset's cursor stands on, or -1.
     int cursorRow() const;
     // False when the last write of a cell was refused (and shown as an error).

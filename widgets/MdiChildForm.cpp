@@ -4,6 +4,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "widgets/DBGrid.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/FormRegistry.h"
 
@@ -127,7 +128,20 @@ void MdiChildForm::bringToFrontAndFocus() {
 
 void MdiChildForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!event->spontaneous()) guarded([this] { FormShow(); });
+    if (!event->spontaneous()) {
+        nameUnnamedGrids();
+        guarded([this] { FormShow(); });
+    }
+}
+
+void MdiChildForm::nameUnnamedGrids() {
+    // A grid the window gave no name of its own is told by its window's caption, so that no two
+    // open grids share a name.
+    int n = 0;
+    for (DBGrid* grid : findChildren<DBGrid*>())
+        if (grid->accessibleName() == DBGrid::kDefaultAccessibleName)
+            grid->setAccessibleName(Caption().trimmed() + QStringLiteral("表格") +
+                                    (n++ > 0 ? QString::number(n) : QString()));
 }
 
 void MdiChildForm::changeEvent(QEvent* event) {

@@ -71,6 +71,7 @@ class MdiChildForm : public QWidget {
 
   private:
     void activated();
+    void nameUnnamedGrids();
 
     QPointer<QWidget> owner_;
     QSize designSize_;

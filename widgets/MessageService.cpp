@@ -179,19 +179,19 @@ MessageButton MessageService::messageDlg(const QString& text, DialogKind kind, M
     MessageRequest request{text, applicationTitle(), MessageIcon::None, buttons};
     switch (kind) {
         case DialogKind::Warning:
-            request.caption = QStringLiteral("Warning");
+            request.caption = QStringLiteral("警告");
             request.icon = MessageIcon::Warning;
             break;
         case DialogKind::Error:
-            request.caption = QStringLiteral("Error");
+            request.caption = QStringLiteral("错误");
             request.icon = MessageIcon::Error;
             break;
         case DialogKind::Information:
-            request.caption = QStringLiteral("Information");
+            request.caption = QStringLiteral("信息");
             request.icon = MessageIcon::Information;
             break;
         case DialogKind::Confirmation:
-            request.caption = QStringLiteral("Confirm");
+            request.caption = QStringLiteral("确认");
             request.icon = MessageIcon::Question;
             break;
         case DialogKind::Custom:

@@ -1,8 +1,10 @@
 #include "widgets/Panel.h"
 
 #include <QPainter>
+#include <QStyle>
 
 #include "widgets/Colors.h"
+#include "widgets/VelmoraStyle.h"
 
 namespace velmora {
 
@@ -33,8 +35,11 @@ void Panel::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter p(this);
     QRect r = rect().adjusted(0, 0, -1, -1);
-    auto bevel = [&p](QRect box, Bevel kind) {
-        if (kind == Bevel::None) return;
+    // Under the flat look a raised bevel is left out; a lowered one, which the layouts name where
+    // a panel has one, is kept.
+    const bool flat = style()->styleHint(VelmoraStyle::SH_FlatPanels, nullptr, this) != 0;
+    auto bevel = [&p, flat](QRect box, Bevel kind) {
+        if (kind == Bevel::None || (flat && kind == Bevel::Raised)) return;
         QColor light(255, 255, 255);
         QColor dark(128, 128, 128);
         QColor topLeft = kind == Bevel::Raised ? light : dark;

@@ -72,7 +72,7 @@ class FrameworkTest : public QObject {
         QCOMPARE(b[1].buttons, MessageButtons::Ok);
         QCOMPARE(b[2].caption, QCoreApplication::applicationName());
         QCOMPARE(b[2].icon, MessageIcon::None);
-        QCOMPARE(b[3].caption, QString("Error"));
+        QCOMPARE(b[3].caption, QString("错误"));
         QCOMPARE(b[3].icon, MessageIcon::Error);
     }
 
@@ -98,12 +98,18 @@ class FrameworkTest : public QObject {
         QVERIFY(guarded([] {}));
         guarded([] { throw RemoteError("Record not found."); });
         guarded([] { throw std::runtime_error("Done!"); });
+        // Chinese texts end in a Chinese full stop, never an ASCII one.
+        guarded([] { throw VelmoraError("数量和单价都要有值才能计算金额"); });
+        guarded([] { throw VelmoraError("类别编码已重复。"); });
+        guarded([] { throw VelmoraError("有无重复？"); });
         // A lower layer's English text comes below a Chinese sentence that says whose failure it is.
         QCOMPARE(messages.texts(),
-                 QStringList({"操作未能完成。", "服务器未能完成这项操作。", "操作未能完成。"}));
+                 QStringList({"操作未能完成。", "服务器未能完成这项操作。", "操作未能完成。",
+                              "数量和单价都要有值才能计算金额。", "类别编码已重复。", "有无重复？"}));
         QCOMPARE(messages.boxes()[0].details, QString("Field 'qty' cannot be modified"));
         QCOMPARE(messages.boxes()[1].details, QString("Record not found."));
         QCOMPARE(messages.boxes()[2].details, QString("Done!"));
+        QCOMPARE(messages.boxes()[3].details, QString());
         QCOMPARE(messages.boxes()[0].caption, QCoreApplication::applicationName());
         QCOMPARE(messages.boxes()[0].icon, MessageIcon::Error);
     }

@@ -89,7 +89,12 @@ class InvoicingTest : public QObject {
             SalesSession::typeCell(f.DBGrid1, row, 5, prices[row]);
             QCOMPARE(f.DBGrid1->SelectedIndex(), 6);
         }
-        QCOMPARE(cell(f.DBGrid1, 0, 6), QString("7.5"));
+        // Amounts show two decimals; the grid stores the number.
+        QCOMPARE(cell(f.DBGrid1, 0, 6), QString("7.50"));
+        QCOMPARE(dm->ClientDataSetxsdzb.textAt(0, dm->ClientDataSetxsdzb.FieldByName("money1").Index()),
+                 std::string("7.5"));
+        QCOMPARE(f.DBGrid1->model()->index(0, 6).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight,
+                 int(Qt::AlignRight));
         QCOMPARE(cell(f.DBGrid1, 1, 6), QString("0.13"));
         QCOMPARE(cell(f.DBGrid1, 2, 6), QString("1.01"));
         // Amount 10 typed for 3: the price follows, and the cursor goes back to the price.
@@ -269,7 +274,7 @@ class InvoicingTest : public QObject {
         test::typeText(f.DBEdit3, "K'99");
         QTest::keyClick(f.DBEdit3, Qt::Key_Return);
         QCOMPARE(texts(), QStringList({"你输入的客户代码不正确"}));
-        QCOMPARE(s->shell->messages.boxes().back().caption, QString("Error"));
+        QCOMPARE(s->shell->messages.boxes().back().caption, QString("错误"));
         QCOMPARE(s->shell->messages.boxes().back().icon, MessageIcon::Error);
         QCOMPARE(f.DBEdit3->text(), QString());
         QCOMPARE(f.focusWidget(), static_cast<QWidget*>(f.DBEdit3));
@@ -300,19 +305,19 @@ class InvoicingTest : public QObject {
         startOrder(f, "XS900008");
         s->addLines({0});
         SalesSession::typeCell(f.DBGrid1, 0, 5, "4");  // price, without a quantity
-        QCOMPARE(texts(), QStringList({"数量和单价都要有值才能计算金额."}));
+        QCOMPARE(texts(), QStringList({"数量和单价都要有值才能计算金额。"}));
         QCOMPARE(cell(f.DBGrid1, 0, 6), QString());
         QCOMPARE(f.DBGrid1->SelectedIndex(), 5);
         SalesSession::typeCell(f.DBGrid1, 0, 4, "0");
         SalesSession::typeCell(f.DBGrid1, 0, 6, "9");
-        QCOMPARE(texts().back(), QString("数量为0，不能由金额计算单价."));
-        QCOMPARE(cell(f.DBGrid1, 0, 5), QString("4"));
+        QCOMPARE(texts().back(), QString("数量为0，不能由金额计算单价。"));
+        QCOMPARE(cell(f.DBGrid1, 0, 5), QString("4.00"));
         QCOMPARE(f.DBGrid1->SelectedIndex(), 6);
         // Tab leaves the price without deriving the amount.
         SalesSession::typeCell(f.DBGrid1, 0, 4, "-0.125");
         f.DBGrid1->setCurrentIndex(f.DBGrid1->model()->index(0, 5));
         QTest::keyClick(f.DBGrid1, Qt::Key_Tab);
-        QCOMPARE(cell(f.DBGrid1, 0, 6), QString("9"));
+        QCOMPARE(cell(f.DBGrid1, 0, 6), QString("9.00"));
         f.DBGrid1->setCurrentIndex(f.DBGrid1->model()->index(0, 5));
         SalesSession::typeCell(f.DBGrid1, 0, 5, "1");
         QCOMPARE(cell(f.DBGrid1, 0, 6), QString("-0.13"));

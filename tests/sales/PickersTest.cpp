@@ -52,7 +52,7 @@ class PickersTest : public QObject {
                      QString::fromStdString("K001 " + s->scalar("select khname from kh where khid='K001'")));
             QCOMPARE(picker.ListBox1->item(11)->text(), QString("K012 "));
             QVERIFY(!dm->ClientDataSetkh.Active());
-            // Nothing selected: the list error, and the dialog stays.
+            // Nothing selected: a hint to select a line, and the dialog stays.
             doubleClickEmptyPart(picker.ListBox1);
             picker.BitBtn1->click();
             QVERIFY(picker.isVisible());
@@ -63,7 +63,7 @@ class PickersTest : public QObject {
         result = picker.ShowModal();
         QCOMPARE(result, int(mrOk));
         QCOMPARE(session().PickedCustomerCode, QString("K"));
-        QCOMPARE(texts(), QStringList({"List index out of bounds (-1)", "List index out of bounds (-1)"}));
+        QCOMPARE(texts(), QStringList({"请先在列表中选中一个客户。", "请先在列表中选中一个客户。"}));
 
         whenModal([&](QWidget*) {
             picker.ListBox1->setCurrentRow(11);

@@ -1,4 +1,4 @@
-#include "masterdata/MaintenancePictures.h"
+#include "widgets/MaintenancePictures.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -65,6 +65,27 @@ void drawExit(QPainter& g) {
     g.drawLine(QPointF(14, 8), QPointF(12, 10));
 }
 
+void drawPrint(QPainter& g) {
+    g.setPen(QPen(QColor(60, 60, 60), 1));
+    g.setBrush(Qt::white);
+    g.drawRect(QRectF(4.5, 1.5, 7, 5));
+    g.setBrush(QColor(150, 150, 160));
+    g.drawRect(QRectF(1.5, 6.5, 13, 6));
+    g.setBrush(Qt::white);
+    g.drawRect(QRectF(4.5, 10.5, 7, 4));
+}
+
+// A line of a grid with a sign beside it: green plus to add one, red minus to delete one.
+void drawLine(QPainter& g, bool add) {
+    g.setPen(QPen(QColor(60, 60, 60), 1));
+    g.setBrush(QColor(255, 255, 225));
+    g.drawRect(QRectF(1.5, 5.5, 9, 5));
+    QColor sign = add ? QColor(0, 128, 0) : QColor(200, 0, 0);
+    g.setPen(QPen(sign, 2.4, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(10, 8), QPointF(15, 8));
+    if (add) g.drawLine(QPointF(12.5, 5.5), QPointF(12.5, 10.5));
+}
+
 }  // namespace
 
 QIcon maintenanceIcon(MaintenancePicture picture) {
@@ -93,6 +114,15 @@ QIcon maintenanceIcon(MaintenancePicture picture) {
             break;
         case MaintenancePicture::Exit:
             drawExit(g);
+            break;
+        case MaintenancePicture::Print:
+            drawPrint(g);
+            break;
+        case MaintenancePicture::InsertLine:
+            drawLine(g, true);
+            break;
+        case MaintenancePicture::DeleteLine:
+            drawLine(g, false);
             break;
     }
     g.end();

@@ -1,4 +1,4 @@
-#include "masterdata/ReadableWhenDisabled.h"
+#include "widgets/ReadableWhenDisabled.h"
 
 #include <QWidget>
 
