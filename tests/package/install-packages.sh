@@ -32,8 +32,17 @@ DB=/var/lib/velmora/velmora.db
 work=$(mktemp -d /tmp/velmora-package-install-XXXXXX)
 chmod 755 "$work"
 
+# apt knows a package installed from a file only while it is installed: purge what is there.
+purge_installed() {
+    for package in "$@"; do
+        if dpkg-query -W "$package" >/dev/null 2>&1; then
+            apt-get purge -y -qq "$package" >/dev/null 2>&1 || fail "apt-get purge $package"
+        fi
+    done
+}
+
 cleanup() {
-    apt-get purge -y -qq velmora-server velmora >/dev/null 2>&1 || true
+    purge_installed velmora-server velmora
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -96,7 +105,7 @@ apt-get remove -y -qq velmora-server >/dev/null 2>&1 || fail "apt-get remove"
 [ -e "$CONF" ] || fail "removal deleted the configuration"
 apt_install "$server_deb" || fail "installing again after a removal"
 expect_equal "$(users)" "赵会计 " "users after removing and installing again"
-apt-get purge -y -qq velmora-server >/dev/null 2>&1 || fail "apt-get purge"
+purge_installed velmora-server
 [ ! -e /var/lib/velmora ] || fail "purge kept /var/lib/velmora"
 [ ! -e "$CONF" ] || fail "purge kept the configuration"
 
@@ -104,7 +113,7 @@ echo "== demo data when the administrator asks"
 echo "velmora-server velmora-server/demo-data boolean true" | debconf-set-selections
 apt_install "$server_deb" || fail "apt-get install velmora-server with demo data"
 expect_equal "$(users)" "李出纳 王会计 管理员 " "users of the demo database"
-apt-get purge -y -qq velmora-server >/dev/null 2>&1 || fail "apt-get purge"
+purge_installed velmora-server
 
 echo "== the client"
 apt_install "$client_deb" || { fail "apt-get install velmora"; finish; }
@@ -119,5 +128,7 @@ done
 # It starts and waits at its login until it is ended.
 QT_QPA_PLATFORM=offscreen timeout 20 velmora >"$work/client.log" 2>&1
 expect_equal "$?" 124 "the installed client running until it was ended ($(head -c 300 "$work/client.log"))"
+purge_installed velmora
+[ ! -e /usr/share/applications/velmora.desktop ] || fail "the desktop entry outlived the purge"
 
 finish
