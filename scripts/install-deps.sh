@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need: apt-get update once, then only what
-# is missing. Usage: scripts/install-deps.sh [build|test|run]...
+# is missing. Usage: scripts/install-deps.sh [build|test|run|package]...
 set -euo pipefail
 
 build=(g++ cmake ninja-build pkg-config libsqlite3-dev libsodium-dev libpq-dev qt6-base-dev qt6-translations-l10n libxlsxwriter-dev)
 test=(googletest libgtest-dev libgmock-dev xvfb xauth fonts-arphic-uming fonts-noto-cjk postgresql clang-format)
 run=(xvfb xauth xdotool imagemagick fonts-arphic-uming fonts-noto-cjk)
+# Building the Debian packages (dpkg-shlibdeps), and what their tests check them and install them with.
+package=(dpkg-dev)
+package_test=(dpkg-dev desktop-file-utils systemd fonts-arphic-ukai qt6-qpa-plugins)
 
 wanted=()
 for set in "${@:-build}"; do
     case "$set" in
         build) wanted+=("${build[@]}") ;;
-        test) wanted+=("${build[@]}" "${test[@]}") ;;
+        test) wanted+=("${build[@]}" "${test[@]}" "${package_test[@]}") ;;
         run) wanted+=("${build[@]}" "${run[@]}") ;;
+        package) wanted+=("${build[@]}" "${package[@]}") ;;
         *) echo "unknown package set: $set" >&2; exit 2 ;;
     esac
 done
