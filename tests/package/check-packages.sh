@@ -66,6 +66,15 @@ grep -qxF "db = /var/lib/velmora/velmora.db" "$conf" || fail "configuration does
 man_page=$(gzip -dc "$work/server/usr/share/man/man8/velmora-server.8.gz")
 expect_contains "$man_page" ".TH VELMORA-SERVER 8 \"\" \"Velmora $version\"" "man page header"
 expect_contains "$man_page" "/etc/velmora/velmora-server.conf" "man page"
+# Every option of the program is in the man page, and every one a service sets in its
+# configuration file (the one-off ones aside).
+for option in $("$installed_server" --help | grep -o '^  --[a-z-]*' | sed 's/^  --//'); do
+    grep -qF -- "\\-\\-${option//-/\\-}" <<<"$man_page" || fail "the man page lacks --$option"
+    case "$option" in
+        help | version | config | init-only | init-demo) ;;
+        *) grep -qE "^#? ?$option = " "$conf" || fail "the configuration file lacks $option" ;;
+    esac
+done
 
 # The client package.
 files=$(dpkg-deb -c "$client_deb" | awk '{print $NF}')
