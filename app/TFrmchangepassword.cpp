@@ -86,7 +86,14 @@ void TFrmchangepassword::BitBtn1Click() {
     hz.setCommandText(toStdString(
         QStringLiteral("update  user1  set  password1 ='") + sqlEscaped(Edit1->text()) + QStringLiteral("'") +
         QStringLiteral(" where username='") + sqlEscaped(user) + QStringLiteral("'")));
+    // The statement holds the new password: it goes once, and nothing of the client keeps it.
+    struct ForgetStatement {
+        ClientDataSet& ds;
+        ~ForgetStatement() { ds.setCommandText(""); }
+    } forget{hz};
     hz.Execute();
+    Edit1->clear();
+    Edit2->clear();
 }
 
 }  // namespace velmora
