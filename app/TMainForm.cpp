@@ -71,6 +71,7 @@ TMainForm::TMainForm() {
 }
 
 TMainForm::~TMainForm() {
+    ConnectionLoss::setReconnect(nullptr);  // it reconnects through this window
     FormRegistry::remove(this);
     MdiChildForm::setMdiArea(nullptr);
     SocketConnection1.setNoticeHook(nullptr);
