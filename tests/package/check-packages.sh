@@ -63,6 +63,15 @@ conf=$work/server/etc/velmora/velmora-server.conf
 grep -qxF "db = /var/lib/velmora/velmora.db" "$conf" || fail "configuration does not name /var/lib/velmora/velmora.db"
 "$installed_server" --config "$conf" --db "$work/check.db" --init-only || fail "the shipped configuration is refused"
 [ -s "$work/check.db" ] || fail "--init-only created no database"
+# In the journal (standard error is the stream systemd names) a log line has no time stamp of
+# its own: the journal stamps it.
+: >"$work/journal"
+JOURNAL_STREAM=$(stat -c '%d:%i' "$work/journal") "$installed_server" --db "$work/journal.db" --init-only \
+    2>>"$work/journal"
+expect_equal "$(cat "$work/journal")" "created database $work/journal.db" "a log line in the journal"
+"$installed_server" --db "$work/stamped.db" --init-only 2>"$work/stamped"
+grep -qE "^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} created database " "$work/stamped" ||
+    fail "a log line outside the journal has no time stamp: $(cat "$work/stamped")"
 man_page=$(gzip -dc "$work/server/usr/share/man/man8/velmora-server.8.gz")
 expect_contains "$man_page" ".TH VELMORA-SERVER 8 \"\" \"Velmora $version\"" "man page header"
 expect_contains "$man_page" "/etc/velmora/velmora-server.conf" "man page"
