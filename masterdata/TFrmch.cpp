@@ -174,8 +174,9 @@ void TFrmch::n_saveClick() {
     if (items.ApplyUpdates(-1) > 0) {
         // Every change is attempted; one the server refused (a taken item code, say) stays in the
         // change log and the window stays in edit state, so it can be corrected or discarded.
+        // The reason is the server's own text (the database's, mostly).
         std::string reason = items.UpdateError();
-        throw VelmoraError(reason.empty() ? "服务器没有保存这个存货" : reason);
+        throw RemoteError(reason.empty() ? "服务器没有保存这个存货" : reason);
     }
     ToggleEditState();
 }
