@@ -78,32 +78,36 @@ if command -v systemd-analyze >/dev/null; then
     systemd-analyze verify /lib/systemd/system/velmora-server.service || fail "systemd-analyze verify"
 fi
 
+# Runs a server command in the background as the service's user (setpriv execs the server itself,
+# so that the signal reaches it), waits for its "listening on" line, compares it with EXPECTED and
+# stops it with SIGTERM as systemd does. WHAT names the case in failures.
+serve_and_stop() {
+    local what=$1 expected=$2
+    shift 2
+    : >"$work/serve.out"
+    (cd / && exec setpriv --reuid=velmora --regid=velmora --init-groups "$@" \
+        >"$work/serve.out" 2>"$work/serve.err") &
+    local pid=$!
+    for _ in $(seq 100); do grep -q '^listening on ' "$work/serve.out" && break; sleep 0.1; done
+    grep -qx "$expected" "$work/serve.out" || fail "$what: $(cat "$work/serve.err")"
+    kill -TERM "$pid" 2>/dev/null
+    wait "$pid" || fail "$what: no clean stop on SIGTERM"
+}
+
 echo "== the service's own start, without systemd: its user, its configuration, a free port"
-# setpriv execs the server itself, so that the signal below reaches it.
-: >"$work/out"
-(cd / && exec setpriv --reuid=velmora --regid=velmora --init-groups \
-    velmora-server --config "$CONF" --port 0 --listen 127.0.0.1 >"$work/out" 2>"$work/err") &
-pid=$!
-for _ in $(seq 100); do grep -q '^listening on ' "$work/out" && break; sleep 0.1; done
-grep -q '^listening on 127.0.0.1:' "$work/out" || fail "the service's start: $(cat "$work/err")"
-kill -TERM "$pid"
-wait "$pid" || fail "the service did not stop cleanly on SIGTERM"
+serve_and_stop "the service's start" 'listening on 127\.0\.0\.1:[0-9]*' \
+    velmora-server --config "$CONF" --port 0 --listen 127.0.0.1
 
 echo "== port 211 as the service's user, with the one capability the unit grants and without it"
 if (exec 3<>/dev/tcp/127.0.0.1/211) 2>/dev/null; then
     echo "note: port 211 is taken on this machine; not tried"
 else
-    as_velmora=(setpriv --reuid=velmora --regid=velmora --init-groups)
-    : >"$work/out211"
-    (cd / && exec "${as_velmora[@]}" --inh-caps=+net_bind_service --ambient-caps=+net_bind_service \
-        velmora-server --config "$CONF" --port 211 --listen 127.0.0.1 >"$work/out211" 2>"$work/err211") &
-    pid=$!
-    for _ in $(seq 100); do grep -q '^listening on ' "$work/out211" && break; sleep 0.1; done
-    grep -qx 'listening on 127.0.0.1:211' "$work/out211" || fail "port 211 with CAP_NET_BIND_SERVICE: $(cat "$work/err211")"
-    kill -TERM "$pid"
-    wait "$pid" || fail "the server on port 211 did not stop cleanly"
-    (cd / && "${as_velmora[@]}" velmora-server --config "$CONF" --port 211 --listen 127.0.0.1 \
-        >/dev/null 2>"$work/err211") && fail "port 211 bound without the capability"
+    serve_and_stop "port 211 with CAP_NET_BIND_SERVICE" 'listening on 127\.0\.0\.1:211' \
+        --inh-caps=+net_bind_service --ambient-caps=+net_bind_service \
+        velmora-server --config "$CONF" --port 211 --listen 127.0.0.1
+    (cd / && setpriv --reuid=velmora --regid=velmora --init-groups \
+        velmora-server --config "$CONF" --port 211 --listen 127.0.0.1 >/dev/null 2>"$work/err211") &&
+        fail "port 211 bound without the capability"
     grep -q 'CAP_NET_BIND_SERVICE' "$work/err211" || fail "no clear message without the capability: $(cat "$work/err211")"
 fi
 
