@@ -51,9 +51,13 @@ void Session::logRefusal(std::string_view what, std::string_view reason) const {
                        std::string(reason).c_str()));
 }
 
-bool Session::checkLogin(const std::string& user, const std::string& password) {
+void Session::waitForThrottle() const {
     std::chrono::milliseconds wait = throttle_.delayFor(address());
     if (wait.count() > 0) std::this_thread::sleep_for(wait);
+}
+
+bool Session::checkLogin(const std::string& user, const std::string& password) {
+    waitForThrottle();
     if (users_.verify(user, password)) {
         enter(user, "logged in");
         return true;
@@ -101,8 +105,7 @@ std::string Session::resume(const std::string& user, const std::string& token) {
         logRefusal("a resume as " + user, "the connection is logged in already");
         throw VelmoraError("已经登录 (this connection is logged in already)");
     }
-    std::chrono::milliseconds wait = throttle_.delayFor(address());
-    if (wait.count() > 0) std::this_thread::sleep_for(wait);
+    waitForThrottle();
     if (limits_.resumeTimeout.count() == 0) {
         logRefusal("a resume as " + user, "resuming is turned off (--resume-timeout 0)");
         throw VelmoraError(kResumeOff);

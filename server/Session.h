@@ -77,6 +77,8 @@ class Session : public ConnectionWatch {
   private:
     // Logs the connection in as user; how says by what ("logged in", "resumed the session").
     void enter(const std::string& user, const char* how);
+    // Repeated failures from the peer's address make its next attempt wait.
+    void waitForThrottle() const;
     // Counts a failed login or resume and logs what failed.
     void countFailure(const std::string& what);
     std::chrono::seconds tokenValidityWhileConnected() const;
