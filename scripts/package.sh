@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(mkdir -p "${1:-out}" && cd "${1:-out}" && pwd)
-build=build-package
+build="build-package"
 
 scripts/install-deps.sh package
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF

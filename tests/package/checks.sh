@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers of the package tests: each check prints what failed and counts it; finish reports the
 # count and sets the exit status.
 failures=0
