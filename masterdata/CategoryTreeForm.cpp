@@ -1,5 +1,6 @@
 #include "masterdata/CategoryTreeForm.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSplitter>
@@ -64,7 +65,11 @@ CategoryTreeForm::CategoryTreeForm(QWidget* owner) : MdiChildForm(owner) {
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({kDesignTreeWidth, 600});
-    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { rememberedTreeWidth() = Panel2->width(); });
+    connect(Splitter1, &QSplitter::splitterMoved, this, [this] {
+        rememberedTreeWidth() = Panel2->width();
+        treeWidth_ = 0;  // the user's width from now on
+    });
+    Splitter1->installEventFilter(this);
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -155,8 +160,21 @@ void CategoryTreeForm::fitTreePanel() {
                      4;
         width = std::clamp(needed, kDesignTreeWidth, kWidestFittedTree);
     }
-    int total = std::max(Splitter1->width(), width + 200);
-    Splitter1->setSizes({width, total - width - Splitter1->handleWidth()});
+    treeWidth_ = width;
+    applyTreeWidth();
+}
+
+void CategoryTreeForm::applyTreeWidth() {
+    if (treeWidth_ <= 0) return;
+    // A splitter not yet laid out (or as narrow as a window being created) would scale the sizes
+    // down; the width is given again as the splitter grows, until the user drags it.
+    int rest = std::max(Splitter1->width() - treeWidth_ - Splitter1->handleWidth(), 1);
+    Splitter1->setSizes({treeWidth_, rest});
+}
+
+bool CategoryTreeForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Splitter1 && event->type() == QEvent::Resize) applyTreeWidth();
+    return MdiChildForm::eventFilter(watched, event);
 }
 
 }  // namespace velmora

@@ -57,8 +57,13 @@ class CategoryTreeForm : public MdiChildForm {
     // shows the codes and names of the tree whole.
     void fitTreePanel();
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    void applyTreeWidth();
+
     bool shown_ = false;
+    int treeWidth_ = 0;  // the width the tree panel is kept at while the splitter is resized
 };
 
 }  // namespace velmora

@@ -51,7 +51,12 @@ RecordListForm::RecordListForm(QWidget* owner, DataSource& source, const std::ve
         box->setDataField(QString::fromLatin1(fields[i].field));
         box->setEnabled(false);
         box->setColor(clInfoBk());
-        box->setFixedWidth(220);
+        // 220 pixels where there is room; narrower in a small client area, so that the window still
+        // fits it when maximised instead of reaching past its edge (where it would count as off
+        // screen, to a screen reader too).
+        box->setMinimumWidth(120);
+        box->setMaximumWidth(220);
+        box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         auto* label = new QLabel(QString::fromUtf8(fields[i].label), Panel3);
         label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
         label->setBuddy(box);
@@ -63,6 +68,8 @@ RecordListForm::RecordListForm(QWidget* owner, DataSource& source, const std::ve
         DBEdits.push_back(box);
     }
     boxes->setColumnMinimumWidth(2, 40);
+    boxes->setColumnStretch(1, 1);
+    boxes->setColumnStretch(4, 1);
     boxes->setColumnStretch(5, 1);
     for (size_t i = 0; i + 1 < DBEdits.size(); ++i) {
         DBEdit* next = DBEdits[i + 1];
