@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     velmora::setupApplication(app);
     QApplication::setWindowIcon(velmora::programIcon());
+    // The desktop entry the package installs: a desktop shows its name and icon for the windows.
+    QApplication::setDesktopFileName(QStringLiteral("velmora"));
 
     velmora::ProgramEntry entry;
     try {
