@@ -8,10 +8,13 @@
 #include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
 #include "data/Tdm.h"
+#include "reports/TFrmchhzquery.h"
 #include "reports/TFrmkhhzquery.h"
 #include "reports/TFrmxsdquery.h"
+#include "reports/TFrmywyhzquery.h"
 #include "sales/TFrmywyquery.h"
 #include "widgets/ApplicationQuit.h"
+#include "widgets/HelpWindow.h"
 
 namespace velmora {
 
@@ -28,6 +31,7 @@ void ProgramEntry::createAll() {
     };
     try {
         create("TMainForm", [] { MainForm = new TMainForm; });
+        HelpWindow::installHelpKey();
         create("TAboutBox", [] { AboutBox = new TAboutBox; });
         create("Tdm", [] {
             dm = new Tdm(MainForm->SocketConnection1);
@@ -36,6 +40,8 @@ void ProgramEntry::createAll() {
         create("TFrmywyquery", [] { Frmywyquery = new TFrmywyquery(*dm); });
         create("TFrmxsdquery", [] { Frmxsdquery = new TFrmxsdquery(MainForm->Session); });
         create("TFrmkhhzquery", [] { Frmkhhzquery = new TFrmkhhzquery(MainForm->Session); });
+        create("TFrmchhzquery", [] { Frmchhzquery = new TFrmchhzquery(MainForm->Session); });
+        create("TFrmywyhzquery", [] { Frmywyhzquery = new TFrmywyhzquery(MainForm->Session); });
         create("TFrmlogin", [] { Frmlogin = new TFrmlogin(MainForm->SocketConnection1, *dm); });
         create("TFrmchangepassword", [] { Frmchangepassword = new TFrmchangepassword(*dm); });
     } catch (...) {
@@ -60,6 +66,11 @@ void ProgramEntry::destroyAll() {
     Frmchangepassword = nullptr;
     delete Frmlogin;
     Frmlogin = nullptr;
+    HelpWindow::destroyInstance();
+    delete Frmywyhzquery;
+    Frmywyhzquery = nullptr;
+    delete Frmchhzquery;
+    Frmchhzquery = nullptr;
     delete Frmkhhzquery;
     Frmkhhzquery = nullptr;
     delete Frmxsdquery;

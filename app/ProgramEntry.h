@@ -8,7 +8,8 @@ namespace velmora {
 
 // The program's start-up and end: the splash, the long-lived objects in their fixed order, the
 // message loop, and the teardown. The objects live in their global references (MainForm,
-// AboutBox, dm, Frmywyquery, Frmxsdquery, Frmkhhzquery, Frmlogin, Frmchangepassword).
+// AboutBox, dm, Frmywyquery, Frmxsdquery, Frmkhhzquery, Frmchhzquery, Frmywyhzquery, Frmlogin,
+// Frmchangepassword).
 class ProgramEntry {
   public:
     ProgramEntry() = default;

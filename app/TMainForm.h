@@ -111,7 +111,9 @@ class TMainForm : public QMainWindow {
     void N8Click();
     void N10Click();
     void N11Click();
-    void UnfinishedClick();
+    void N13Click();
+    void N12Click();
+    void N14Click();
     void HelpAbout1Execute();
     void LabelMouseMove(NavLabel* label);
     void Panel3MouseMove();

@@ -19,11 +19,14 @@
 #include "masterdata/TFrmchfl.h"
 #include "masterdata/TFrmkh.h"
 #include "masterdata/TFrmywy.h"
+#include "reports/TFrmchhzquery.h"
 #include "reports/TFrmkhhzquery.h"
 #include "reports/TFrmxsdquery.h"
+#include "reports/TFrmywyhzquery.h"
 #include "sales/TFrmkp.h"
 #include "widgets/ApplicationQuit.h"
 #include "widgets/ErrorGuard.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/MessageService.h"
 
 namespace velmora {
@@ -162,13 +165,13 @@ void TMainForm::buildMenu() {
     N7->addSeparator()->setObjectName(QStringLiteral("N9"));
     N10 = item(N7, "N10", "销售单列表", 10, &TMainForm::N10Click);
     N11 = item(N7, "N11", "客户销量汇总表", 15, &TMainForm::N11Click);
-    N13 = item(N7, "N13", "存货销量汇总表", 15, &TMainForm::UnfinishedClick);
-    N12 = item(N7, "N12", "业务员销量汇总表", 16, &TMainForm::UnfinishedClick);
+    N13 = item(N7, "N13", "存货销量汇总表", 15, &TMainForm::N13Click);
+    N12 = item(N7, "N12", "业务员销量汇总表", 16, &TMainForm::N12Click);
 
     Help1 = bar->addMenu(QStringLiteral("[帮助]"));
     Help1->setObjectName(QStringLiteral("Help1"));
     Help1->menuAction()->setStatusTip(QStringLiteral("Help topics"));
-    N14 = item(Help1, "N14", "帮助", 13, &TMainForm::UnfinishedClick);
+    N14 = item(Help1, "N14", "帮助", 13, &TMainForm::N14Click);
     HelpAboutItem = Help1->addAction(img[15], QStringLiteral("关于"));
     HelpAboutItem->setObjectName(QStringLiteral("HelpAboutItem"));
     HelpAboutItem->setStatusTip(HelpAbout1->statusTip());
@@ -284,8 +287,16 @@ void TMainForm::N11Click() {
     if (Frmkhhzquery) Frmkhhzquery->ShowModal();
 }
 
-void TMainForm::UnfinishedClick() {
-    MessageService::showMessage(QStringLiteral("未完成"));
+void TMainForm::N13Click() {
+    if (Frmchhzquery) Frmchhzquery->ShowModal();
+}
+
+void TMainForm::N12Click() {
+    if (Frmywyhzquery) Frmywyhzquery->ShowModal();
+}
+
+void TMainForm::N14Click() {
+    HelpWindow::showSection(QString());
 }
 
 void TMainForm::HelpAbout1Execute() {

@@ -41,6 +41,28 @@ std::string listCriteriaText(const ListCriteria& c) {
     return out;
 }
 
+std::vector<std::string> describeListCriteria(const ListCriteria& c) {
+    std::vector<std::string> out{"业务日期：" + c.dateFrom + " 至 " + c.dateTo};
+    auto range = [&out](const char* caption, const std::string& from, const std::string& to) {
+        if (from.empty() && to.empty()) return;
+        std::string text = caption;
+        if (!from.empty()) text += (to.empty() ? "≥ " : "") + from;
+        if (!to.empty()) text += (from.empty() ? "≤ " : " 至 ") + to;
+        out.push_back(text);
+    };
+    auto one = [&out](const char* caption, const std::string& value) {
+        if (!value.empty()) out.push_back(caption + value);
+    };
+    one("制单人：", c.userName);
+    range("发票号：", c.invoiceFrom, c.invoiceTo);
+    one("客户编码：", c.customerCode);
+    one("业务员编码：", c.salesmanCode);
+    one("存货编码：", c.itemCode);
+    range("数量：", c.quantityFrom, c.quantityTo);
+    range("金额：", c.moneyFrom, c.moneyTo);
+    return out;
+}
+
 std::string listRowsStatement(const std::string& criteriaText) {
     return "select * from xsdview where xsdid<> ' '" + criteriaText;
 }

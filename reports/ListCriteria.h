@@ -3,6 +3,7 @@
 // totals of the same selection.
 
 #include <string>
+#include <vector>
 
 #include "transport/Errors.h"
 
@@ -41,6 +42,9 @@ class InvalidBoundError : public VelmoraError {
 // quotes doubled; the numeric bounds go unquoted and must be numbers, else InvalidBoundError (for
 // the first bad box in the order of the criteria) and nothing is built.
 std::string listCriteriaText(const ListCriteria& criteria);
+
+// The criteria as the printout names them, one text each: the dates always, the others when given.
+std::vector<std::string> describeListCriteria(const ListCriteria& criteria);
 
 // The statement of the rows: every column of the order lines that pass criteriaText.
 std::string listRowsStatement(const std::string& criteriaText);

@@ -75,9 +75,12 @@ void ReportResultForm::buildToolPanel() {
     Panel3->setObjectName(QStringLiteral("Panel3"));
     Panel3->setFixedHeight(41);
     Panel3->setColor(clBtnFace());
+    // Export sits beside print; leave moves right to make room, still left of the navigator.
     n_print = addFlatButton(Panel3, "n_print", 24, QStringLiteral("打印"));
-    n_exit = addFlatButton(Panel3, "n_exit", 116, QStringLiteral("退出"));
+    n_export = addFlatButton(Panel3, "n_export", 88, QStringLiteral("导出"));
+    n_exit = addFlatButton(Panel3, "n_exit", 152, QStringLiteral("退出"));
     connect(n_print, &QToolButton::clicked, this, guardedSlot([this] { n_printClick(); }));
+    connect(n_export, &QToolButton::clicked, this, guardedSlot([this] { n_exportClick(); }));
     connect(n_exit, &QToolButton::clicked, this, guardedSlot([this] { n_exitClick(); }));
     DBNavigator1 = new DBNavigator(Panel3);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));

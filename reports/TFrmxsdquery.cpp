@@ -154,8 +154,9 @@ ListCriteria TFrmxsdquery::criteria() const {
 
 void TFrmxsdquery::BitBtn1Click() {
     std::string where;
+    ListCriteria typed = criteria();
     try {
-        where = listCriteriaText(criteria());
+        where = listCriteriaText(typed);
     } catch (const InvalidBoundError& bad) {
         MessageService::messageBox(toQString(bad.what()), QStringLiteral("Velmora系统"),
                                    MB_OK | MB_ICONINFORMATION);
@@ -183,7 +184,9 @@ void TFrmxsdquery::BitBtn1Click() {
     rows.Open();
 
     clearCriteria();
-    session_.ShowOrCreateForm(Frmxsdresult, this)->ShowTotals();
+    TFrmxsdresult* result = session_.ShowOrCreateForm(Frmxsdresult, this);
+    result->ShowTotals();
+    result->setCriteria(describeListCriteria(typed));
     setModalResult(mrOk);
 }
 

@@ -1,11 +1,9 @@
 #include "reports/TFrmxsdresult.h"
 
 #include "data/Tdm.h"
-#include "reports/ListRowColor.h"
 #include "session/ClientSession.h"
 #include "widgets/Colors.h"
 #include "widgets/DBGrid.h"
-#include "widgets/MessageService.h"
 #include "widgets/Panel.h"
 
 namespace velmora {
@@ -15,8 +13,6 @@ TFrmxsdresult::TFrmxsdresult(QWidget* owner, ClientSession& session)
     setObjectName(QStringLiteral("Frmxsdresult"));
     setCaption(QStringLiteral("销售单查询结果"));
     setFrameSize(544, 375);
-    Panel3->setColor(colorFromBgr(13350070));
-    Panel2->setColor(clMoneyGreen());
 
     const struct {
         const char* field;
@@ -31,8 +27,9 @@ TFrmxsdresult::TFrmxsdresult(QWidget* owner, ClientSession& session)
     for (const auto& c : columns)
         gridColumns.push_back({QString::fromLatin1(c.field), QString::fromUtf8(c.title), 105, false});
     DBGrid1->setColumns(std::move(gridColumns));
-    DBGrid1->setDrawColumnCellHook(&TFrmxsdresult::DBGrid1DrawColumnCell);
+    useListColours();
     bindTo(&dm.DataSourcexsdview);
+    setReportTitle(QStringLiteral("销售单列表"), "quantity1", "money1");
 
     dm.ClientDataSetxsdview.Open();
     ShowTotals();
@@ -40,20 +37,6 @@ TFrmxsdresult::TFrmxsdresult(QWidget* owner, ClientSession& session)
 
 void TFrmxsdresult::ShowTotals() {
     setTotals(session_.ListTotalQuantity, session_.ListTotalMoney);
-}
-
-void TFrmxsdresult::DBGrid1DrawColumnCell(DrawCellContext& cell) {
-    cell.brush = colorFromBgr(listRowColor(cell.recNo));
-    cell.DefaultDrawColumnCell();
-    // Painted a second time over the first, as the current cell always was. The default painting
-    // draws no lines, so the mask pen mode set between the two paintings changed nothing on
-    // screen and is left out.
-    if (cell.selected) cell.brush = QColor(255, 0, 0);
-    cell.DefaultDrawColumnCell();
-}
-
-void TFrmxsdresult::n_printClick() {
-    MessageService::showMessage(QStringLiteral("未做完了^-^,有兴趣你继续吧"));
 }
 
 void TFrmxsdresult::FormClose(CloseAction& action) {

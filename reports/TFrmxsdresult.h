@@ -6,7 +6,6 @@
 namespace velmora {
 
 class ClientSession;
-struct DrawCellContext;
 class Tdm;
 
 // The sales order list result window: the order lines the query selected, in a grid with
@@ -21,10 +20,6 @@ class TFrmxsdresult : public ReportResultForm {
     // Shows the session's list totals: at creation, and again when a later query reuses the
     // window.
     void ShowTotals();
-
-    void n_printClick() override;
-    // Odd rows pale yellow, even rows pale green, the current cell red.
-    static void DBGrid1DrawColumnCell(DrawCellContext& cell);
 
   protected:
     void FormClose(CloseAction& action) override;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "data/Tdm.h"
+#include "sales/InvoiceSheet.h"
 #include "sales/OrderStatements.h"
 #include "sales/TFrmkhquery.h"
 #include "sales/TFrmkp.h"
@@ -13,6 +14,8 @@
 #include "widgets/DBGrid.h"
 #include "widgets/DatePicker.h"
 #include "widgets/MessageService.h"
+#include "widgets/PrintPreview.h"
+#include "widgets/PrintSheet.h"
 #include "widgets/Text.h"
 
 namespace velmora {
@@ -130,7 +133,18 @@ void TFrmkp::n_deleteClick() {
 }
 
 void TFrmkp::n_printClick() {
-    MessageService::showMessage(QStringLiteral("示范软件未完成"));
+    // What is printed is the order as stored: one being entered or changed is saved first.
+    ClientDataSet& headers = dm.ClientDataSetxsdtb;
+    if (editing_ || headers.State() == DataSetState::Edit || headers.State() == DataSetState::Insert ||
+        headers.ChangeCount() > 0) {
+        inform(QStringLiteral("单据尚未保存，请先保存再打印。"));
+        return;
+    }
+    if (headers.RecordCount() == 0) {
+        inform(QStringLiteral("没有记录可打印"));
+        return;
+    }
+    showPrintPreview(invoiceSheet(dm), this);
 }
 
 void TFrmkp::n_exitClick() {

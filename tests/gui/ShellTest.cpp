@@ -2,12 +2,15 @@
 // navigation panel, the ways the program ends before a connection exists, and the dialogs.
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -20,12 +23,16 @@
 #include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
 #include "data/Tdm.h"
+#include "reports/TFrmchhzquery.h"
 #include "reports/TFrmkhhzquery.h"
 #include "reports/TFrmxsdquery.h"
+#include "reports/TFrmywyhzquery.h"
 #include "sales/TFrmywyquery.h"
 #include "tests/gui/ShellSession.h"
 #include "widgets/ApplicationQuit.h"
+#include "widgets/BitBtn.h"
 #include "widgets/Colors.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/MdiChildForm.h"
 #include "widgets/PictureBox.h"
 
@@ -185,11 +192,64 @@ class ShellTest : public QObject {
         QCOMPARE(label->y(), MainForm->Panel4->height() - 12);
     }
 
-    void unfinishedItemsSaySo() {
+    void summaryItemsOpenTheirQueriesAndHelpOpensTheManual() {
         ShellSession s;
-        for (QAction* a : {MainForm->N13, MainForm->N12, MainForm->N14}) a->trigger();
-        QCOMPARE(s.messages.texts(), QStringList({"未完成", "未完成", "未完成"}));
-        QCOMPARE(s.messages.boxes()[0].buttons, MessageButtons::Ok);
+        const std::pair<QAction*, QWidget*> items[] = {{MainForm->N13, Frmchhzquery},
+                                                       {MainForm->N12, Frmywyhzquery}};
+        for (auto [action, dialog] : items) {
+            QWidget* shown = nullptr;
+            test::whenModal([&shown](QWidget* d) {
+                shown = d;
+                d->close();
+            });
+            action->trigger();
+            QCOMPARE(shown, dialog);
+        }
+        MainForm->N14->trigger();
+        QVERIFY(HelpWindow::instance() && HelpWindow::instance()->isVisible());
+        QCOMPARE(HelpWindow::instance()->currentSection(), QString());
+        QVERIFY(s.messages.texts().isEmpty());
+    }
+
+    void f1OpensTheManualAtTheSectionOfItsWindow() {
+        ShellSession s;
+        s.showWithoutLogin();
+        QTest::keyClick(MainForm, Qt::Key_F1);
+        QTRY_VERIFY(HelpWindow::instance() && HelpWindow::instance()->isVisible());
+        QCOMPARE(HelpWindow::instance()->currentSection(), QString("MainForm"));
+        QCOMPARE(HelpWindow::instance()->browser()->source().fragment(), QString("MainForm"));
+        // In a modal dialog the key opens the dialog's section, over the dialog.
+        QString section;
+        QWidget* owner = nullptr;
+        test::whenModal([&](QWidget*) {
+            QTest::keyClick(Frmkhhzquery->Edit1, Qt::Key_F1);
+            section = HelpWindow::instance()->currentSection();
+            owner = HelpWindow::instance()->parentWidget();
+            Frmkhhzquery->BitBtn2->click();
+        });
+        Frmkhhzquery->ShowModal();
+        QCOMPARE(section, QString("Frmkhhzquery"));
+        QCOMPARE(owner, static_cast<QWidget*>(Frmkhhzquery));
+    }
+
+    void everyWindowHasASectionAndEveryPictureOfTheManualExists() {
+        for (const char* window : {"MainForm",     "AboutBox",      "Frmlogin",      "Frmchangepassword",
+                                   "Frmchfl",      "Frmch",         "Frmkh",         "Frmywy",
+                                   "Frmkp",        "Frmkhquery",    "Frmywyquery",   "frmClbm_Fzlr",
+                                   "Frmxsdquery",  "Frmxsdresult",  "Frmkhhzquery",  "Frmkhhzresult",
+                                   "Frmchhzquery", "Frmchhzresult", "Frmywyhzquery", "Frmywyhzresult",
+                                   "print",        "export"})
+            QVERIFY2(HelpWindow::sections().contains(QString::fromLatin1(window)), window);
+        QFile manual(QStringLiteral(":/manual/index.html"));
+        QVERIFY(manual.open(QIODevice::ReadOnly));
+        QString html = QString::fromUtf8(manual.readAll());
+        static const QRegularExpression image(QStringLiteral("<img src=\"\\.\\./([^\"]+)\""));
+        int pictures = 0;
+        for (auto it = image.globalMatch(html); it.hasNext(); ++pictures) {
+            QString path = QStringLiteral(":/") + it.next().captured(1);
+            QVERIFY2(QFile::exists(path), qPrintable(path));
+        }
+        QVERIFY(pictures >= 15);
     }
 
     void aboutBoxShowsTheSameContentEachTime() {

@@ -5,10 +5,12 @@
 #include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
 #include "data/ClientDataSet.h"
+#include "reports/TFrmchhzresult.h"
 #include "reports/TFrmkhhzquery.h"
 #include "reports/TFrmkhhzresult.h"
 #include "reports/TFrmxsdquery.h"
 #include "reports/TFrmxsdresult.h"
+#include "reports/TFrmywyhzresult.h"
 #include "widgets/BitBtn.h"
 
 namespace velmora::test {
@@ -57,6 +59,13 @@ void ReportSession::runSummaryQuery(const std::function<void(TFrmkhhzquery&)>& f
     });
 }
 
+void ReportSession::runSummary(SummaryQueryForm* dialog, const std::function<void(SummaryQueryForm&)>& fill) {
+    showModal<SummaryQueryForm>(dialog, [fill](SummaryQueryForm& f) {
+        fill(f);
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    });
+}
+
 void ReportSession::execute(const std::string& sql) {
     server.execute(sql);
 }
@@ -71,6 +80,8 @@ QStringList ReportSession::direct(const std::string& sql) const {
 void ReportSession::closeResultWindows() {
     if (Frmxsdresult) Frmxsdresult->Close();
     if (Frmkhhzresult) Frmkhhzresult->Close();
+    if (Frmchhzresult) Frmchhzresult->Close();
+    if (Frmywyhzresult) Frmywyhzresult->Close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -12,6 +12,7 @@
 
 namespace velmora {
 class ClientDataSet;
+class SummaryQueryForm;
 class TFrmkhhzquery;
 class TFrmxsdquery;
 }  // namespace velmora
@@ -31,6 +32,8 @@ class ReportSession {
     void runListQuery(const std::function<void(TFrmxsdquery&)>& fill);
     void showSummaryQuery(const std::function<void(TFrmkhhzquery&)>& act);
     void runSummaryQuery(const std::function<void(TFrmkhhzquery&)>& fill);
+    // Any of the summary query dialogs: shows it, fills it with fill and presses OK.
+    void runSummary(SummaryQueryForm* dialog, const std::function<void(SummaryQueryForm&)>& fill);
 
     // Writes to the server's database directly, as another workstation's entry would.
     void execute(const std::string& sql);

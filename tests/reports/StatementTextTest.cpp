@@ -149,5 +149,39 @@ TEST(ListRowColors, OddRowsYellowEvenRowsGreen) {
     EXPECT_EQ(listRowColor(-2), 12575970u);
 }
 
+TEST(SummaryStatementText, ItemAndSalesmanSummariesGroupByCodeWithTheSameRules) {
+    EXPECT_EQ(
+        summaryStatement(kItemSummary, {"2002-10-01", "2003-03-31", ""}),
+        "select chid, max(chname) as chname, max(ggxh) as ggxh, max(jldw) as jldw , sum(quantity1) as sl,"
+        " sum(money1) as je from xsdview where rq >= '2002-10-01'  and rq <= '2003-03-31'"
+        " group by chid order by chid");
+    EXPECT_EQ(summaryStatement(kSalesmanSummary, {"2002-10-01", "2003-03-31", " Y'1 "}),
+              "select ywyid, max(ywyname) as ywyname , sum(quantity1) as sl, sum(money1) as je,"
+              " count(distinct xsdid) as djs from xsdview where rq >= '2002-10-01'  and rq <= '2003-03-31'"
+              " and ywyid= ' Y''1 ' group by ywyid order by ywyid");
+    EXPECT_EQ(summaryStatement(kItemSummary, {"2002-10-01", "2003-03-31", "  "}),
+              summaryStatement(kItemSummary, {"2002-10-01", "2003-03-31", ""}));
+}
+
+TEST(SummaryCriteriaText, NamesTheDatesAndAGivenCode) {
+    EXPECT_EQ(describeSummaryCriteria({"2003-01-01", "2003-01-31", "  "}, "存货编号："),
+              std::vector<std::string>{"业务日期：2003-01-01 至 2003-01-31"});
+    EXPECT_EQ(describeSummaryCriteria({"2003-01-01", "2003-01-31", "01001"}, "存货编号："),
+              (std::vector<std::string>{"业务日期：2003-01-01 至 2003-01-31", "存货编号：01001"}));
+}
+
+TEST(ListCriteriaText, DescribedForThePrintoutWithOpenAndClosedRanges) {
+    ListCriteria c = datesOnly();
+    EXPECT_EQ(describeListCriteria(c), std::vector<std::string>{"业务日期：2002-12-01 至 2002-12-31"});
+    c.userName = "王会计";
+    c.invoiceFrom = "XS1";
+    c.invoiceTo = "XS9";
+    c.customerCode = "K001";
+    c.quantityTo = "20";
+    c.moneyFrom = "10";
+    EXPECT_EQ(describeListCriteria(c),
+              (std::vector<std::string>{"业务日期：2002-12-01 至 2002-12-31", "制单人：王会计",
+                                        "发票号：XS1 至 XS9", "客户编码：K001", "数量：≤ 20", "金额：≥ 10"}));
+}
 }  // namespace
 }  // namespace velmora

@@ -1,0 +1,60 @@
+#include "widgets/PrintPreview.h"
+
+#include <QPageLayout>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QTimer>
+
+#include "widgets/ErrorGuard.h"
+#include "widgets/PrintLayout.h"
+
+namespace velmora {
+
+namespace {
+
+// Only a printout that takes a while shows its progress.
+constexpr int kProgressDelayMs = 400;
+
+}  // namespace
+
+bool printWithProgress(const PrintSheet& sheet, QPrinter& printer, QWidget* parent) {
+    QProgressDialog progress(QStringLiteral("正在生成打印页面…"), QStringLiteral("取消"), 0, 1, parent);
+    progress.setObjectName(QStringLiteral("PrintProgress"));
+    progress.setWindowTitle(sheet.title);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kProgressDelayMs);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    bool finished = printSheet(sheet, printer, [&progress](int done, int pages) {
+        if (progress.maximum() != pages) progress.setMaximum(pages);
+        // setValue lets the dialog's Cancel be pressed while the pages are painted.
+        progress.setValue(done);
+        progress.setLabelText(QStringLiteral("正在生成打印页面：第 %1 页，共 %2 页").arg(done).arg(pages));
+        return !progress.wasCanceled();
+    });
+    return finished;
+}
+
+void showPrintPreview(const PrintSheet& sheet, QWidget* parent) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(sheet.title);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+    printer.setPageOrientation(QPageLayout::Portrait);
+    if (PrintLayout::needsLandscape(sheet, printer)) printer.setPageOrientation(QPageLayout::Landscape);
+
+    QPrintPreviewDialog preview(&printer, parent);
+    preview.setObjectName(QStringLiteral("PrintPreview"));
+    preview.setWindowTitle(QStringLiteral("打印预览 - %1").arg(sheet.title));
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter* target) {
+        bool finished = false;
+        guarded([&] { finished = printWithProgress(sheet, *target, &preview); });
+        // A cancelled or failed preview is not left showing a part of the printout.
+        if (!finished) QTimer::singleShot(0, &preview, &QDialog::reject);
+    });
+    preview.resize(900, 700);
+    preview.exec();
+}
+
+}  // namespace velmora
