@@ -199,9 +199,10 @@ int ClientDataSet::ApplyUpdates(int maxErrors) {
     if (master_) return top().ApplyUpdates(maxErrors);
     checkActive();
     CheckBrowseMode();
-    if (ownStore_->changeCount() == 0) return 0;
-    ChangePacket sent = ChangeLog::build(*ownStore_);
-    ProviderClient::ApplyResult result = provider_.applyUpdates(encodeChangePacket(sent), maxErrors);
+    if (!ownStore_->hasChanges()) return 0;
+    ChangePacket sent;
+    Bytes delta = ChangeLog::encode(*ownStore_, sent);
+    ProviderClient::ApplyResult result = provider_.applyUpdates(std::move(delta), maxErrors);
     bool rolledBack = result.failed.rolledBack || (maxErrors >= 0 && result.errorCount > maxErrors);
     // Failures the answer counts but does not name cannot be told from the records that were
     // applied; then nothing is merged, so no change is lost.
@@ -236,7 +237,7 @@ void ClientDataSet::Refresh() {
     if (master_) return top().Refresh();
     checkActive();
     CheckBrowseMode();
-    if (ownStore_->changeCount() > 0) throw VelmoraError("Must apply updates before refreshing data");
+    if (ownStore_->hasChanges()) throw VelmoraError("Must apply updates before refreshing data");
     int32_t count = ownStore_->complete() ? -1 : static_cast<int32_t>(ownStore_->visibleCount());
     DataPacket packet = provider_.refresh(count);
     loadPacket(std::move(packet), pos_);

@@ -130,13 +130,30 @@ void RecordStore::applyServerValues(uint32_t id, const std::vector<std::pair<uin
     Slot& s = rows_[id];
     if (!s.current) return;
     materializeChildren(id);
-    std::vector<Variant> row = rowValues(*layout_, s.current);
-    for (const auto& [field, value] : values) {
-        if (field >= row.size() || layout_->type(field) == FieldType::DataSet)
+    for (const auto& [field, value] : values)
+        if (field >= layout_->fieldCount() || layout_->type(field) == FieldType::DataSet)
             throw VelmoraError(formatText("Server value for unknown field %u", unsigned(field)));
-        row[field] = value;
+    // The row is rewritten field by field: the server's values encoded, every other value copied
+    // as it is, nested rows left out as they now live in the child stores.
+    const size_t fields = layout_->fieldCount();
+    std::vector<uint32_t> at(fields + 1);
+    at[fields] = layout_->offsets(s.current, at.data());
+    Bytes row;
+    RowWriter w(row, *layout_);
+    w.beginRow();
+    for (size_t f = 0; f < fields; ++f) {
+        const Variant* given = nullptr;
+        for (const auto& [field, value] : values)
+            if (field == f) given = &value;  // the last one for a field wins
+        if (given)
+            w.addValue(*given);
+        else if (RowLayout::isNull(s.current, f) || layout_->type(f) == FieldType::DataSet)
+            w.addNull();
+        else
+            w.addEncoded(s.current + at[f], at[f + 1] - at[f]);
     }
-    const uint8_t* stored = store(encodeRow(*layout_, row));
+    w.endRow();
+    const uint8_t* stored = store(row);
     if (s.original == s.current) s.original = stored;
     s.current = stored;
 }
@@ -145,7 +162,18 @@ bool RecordStore::hasChildChanges(uint32_t id) const {
     auto it = children_.find(id);
     if (it == children_.end()) return false;
     for (const auto& kid : it->second)
-        if (kid && kid->changeCount() > 0) return true;
+        if (kid && kid->hasChanges()) return true;
+    return false;
+}
+
+bool RecordStore::hasChanges() const {
+    for (uint32_t id = 0; id < rows_.size(); ++id) {
+        const Slot& s = rows_[id];
+        if (s.seq == 0) continue;
+        if (s.status == RowStatus::Inserted || s.status == RowStatus::Modified ||
+            s.status == RowStatus::Deleted || hasChildChanges(id))
+            return true;
+    }
     return false;
 }
 

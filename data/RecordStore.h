@@ -68,6 +68,8 @@ class RecordStore {
 
     // Records that would be sent by an apply, nested ones included.
     size_t changeCount() const;
+    // changeCount() > 0, without counting past the first change.
+    bool hasChanges() const;
     // Drops every change, nested ones included, and forgets the errors.
     void cancelUpdates();
     // Row ids in the order they were first changed; may include rows with nothing to send.

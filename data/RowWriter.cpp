@@ -51,6 +51,12 @@ void RowWriter::addNull() {
     markNull();
 }
 
+void RowWriter::addEncoded(const uint8_t* value, size_t size) {
+    current();
+    out_.raw(value, size);
+    ++levels_.back().field;
+}
+
 void RowWriter::addText(std::string_view value) {
     expect(FieldType::String);
     out_.text(value);

@@ -134,6 +134,34 @@ TEST_F(NestedTest, ANewOrderGoesOutWithItsLinesAndTakesTheServersLineIds) {
     EXPECT_EQ(lastDelta().records[0].nested[0].records[0].original[0], Variant(101));
 }
 
+TEST_F(NestedTest, TheChangePacketIsWrittenFromTheRowsExactlyAsItsValuesEncode) {
+    // Edits, deletes and inserts at both levels, on headers fetched with their lines (whose
+    // nested rows a change record never carries) and on new ones, with a value set to null.
+    zb.Open();
+    tb.Edit();
+    tb.FieldByName("khid").setAsString("k9");
+    zb.First();
+    zb.Edit();
+    zb.FieldByName("quantity1").Clear();
+    zb.Post();
+    zb.Next();
+    zb.Delete();
+    addLine("c5", 4);
+    tb.Post();
+    tb.Next();
+    tb.Next();
+    tb.Delete();
+    tb.Append();
+    tb.FieldByName("xsdid").setAsString("N2");
+    addLine("c6", 1);
+    tb.Post();
+    tb.ApplyUpdates(-1);
+    const ProviderCall call = provider->callsOf("ApplyUpdates").back();
+    ASSERT_EQ(call.delta.records.size(), 3u);
+    EXPECT_EQ(call.delta.records[0].nested[0].records.size(), 3u);
+    EXPECT_TRUE(call.deltaBytes == encodeChangePacket(call.delta));
+}
+
 TEST_F(NestedTest, AHeaderChangedOnlyThroughItsLinesIsPostedButSentUnmodified) {
     zb.Open();
     tb.Edit();

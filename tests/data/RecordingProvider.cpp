@@ -39,6 +39,7 @@ Variant RecordingProvider::RemoteApplyUpdates(const std::string& providerName, c
     call.maxErrors = maxErrors;
     call.ownerData = ownerData;
     call.delta = decodeChangePacket(delta.bytes());
+    call.deltaBytes = delta.bytes();
     calls.push_back(call);
     maybeFail();
     errorCount = 0;

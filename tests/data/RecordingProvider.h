@@ -23,6 +23,7 @@ struct ProviderCall {
     Variant ownerData;
     int32_t maxErrors = 0;
     ChangePacket delta;  // ApplyUpdates
+    Bytes deltaBytes;    // ApplyUpdates: the packet as it came
 };
 
 class RecordingProvider : public IProviderServer {
