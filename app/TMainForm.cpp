@@ -118,7 +118,7 @@ void TMainForm::buildLayout() {
     int navigation = 153;
     for (NavLabel* label : NavLabels)
         navigation = std::max(navigation, Panel3->mapTo(Panel1, QPoint(label->geometry().right(), 0)).x() +
-                                              2 * Panel1->bevelWidth() + 4);
+                                              2 * Panel1->bevelWidth() + 10);
     Splitter1->setSizes({navigation, 812 - navigation});
     setCentralWidget(central);
 }
