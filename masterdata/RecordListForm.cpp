@@ -94,6 +94,10 @@ ClientDataSet& RecordListForm::dataSet() const {
 }
 
 void RecordListForm::FormShow() {
+    // Only the first showing: shown again (restored from an icon, say) while a row is being
+    // edited, the window keeps its edit state.
+    if (shown_) return;
+    shown_ = true;
     for (DBEdit* box : DBEdits) box->setEnabled(false);
     Panel1->setBrowseState();
 }

@@ -57,6 +57,7 @@ class RecordListForm : public MdiChildForm {
 
   private:
     DataSource& source_;
+    bool shown_ = false;
 };
 
 }  // namespace velmora
