@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QProgressDialog>
 
+#include "data/AmountText.h"
 #include "reports/ReportTable.h"
 #include "reports/TableExport.h"
 #include "widgets/FileDialogService.h"
@@ -41,8 +42,15 @@ PrintSheet printSheetOf(const ReportTable& table) {
     for (const ReportColumn& column : table.columns())
         sheet.columns.push_back({toQString(column.title), column.kind != ReportColumn::Kind::Text});
     sheet.rowCount = table.rowCount();
-    sheet.cell = [&table](int row, int column) { return toQString(table.cellText(row, column)); };
-    for (const std::string& total : table.totals()) sheet.totals << toQString(total);
+    // Amounts read as the grid shows them, with two decimals.
+    auto shown = [&table](int column, const std::string& text) {
+        bool amount = table.columns()[static_cast<size_t>(column)].kind == ReportColumn::Kind::Amount;
+        return toQString(amount ? amountDisplayText(text) : text);
+    };
+    sheet.cell = [&table, shown](int row, int column) { return shown(column, table.cellText(row, column)); };
+    for (size_t c = 0; c < table.totals().size(); ++c)
+        sheet.totals << (c == 0 ? toQString(table.totals()[c])
+                                : shown(static_cast<int>(c), table.totals()[c]));
     return sheet;
 }
 

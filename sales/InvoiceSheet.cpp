@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "data/AmountText.h"
 #include "data/Tdm.h"
 #include "transport/Variant.h"
 #include "widgets/PrintSheet.h"
@@ -15,6 +16,7 @@ namespace {
 const char* const kLineFields[] = {"chid", "chname", "ggxh", "jldw", "quantity1", "price1", "money1"};
 const char* const kLineTitles[] = {"存货编号", "存货名称", "规格型号", "计量单位", "数量", "单价", "金额"};
 constexpr int kQuantityColumn = 4;
+constexpr int kPriceColumn = 5;
 constexpr int kMoneyColumn = 6;
 
 QString headerText(ClientDataSet& headers, const char* field) {
@@ -22,8 +24,9 @@ QString headerText(ClientDataSet& headers, const char* field) {
     return f ? toQString(f->AsString()) : QString();
 }
 
+// An amount as the grid shows it: two decimals at least.
 QString amountText(double amount) {
-    return QString::number(amount, 'f', 2);
+    return toQString(amountDisplayText(amount));
 }
 
 }  // namespace
@@ -58,6 +61,10 @@ PrintSheet invoiceSheet(Tdm& data) {
             if (index[kQuantityColumn] >= 0) {
                 Variant q = lines.valueAt(row, index[kQuantityColumn]);
                 if (!q.isNull() && !q.isEmpty()) quantity += q.toDouble();
+            }
+            if (index[kPriceColumn] >= 0) {
+                Variant p = lines.valueAt(row, index[kPriceColumn]);
+                if (!p.isNull() && !p.isEmpty()) cells[kPriceColumn] = amountText(p.toDouble());
             }
             if (index[kMoneyColumn] >= 0) {
                 Variant m = lines.valueAt(row, index[kMoneyColumn]);

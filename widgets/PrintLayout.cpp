@@ -210,14 +210,16 @@ QStringList PrintLayout::pageTexts(int page) const {
     return texts;
 }
 
-bool printSheet(const PrintSheet& sheet, QPrinter& printer, const std::function<bool(int, int)>& progress) {
+bool printSheet(const PrintSheet& sheet, QPrinter& printer, const std::function<bool(int, int)>& progress,
+                int maxPages) {
     PrintLayout layout(sheet, printer);
     QPainter painter;
     if (!painter.begin(&printer)) throw VelmoraError("无法开始打印：打印机或文件不可用。");
-    for (int page = 0; page < layout.pageCount(); ++page) {
+    const int pages = std::min(layout.pageCount(), std::max(1, maxPages));
+    for (int page = 0; page < pages; ++page) {
         if (page > 0) printer.newPage();
         layout.paintPage(painter, page);
-        if (progress && !progress(page + 1, layout.pageCount())) {
+        if (progress && !progress(page + 1, pages)) {
             painter.end();
             return false;
         }

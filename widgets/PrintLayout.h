@@ -8,6 +8,7 @@
 #include <QRectF>
 #include <QStringList>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "widgets/PrintSheet.h"
@@ -64,9 +65,10 @@ class PrintLayout {
     bool closingOnOwnPage_ = false;
 };
 
-// Paints every page of sheet on printer; progress(pagesDone, pageCount) after each page, and
-// returning false stops the printing there. False when stopped.
+// Paints the pages of sheet on printer, at most maxPages of them; progress(pagesDone, pagesToPaint)
+// after each page, and returning false stops the printing there. False when stopped.
 bool printSheet(const PrintSheet& sheet, QPrinter& printer,
-                const std::function<bool(int, int)>& progress = {});
+                const std::function<bool(int, int)>& progress = {},
+                int maxPages = std::numeric_limits<int>::max());
 
 }  // namespace velmora

@@ -2,6 +2,7 @@
 // The print preview every printout of the program goes through.
 
 #include <functional>
+#include <limits>
 
 class QPrinter;
 class QWidget;
@@ -10,9 +11,18 @@ namespace velmora {
 
 struct PrintSheet;
 
-// Paints sheet on printer while a progress dialog over parent counts the pages; its Cancel stops
-// the painting. False when cancelled. Call on the UI thread.
-bool printWithProgress(const PrintSheet& sheet, QPrinter& printer, QWidget* parent);
+// Paints sheet (at most maxPages of it) on printer while a progress dialog over parent counts the
+// pages; its Cancel stops the painting. False when cancelled. Call on the UI thread.
+bool printWithProgress(const PrintSheet& sheet, QPrinter& printer, QWidget* parent,
+                       int maxPages = std::numeric_limits<int>::max());
+
+// The most pages a preview shows. A preview holds every page it shows in memory (some 100 KB a
+// page of a wide report), so a report of many thousand pages shows its first pages; printing it,
+// or saving it as PDF, from the preview puts out every page.
+constexpr int kPreviewPages = 300;
+
+// Whether printer is painting a preview rather than printing.
+bool isPreview(QPrinter& printer);
 
 // Shows the preview of sheet on A4 (landscape where its columns need it); from it the user prints
 // or saves a PDF. Cancelling the progress closes the preview.

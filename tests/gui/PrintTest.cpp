@@ -3,6 +3,7 @@
 // typeface covering every character printed, and a large printout stopped from its progress.
 #include <QFile>
 #include <QFontInfo>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QRawFont>
@@ -161,6 +162,30 @@ class PrintTest : public QObject {
             return family.contains(font, Qt::CaseInsensitive) || font.contains(family, Qt::CaseInsensitive);
         });
         QVERIFY2(named, qPrintable(fonts.join(' ') + " / " + family));
+    }
+
+    void aPreviewPaintsItsFirstPagesPrintingPaintsAll() {
+        PrintSheet sheet = numberedSheet(3000);
+        QPrinter printer(QPrinter::HighResolution);
+        QString path = dir.filePath("first.pdf");
+        pdfOn(printer, path);
+        QVERIFY(!isPreview(printer));
+        int pages = PrintLayout(sheet, printer).pageCount();
+        QVERIFY(pages > 5);
+        QVERIFY(printSheet(sheet, printer, {}, 5));
+        QCOMPARE(pdfPageCount(path), 5);
+
+        // Inside a preview the printer records pictures, and the preview holds only the first pages.
+        QPrinter previewPrinter(QPrinter::HighResolution);
+        QPrintPreviewWidget preview(&previewPrinter);
+        bool sawPreview = false;
+        QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, [&](QPrinter* target) {
+            sawPreview = isPreview(*target);
+            printSheet(numberedSheet(100000), *target, {}, kPreviewPages);
+        });
+        preview.updatePreview();
+        QVERIFY(sawPreview);
+        QCOMPARE(preview.pageCount(), kPreviewPages);
     }
 
     void largePrintoutStopsWhenItsProgressIsCancelled() {

@@ -63,7 +63,8 @@ class ShellTest : public QObject {
         };
         entry.createAll();
         QCOMPARE(order, QStringList({"TMainForm", "TAboutBox", "Tdm", "TFrmywyquery", "TFrmxsdquery",
-                                     "TFrmkhhzquery", "TFrmlogin", "TFrmchangepassword"}));
+                                     "TFrmkhhzquery", "TFrmchhzquery", "TFrmywyhzquery", "TFrmlogin",
+                                     "TFrmchangepassword"}));
         QVERIFY(splashUp);
         QVERIFY(!Frmflash);
         QVERIFY(MainForm && AboutBox && dm && Frmywyquery && Frmxsdquery && Frmkhhzquery && Frmlogin &&
