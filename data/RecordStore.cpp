@@ -252,12 +252,15 @@ void RecordStore::pruneLog() {
     for (uint32_t id = 0; id < rows_.size(); ++id) {
         Slot& s = rows_[id];
         if (s.seq == 0) continue;
+        // A nested row in the log puts its parent row there too (touchParent), so only the
+        // nested rows of a logged row need a look: a store of many orders is not walked in full
+        // after every apply.
+        if (auto it = children_.find(id); it != children_.end())
+            for (auto& kid : it->second)
+                if (kid) kid->pruneLog();
         if (s.status == RowStatus::Discarded || (s.status == RowStatus::Unchanged && !hasChildChanges(id)))
             s.seq = 0;
     }
-    for (auto& [id, kids] : children_)
-        for (auto& kid : kids)
-            if (kid) kid->pruneLog();
 }
 
 const std::string* RecordStore::error(uint32_t id) const {
