@@ -124,10 +124,16 @@ void CategoryTreeForm::showPage(QWidget* page) {
 
 void CategoryTreeForm::BuildTree(ClientDataSet& categories) {
     setStatusText(QStringLiteral("正在进行数据处理..."));
-    TreeView1->clearNodes();
-    QTreeWidgetItem* root = TreeView1->addRootNode(QStringLiteral("存货分类"));
+    // The status text goes whatever happens, and a dataset that cannot be read (closed, say)
+    // fails before the tree is touched, so the tree shown stays whole.
+    struct ClearStatus {
+        CategoryTreeForm* form;
+        ~ClearStatus() { form->setStatusText(QString()); }
+    } clearStatus{this};
     categories.setIndexFieldNames("chflid");
     categories.First();
+    TreeView1->clearNodes();
+    QTreeWidgetItem* root = TreeView1->addRootNode(QStringLiteral("存货分类"));
     // A sub-category that sorts before every top-level row has no parent node to go under; it
     // stays in the list only, like a row of any other length.
     QTreeWidgetItem* topLevel = nullptr;
@@ -147,7 +153,6 @@ void CategoryTreeForm::BuildTree(ClientDataSet& categories) {
         categories.Next();
     }
     TreeView1->expandAll();
-    setStatusText(QString());
 }
 
 void CategoryTreeForm::fitTreePanel() {

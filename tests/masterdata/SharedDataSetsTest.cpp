@@ -72,6 +72,15 @@ class SharedDataSetsTest : public QObject {
         QVERIFY(!dm->ClientDataSetch.Active());
     }
 
+    void aTreeThatCannotBeBuiltStaysAsItWasAndTheStatusClears() {
+        TFrmchfl* categories = s->open(Frmchfl);
+        const QStringList before = topLevelTexts(categories);
+        ClientDataSet closed("closed");
+        QVERIFY_THROWS_EXCEPTION(std::exception, categories->BuildTree(closed));
+        QCOMPARE(topLevelTexts(categories), before);
+        QCOMPARE(categories->StatusPanel0->text(), QString());
+    }
+
     void activatingTheCategoryWindowKeepsItsTree() {
         TFrmchfl* categories = s->open(Frmchfl);
         QTreeWidgetItem* node = findNode(categories->TreeView1, QStringLiteral("(03)"));
