@@ -7,7 +7,10 @@ cd "$(dirname "$0")"
 
 dir=build
 flags=()
+ctest_args=()
 if [ "${1:-}" = "--sanitize" ]; then
+    # The packages are built and installed from the normal build only.
+    ctest_args+=(-LE package)
     dir=build-asan
     flags+=(-DVELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" -DVELMORA_BUILD_BENCH=OFF)
 fi
@@ -23,4 +26,4 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-ctest --test-dir "$dir" --output-on-failure --timeout 600 -j2
+ctest --test-dir "$dir" --output-on-failure --timeout 600 -j2 "${ctest_args[@]}"
