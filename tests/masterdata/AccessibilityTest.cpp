@@ -68,8 +68,9 @@ class AccessibilityTest : public QObject {
     void cleanup() { s.reset(); }
 
     void everyControlOfTheWindowsHasAName() {
-        const QList<QWidget*> windows = {s->open(Frmchfl), s->open(Frmch), s->open(Frmkh), s->open(Frmywy),
-                                         s->open(Frmkp)};
+        const QList<QWidget*> windows = {s->open(Frmchfl), s->open(Frmch), s->open(Frmkh),
+                                         s->open(Frmywy),  s->open(Frmkp), s->open(Frmkhhzresult),
+                                         MainForm};
         for (QWidget* window : windows)
             for (QWidget* control : controlsOf(window))
                 QVERIFY2(!nameOf(control).trimmed().isEmpty(),
