@@ -94,7 +94,7 @@ class ReconnectTest : public QObject {
                           "order by quantity1"),
                  (std::vector<std::string>{"300|750", "400|500"}));
 
-        // Windows opened after the reconnect work on the new connection as well.
+        // 刷新 fetches the orders on the new connection as well.
         SalesSession::click(f.n_refresh);
         QCOMPARE(boxes().size(), size_t(3));
     }
