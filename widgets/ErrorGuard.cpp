@@ -7,10 +7,17 @@
 
 namespace velmora {
 
+QString withFullStop(const QString& text) {
+    if (text.isEmpty()) return text;
+    QChar last = text.back();
+    if (last.unicode() < 0x80) return last > QLatin1Char('.') ? text + QLatin1Char('.') : text;
+    // A Chinese sentence ends in a Chinese full stop; one that already ends in punctuation of
+    // its own ("。", "！", "？") gets none.
+    return last.isPunct() ? text : text + QStringLiteral("。");
+}
+
 void showErrorText(const QString& text) {
-    QString shown = text;
-    if (!shown.isEmpty() && shown.back() > QLatin1Char('.')) shown += QLatin1Char('.');
-    MessageService::showError(shown);
+    MessageService::showError(withFullStop(text));
 }
 
 void showFailure(const FailureText& failure) {

@@ -12,8 +12,10 @@
 
 namespace velmora {
 
-// Shows text as the standard error box does: a full stop is added unless the text is empty or
-// ends in a character that sorts at or before ".".
+// The text as the error box shows it: an English text gets a "." unless it ends in a character
+// that sorts at or before "."; a Chinese one gets "。" unless it ends in punctuation.
+QString withFullStop(const QString& text);
+// Shows text in the standard error box, with its full stop.
 void showErrorText(const QString& text);
 // Shows a failure: its Chinese sentence with the lower layer's text below it; a lost
 // connection goes to ConnectionLoss, which offers to reconnect.

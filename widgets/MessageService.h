@@ -52,7 +52,7 @@ class MessageService {
     static MessageButton messageBox(const QString& text, const QString& caption, unsigned flags);
     // The plain message: the application title as caption, no icon, one OK button.
     static void showMessage(const QString& text);
-    // The message dialog: captioned "Warning", "Error", "Information" or "Confirm" by its kind.
+    // The message dialog: captioned 警告, 错误, 信息 or 确认 by its kind.
     static MessageButton messageDlg(const QString& text, DialogKind kind, MessageButtons buttons);
     // The standard error box of an uncaught failure: the application title, the error icon, one
     // OK button.
