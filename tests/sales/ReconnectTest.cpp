@@ -97,6 +97,7 @@ class ReconnectTest : public QObject {
         // 刷新 fetches the orders on the new connection as well.
         SalesSession::click(f.n_refresh);
         QCOMPARE(boxes().size(), size_t(3));
+        QVERIFY(SalesSession::gotoOrder("XS800001"));
     }
 
     void refusedResumeIsToldAndTheUserMayQuit() {
