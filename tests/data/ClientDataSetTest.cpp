@@ -102,6 +102,39 @@ TEST_F(DataSetCalls, RefreshIsRefusedWhileChangesAreUnapplied) {
     EXPECT_EQ(current("khname"), "changed");
 }
 
+TEST_F(DataSetCalls, ReattachFetchesWithTheOwnCommandTextOrKeepsUnappliedChanges) {
+    kh.Open();
+    kh.Next();
+    provider->answer("DataSetProviderkh", customersPacket({{"01", "a"}, {"08", "new"}, {"03", "c"}}));
+    kh.Reattach();  // a new connection's provider knows no command text: this one is sent along
+    ASSERT_EQ(provider->calls.size(), 2u);
+    EXPECT_EQ(provider->calls[1].count, -1);
+    EXPECT_EQ(provider->calls[1].commandText, "select * from kh");
+    EXPECT_EQ(current(), "08");
+
+    kh.Edit();
+    kh.FieldByName("khname").setAsString("typed");
+    kh.Reattach();  // an edit under way: no rows come, the provider only learns the text
+    ASSERT_EQ(provider->calls.size(), 3u);
+    EXPECT_EQ(provider->calls[2].count, 0);
+    EXPECT_EQ(provider->calls[2].commandText, "select * from kh");
+    EXPECT_EQ(kh.State(), DataSetState::Edit);
+    kh.Post();
+    kh.Reattach();
+    EXPECT_EQ(provider->calls.back().count, 0);
+    EXPECT_EQ(kh.ChangeCount(), 1);
+    EXPECT_EQ(current("khname"), "typed");
+}
+
+TEST_F(DataSetCalls, CloseOnALostConnectionStillCloses) {
+    kh.Open();
+    kh.setRemoteServer([]() -> std::shared_ptr<IProviderServer> {
+        throw SocketConnectionError("The connection to the server is closed");
+    });
+    kh.Close();
+    EXPECT_FALSE(kh.Active());
+}
+
 TEST_F(DataSetCalls, ExecuteSendsTheCommandTextAndFetchesNothing) {
     kh.setCommandText("update  user1  set  password1 ='x' where username='a'");
     kh.Execute();
