@@ -1,6 +1,8 @@
 #include "tests/reports/ReportSession.h"
 
+#include <QDateEdit>
 #include <QDialog>
+#include <cstdio>
 
 #include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
@@ -103,6 +105,26 @@ double sumOf(ClientDataSet& dataSet, const char* field) {
     int index = dataSet.FieldByName(field).Index();
     for (int row = 0; row < dataSet.RecordCount(); ++row) sum += dataSet.valueAt(row, index).toDouble();
     return sum;
+}
+
+QStringList withLastPartAsG(QStringList rows) {
+    for (QString& row : rows) {
+        qsizetype bar = row.lastIndexOf('|');
+        char number[32];
+        std::snprintf(number, sizeof number, "%g", row.mid(bar + 1).toDouble());
+        row = row.left(bar + 1) + QString::fromLatin1(number);
+    }
+    rows.sort();
+    return rows;
+}
+
+void summaryDates(SummaryQueryForm& dialog, QDate from, QDate to) {
+    dialog.dp1->setDate(from);
+    dialog.dp2->setDate(to);
+}
+
+void wholeRange(SummaryQueryForm& dialog) {
+    summaryDates(dialog, QDate(2002, 10, 1), QDate(2003, 3, 31));
 }
 
 }  // namespace velmora::test

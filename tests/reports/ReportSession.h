@@ -2,6 +2,7 @@
 // The whole client logged in to a real velmora-server with the demo data, and the steps the
 // report tests take through its dialogs.
 
+#include <QDate>
 #include <QStringList>
 #include <functional>
 #include <string>
@@ -52,5 +53,11 @@ class ReportSession {
 QStringList rowsOf(ClientDataSet& dataSet, const std::vector<const char*>& fields);
 // The sum of a column over the rows a dataset holds.
 double sumOf(ClientDataSet& dataSet, const char* field);
+// Rows "a|b|...|sum" with the sum, which each database writes its own way ("12.0", "12"), as %g;
+// sorted.
+QStringList withLastPartAsG(QStringList rows);
+// The date range of a summary query dialog; wholeRange covers every order of the demo data.
+void summaryDates(SummaryQueryForm& dialog, QDate from, QDate to);
+void wholeRange(SummaryQueryForm& dialog);
 
 }  // namespace velmora::test

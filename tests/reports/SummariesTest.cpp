@@ -1,8 +1,6 @@
 // The item and salesman sales summaries against the real velmora-server: their rows are the
 // grouping the database itself gives, a code restricts them, the pickers fill the code, and their
 // result windows total, colour, print and open their help section.
-#include <cstdio>
-
 #include <QDateEdit>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -27,34 +25,18 @@
 using namespace velmora;
 using velmora::test::ReportSession;
 using velmora::test::rowsOf;
+using velmora::test::summaryDates;
 using velmora::test::sumOf;
+using velmora::test::wholeRange;
+using velmora::test::withLastPartAsG;
 
 namespace {
 
-void range(SummaryQueryForm& f, QDate from, QDate to) {
-    f.dp1->setDate(from);
-    f.dp2->setDate(to);
-}
-void wholeRange(SummaryQueryForm& f) {
-    range(f, QDate(2002, 10, 1), QDate(2003, 3, 31));
-}
 std::function<void(SummaryQueryForm&)> wholeRangeFor(const char* code) {
     return [code](SummaryQueryForm& f) {
         wholeRange(f);
         f.Edit1->setText(QString::fromUtf8(code));
     };
-}
-
-// Rows as "a|b|...|number": the last part, a sum each database writes its own way, as %g.
-QStringList withLastAsG(QStringList rows) {
-    for (QString& row : rows) {
-        qsizetype bar = row.lastIndexOf('|');
-        char number[32];
-        std::snprintf(number, sizeof number, "%g", row.mid(bar + 1).toDouble());
-        row = row.left(bar + 1) + QString::fromLatin1(number);
-    }
-    rows.sort();
-    return rows;
 }
 
 ClientDataSet& rowsOfWindow(SummaryResultForm* window) {
@@ -73,7 +55,7 @@ class SummariesTest : public QObject {
         return rowsOf(rowsOfWindow(Frmchhzresult), {"chid", "chname", "ggxh", "jldw", "sl"});
     }
     QStringList expectedItems(const std::string& where) {
-        return withLastAsG(s->direct(
+        return withLastPartAsG(s->direct(
             "select chid||'|'||max(chname)||'|'||coalesce(max(ggxh),'')||'|'||coalesce(max(jldw),'')||'|'||"
             "sum(quantity1) from xsdview where " +
             where + " group by chid"));
@@ -82,7 +64,7 @@ class SummariesTest : public QObject {
         return rowsOf(rowsOfWindow(Frmywyhzresult), {"ywyid", "ywyname", "djs", "sl"});
     }
     QStringList expectedSalesmen(const std::string& where) {
-        return withLastAsG(
+        return withLastPartAsG(
             s->direct("select coalesce(ywyid,'')||'|'||coalesce(max(ywyname),'')||'|'||"
                       "count(distinct xsdid)||'|'||sum(quantity1) from xsdview where " +
                       where + " group by ywyid"));
@@ -139,7 +121,7 @@ class SummariesTest : public QObject {
         QVERIFY(qAbs(Frmchhzresult->Label2->text().toDouble() - money) < 0.005);
 
         s->runSummary(Frmchhzquery,
-                      [](SummaryQueryForm& f) { range(f, QDate(2002, 12, 1), QDate(2003, 1, 15)); });
+                      [](SummaryQueryForm& f) { summaryDates(f, QDate(2002, 12, 1), QDate(2003, 1, 15)); });
         QCOMPARE(itemRows(), expectedItems("rq>='2002-12-01' and rq<='2003-01-15'"));
     }
 
@@ -183,7 +165,7 @@ class SummariesTest : public QObject {
         s->runSummary(Frmywyhzquery, wholeRangeFor(code.c_str()));
         QCOMPARE(salesmanRows(), expectedSalesmen("ywyid='" + code + "'"));
         s->runSummary(Frmywyhzquery,
-                      [](SummaryQueryForm& f) { range(f, QDate(2003, 3, 31), QDate(2002, 10, 1)); });
+                      [](SummaryQueryForm& f) { summaryDates(f, QDate(2003, 3, 31), QDate(2002, 10, 1)); });
         QCOMPARE(rowsOfWindow(Frmywyhzresult).RecordCount(), 0);
         QCOMPARE(Frmywyhzresult->Label1->text(), QString());
     }

@@ -21,35 +21,18 @@
 using namespace velmora;
 using velmora::test::ReportSession;
 using velmora::test::rowsOf;
+using velmora::test::summaryDates;
 using velmora::test::sumOf;
+using velmora::test::wholeRange;
+using velmora::test::withLastPartAsG;
 
 namespace {
-
-void dates(TFrmkhhzquery& f, QDate from, QDate to) {
-    f.dp1->setDate(from);
-    f.dp2->setDate(to);
-}
-void wholeRange(TFrmkhhzquery& f) {
-    dates(f, QDate(2002, 10, 1), QDate(2003, 3, 31));
-}
 
 // Summary rows as "customer|item|quantity", the quantity as the client writes a number.
 QStringList summaryRows(ClientDataSet& rows) {
     return rowsOf(rows, {"khname", "chname", "sl"});
 }
-// Each database writes a sum its own way ("12.0", "12"); the last part is rewritten as %g.
 const std::string kGroupedSql = "select khname||'|'||chname||'|'||sum(quantity1) from xsdview where ";
-
-QStringList withSumsAsG(QStringList rows) {
-    for (QString& row : rows) {
-        qsizetype bar = row.lastIndexOf('|');
-        char number[32];
-        std::snprintf(number, sizeof number, "%g", row.mid(bar + 1).toDouble());
-        row = row.left(bar + 1) + QString::fromLatin1(number);
-    }
-    rows.sort();
-    return rows;
-}
 
 }  // namespace
 
@@ -63,7 +46,7 @@ class SummaryTest : public QObject {
         return *Frmkhhzresult->Rows();
     }
     QStringList expected(const std::string& where) {
-        return withSumsAsG(s->direct(kGroupedSql + where + " group by khname, chname"));
+        return withLastPartAsG(s->direct(kGroupedSql + where + " group by khname, chname"));
     }
 
   private slots:
@@ -104,7 +87,7 @@ class SummaryTest : public QObject {
     void theSummaryIsTheGroupingOfTheDatabase() {
         s->runSummaryQuery(wholeRange);
         QCOMPARE(summaryRows(rows()), expected("1=1"));
-        s->runSummaryQuery([](TFrmkhhzquery& f) { dates(f, QDate(2002, 12, 1), QDate(2003, 1, 15)); });
+        s->runSummaryQuery([](TFrmkhhzquery& f) { summaryDates(f, QDate(2002, 12, 1), QDate(2003, 1, 15)); });
         QCOMPARE(summaryRows(rows()), expected("rq>='2002-12-01' and rq<='2003-01-15'"));
         QCOMPARE(Frmkhhzresult->DBGrid1->model()->rowCount(), rows().RecordCount());
     }
@@ -172,7 +155,7 @@ class SummaryTest : public QObject {
     }
 
     void anInvertedDateRangeGivesNoRows() {
-        s->runSummaryQuery([](TFrmkhhzquery& f) { dates(f, QDate(2003, 3, 31), QDate(2002, 10, 1)); });
+        s->runSummaryQuery([](TFrmkhhzquery& f) { summaryDates(f, QDate(2003, 3, 31), QDate(2002, 10, 1)); });
         QVERIFY(Frmkhhzresult);
         QCOMPARE(Frmkhhzresult->DBGrid1->model()->rowCount(), 0);
         QCOMPARE(Frmkhhzresult->Label1->text(), QString());
@@ -203,7 +186,7 @@ class SummaryTest : public QObject {
 
     void showingEmptiesTheCodeAndKeepsTheDates() {
         s->showSummaryQuery([](TFrmkhhzquery& f) {
-            dates(f, QDate(2002, 11, 1), QDate(2003, 2, 1));
+            summaryDates(f, QDate(2002, 11, 1), QDate(2003, 2, 1));
             f.Edit1->setText("K002");
         });
         s->showSummaryQuery([](TFrmkhhzquery& f) {
