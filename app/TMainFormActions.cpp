@@ -28,6 +28,7 @@
 #include "widgets/ErrorGuard.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/MessageService.h"
+#include "widgets/PrintPreview.h"
 
 namespace velmora {
 
@@ -250,9 +251,12 @@ void TMainForm::tileChildren(bool stacked) {
 
 void TMainForm::FileNewItemClick() {
     QPrinter printer;
+    if (!chosenPrinter().isEmpty()) printer.setPrinterName(chosenPrinter());
     QPrintDialog ps(&printer, this);
     ps.setObjectName(QStringLiteral("ps"));
-    ps.exec();
+    // The printouts of the run go to the printer chosen here.
+    if (ps.exec() == QDialog::Accepted && printer.outputFormat() == QPrinter::NativeFormat)
+        setChosenPrinter(printer.printerName());
 }
 
 void TMainForm::N15Click() {

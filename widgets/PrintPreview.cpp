@@ -4,6 +4,7 @@
 #include <QPaintEngine>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProgressDialog>
 #include <QTimer>
 #include <climits>
@@ -19,6 +20,21 @@ namespace {
 constexpr int kProgressDelayMs = 400;
 
 }  // namespace
+
+namespace {
+QString& chosenPrinterName() {
+    static QString name;
+    return name;
+}
+}  // namespace
+
+void setChosenPrinter(const QString& name) {
+    chosenPrinterName() = name;
+}
+
+QString chosenPrinter() {
+    return chosenPrinterName();
+}
 
 bool isPreview(QPrinter& printer) {
     // The preview swaps the printer's engine for one that records pictures.
@@ -51,6 +67,9 @@ bool printWithProgress(const PrintSheet& sheet, QPrinter& printer, QWidget* pare
 void showPrintPreview(const PrintSheet& sheet, QWidget* parent) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(sheet.title);
+    // A printer chosen in the setup that has gone since is passed over for the default.
+    if (!chosenPrinter().isEmpty() && !QPrinterInfo::printerInfo(chosenPrinter()).isNull())
+        printer.setPrinterName(chosenPrinter());
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
     printer.setPageOrientation(QPageLayout::Portrait);

@@ -5,6 +5,7 @@
 #include <limits>
 
 class QPrinter;
+class QString;
 class QWidget;
 
 namespace velmora {
@@ -23,6 +24,10 @@ constexpr int kPreviewPages = 300;
 
 // Whether printer is painting a preview rather than printing.
 bool isPreview(QPrinter& printer);
+
+// The printer chosen in the printer setup, which previews print on; empty for the system's default.
+void setChosenPrinter(const QString& name);
+QString chosenPrinter();
 
 // Shows the preview of sheet on A4 (landscape where its columns need it); from it the user prints
 // or saves a PDF. Cancelling the progress closes the preview.

@@ -3,6 +3,7 @@
 // typeface covering every character printed, and a large printout stopped from its progress.
 #include <QFile>
 #include <QFontInfo>
+#include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -186,6 +187,18 @@ class PrintTest : public QObject {
         preview.updatePreview();
         QVERIFY(sawPreview);
         QCOMPARE(preview.pageCount(), kPreviewPages);
+    }
+
+    void aChosenPrinterThatIsGoneLeavesTheDefault() {
+        setChosenPrinter("没有这台打印机");
+        QString used = "unset";
+        test::whenModal([&used](QWidget* dialog) {
+            used = qobject_cast<QPrintPreviewDialog*>(dialog)->printer()->printerName();
+            dialog->close();
+        });
+        showPrintPreview(numberedSheet(3), nullptr);
+        setChosenPrinter(QString());
+        QCOMPARE(used, QPrinter().printerName());
     }
 
     void largePrintoutStopsWhenItsProgressIsCancelled() {
