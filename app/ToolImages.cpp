@@ -213,6 +213,7 @@ QPixmap draw(int index) {
 
 std::vector<QIcon> mainImageList() {
     std::vector<QIcon> images;
+    images.reserve(kMainImageCount);
     for (int i = 0; i < kMainImageCount; ++i) images.emplace_back(draw(i));
     return images;
 }

@@ -27,6 +27,7 @@ RecordListForm::RecordListForm(QWidget* owner, DataSource& source, const std::ve
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setDataSource(&source);
     std::vector<DBGridColumn> columns;
+    columns.reserve(fields.size());
     for (const FieldDef& f : fields)
         columns.push_back({QString::fromLatin1(f.field), QString::fromUtf8(f.columnTitle), 150});
     DBGrid1->setColumns(std::move(columns));

@@ -74,7 +74,7 @@ TFrmch::TFrmch(QWidget* owner, ClientSession& session)
     DBEdit4 = boxes[3];
     DBEdit5 = boxes[4];
     for (int i = 0; i < 3; ++i) {
-        DBEdit* next = boxes[static_cast<size_t>(i + 1)];
+        DBEdit* next = boxes[static_cast<size_t>(i) + 1];
         boxes[static_cast<size_t>(i)]->setKeyPressHook([next](QKeyEvent& key) {
             if (isEnterKey(key)) next->setFocus();
             return false;

@@ -19,12 +19,10 @@ lxw_format* addFormat(lxw_workbook* workbook, bool bold, bool amount) {
 double displayWidth(const std::string& text) {
     double width = 0;
     for (unsigned char c : text) {
-        if (c < 0x80)
-            width += 1;
-        else if (c >= 0xE0)
+        if (c >= 0xE0)
             width += 2;  // the lead byte of a three- or four-byte character
-        else if (c >= 0xC0)
-            width += 1;
+        else if (c < 0x80 || c >= 0xC0)
+            width += 1;  // ASCII, or the lead byte of a two-byte character
     }
     return width;
 }
@@ -66,6 +64,7 @@ void XlsxWriter::writeTitles(const std::vector<std::string>& titles) {
               "设置列宽");
     }
     std::vector<Cell> cells;
+    cells.reserve(titles.size());
     for (const std::string& title : titles) cells.push_back({title, std::nullopt, CellKind::Text});
     write(cells, true);
     worksheet_freeze_panes(sheet_, 1, 0);

@@ -56,8 +56,7 @@ PrintSheet invoiceSheet(Tdm& data) {
         }
         for (int row = 0; row < lines.RecordCount(); ++row) {
             QStringList cells;
-            for (size_t c = 0; c < index.size(); ++c)
-                cells << (index[c] < 0 ? QString() : toQString(lines.textAt(row, index[c])));
+            for (int at : index) cells << (at < 0 ? QString() : toQString(lines.textAt(row, at)));
             if (index[kQuantityColumn] >= 0) {
                 Variant q = lines.valueAt(row, index[kQuantityColumn]);
                 if (!q.isNull() && !q.isEmpty()) quantity += q.toDouble();

@@ -1,5 +1,7 @@
 #include "widgets/VelmoraStyle.h"
 
+#include <cmath>
+
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -16,7 +18,7 @@ constexpr int kTextGap = 6;
 constexpr int kArrowWidth = 12;
 
 QColor blend(const QColor& over, const QColor& under, double share) {
-    auto mix = [share](int a, int b) { return static_cast<int>(a * share + b * (1.0 - share) + 0.5); };
+    auto mix = [share](int a, int b) { return static_cast<int>(std::lround(a * share + b * (1.0 - share))); };
     return QColor(mix(over.red(), under.red()), mix(over.green(), under.green()),
                   mix(over.blue(), under.blue()));
 }
@@ -58,12 +60,10 @@ int VelmoraStyle::styleHint(StyleHint hint, const QStyleOption* option, const QW
 int VelmoraStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
     switch (metric) {
         case PM_MenuPanelWidth:
-            return 1;
         case PM_MenuHMargin:
         case PM_MenuVMargin:
             return 1;
         case PM_MenuBarPanelWidth:
-            return 0;
         case PM_ToolBarHandleExtent:
             return 0;
         default:
@@ -112,8 +112,6 @@ void VelmoraStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* o
             painter->restore();
             return;
         case PE_PanelMenuBar:
-            painter->fillRect(option->rect, pal.color(QPalette::Window));
-            return;
         case PE_PanelToolBar:
             painter->fillRect(option->rect, pal.color(QPalette::Window));
             return;
