@@ -2,10 +2,15 @@
 // What server_bench's SQLite and PostgreSQL runs share: the sizes, the order every run stores,
 // and a client of the real stack.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "data/Tdm.h"
 #include "tests/support/TestLogin.h"
@@ -77,6 +82,31 @@ struct Client {
     SocketConnection connection;
     std::unique_ptr<Tdm> module;
 };
+
+// kClients clients at once, each saving kOrdersPerClient orders one apply each, client c on the
+// server at portOf(c); order numbers "C<client>-<n>". Returns the seconds taken and counts the
+// applies that failed.
+inline double runConcurrentClients(const std::function<uint16_t(int)>& portOf, std::atomic<int>& failures) {
+    auto start = Clock::now();
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+        clients.emplace_back([&, c] {
+            try {
+                Client client(portOf(c));
+                client.openEmptyOrders();
+                for (int o = 0; o < kOrdersPerClient; ++o) {
+                    appendOrder(*client.module, "C" + std::to_string(c) + "-" + std::to_string(o));
+                    if (client.module->ClientDataSetxsdtb.ApplyUpdates(-1) != 0) ++failures;
+                }
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "client %d: %s\n", c, e.what());
+                ++failures;
+            }
+        });
+    }
+    for (auto& t : clients) t.join();
+    return seconds(Clock::now() - start);
+}
 
 // The PostgreSQL run: location is the URI of a database the bench may empty; reader, when not
 // empty, the URI the servers run command texts on. Returns the process's exit code.

@@ -60,55 +60,13 @@ void check(int rc, sqlite3* db) {
     }
 }
 
-// Inserts orders [first, first + count) with kLinesPerOrder lines each through prepared
-// statements in one transaction; returns the seconds it took.
-double insertDirect(sqlite3* db, const std::string& prefix, int first, int count) {
-    auto start = Clock::now();
-    check(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), db);
-    sqlite3_stmt* header = nullptr;
-    sqlite3_stmt* line = nullptr;
-    check(sqlite3_prepare_v2(db,
-                             "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, rq) "
-                             "values (?, 'K001', '华联超市', 'Y01', '张伟', '管理员', '2003-01-15')",
-                             -1, &header, nullptr),
-          db);
-    check(sqlite3_prepare_v2(db,
-                             "insert into xsdzb (xsdid, chid, chname, ggxh, jldw, quantity1, price1, money1) "
-                             "values (?, ?, ?, ?, ?, ?, ?, ?)",
-                             -1, &line, nullptr),
-          db);
-    for (int o = first; o < first + count; ++o) {
-        std::string id = prefix + std::to_string(o);
-        sqlite3_bind_text(header, 1, id.c_str(), -1, SQLITE_TRANSIENT);
-        check(sqlite3_step(header), db);
-        sqlite3_reset(header);
-        for (int l = 0; l < kLinesPerOrder; ++l) {
-            const auto& item = kItems[l % 4];
-            sqlite3_bind_text(line, 1, id.c_str(), -1, SQLITE_TRANSIENT);
-            for (int k = 0; k < 4; ++k) sqlite3_bind_text(line, 2 + k, item[k], -1, SQLITE_STATIC);
-            sqlite3_bind_double(line, 6, 1 + l);
-            sqlite3_bind_double(line, 7, 12.5);
-            sqlite3_bind_double(line, 8, 12.5 * (1 + l));
-            check(sqlite3_step(line), db);
-            sqlite3_reset(line);
-        }
-    }
-    sqlite3_finalize(header);
-    sqlite3_finalize(line);
-    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-    return seconds(Clock::now() - start);
-}
-
-// The duplicate-number query of the invoicing window, for one invoice number.
-std::string orderNumberQuery(const std::string& id) {
-    return "select * from xsdtb where xsdid='" + id + "'";
-}
-
-// Saves one order as the invoicing window's statements would run without the server: the
-// duplicate check, the header and its lines, in one transaction.
-class DirectSave {
+// The order every direct run stores, through prepared statements: insert() writes one order with
+// its lines inside the caller's transaction; save() is one order as the invoicing window's
+// statements would run without the server: the duplicate check, the header and its lines, in one
+// transaction.
+class DirectOrders {
   public:
-    explicit DirectSave(sqlite3* db) : db_(db) {
+    explicit DirectOrders(sqlite3* db) : db_(db) {
         check(sqlite3_prepare_v2(db, "select * from xsdtb where xsdid = ?", -1, &find_, nullptr), db);
         check(sqlite3_prepare_v2(db,
                                  "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, rq) "
@@ -121,19 +79,15 @@ class DirectSave {
                                  -1, &line_, nullptr),
               db);
     }
-    ~DirectSave() {
+    ~DirectOrders() {
         sqlite3_finalize(find_);
         sqlite3_finalize(header_);
         sqlite3_finalize(line_);
     }
-    DirectSave(const DirectSave&) = delete;
-    DirectSave& operator=(const DirectSave&) = delete;
+    DirectOrders(const DirectOrders&) = delete;
+    DirectOrders& operator=(const DirectOrders&) = delete;
 
-    void save(const std::string& id) {
-        check(sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), db_);
-        sqlite3_bind_text(find_, 1, id.c_str(), -1, SQLITE_TRANSIENT);
-        if (sqlite3_step(find_) == SQLITE_ROW) std::exit(1);  // a fresh number is never taken
-        sqlite3_reset(find_);
+    void insert(const std::string& id) {
         sqlite3_bind_text(header_, 1, id.c_str(), -1, SQLITE_TRANSIENT);
         check(sqlite3_step(header_), db_);
         sqlite3_reset(header_);
@@ -147,6 +101,14 @@ class DirectSave {
             check(sqlite3_step(line_), db_);
             sqlite3_reset(line_);
         }
+    }
+
+    void save(const std::string& id) {
+        check(sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), db_);
+        sqlite3_bind_text(find_, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(find_) == SQLITE_ROW) std::exit(1);  // a fresh number is never taken
+        sqlite3_reset(find_);
+        insert(id);
         check(sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr), db_);
     }
 
@@ -156,6 +118,24 @@ class DirectSave {
     sqlite3_stmt* header_ = nullptr;
     sqlite3_stmt* line_ = nullptr;
 };
+
+// Inserts orders [first, first + count) with kLinesPerOrder lines each through prepared
+// statements in one transaction; returns the seconds it took.
+double insertDirect(sqlite3* db, const std::string& prefix, int first, int count) {
+    auto start = Clock::now();
+    check(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), db);
+    {
+        DirectOrders orders(db);
+        for (int o = first; o < first + count; ++o) orders.insert(prefix + std::to_string(o));
+    }
+    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+    return seconds(Clock::now() - start);
+}
+
+// The duplicate-number query of the invoicing window, for one invoice number.
+std::string orderNumberQuery(const std::string& id) {
+    return "select * from xsdtb where xsdid='" + id + "'";
+}
 
 // Saves the order the user has entered (appended, not yet applied) as the invoicing window does.
 void saveAsWindow(Client& client, const std::string& id) {
@@ -300,7 +280,7 @@ int runSqlite(const SqliteRun& run) {
 
     // (c) orders saved one at a time, as the invoicing window saves them.
     auto measureSave = [&](std::vector<double>& direct, std::vector<double>& ours, const std::string& tag) {
-        DirectSave directSave(db);
+        DirectOrders directSave(db);
         Client client(server.port());
         client.openEmptyOrders();
         for (int o = 0; o < kSaves; ++o) {
@@ -380,25 +360,7 @@ int runSqlite(const SqliteRun& run) {
 
     // (d) twenty clients, one order per apply.
     std::atomic<int> failures{0};
-    start = Clock::now();
-    std::vector<std::thread> clients;
-    for (int c = 0; c < kClients; ++c) {
-        clients.emplace_back([&, c] {
-            try {
-                Client client(server.port());
-                client.openEmptyOrders();
-                for (int o = 0; o < kOrdersPerClient; ++o) {
-                    appendOrder(*client.module, "C" + std::to_string(c) + "-" + std::to_string(o));
-                    if (client.module->ClientDataSetxsdtb.ApplyUpdates(-1) != 0) ++failures;
-                }
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "client %d: %s\n", c, e.what());
-                ++failures;
-            }
-        });
-    }
-    for (auto& t : clients) t.join();
-    double concurrent = seconds(Clock::now() - start);
+    double concurrent = runConcurrentClients([&](int) { return server.port(); }, failures);
     int expected = kClients * kOrdersPerClient;
     int stored = std::stoi(scalar(db, "select count(*) from xsdtb where xsdid like 'C%'"));
     int storedLines = std::stoi(scalar(db, "select count(*) from xsdzb where xsdid like 'C%'"));

@@ -220,26 +220,8 @@ int runPostgres(const std::string& location, const std::string& reader) {
 
     // (c) twenty clients, half on either server, one order per apply.
     std::atomic<int> failures{0};
-    auto start = Clock::now();
-    std::vector<std::thread> clients;
-    for (int c = 0; c < kClients; ++c) {
-        uint16_t port = c % 2 ? second.port() : first.port();
-        clients.emplace_back([&, c, port] {
-            try {
-                Client client(port);
-                client.openEmptyOrders();
-                for (int o = 0; o < kOrdersPerClient; ++o) {
-                    appendOrder(*client.module, "C" + std::to_string(c) + "-" + std::to_string(o));
-                    if (client.module->ClientDataSetxsdtb.ApplyUpdates(-1) != 0) ++failures;
-                }
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "client %d: %s\n", c, e.what());
-                ++failures;
-            }
-        });
-    }
-    for (auto& t : clients) t.join();
-    double concurrent = seconds(Clock::now() - start);
+    double concurrent =
+        runConcurrentClients([&](int c) { return c % 2 ? second.port() : first.port(); }, failures);
     stopServers();
 
     long long expected = kClients * kOrdersPerClient;
