@@ -1,6 +1,5 @@
 #include "data/ChangeLog.h"
 
-#include "data/Cell.h"
 #include "data/PacketHeader.h"
 
 namespace velmora {
@@ -50,32 +49,6 @@ void writeStoredRow(Bytes& out, const RowLayout& layout, const uint8_t* row) {
 
 }  // namespace
 
-std::vector<ChangeRecord> ChangeLog::records(RecordStore& store) {
-    const RowLayout& layout = store.layout();
-    std::vector<ChangeRecord> out;
-    for (uint32_t id : store.loggedRows()) {
-        RowStatus status = store.status(id);
-        if (status == RowStatus::Discarded || status == RowStatus::Pending) continue;
-        ChangeRecord r;
-        r.kind = kindOf(status);
-        r.id = id;
-        if (r.kind != ChangeKind::Delete) {
-            for (size_t f = 0; f < layout.fieldCount(); ++f) {
-                if (layout.type(f) != FieldType::DataSet) continue;
-                RecordStore* kid = store.existingChild(id, f);
-                if (!kid || !kid->hasChanges()) continue;
-                r.nested.push_back({static_cast<uint32_t>(f), records(*kid)});
-            }
-        }
-        if (r.kind == ChangeKind::Unmodified && r.nested.empty()) continue;
-        if (r.kind != ChangeKind::Insert) r.original = rowValues(layout, store.original(id));
-        if (r.kind == ChangeKind::Insert || r.kind == ChangeKind::Modify)
-            r.values = rowValues(layout, store.row(id));
-        out.push_back(std::move(r));
-    }
-    return out;
-}
-
 uint32_t ChangeLog::writeRecords(RecordStore& store, Bytes& out, std::vector<ChangeRecord>& sent) {
     const RowLayout& layout = store.layout();
     ByteWriter w(out);
@@ -120,13 +93,6 @@ Bytes ChangeLog::encode(RecordStore& store, ChangePacket& sent) {
     writeFieldDefs(w, sent.fields);
     finishPacket(w, writeRecords(store, out, sent.records));
     return out;
-}
-
-ChangePacket ChangeLog::build(RecordStore& store) {
-    ChangePacket packet;
-    packet.fields = store.layout().fields();
-    packet.records = records(store);
-    return packet;
 }
 
 std::string ChangeLog::pathKey(const RecordPath& path) {

@@ -14,11 +14,9 @@ namespace velmora {
 
 class ChangeLog {
   public:
-    // Every change of store, nested ones inside their row's record, in the order first made.
-    static ChangePacket build(RecordStore& store);
-    // The same packet encoded straight from the store's rows, as encodeChangePacket(build(store))
-    // would encode it but without taking every value apart and putting it together again. sent
-    // receives the records without their values: enough for reconcile.
+    // The change packet of every change of store, nested ones inside their row's record, in the
+    // order first made, encoded straight from the store's rows (no value is taken apart and put
+    // together again). sent receives the records without their values: enough for reconcile.
     static Bytes encode(RecordStore& store, ChangePacket& sent);
 
     // Reconciles the records of sent with result. rolledBack: nothing was committed.
@@ -33,7 +31,6 @@ class ChangeLog {
         std::unordered_map<std::string, const ServerValues*> updated;
     };
     static std::string pathKey(const RecordPath& path);
-    static std::vector<ChangeRecord> records(RecordStore& store);
     // Writes the change records of store to out and their outline to sent; returns their count.
     static uint32_t writeRecords(RecordStore& store, Bytes& out, std::vector<ChangeRecord>& sent);
     static void reconcileLevel(RecordStore& store, const std::vector<ChangeRecord>& sent, RecordPath& path,
