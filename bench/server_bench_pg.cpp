@@ -26,7 +26,7 @@ using server::SocketServer;
 constexpr const char* kDropProductTables =
     "SET client_min_messages = warning;"
     "DROP VIEW IF EXISTS xsdview;"
-    "DROP TABLE IF EXISTS xsdzb, xsdtb, ch, chfl, kh, ywy, user1, server_logins CASCADE";
+    "DROP TABLE IF EXISTS xsdzb, xsdtb, ch, chfl, kh, ywy, user1, server_logins, resume_tokens CASCADE";
 
 constexpr const char* kHeaderInsert =
     "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, rq) "

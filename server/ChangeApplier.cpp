@@ -1,5 +1,6 @@
 #include "server/ChangeApplier.h"
 
+#include <algorithm>
 #include <climits>
 #include <optional>
 
@@ -124,6 +125,7 @@ FailedRecordsPacket ChangeApplier::apply(const ChangePacket& packet, int32_t max
         applyRecord(top, record, RecordPath{record.id, {}}, ParentOrder{});
         if (stopped()) break;
     }
+    flush();
     if (stopped()) {
         tx.rollback();
         result_.rolledBack = true;
@@ -155,32 +157,35 @@ ChangeRecord ChangeApplier::followRenumbering(const Level& level, const ChangeRe
     return moved;
 }
 
-bool ChangeApplier::applyRecord(const Level& level, const ChangeRecord& record, const RecordPath& path,
-                                const ParentOrder& parent) {
-    bool renumbered = parent.original && parent.current && *parent.original != *parent.current &&
-                      record.kind != ChangeKind::Insert;
+void ChangeApplier::applyRecord(const Level& level, const ChangeRecord& record, const RecordPath& path,
+                                const ParentOrder& parent, uint64_t header) {
+    if (record.kind == ChangeKind::Insert) {
+        if (failedInsert(header)) return;  // its order failed: not tried
+        uint64_t number = insert(level, record, path, parent.current, header);
+        applyNested(level, record, path, number);
+        return;
+    }
+    flush();
+    if (failedInsert(header)) return;
+    if (record.kind == ChangeKind::Unmodified) {
+        // Nothing to write; a line that still shows the order's old number learns the new one.
+        if (parent.original && parent.current && *parent.original != *parent.current)
+            followRenumbering(level, record, parent, path);
+        applyNested(level, record, path, 0);
+        return;
+    }
+    bool renumbered = parent.original && parent.current && *parent.original != *parent.current;
     size_t decidedBefore = result_.updated.size();
     std::optional<ChangeRecord> moved;
     if (renumbered) moved = followRenumbering(level, record, parent, path);
     const ChangeRecord& r = moved ? *moved : record;
     auto run = [&] {
-        switch (r.kind) {
-            case ChangeKind::Insert:
-                insert(level, r, path, parent.current);
-                break;
-            case ChangeKind::Modify:
-                modify(level, r);
-                break;
-            case ChangeKind::Delete:
-                remove(level, r);
-                break;
-            case ChangeKind::Unmodified:
-                break;
-        }
+        if (r.kind == ChangeKind::Modify) modify(level, r);
+        if (r.kind == ChangeKind::Delete) remove(level, r);
     };
     // A record written by one statement needs no savepoint where a failed statement undoes
     // itself; one that takes several (an order and its lines) always gets one.
-    bool severalStatements = level.def.nestsOrderLines && record.kind != ChangeKind::Insert;
+    bool severalStatements = level.def.nestsOrderLines;
     try {
         if (severalStatements || db_.failedStatementSpoilsTransaction())
             inSavepoint(db_, savepoints_, run);
@@ -190,15 +195,16 @@ bool ChangeApplier::applyRecord(const Level& level, const ChangeRecord& record, 
         // A record that failed keeps the values the client gave it.
         result_.updated.resize(decidedBefore);
         fail(path, e.what());
-        return false;
+        return;
     }
-    if (record.kind != ChangeKind::Delete) applyNested(level, record, path);
-    return true;
+    if (record.kind == ChangeKind::Modify) applyNested(level, record, path, 0);
 }
 
-void ChangeApplier::applyNested(const Level& level, const ChangeRecord& record, const RecordPath& path) {
+void ChangeApplier::applyNested(const Level& level, const ChangeRecord& record, const RecordPath& path,
+                                uint64_t number) {
     for (const NestedChanges& nested : record.nested) {
         if (nested.field >= level.fields.size() || !level.def.nestsOrderLines) {
+            flush();
             fail(path, "Nested changes for a field that holds no rows");
             continue;
         }
@@ -215,10 +221,50 @@ void ChangeApplier::applyNested(const Level& level, const ChangeRecord& record, 
         for (const ChangeRecord& line : nested.records) {
             RecordPath linePath = path;
             linePath.nested.push_back({static_cast<uint16_t>(nested.field), line.id});
-            applyRecord(lines, line, linePath, parent);
+            applyRecord(lines, line, linePath, parent, number);
             if (stopped()) return;
         }
     }
+}
+
+bool ChangeApplier::failedInsert(uint64_t number) const {
+    return number != 0 && std::binary_search(failedInserts_.begin(), failedInserts_.end(), number);
+}
+
+void ChangeApplier::flush() {
+    size_t from = 0;
+    while (from < queued_.size() && !stopped()) {
+        GuardedOutcome outcome = db_.runGuarded(std::span(queued_).subspan(from));
+        for (size_t i = 0; i < outcome.done; ++i) {
+            Pending& p = pending_[from + i];
+            int64_t key = outcome.keys[i];
+            // A number past the field's 32 bits is not sent rather than sent cut short; the row
+            // is then found by its other values, as before it had a number.
+            if (p.generated >= 0 && key >= INT32_MIN && key <= INT32_MAX)
+                p.decided.values.emplace_back(static_cast<uint16_t>(p.generated),
+                                              Variant(static_cast<int32_t>(key)));
+            if (!p.decided.values.empty()) result_.updated.push_back(std::move(p.decided));
+        }
+        from += outcome.done;
+        if (from == queued_.size()) break;
+        const Pending& failed = pending_[from];
+        fail(failed.decided.path, outcome.error);
+        failedInserts_.push_back(failed.number);
+        // The lines of a failed order wait behind it: they are dropped, not tried.
+        size_t kept = ++from;
+        for (size_t i = from; i < queued_.size(); ++i) {
+            if (failedInsert(pending_[i].header)) continue;
+            if (kept != i) {
+                queued_[kept] = std::move(queued_[i]);
+                pending_[kept] = std::move(pending_[i]);
+            }
+            ++kept;
+        }
+        queued_.resize(kept);
+        pending_.resize(kept);
+    }
+    queued_.clear();
+    pending_.clear();
 }
 
 const ChangeApplier::InsertPlan& ChangeApplier::insertPlan(const Level& level, bool numbered) {
@@ -247,38 +293,38 @@ const ChangeApplier::InsertPlan& ChangeApplier::insertPlan(const Level& level, b
     return plans_.emplace(key, std::move(plan)).first->second;
 }
 
-void ChangeApplier::insert(const Level& level, const ChangeRecord& record, const RecordPath& path,
-                           const Variant* parentOrder) {
+uint64_t ChangeApplier::insert(const Level& level, const ChangeRecord& record, const RecordPath& path,
+                               const Variant* parentOrder, uint64_t header) {
     bool numbered = false;
     for (size_t i = 0; i < level.fields.size(); ++i)
         if (isGenerated(level.def, level.fields[i]))
             numbered = !at(record.values, i).isNull() && !at(record.values, i).isEmpty();
     const InsertPlan& plan = insertPlan(level, numbered);
-    std::vector<DbValue> params;
-    params.reserve(plan.fields.size());
+    GuardedStatement& statement = queued_.emplace_back();
+    statement.sql = &plan.sql;
+    statement.params.reserve(plan.fields.size());
     // Every value the server decides goes back with the result, so that the client's row shows
     // what was stored.
-    ServerValues decided{path, {}};
+    Pending& pending = pending_.emplace_back();
+    pending.decided.path = path;
+    pending.number = ++inserts_;
+    pending.header = header;
     for (size_t p = 0; p < plan.fields.size(); ++p) {
         bool isOrder = parentOrder && static_cast<int>(p) == plan.orderField;
         const Variant& sent = at(record.values, plan.fields[p]);
         if (isOrder && sent != *parentOrder)
-            decided.values.emplace_back(static_cast<uint16_t>(plan.fields[p]), *parentOrder);
-        params.push_back(toDb(isOrder ? *parentOrder : sent));
+            pending.decided.values.emplace_back(static_cast<uint16_t>(plan.fields[p]), *parentOrder);
+        statement.params.push_back(toDb(isOrder ? *parentOrder : sent));
     }
-    if (plan.generated < 0 || numbered) {
-        db_.execute(plan.sql, params);
-    } else {
+    if (plan.generated >= 0 && !numbered) {
         // The number the database gave the row lets the client find this very row again (two
         // identical lines of one order are two rows).
-        // A number past the field's 32 bits is not sent rather than sent cut short; the row is
-        // then found by its other values, as before it had a number.
-        int64_t key = db_.insertReturningKey(plan.sql, params, level.def.generatedKey);
-        if (key >= INT32_MIN && key <= INT32_MAX)
-            decided.values.emplace_back(static_cast<uint16_t>(plan.generated),
-                                        Variant(static_cast<int32_t>(key)));
+        statement.keyColumn = &level.def.generatedKey;
+        pending.generated = plan.generated;
     }
-    if (!decided.values.empty()) result_.updated.push_back(std::move(decided));
+    uint64_t number = pending.number;
+    if (queued_.size() >= kRunLength) flush();
+    return number;
 }
 
 void ChangeApplier::modify(const Level& level, const ChangeRecord& record) {

@@ -36,12 +36,19 @@ class ChangeApplier {
         const Variant* original = nullptr;
         const Variant* current = nullptr;
     };
-    // Applies one record and its nested changes; false when the record itself failed.
-    bool applyRecord(const Level& level, const ChangeRecord& record, const RecordPath& path,
-                     const ParentOrder& parent);
-    void applyNested(const Level& level, const ChangeRecord& record, const RecordPath& path);
-    void insert(const Level& level, const ChangeRecord& record, const RecordPath& path,
-                const Variant* parentOrder);
+    // Applies one record and its nested changes. header: the queued insert of the order a line
+    // belongs to (0: none).
+    void applyRecord(const Level& level, const ChangeRecord& record, const RecordPath& path,
+                     const ParentOrder& parent, uint64_t header = 0);
+    void applyNested(const Level& level, const ChangeRecord& record, const RecordPath& path, uint64_t number);
+    // Queues an insert (see flush) and returns its number.
+    uint64_t insert(const Level& level, const ChangeRecord& record, const RecordPath& path,
+                    const Variant* parentOrder, uint64_t header);
+    // Sends the queued inserts as runs; a failed insert fails its record, and the lines of a
+    // failed order are then not tried. Every other statement waits until the queue is empty, so
+    // that records are applied in the order they came.
+    void flush();
+    bool failedInsert(uint64_t number) const;
     // A line of a renumbered order moved with it: its order number as the client sent it is
     // replaced by the current one, in the original values and in the new ones.
     ChangeRecord followRenumbering(const Level& level, const ChangeRecord& record, const ParentOrder& parent,
@@ -61,8 +68,22 @@ class ChangeApplier {
         return maxErrors_ >= 0 && static_cast<int32_t>(result_.failed.size()) > maxErrors_;
     }
 
+    // An insert waiting in queued_.
+    struct Pending {
+        ServerValues decided;  // the values the server set, sent back once the insert holds
+        int generated = -1;    // the field that takes the generated key (-1: none)
+        uint64_t number = 0;
+        uint64_t header = 0;  // the insert of the order this line belongs to
+    };
+    // Inserts sent in one round trip at most; where a round trip is cheap it changes nothing.
+    static constexpr size_t kRunLength = 1000;
+
     DbConnection& db_;
     const ProviderDef& provider_;
+    std::vector<GuardedStatement> queued_;
+    std::vector<Pending> pending_;
+    std::vector<uint64_t> failedInserts_;  // ascending
+    uint64_t inserts_ = 0;
     int32_t maxErrors_ = 0;
     int savepoints_ = 0;
     FailedRecordsPacket result_;

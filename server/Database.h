@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,21 @@ class DbQuery {
 // The SQL dialects behind the seam; only the schema and the user store's order ask for it.
 enum class Dialect { Sqlite, Postgres };
 
+// One statement of a run (see DbConnection::runGuarded).
+struct GuardedStatement {
+    const std::string* sql = nullptr;
+    std::vector<DbValue> params;
+    const std::string* keyColumn = nullptr;  // an insert whose generated key is wanted
+};
+
+// How a run went: the first `done` statements hold; the one after them failed with error and
+// left nothing behind, and the rest were not tried.
+struct GuardedOutcome {
+    size_t done = 0;
+    std::vector<int64_t> keys;  // per statement that holds: its generated key, or 0
+    std::string error;
+};
+
 class DbConnection {
   public:
     virtual ~DbConnection() = default;
@@ -90,6 +106,10 @@ class DbConnection {
     // True where one failed statement leaves the whole transaction unusable, so that each record
     // of an apply needs a savepoint of its own.
     virtual bool failedStatementSpoilsTransaction() const = 0;
+    // Runs statements in order as if each had a savepoint of its own, up to the first that fails.
+    // Where a round trip costs more than a statement, the run is sent without waiting for its
+    // answers; a failure of the database itself (not of a statement) throws.
+    virtual GuardedOutcome runGuarded(std::span<const GuardedStatement> statements);
     // Runs a script of several statements without parameters (schema, demo data).
     virtual void executeScript(const std::string& sql) = 0;
     // Begins a write transaction that holds the write lock from its start.

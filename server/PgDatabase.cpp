@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 
 #include "transport/Errors.h"
 
@@ -286,26 +287,28 @@ bool succeeded(ExecStatusType status) {
 
 }  // namespace
 
+const std::string* PgConnection::preparedName(const std::string& converted, int parameters) {
+    auto found = prepared_.find(converted);
+    if (found != prepared_.end()) return &found->second;
+    if (prepared_.size() >= kMaxPrepared) return nullptr;
+    std::string name = "velmora_" + std::to_string(++statementNumber_);
+    if (PQsendPrepare(conn_, name.c_str(), converted.c_str(), parameters, nullptr) != 1) {
+        collect(false);
+        throw VelmoraError(messageOf(conn_, nullptr));
+    }
+    sent_.push_back({converted, true});
+    return &prepared_.emplace(converted, std::move(name)).first->second;
+}
+
 PGresult* PgConnection::run(const std::string& sql, const std::vector<DbValue>& params, bool prepare) {
     std::string converted = params.empty() ? sql : postgresPlaceholders(sql);
     ParamTexts p = textsOf(params);
     int count = static_cast<int>(params.size());
     if (sent_.empty() && PQenterPipelineMode(conn_) != 1) throw VelmoraError(messageOf(conn_, nullptr));
-    auto found = prepared_.find(converted);
-    if (found == prepared_.end() && prepare && prepared_.size() < kMaxPrepared) {
-        std::string name = "velmora_" + std::to_string(++statementNumber_);
-        if (PQsendPrepare(conn_, name.c_str(), converted.c_str(), count, nullptr) != 1) {
-            collect(false);
-            throw VelmoraError(messageOf(conn_, nullptr));
-        }
-        sent_.push_back({converted, true});
-        found = prepared_.emplace(converted, std::move(name)).first;
-    }
-    int queued =
-        prepare && found != prepared_.end()
-            ? PQsendQueryPrepared(conn_, found->second.c_str(), count, p.values.data(), nullptr, nullptr, 0)
-            : PQsendQueryParams(conn_, converted.c_str(), count, nullptr, p.values.data(), nullptr, nullptr,
-                                0);
+    const std::string* name = prepare ? preparedName(converted, count) : nullptr;
+    int queued = name ? PQsendQueryPrepared(conn_, name->c_str(), count, p.values.data(), nullptr, nullptr, 0)
+                      : PQsendQueryParams(conn_, converted.c_str(), count, nullptr, p.values.data(), nullptr,
+                                          nullptr, 0);
     if (queued != 1) {
         collect(false);
         throw VelmoraError(messageOf(conn_, nullptr));
@@ -313,6 +316,105 @@ PGresult* PgConnection::run(const std::string& sql, const std::vector<DbValue>& 
     sent_.push_back({std::move(converted), false});
     if (answersNothing(sql)) return nullptr;
     return collect(true);
+}
+
+GuardedOutcome PgConnection::runGuarded(std::span<const GuardedStatement> statements) {
+    // The whole run goes in one round trip under one savepoint. When a statement fails, the run
+    // is rolled back and the statements before it are sent again, so that the failed one leaves
+    // nothing behind; a savepoint per statement would cost the database as much as the inserts.
+    GuardedOutcome out;
+    size_t count = statements.size();
+    for (;;) {
+        std::string error;
+        size_t held = attempt(statements, count, out.keys, error);
+        if (held == count) {
+            out.done = count;
+            return out;
+        }
+        out.error = std::move(error);
+        count = held;
+        if (count == 0) return out;
+    }
+}
+
+size_t PgConnection::attempt(std::span<const GuardedStatement> statements, size_t count,
+                             std::vector<int64_t>& keys, std::string& error) {
+    collect(false);  // owes no earlier answer
+    if (PQenterPipelineMode(conn_) != 1) throw VelmoraError(messageOf(conn_, nullptr));
+    // converted: the text with $n placeholders.
+    auto send = [&](const std::string& converted, const std::vector<DbValue>& params) {
+        const std::string* name = preparedName(converted, static_cast<int>(params.size()));
+        ParamTexts p = textsOf(params);
+        int n = static_cast<int>(params.size());
+        int queued = name ? PQsendQueryPrepared(conn_, name->c_str(), n, p.values.data(), nullptr, nullptr, 0)
+                          : PQsendQueryParams(conn_, converted.c_str(), n, nullptr, p.values.data(), nullptr,
+                                              nullptr, 0);
+        if (queued != 1) throw VelmoraError(messageOf(conn_, nullptr));
+        sent_.push_back({{}, false});
+    };
+    // Each distinct statement of the run converted once, with the key's RETURNING added.
+    std::deque<std::pair<const std::string*, std::string>> texts;
+    auto textOf = [&](const GuardedStatement& s) -> const std::string& {
+        for (const auto& [sql, text] : texts)
+            if (sql == s.sql) return text;
+        std::string text = postgresPlaceholders(*s.sql);
+        if (s.keyColumn) text += " returning \"" + *s.keyColumn + "\"";
+        return texts.emplace_back(s.sql, std::move(text)).second;
+    };
+    try {
+        send("savepoint velmora_run", {});
+        for (size_t i = 0; i < count; ++i) send(textOf(statements[i]), statements[i].params);
+        send("release velmora_run", {});
+    } catch (...) {
+        try {
+            collect(false);
+        } catch (const VelmoraError&) {
+        }
+        throw;
+    }
+    // Answers come in the order sent; after the first error the rest are skipped.
+    std::vector<Sent> sent = std::move(sent_);
+    sent_.clear();
+    if (PQpipelineSync(conn_) != 1) throw VelmoraError(messageOf(conn_, nullptr));
+    keys.clear();
+    keys.reserve(count);
+    size_t statement = 0;  // the run's statements counted from 1 in the answers; 0 the savepoint
+    size_t failed = count;
+    std::string fatal;
+    for (const Sent& s : sent) {
+        PGresult* result = PQgetResult(conn_);
+        if (!result) throw VelmoraError(messageOf(conn_, nullptr));  // the connection is gone
+        ExecStatusType status = PQresultStatus(result);
+        bool inRun = statement >= 1 && statement <= count;
+        if (s.preparing && !succeeded(status)) prepared_.erase(s.text);  // not prepared after all
+        if (status == PGRES_FATAL_ERROR) {
+            if (!inRun) {
+                if (fatal.empty()) fatal = messageOf(conn_, result);
+            } else if (failed == count) {
+                failed = statement - 1;
+                error = messageOf(conn_, result);
+            }
+        } else if (inRun && !s.preparing && succeeded(status)) {
+            keys.push_back(statements[statement - 1].keyColumn && PQntuples(result) == 1
+                               ? std::strtoll(PQgetvalue(result, 0, 0), nullptr, 10)
+                               : 0);
+        }
+        PQclear(result);
+        while (PGresult* extra = PQgetResult(conn_)) PQclear(extra);
+        if (!s.preparing) ++statement;
+    }
+    while (PGresult* result = PQgetResult(conn_)) {
+        bool end = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
+        PQclear(result);
+        if (end) break;
+    }
+    PQexitPipelineMode(conn_);
+    if (!fatal.empty() && failed == count) throw VelmoraError(fatal);
+    if (failed < count) {
+        keys.resize(failed);
+        exec(conn_, "rollback to savepoint velmora_run; release velmora_run");
+    }
+    return failed;
 }
 
 PGresult* PgConnection::collect(bool keepLast) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -22,8 +23,9 @@ std::string redactedLocation(const std::string& location);
 // SQLite's; a client's command text runs on a second connection that logs in as the reader role,
 // which may only read the product's tables and view, in a read-only transaction.
 // The server's own writes are prepared once per connection. A SAVEPOINT or RELEASE is sent
-// without waiting for its answer, which is read with the next statement's: one round trip per
-// record of an apply. An error of such a statement is thrown by the next one (it is never lost).
+// without waiting for its answer, which is read with the next statement's; an error of such a
+// statement is thrown by the next one (it is never lost). A run of an apply's inserts
+// (runGuarded) goes in one round trip.
 class PgConnection : public DbConnection {
   public:
     // owner: the connection string the server writes through; reader: the one command texts run
@@ -46,6 +48,7 @@ class PgConnection : public DbConnection {
     int64_t insertReturningKey(const std::string& sql, const std::vector<DbValue>& params,
                                const std::string& keyColumn) override;
     bool failedStatementSpoilsTransaction() const override { return true; }
+    GuardedOutcome runGuarded(std::span<const GuardedStatement> statements) override;
     void executeScript(const std::string& sql) override;
     void begin() override;
     void beginRead() override;
@@ -70,6 +73,14 @@ class PgConnection : public DbConnection {
     // Reads the answers of every statement sent so far; the last one's result is returned when
     // keepLast (nullptr otherwise). Throws the first error among them.
     pg_result* collect(bool keepLast);
+    // The name of converted (with $n placeholders) prepared on the owner's connection; its
+    // preparation is sent first where it is new (see Sent).
+    // nullptr once kMaxPrepared are prepared.
+    const std::string* preparedName(const std::string& converted, int parameters);
+    // Sends statements [0, count) of a run inside one savepoint and reads their answers: count
+    // when all held, else the index of the one that failed (and error), after rolling the run back.
+    size_t attempt(std::span<const GuardedStatement> statements, size_t count, std::vector<int64_t>& keys,
+                   std::string& error);
     // collect(false) where statements are outstanding; runs sql on the owner's connection.
     void execOwn(const std::string& sql);
     // begin, preceded by forgetting the prepared statements once there are kMaxPrepared.

@@ -3,6 +3,8 @@
 
 #include "server/ChangeApplier.h"
 
+#include <map>
+
 #include "server/LoginThrottle.h"
 #include "server/ProviderHost.h"
 #include "server/Session.h"
@@ -129,6 +131,93 @@ TEST_F(ChangeApplierTest, FailuresPastMaxErrorsRollBackWhatHadSucceeded) {
     EXPECT_EQ(count("select count(*) from xsdtb where xsdid = 'X3'"), 0);
     EXPECT_EQ(count("select count(*) from xsdzb where chid in ('LC', 'LD')"), 0);
     EXPECT_EQ(count("select count(*) from xsdzb"), 2);  // the two lines of X1 from before
+}
+
+// Orders X100.. with `lines` lines each, items named "<order>-<line>"; record ids from 1, line
+// ids from 10,000.
+std::vector<ChangeRecord> newOrders(const DataPacket& orders, uint32_t linesField, int count, int lines) {
+    std::vector<ChangeRecord> out;
+    for (int o = 0; o < count; ++o) {
+        std::string number = "X" + std::to_string(100 + o);
+        ChangeRecord order = newOrder(orders, linesField, static_cast<uint32_t>(o + 1), number.c_str(), "");
+        ChangeRecord first = order.nested[0].records[0];
+        const FieldDefs& lineFields = orders.layout->fields()[linesField].nested;
+        auto chid = static_cast<size_t>(findField(lineFields, "chid"));
+        order.nested[0].records.clear();
+        for (int l = 0; l < lines; ++l) {
+            ChangeRecord line = first;
+            line.id = static_cast<uint32_t>(10000 + o * lines + l);
+            line.values[chid] = Variant(number + "-" + std::to_string(l));
+            order.nested[0].records.push_back(line);
+        }
+        out.push_back(order);
+    }
+    return out;
+}
+
+// Many records go to the database in runs (on PostgreSQL without waiting for each answer): a
+// failure inside a run fails exactly its record, and the lines of a failed order are not tried.
+TEST_F(ChangeApplierTest, AFailureInsideARunFailsOnlyItsRecordAndTheRestHold) {
+    int64_t taken = count("select min(lineid) from xsdzb");
+    // 400 orders x 3 lines cross a run's end; order 5 is X1 again, and one line of order 300
+    // takes the line id of a line that exists already.
+    std::vector<ChangeRecord> records = newOrders(orders, linesField, 400, 3);
+    records[5].values[static_cast<size_t>(findField(orders.layout->fields(), "xsdid"))] = Variant("X1");
+    records[300].nested[0].records[1].values[lineField("lineid")] = Variant(static_cast<int32_t>(taken));
+
+    int32_t errors = -1;
+    FailedRecordsPacket result = apply(records, errors);
+    EXPECT_EQ(errors, 2);
+    EXPECT_FALSE(result.rolledBack);
+    ASSERT_EQ(result.failed.size(), 2u);
+    EXPECT_EQ(result.failed[0].path, (RecordPath{6, {}}));
+    EXPECT_EQ(result.failed[1].path,
+              (RecordPath{301, {{static_cast<uint16_t>(linesField), 10000 + 300 * 3 + 1}}}));
+    EXPECT_EQ(count("select count(*) from xsdtb"), 400);  // X1 and 399 new ones
+    EXPECT_EQ(count("select count(*) from xsdzb where chid like 'X105-%'"), 0);
+    EXPECT_EQ(count("select count(*) from xsdzb where chid like 'X400-%'"), 2);
+    EXPECT_EQ(count("select count(*) from xsdzb"), 2 + 399 * 3 - 1);
+
+    // Every stored line is told its own id, and no failed one is told any.
+    size_t idField = lineField("lineid");
+    std::map<uint32_t, int32_t> told;
+    for (const ServerValues& v : result.updated)
+        for (const auto& [field, value] : v.values)
+            if (!v.path.nested.empty() && field == idField) told[v.path.nested[0].id] = value.toInt();
+    EXPECT_EQ(told.size(), 399u * 3 - 1);
+    for (int o : {0, 4, 6, 299, 300, 399}) {
+        for (int l = 0; l < 3; ++l) {
+            auto id = static_cast<uint32_t>(10000 + o * 3 + l);
+            std::string chid = "X" + std::to_string(100 + o) + "-" + std::to_string(l);
+            int64_t stored = count("select coalesce(max(lineid), -1) from xsdzb where chid = '" + chid + "'");
+            if (stored < 0) {
+                EXPECT_EQ(told.count(id), 0u) << chid;
+            } else {
+                EXPECT_EQ(told[id], stored) << chid;
+            }
+        }
+    }
+}
+
+TEST_F(ChangeApplierTest, MaxErrorsCountsFailuresInsideARun) {
+    std::vector<ChangeRecord> records = newOrders(orders, linesField, 50, 2);
+    size_t number = static_cast<size_t>(findField(orders.layout->fields(), "xsdid"));
+    records[10].values[number] = Variant("X1");
+    records[40].values[number] = Variant("X1");
+
+    int32_t errors = -1;
+    FailedRecordsPacket result = apply(records, errors, 1);
+    EXPECT_TRUE(result.rolledBack);
+    EXPECT_EQ(errors, 2);
+    EXPECT_TRUE(result.updated.empty());
+    EXPECT_EQ(count("select count(*) from xsdtb"), 1);
+    EXPECT_EQ(count("select count(*) from xsdzb"), 2);
+
+    result = apply(records, errors, 2);
+    EXPECT_FALSE(result.rolledBack);
+    EXPECT_EQ(errors, 2);
+    EXPECT_EQ(count("select count(*) from xsdtb"), 49);
+    EXPECT_EQ(count("select count(*) from xsdzb"), 2 + 48 * 2);
 }
 
 TEST_F(ChangeApplierTest, AnApplyWithNothingToReportAnswersNull) {

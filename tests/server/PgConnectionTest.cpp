@@ -106,5 +106,41 @@ TEST_F(PgConnectionTest, WritesStayRightPastTheLimitOfPreparedStatements) {
     EXPECT_EQ(key, 5000);
 }
 
+// A run of statements goes in one round trip; the one that fails leaves nothing behind, those
+// before it hold, and those after it are not run.
+TEST_F(PgConnectionTest, ARunStopsAtItsFailedStatementAndKeepsWhatCameBefore) {
+    const std::string insertText = "insert into t (k, v) values (?, ?)";
+    const std::string broken = "insert into t (k, v) valuez (?, ?)";
+    const std::string key = "k";
+    auto statement = [&](const std::string& sql, int k, const char* v, bool returning) {
+        return GuardedStatement{
+            &sql, {DbValue::ofInteger(k), DbValue::ofText(v)}, returning ? &key : nullptr};
+    };
+    insert(3, "old");
+    db->begin();
+    std::vector<GuardedStatement> run{
+        statement(insertText, 1, "a", true), statement(insertText, 2, "b", false),
+        statement(insertText, 3, "clash", true), statement(insertText, 4, "d", true)};
+    GuardedOutcome outcome = db->runGuarded(run);
+    EXPECT_EQ(outcome.done, 2u);
+    EXPECT_EQ(outcome.keys, (std::vector<int64_t>{1, 0}));
+    EXPECT_NE(outcome.error.find("duplicate key"), std::string::npos) << outcome.error;
+
+    // The rest goes on in the same transaction; a statement whose preparation fails fails too,
+    // and is prepared afresh when it comes again.
+    std::vector<GuardedStatement> rest{statement(insertText, 4, "d", true), statement(broken, 5, "e", false)};
+    outcome = db->runGuarded(rest);
+    EXPECT_EQ(outcome.done, 1u);
+    EXPECT_NE(outcome.error.find("syntax"), std::string::npos) << outcome.error;
+    outcome = db->runGuarded(std::span(rest).subspan(1));
+    EXPECT_EQ(outcome.done, 0u);
+    EXPECT_NE(outcome.error.find("syntax"), std::string::npos) << outcome.error;
+    outcome = db->runGuarded(std::vector<GuardedStatement>{statement(insertText, 6, "f", true)});
+    EXPECT_EQ(outcome.done, 1u);
+    EXPECT_EQ(outcome.keys, (std::vector<int64_t>{6}));
+    db->commit();
+    EXPECT_EQ(values(), (std::vector<std::string>{"a", "b", "old", "d", "f"}));
+}
+
 }  // namespace
 }  // namespace velmora::server

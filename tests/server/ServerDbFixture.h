@@ -1,5 +1,6 @@
 #pragma once
-// A fresh SQLite database file with the schema, for tests of the server's packets and applies.
+// A fresh database with the schema, for tests of the server's packets and applies: a SQLite file,
+// or a database on the PostgreSQL test cluster for the tests registered there (label postgres).
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include "server/RecordsPacket.h"
 #include "server/Schema.h"
 #include "server/SqliteDatabase.h"
+#include "tests/support/TestDatabase.h"
 
 namespace velmora::server {
 
@@ -22,11 +24,13 @@ class ServerDbFixture : public ::testing::Test {
         char pattern[] = "/tmp/velmora-srv-XXXXXX";
         dir_ = mkdtemp(pattern);
         path_ = dir_ + "/s.db";
-        db = std::make_unique<SqliteConnection>(path_, true);
+        database_ = test::TestDatabase::create(dir_, path_);
+        db = openDatabase(database_->location(), true);
         createSchema(*db);
     }
     ~ServerDbFixture() override {
         db.reset();
+        database_.reset();
         for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((path_ + suffix).c_str());
         ::rmdir(dir_.c_str());
     }
@@ -41,13 +45,14 @@ class ServerDbFixture : public ::testing::Test {
         return rowValues(*p.layout, p.rows.at(i));
     }
 
-    // The database file.
+    // The database file (on SQLite).
     const std::string& path() const { return path_; }
 
     std::unique_ptr<DbConnection> db;
 
   private:
     std::string dir_, path_;
+    std::unique_ptr<test::TestDatabase> database_;
 };
 
 }  // namespace velmora::server
