@@ -145,8 +145,15 @@ Variant ProviderHost::RemoteGetRecords(const std::string& providerName, int32_t 
     allowBeforeLogin(providerName, count, commandText);
     const ProviderDef& def = provider(providerName);
     checkText(commandText);
-    if (!commandText.empty()) commands_[def.name] = commandText;
     recsOut = 0;
+    if (recogniseUserStatement(commandText).kind == UserStatement::Kind::LoginCheck) {
+        // A login check carries a password: it runs once and is not kept, so that neither this
+        // connection's state nor a later refresh holds it.
+        commands_.erase(def.name);
+        if (count == 0) return Variant::null();
+        return Variant::byteArray(run(def, commandText, recsOut));
+    }
+    if (!commandText.empty()) commands_[def.name] = commandText;
     if (count == 0) return Variant::null();  // a reset: the command text stays for the next refresh
     return Variant::byteArray(run(def, currentCommand(def.name), recsOut));
 }

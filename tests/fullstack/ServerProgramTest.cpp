@@ -44,6 +44,20 @@ TEST(ServerProgram, ProvidersRememberTheLastCommandAcrossAResetAndShareIt) {
               std::stoi(server.scalar("select count(*) from xsdview")));
 }
 
+TEST(ServerProgram, ALoginCheckIsNotKeptAsTheProvidersCommand) {
+    ServerProcess server;
+    Client client(server);  // logged in through a login check on the login provider
+    auto app = client.connection.getServer();
+    Variant params, owner;
+    int32_t recs = 0;
+    // A refresh runs the provider's own query, the list of user names, not the check again.
+    DataPacket refreshed =
+        decodeDataPacket(app->RemoteGetRecords("DataSetProviderhz", -1, recs, 2, "", params, owner).bytes());
+    ASSERT_EQ(refreshed.layout->fields().size(), 1u);
+    EXPECT_EQ(refreshed.layout->fields()[0].name, "username");
+    EXPECT_GT(refreshed.rows.size(), 1u);
+}
+
 TEST(ServerProgram, AnExistingDatabaseIsNeverOverwritten) {
     std::string path = "/tmp/velmora-kept-" + std::to_string(getpid()) + ".db";
     ServerProcess::Options options;
