@@ -218,9 +218,10 @@ void ChangeApplier::applyNested(const Level& level, const ChangeRecord& record, 
             parent.original = &at(fetched, static_cast<size_t>(order));
         }
         Level lines{orderLinesDef(), level.fields[nested.field].nested};
+        RecordPath linePath = path;
+        linePath.nested.push_back({static_cast<uint16_t>(nested.field), 0});
         for (const ChangeRecord& line : nested.records) {
-            RecordPath linePath = path;
-            linePath.nested.push_back({static_cast<uint16_t>(nested.field), line.id});
+            linePath.nested.back().id = line.id;
             applyRecord(lines, line, linePath, parent, number);
             if (stopped()) return;
         }
@@ -273,6 +274,7 @@ const ChangeApplier::InsertPlan& ChangeApplier::insertPlan(const Level& level, b
     auto found = plans_.find(key);
     if (found != plans_.end()) return found->second;
     InsertPlan plan;
+    plan.numbered = numbered;
     std::string columns, marks;
     for (size_t i = 0; i < level.fields.size(); ++i) {
         const FieldDef& f = level.fields[i];
@@ -295,32 +297,34 @@ const ChangeApplier::InsertPlan& ChangeApplier::insertPlan(const Level& level, b
 
 uint64_t ChangeApplier::insert(const Level& level, const ChangeRecord& record, const RecordPath& path,
                                const Variant* parentOrder, uint64_t header) {
-    bool numbered = false;
-    for (size_t i = 0; i < level.fields.size(); ++i)
-        if (isGenerated(level.def, level.fields[i]))
-            numbered = !at(record.values, i).isNull() && !at(record.values, i).isEmpty();
-    const InsertPlan& plan = insertPlan(level, numbered);
+    // A row whose generated key the client already knows is inserted with it.
+    const InsertPlan* plan = &insertPlan(level, false);
+    if (plan->generated >= 0) {
+        const Variant& key = at(record.values, static_cast<size_t>(plan->generated));
+        if (!key.isNull() && !key.isEmpty()) plan = &insertPlan(level, true);
+    }
+    bool numbered = plan->numbered;
     GuardedStatement& statement = queued_.emplace_back();
-    statement.sql = &plan.sql;
-    statement.params.reserve(plan.fields.size());
+    statement.sql = &plan->sql;
+    statement.params.reserve(plan->fields.size());
     // Every value the server decides goes back with the result, so that the client's row shows
     // what was stored.
     Pending& pending = pending_.emplace_back();
     pending.decided.path = path;
     pending.number = ++inserts_;
     pending.header = header;
-    for (size_t p = 0; p < plan.fields.size(); ++p) {
-        bool isOrder = parentOrder && static_cast<int>(p) == plan.orderField;
-        const Variant& sent = at(record.values, plan.fields[p]);
+    for (size_t p = 0; p < plan->fields.size(); ++p) {
+        bool isOrder = parentOrder && static_cast<int>(p) == plan->orderField;
+        const Variant& sent = at(record.values, plan->fields[p]);
         if (isOrder && sent != *parentOrder)
-            pending.decided.values.emplace_back(static_cast<uint16_t>(plan.fields[p]), *parentOrder);
+            pending.decided.values.emplace_back(static_cast<uint16_t>(plan->fields[p]), *parentOrder);
         statement.params.push_back(toDb(isOrder ? *parentOrder : sent));
     }
-    if (plan.generated >= 0 && !numbered) {
+    if (plan->generated >= 0 && !numbered) {
         // The number the database gave the row lets the client find this very row again (two
         // identical lines of one order are two rows).
         statement.keyColumn = &level.def.generatedKey;
-        pending.generated = plan.generated;
+        pending.generated = plan->generated;
     }
     uint64_t number = pending.number;
     if (queued_.size() >= kRunLength) flush();

@@ -60,8 +60,9 @@ class ChangeApplier {
     struct InsertPlan {
         std::string sql;
         std::vector<size_t> fields;
-        int orderField = -1;  // position of xsdid among fields
-        int generated = -1;   // the field the database numbers
+        int orderField = -1;    // position of xsdid among fields
+        int generated = -1;     // the field the database numbers
+        bool numbered = false;  // the statement sets that field itself
     };
     const InsertPlan& insertPlan(const Level& level, bool numbered);
     bool stopped() const {
