@@ -3,9 +3,6 @@
 // the one rule of applying changes: what was committed is merged, every failed record stays in
 // the log with its error, and after a rollback everything stays.
 
-#include <string>
-#include <unordered_map>
-
 #include "data/ChangePacket.h"
 #include "data/FailedRecordsPacket.h"
 #include "data/RecordStore.h"
@@ -24,17 +21,11 @@ class ChangeLog {
                           bool rolledBack);
 
   private:
-    // The server's answer indexed by record path.
-    struct Outcome {
-        explicit Outcome(const FailedRecordsPacket& result);
-        std::unordered_map<std::string, const FailedRecord*> failed;
-        std::unordered_map<std::string, const ServerValues*> updated;
-    };
-    static std::string pathKey(const RecordPath& path);
+    class Outcome;
     // Writes the change records of store to out and their outline to sent; returns their count.
     static uint32_t writeRecords(RecordStore& store, Bytes& out, std::vector<ChangeRecord>& sent);
     static void reconcileLevel(RecordStore& store, const std::vector<ChangeRecord>& sent, RecordPath& path,
-                               bool topLevel, const Outcome& outcome, bool rolledBack);
+                               bool topLevel, Outcome& outcome, bool rolledBack);
 };
 
 }  // namespace velmora

@@ -134,11 +134,15 @@ void RecordStore::applyServerValues(uint32_t id, const std::vector<std::pair<uin
         if (field >= layout_->fieldCount() || layout_->type(field) == FieldType::DataSet)
             throw VelmoraError(formatText("Server value for unknown field %u", unsigned(field)));
     // The row is rewritten field by field: the server's values encoded, every other value copied
-    // as it is, nested rows left out as they now live in the child stores.
+    // as it is, nested rows left out as they now live in the child stores. The buffers are kept
+    // from row to row: an apply of many thousand lines rewrites as many rows, each order's lines
+    // in a store of their own.
     const size_t fields = layout_->fieldCount();
-    std::vector<uint32_t> at(fields + 1);
+    thread_local std::vector<uint32_t> at;
+    at.resize(fields + 1);
     at[fields] = layout_->offsets(s.current, at.data());
-    Bytes row;
+    thread_local Bytes row;
+    row.clear();
     RowWriter w(row, *layout_);
     w.beginRow();
     for (size_t f = 0; f < fields; ++f) {

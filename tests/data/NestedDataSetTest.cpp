@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 namespace velmora::test {
 namespace {
 
@@ -32,6 +35,9 @@ class NestedTest : public ::testing::Test {
         zb.FieldByName("chid").setAsString(chid);
         zb.FieldByName("quantity1").setAsFloat(quantity);
         zb.Post();
+    }
+    void goToOrder(const std::string& xsdid) {
+        for (tb.First(); !tb.Eof() && tb.FieldByName("xsdid").AsString() != xsdid;) tb.Next();
     }
     ChangePacket lastDelta() { return provider->callsOf("ApplyUpdates").back().delta; }
 
@@ -132,6 +138,82 @@ TEST_F(NestedTest, ANewOrderGoesOutWithItsLinesAndTakesTheServersLineIds) {
     zb.Post();
     tb.ApplyUpdates(0);
     EXPECT_EQ(lastDelta().records[0].nested[0].records[0].original[0], Variant(101));
+}
+
+TEST_F(NestedTest, LineIdsReachTheirLinesInWhateverOrderTheServerSendsThem) {
+    // Sent order, reversed, and with a first value for a line that a later one overrides: the
+    // answers are matched by path, not by position.
+    for (int shape = 0; shape < 3; ++shape) {
+        SCOPED_TRACE(shape);
+        tb.Close();
+        zb.Open();
+        auto lineIds = [&] {  // "item=lineid" of the new orders' lines, by item
+            std::set<std::string> lines;
+            for (const char* order : {"N1", "N2"}) {
+                goToOrder(order);
+                for (zb.First(); !zb.Eof(); zb.Next())
+                    lines.insert(zb.FieldByName("chid").AsString() + "=" +
+                                 zb.FieldByName("lineid").AsString());
+            }
+            std::string out;
+            for (const std::string& l : lines) out += l + " ";
+            return out;
+        };
+        provider->onApply = [shape](const ChangePacket& p, int32_t, int32_t& errorCount) {
+            errorCount = 0;
+            FailedRecordsPacket r;
+            for (const ChangeRecord& order : p.records)
+                for (const ChangeRecord& l : order.nested[0].records) {
+                    int id = l.values[2].toString() == "c1"   ? 101
+                             : l.values[2].toString() == "c2" ? 102
+                                                              : 103;
+                    if (shape == 2)
+                        r.updated.push_back({RecordPath{order.id, {{8, l.id}}}, {{0, Variant(1)}}});
+                    r.updated.push_back({RecordPath{order.id, {{8, l.id}}}, {{0, Variant(id)}}});
+                }
+            if (shape == 1) std::reverse(r.updated.begin(), r.updated.end());
+            return r;
+        };
+        for (const std::string order : {"N1", "N2"}) {
+            tb.Append();
+            tb.FieldByName("xsdid").setAsString(order);
+            for (const std::string& item :
+                 order == "N1" ? std::vector<std::string>{"c1", "c2"} : std::vector<std::string>{"c3"})
+                addLine(item, 1);
+            tb.Post();
+        }
+        EXPECT_EQ(tb.ApplyUpdates(-1), 0);
+        EXPECT_EQ(tb.ChangeCount(), 0);
+        EXPECT_EQ(lineIds(), "c1=101 c2=102 c3=103 ");
+    }
+}
+
+TEST_F(NestedTest, ValuesSentForTheLinesOfAFailedHeaderAreNotMergedAndTheNextOrderTakesItsOwn) {
+    zb.Open();
+    for (const std::string order : {"N1", "N2"}) {
+        tb.Append();
+        tb.FieldByName("xsdid").setAsString(order);
+        addLine(order == "N1" ? "c1" : "c2", 1);
+        tb.Post();
+    }
+    provider->onApply = [](const ChangePacket& p, int32_t, int32_t& errorCount) {
+        errorCount = 1;
+        FailedRecordsPacket r;
+        r.failed.push_back({RecordPath{p.records[0].id, {}}, 19, "UNIQUE constraint failed"});
+        // In the order sent, values for the failed order's line too: they must not stick.
+        for (const ChangeRecord& order : p.records)
+            r.updated.push_back({RecordPath{order.id, {{8, order.nested[0].records[0].id}}},
+                                 {{0, Variant(order.id == p.records[0].id ? 500 : 600)}}});
+        return r;
+    };
+    EXPECT_EQ(tb.ApplyUpdates(-1), 1);
+    EXPECT_EQ(tb.ChangeCount(), 2);  // N1 and its line
+    goToOrder("N1");
+    EXPECT_EQ(tb.UpdateError(), "UNIQUE constraint failed");
+    EXPECT_EQ(zb.FieldByName("lineid").AsString(), "");
+    goToOrder("N2");
+    EXPECT_EQ(tb.UpdateError(), "");
+    EXPECT_EQ(zb.FieldByName("lineid").AsInteger(), 600);
 }
 
 TEST_F(NestedTest, TheChangePacketIsWrittenFromTheRowsExactlyAsItsValuesEncode) {
