@@ -177,6 +177,23 @@ std::optional<DataBlock> SocketConnection::send(DataBlock block, bool waitForRes
         return reply;
     }
     if (!thread_) throw SocketConnectionError("The connection to the server is closed");
+    if (borrowed_)
+        return sendOnCallingThread(*borrowed_, interpreter_.get(), std::move(block), waitForResult);
+    if (Transport* lent = thread_->borrow()) {
+        // Sent and answered on this thread. Requests the server makes meanwhile are served here
+        // as they would be in the wait below, their answers sent on the same borrowed socket.
+        TransportThread* lender = thread_.get();
+        borrowed_ = lent;
+        struct GiveBack {
+            SocketConnection& c;
+            TransportThread* lender;
+            ~GiveBack() {
+                c.borrowed_ = nullptr;
+                if (c.thread_.get() == lender) lender->giveBack();  // unless closed meanwhile
+            }
+        } giveBack{*this, lender};
+        return sendOnCallingThread(*lent, interpreter_.get(), std::move(block), waitForResult);
+    }
     thread_->postSend(std::move(block), waitForResult);
     for (;;) {
         TransportNotice notice = waitForNotice(waitForResult);

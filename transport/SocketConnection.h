@@ -108,6 +108,7 @@ class SocketConnection : public SendDataBlock {
     std::unique_ptr<DataBlockInterpreter> interpreter_;
     std::unique_ptr<TransportThread> thread_;
     std::unique_ptr<Transport> syncTransport_;  // without callbacks
+    Transport* borrowed_ = nullptr;             // the transport thread's, during a call on it
     Variant appServer_;
 
     std::mutex noticeLock_;

@@ -68,12 +68,38 @@ void TransportThread::drainWake() {
     (void)rc;
 }
 
+Transport* TransportThread::borrow() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!serving_ || busy_ || lent_ || !queue_.empty()) return nullptr;
+    lent_ = true;
+    return transport_.get();
+}
+
+void TransportThread::giveBack() {
+    bool wakeUp;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        lent_ = false;
+        // Waiting without the socket, or with it closed under it by a failed call, the thread
+        // would not notice the return.
+        wakeUp = !watching_ || !transport_ || !transport_->connected() || !queue_.empty();
+    }
+    if (wakeUp) wake();
+}
+
 bool TransportThread::takeMessage(Message& out) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (queue_.empty()) return false;
+    busy_ = false;
+    if (queue_.empty() || lent_) return false;
     out = std::move(queue_.front());
     queue_.pop_front();
+    busy_ = true;
     return true;
+}
+
+void TransportThread::clearBusy() {
+    std::lock_guard<std::mutex> guard(lock_);
+    busy_ = false;
 }
 
 void TransportThread::handle(Message& message, bool& stopping) {
@@ -108,7 +134,14 @@ void TransportThread::run() {
     }
     while (!stopping && transport_ && transport_->connected()) {
         try {
-            pollfd fds[2] = {{transport_->waitHandle(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+            bool watch;
+            {
+                std::lock_guard<std::mutex> guard(lock_);
+                serving_ = true;
+                watch = watching_ = !lent_;
+            }
+            // poll passes over a negative descriptor: while the socket is lent, only a wake counts.
+            pollfd fds[2] = {{watch ? transport_->waitHandle() : -1, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
             int rc = ::poll(fds, 2, -1);
             if (rc < 0) {
                 if (errno == EINTR) continue;
@@ -120,15 +153,30 @@ void TransportThread::run() {
                 while (!stopping && takeMessage(message)) handle(message, stopping);
             }
             if (!stopping && fds[0].revents && transport_->connected()) {
+                {
+                    std::lock_guard<std::mutex> guard(lock_);
+                    if (lent_) continue;  // the borrower reads what arrived
+                    busy_ = true;
+                }
                 std::optional<DataBlock> block = transport_->receive(false, 0);
+                {
+                    std::lock_guard<std::mutex> guard(lock_);
+                    busy_ = false;
+                }
                 if (block) sink_({TransportNotice::Kind::BlockReceived, std::move(block), nullptr});
             }
         } catch (const SocketConnectionError&) {
+            clearBusy();
             transport_->setConnected(false);
             sink_({TransportNotice::Kind::Error, std::nullopt, std::current_exception()});
         } catch (...) {
+            clearBusy();
             sink_({TransportNotice::Kind::Error, std::nullopt, std::current_exception()});
         }
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        serving_ = false;
     }
     if (transport_) transport_->setConnected(false);
     {

@@ -23,9 +23,10 @@ struct TransportNotice {
     std::exception_ptr error;
 };
 
-// The background thread that alone touches the socket while callbacks are on. It takes blocks to
-// send from its queue and hands every received block, every sent notice and every failure to the
-// sink, in order, from its own thread.
+// The background thread that touches the socket while callbacks are on. It takes blocks to send
+// from its queue and hands every received block, every sent notice and every failure to the
+// sink, in order, from its own thread. While it is idle it may lend the socket to a caller for
+// one call, which then sends and reads its reply itself: two thread hand-offs fewer per call.
 class TransportThread {
   public:
     using NoticeSink = std::function<void(TransportNotice)>;
@@ -39,6 +40,12 @@ class TransportThread {
     void start();
     void postSend(DataBlock block, bool waitForResult);
     void postReplaceTransport(std::unique_ptr<Transport> transport);
+    // The transport, lent to the calling thread until giveBack(), when the thread is serving
+    // the socket with nothing queued and nothing under way; else null (post the block instead).
+    // Meanwhile the thread neither reads nor writes, and blocks posted wait for the return.
+    Transport* borrow();
+    // Ends a borrow(); the thread watches the socket again (and ends if it was closed).
+    void giveBack();
     // Asks the thread to stop after what is queued and waits up to timeout for it; past that the
     // socket is shut down under it. Always joins.
     void stop(std::chrono::milliseconds timeout);
@@ -53,7 +60,10 @@ class TransportThread {
 
     void run();
     void post(Message message);
+    // The next message to handle, when there is one and the socket is not lent; marks the
+    // thread busy until the next call.
     bool takeMessage(Message& out);
+    void clearBusy();
     void handle(Message& message, bool& stopping);
     void wake();
     void drainWake();
@@ -67,6 +77,10 @@ class TransportThread {
     std::deque<Message> queue_;
     bool running_ = false;
     bool ended_ = false;
+    bool serving_ = false;   // connected and in the loop
+    bool busy_ = false;      // sending or reading
+    bool lent_ = false;      // borrowed by a caller
+    bool watching_ = false;  // the thread's wait includes the socket
 };
 
 }  // namespace velmora
