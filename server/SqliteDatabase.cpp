@@ -182,6 +182,12 @@ bool SqliteConnection::mayRead(std::string_view table, const char* database) con
 }
 
 void SqliteConnection::loadSchemaNames() {
+    // The names change only with the schema, which counts its changes.
+    auto version = query("PRAGMA schema_version", {});
+    int64_t current = version->next() ? version->integer(0) : -1;
+    version.reset();
+    if (current == schemaVersion_ && current >= 0) return;
+    schemaVersion_ = current;
     schemaNames_.clear();
     auto q = query("select lower(name) from sqlite_master", {});
     while (q->next()) schemaNames_.insert(std::string(q->text(0)));

@@ -75,6 +75,7 @@ class SqliteConnection : public DbConnection {
     Deadline deadline_;
     std::string refusal_;                // what the authorizer refused in the statement being prepared
     std::set<std::string> schemaNames_;  // every table, view and index, lower case
+    int64_t schemaVersion_ = -1;         // the schema's version when schemaNames_ was read
 };
 
 }  // namespace velmora::server

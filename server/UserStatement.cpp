@@ -105,10 +105,20 @@ class Matcher {
     std::vector<std::string> texts_;
 };
 
+// Every spelling of the user store's name (bare, quoted or bracketed, in any case) holds it as
+// written: a statement without it is none of the user statements, and most statements are not.
+bool mayNameUserStore(std::string_view sql) {
+    std::string_view name = kUserStoreTable;
+    for (size_t at = 0; at + name.size() <= sql.size(); ++at)
+        if (strncasecmp(sql.data() + at, name.data(), name.size()) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 UserStatement recogniseUserStatement(std::string_view sql) {
     UserStatement s;
+    if (!mayNameUserStore(sql)) return s;
     std::optional<std::vector<Token>> tokens = tokenize(sql);
     if (!tokens) return s;
     Matcher list(*tokens);
@@ -141,6 +151,7 @@ UserStatement recogniseUserStatement(std::string_view sql) {
 }
 
 bool namesUserStore(std::string_view sql) {
+    if (!mayNameUserStore(sql)) return false;
     std::optional<std::vector<Token>> tokens = tokenize(sql);
     if (!tokens) return false;
     for (const Token& t : *tokens)

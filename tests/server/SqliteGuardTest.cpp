@@ -41,6 +41,9 @@ TEST_F(SqliteGuard, ReadsOfTheProductsTablesPassAndEverythingElseIsRefusedBefore
     EXPECT_THROW(db->clientQuery(std::string("select 1") + '\0'), StatementRefused);
     // The guard is for client texts only: the server's own statements are not touched by it.
     EXPECT_EQ(db->execute("delete from kh", {}), 1);
+    // A table made after the guard last looked at the schema is known to it all the same.
+    db->executeScript("create table extra (x integer)");
+    EXPECT_THROW(db->clientQuery("select count(*) from extra"), StatementRefused);
 }
 
 TEST_F(SqliteGuard, ADeadlineStopsAStatementAndIsClearedForTheNext) {
