@@ -39,16 +39,22 @@ void writeRecords(Bytes& out, const RowLayout& layout, const std::vector<ChangeR
     }
 }
 
-std::vector<Variant> readRow(PacketReader& in, const RowLayout& layout) {
+// The next row, validated; its values are read from where it starts.
+const uint8_t* skipRow(PacketReader& in, const RowLayout& layout) {
     const uint8_t* row = in.position();
     layout.validateRow(in, 0);
     for (size_t f = 0; f < layout.fieldCount(); ++f)
         if (layout.type(f) == FieldType::DataSet && !RowLayout::isNull(row, f))
             in.fail("nested rows inside a change record");
-    return rowValues(layout, row);
+    return row;
 }
 
-std::vector<ChangeRecord> readRecords(PacketReader& in, const RowLayout& layout, uint32_t count) {
+std::vector<Variant> readRow(PacketReader& in, const RowLayout& layout) {
+    return rowValues(layout, skipRow(in, layout));
+}
+
+std::vector<ChangeRecord> readRecords(PacketReader& in, const RowLayout& layout, uint32_t count,
+                                      InsertValues inserts) {
     constexpr size_t kMinRecord = 5;  // kind and id
     if (size_t(count) * kMinRecord > in.remaining()) in.fail("more records than bytes");
     std::vector<ChangeRecord> records;
@@ -60,12 +66,15 @@ std::vector<ChangeRecord> readRecords(PacketReader& in, const RowLayout& layout,
         r.kind = static_cast<ChangeKind>(kind);
         r.id = in.u32();
         if (hasOriginal(r.kind)) r.original = readRow(in, layout);
-        if (hasValues(r.kind)) r.values = readRow(in, layout);
+        if (r.kind == ChangeKind::Insert && inserts == InsertValues::Encoded)
+            r.encodedValues = skipRow(in, layout);
+        else if (hasValues(r.kind))
+            r.values = readRow(in, layout);
         for (size_t f = 0; f < layout.fieldCount(); ++f) {
             if (layout.type(f) != FieldType::DataSet) continue;
             uint32_t n = in.u32();
             if (n == 0) continue;
-            r.nested.push_back({static_cast<uint32_t>(f), readRecords(in, *layout.nested(f), n)});
+            r.nested.push_back({static_cast<uint32_t>(f), readRecords(in, *layout.nested(f), n, inserts)});
         }
         records.push_back(std::move(r));
     }
@@ -85,14 +94,14 @@ Bytes encodeChangePacket(const ChangePacket& packet) {
     return out;
 }
 
-ChangePacket decodeChangePacket(const Bytes& bytes) {
+ChangePacket decodeChangePacket(const Bytes& bytes, InsertValues inserts) {
     PacketReader in(bytes.data(), bytes.size(), "change packet");
     PacketHeader h = readPacketHeader(in, bytes.size(), PacketKind::Change);
     if (h.flags != 0) in.fail("unknown flags");
     ChangePacket packet;
     packet.fields = readFieldDefs(in, h.fieldCount);
     RowLayout layout(packet.fields);
-    packet.records = readRecords(in, layout, h.count);
+    packet.records = readRecords(in, layout, h.count, inserts);
     if (!in.atEnd()) in.fail("bytes after the last record");
     return packet;
 }

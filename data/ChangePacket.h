@@ -26,6 +26,9 @@ struct ChangeRecord {
     std::vector<Variant> original;      // every field as last fetched; empty for an Insert
     std::vector<Variant> values;        // every field as changed; empty for Unmodified and Delete
     std::vector<NestedChanges> nested;  // only fields that have changes; DataSet values read null
+    // An Insert's new values still encoded, in the bytes of the packet it was decoded from, when
+    // it was decoded with InsertValues::Encoded; values is then empty.
+    const uint8_t* encodedValues = nullptr;
 };
 
 struct ChangePacket {
@@ -35,6 +38,10 @@ struct ChangePacket {
 
 Bytes encodeChangePacket(const ChangePacket& packet);
 // Refuses damage with a PacketError; never allocates more than the input can hold.
-ChangePacket decodeChangePacket(const Bytes& bytes);
+// How an Insert's new values come out of a change packet: as values, or validated but left
+// encoded (the server binds them straight from the packet; bytes must outlive the records).
+enum class InsertValues { Decoded, Encoded };
+
+ChangePacket decodeChangePacket(const Bytes& bytes, InsertValues inserts = InsertValues::Decoded);
 
 }  // namespace velmora

@@ -108,6 +108,25 @@ void sameRecords(const std::vector<ChangeRecord>& a, const std::vector<ChangeRec
     }
 }
 
+// Records decoded with their new values left encoded read the same values as those decoded whole.
+void sameEncoded(const std::vector<ChangeRecord>& decoded, const std::vector<ChangeRecord>& kept,
+                 const RowLayout& layout) {
+    if (decoded.size() != kept.size()) finding("record counts differ when values stay encoded");
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        const ChangeRecord& d = decoded[i];
+        const ChangeRecord& k = kept[i];
+        if (d.kind == ChangeKind::Insert) {
+            if (!k.encodedValues || !k.values.empty()) finding("an insert's values were not left encoded");
+            if (rowValues(layout, k.encodedValues) != d.values) finding("encoded values read differently");
+        } else if (k.encodedValues || k.values != d.values) {
+            finding("a record other than an insert changed when values stay encoded");
+        }
+        if (d.nested.size() != k.nested.size()) finding("nested changes differ when values stay encoded");
+        for (size_t n = 0; n < d.nested.size(); ++n)
+            sameEncoded(d.nested[n].records, k.nested[n].records, *layout.nested(d.nested[n].field));
+    }
+}
+
 void changePacket(const Bytes& bytes) {
     ChangePacket first;
     try {
@@ -125,6 +144,13 @@ void changePacket(const Bytes& bytes) {
     ChangePacket second = decodeChangePacket(again);
     sameFields(first.fields, second.fields);
     sameRecords(first.records, second.records);
+    ChangePacket kept;
+    try {
+        kept = decodeChangePacket(bytes, InsertValues::Encoded);
+    } catch (const PacketError&) {
+        finding("a change packet is refused only when its values stay encoded");
+    }
+    sameEncoded(first.records, kept.records, RowLayout(first.fields));
 }
 
 void failedRecords(const Bytes& bytes) {

@@ -4,6 +4,7 @@
 #include <climits>
 #include <optional>
 
+#include "data/Cell.h"
 #include "server/ProviderDefs.h"
 #include "transport/Errors.h"
 
@@ -114,12 +115,57 @@ void inSavepoint(DbConnection& db, int& depth, Fn fn) {
 
 }  // namespace
 
+class ChangeApplier::NewValues {
+  public:
+    NewValues(const Level& level, const ChangeRecord& record, std::vector<uint32_t>& offsets)
+        : layout_(level.layout), row_(record.encodedValues), values_(record.values), offsets_(offsets) {
+        if (!row_) return;
+        offsets_.resize(layout_->fieldCount() + 1);
+        layout_->offsets(row_, offsets_.data());
+    }
+    bool isSet(size_t f) const {
+        if (row_) return f < layout_->fieldCount() && !RowLayout::isNull(row_, f);
+        return !at(values_, f).isNull() && !at(values_, f).isEmpty();
+    }
+    Variant value(size_t f) const {
+        if (!row_) return at(values_, f);
+        return isSet(f) ? cellValue(*layout_, row_, offsets_.data(), f) : Variant::null();
+    }
+    // As toDb makes it, without copying a text out of the packet.
+    DbValue db(size_t f) const {
+        if (!row_) return toDb(at(values_, f));
+        if (!isSet(f)) return DbValue::null();
+        const uint8_t* p = row_ + offsets_[f];
+        switch (layout_->type(f)) {
+            case FieldType::String:
+                return DbValue::ofKeptText(RowLayout::text(p));
+            case FieldType::Integer:
+                return DbValue::ofInteger(RowLayout::integer(p));
+            case FieldType::Boolean:
+                return DbValue::ofInteger(RowLayout::boolean(p) ? 1 : 0);
+            case FieldType::Double:
+            case FieldType::DateTime:
+                return DbValue::ofFloat(RowLayout::real(p));
+            case FieldType::DataSet:
+                break;
+        }
+        return DbValue::null();
+    }
+
+  private:
+    const RowLayout* layout_;
+    const uint8_t* row_;
+    const std::vector<Variant>& values_;
+    std::vector<uint32_t>& offsets_;
+};
+
 FailedRecordsPacket ChangeApplier::apply(const ChangePacket& packet, int32_t maxErrors, int32_t& errorCount) {
     if (provider_.table.empty())
         throw VelmoraError(formatText("%s cannot apply changes", provider_.name.c_str()));
     maxErrors_ = maxErrors;
     result_ = FailedRecordsPacket();
-    Level top{provider_, packet.fields};
+    RowLayout layout(packet.fields);
+    Level top{provider_, packet.fields, &layout};
     Transaction tx(db_);
     for (const ChangeRecord& record : packet.records) {
         applyRecord(top, record, RecordPath{record.id, {}}, ParentOrder{});
@@ -213,11 +259,16 @@ void ChangeApplier::applyNested(const Level& level, const ChangeRecord& record, 
         const std::vector<Variant>& current = record.values.empty() ? record.original : record.values;
         const std::vector<Variant>& fetched = record.original.empty() ? current : record.original;
         ParentOrder parent;
-        if (order >= 0) {
+        Variant inserted;  // the number of a new order whose values are still encoded
+        if (order >= 0 && record.encodedValues) {
+            inserted = NewValues(level, record, offsets_).value(static_cast<size_t>(order));
+            parent.current = parent.original = &inserted;
+        } else if (order >= 0) {
             parent.current = &at(current, static_cast<size_t>(order));
             parent.original = &at(fetched, static_cast<size_t>(order));
         }
-        Level lines{orderLinesDef(), level.fields[nested.field].nested};
+        Level lines{orderLinesDef(), level.fields[nested.field].nested,
+                    level.layout ? level.layout->nested(nested.field).get() : nullptr};
         RecordPath linePath = path;
         linePath.nested.push_back({static_cast<uint16_t>(nested.field), 0});
         for (const ChangeRecord& line : nested.records) {
@@ -298,11 +349,10 @@ const ChangeApplier::InsertPlan& ChangeApplier::insertPlan(const Level& level, b
 uint64_t ChangeApplier::insert(const Level& level, const ChangeRecord& record, const RecordPath& path,
                                const Variant* parentOrder, uint64_t header) {
     // A row whose generated key the client already knows is inserted with it.
+    NewValues values(level, record, offsets_);
     const InsertPlan* plan = &insertPlan(level, false);
-    if (plan->generated >= 0) {
-        const Variant& key = at(record.values, static_cast<size_t>(plan->generated));
-        if (!key.isNull() && !key.isEmpty()) plan = &insertPlan(level, true);
-    }
+    if (plan->generated >= 0 && values.isSet(static_cast<size_t>(plan->generated)))
+        plan = &insertPlan(level, true);
     bool numbered = plan->numbered;
     GuardedStatement& statement = queued_.emplace_back();
     statement.sql = &plan->sql;
@@ -314,11 +364,14 @@ uint64_t ChangeApplier::insert(const Level& level, const ChangeRecord& record, c
     pending.number = ++inserts_;
     pending.header = header;
     for (size_t p = 0; p < plan->fields.size(); ++p) {
-        bool isOrder = parentOrder && static_cast<int>(p) == plan->orderField;
-        const Variant& sent = at(record.values, plan->fields[p]);
-        if (isOrder && sent != *parentOrder)
-            pending.decided.values.emplace_back(static_cast<uint16_t>(plan->fields[p]), *parentOrder);
-        statement.params.push_back(toDb(isOrder ? *parentOrder : sent));
+        size_t field = plan->fields[p];
+        if (parentOrder && static_cast<int>(p) == plan->orderField) {
+            if (values.value(field) != *parentOrder)
+                pending.decided.values.emplace_back(static_cast<uint16_t>(field), *parentOrder);
+            statement.params.push_back(toDb(*parentOrder));
+        } else {
+            statement.params.push_back(values.db(field));
+        }
     }
     if (plan->generated >= 0 && !numbered) {
         // The number the database gave the row lets the client find this very row again (two

@@ -8,6 +8,7 @@
 
 #include "data/ChangePacket.h"
 #include "data/FailedRecordsPacket.h"
+#include "data/RowLayout.h"
 #include "server/Database.h"
 #include "server/ProviderDefs.h"
 
@@ -29,7 +30,10 @@ class ChangeApplier {
     struct Level {
         const ProviderDef& def;
         const FieldDefs& fields;
+        const RowLayout* layout;  // of fields: reads the values of inserts still encoded
     };
+    // The new values of an insert, decoded or still encoded in the packet.
+    class NewValues;
     // The number of the order a line belongs to: as the client last fetched it, and as it
     // stands now that its header was applied (they differ when the header was renumbered).
     struct ParentOrder {
@@ -85,6 +89,7 @@ class ChangeApplier {
     std::vector<Pending> pending_;
     std::vector<uint64_t> failedInserts_;  // ascending
     uint64_t inserts_ = 0;
+    std::vector<uint32_t> offsets_;  // of the encoded row being read
     int32_t maxErrors_ = 0;
     int savepoints_ = 0;
     FailedRecordsPacket result_;

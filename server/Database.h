@@ -41,11 +41,16 @@ struct DbValue {
     int64_t integer = 0;
     double real = 0;
     std::string text;
+    std::string_view kept;  // a text held elsewhere (see ofKeptText)
 
     static DbValue null() { return {}; }
-    static DbValue ofInteger(int64_t v) { return {DbType::Integer, v, 0, {}}; }
-    static DbValue ofFloat(double v) { return {DbType::Float, 0, v, {}}; }
-    static DbValue ofText(std::string v) { return {DbType::Text, 0, 0, std::move(v)}; }
+    static DbValue ofInteger(int64_t v) { return {DbType::Integer, v, 0, {}, {}}; }
+    static DbValue ofFloat(double v) { return {DbType::Float, 0, v, {}, {}}; }
+    static DbValue ofText(std::string v) { return {DbType::Text, 0, 0, std::move(v), {}}; }
+    // A text that stays where it is until the statement has run, so it is not copied (an apply
+    // binds its values straight from the change packet).
+    static DbValue ofKeptText(std::string_view v) { return {DbType::Text, 0, 0, {}, v.data() ? v : ""}; }
+    std::string_view textValue() const { return kept.data() ? kept : std::string_view(text); }
 };
 
 // The rows of one statement, stepped one at a time; column accessors refer to the current row and

@@ -263,7 +263,7 @@ ParamTexts textsOf(const std::vector<DbValue>& params) {
                 break;
             }
             case DbType::Text:
-                out.texts[i] = p.text;
+                out.texts[i] = p.textValue();
                 break;
         }
         out.values[i] = out.texts[i].c_str();

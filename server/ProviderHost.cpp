@@ -163,7 +163,8 @@ Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const 
     session_.requireLogin("RemoteApplyUpdates");
     const ProviderDef& def = provider(providerName);
     if (!delta.isByteArray()) throw VelmoraError("Invalid data packet");
-    ChangePacket changes = decodeChangePacket(delta.bytes());
+    // The new rows' values are bound straight from the packet, which outlives the apply.
+    ChangePacket changes = decodeChangePacket(delta.bytes(), InsertValues::Encoded);
     ChangeApplier applier(db_, def);
     FailedRecordsPacket result = applier.apply(changes, maxErrors, errorCount);
     // Nothing to report is reported as nothing.

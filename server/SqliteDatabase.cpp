@@ -44,7 +44,8 @@ void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<DbValue>& params
                 rc = sqlite3_bind_double(stmt, at, p.real);
                 break;
             case DbType::Text:
-                rc = sqlite3_bind_text(stmt, at, p.text.data(), static_cast<int>(p.text.size()), copy);
+                rc = sqlite3_bind_text(stmt, at, p.textValue().data(), static_cast<int>(p.textValue().size()),
+                                       copy);
                 break;
         }
         if (rc != SQLITE_OK) fail(db);

@@ -14,7 +14,9 @@
 namespace velmora::server {
 namespace {
 
-class ChangeApplierTest : public ServerDbFixture {
+// Each case runs on a packet as the client encodes it and the server decodes it, with the new
+// rows' values left encoded, and on one whose values are all decoded.
+class ChangeApplierTest : public ServerDbFixture, public ::testing::WithParamInterface<InsertValues> {
   protected:
     void SetUp() override {
         db->execute("insert into xsdtb (xsdid, khid) values ('X1', '01')");
@@ -41,8 +43,10 @@ class ChangeApplierTest : public ServerDbFixture {
     }
     FailedRecordsPacket apply(std::vector<ChangeRecord> headers, int32_t& errors, int32_t maxErrors = -1) {
         ChangePacket packet{orders.layout->fields(), std::move(headers)};
+        Bytes bytes = encodeChangePacket(packet);
+        ChangePacket received = decodeChangePacket(bytes, GetParam());
         ChangeApplier applier(*db, *findProvider("DataSetProviderxsdtb"));
-        return applier.apply(packet, maxErrors, errors);
+        return applier.apply(received, maxErrors, errors);
     }
     FailedRecordsPacket apply(const ChangeRecord& header, int32_t& errors) {
         return apply(std::vector<ChangeRecord>{header}, errors);
@@ -56,7 +60,7 @@ class ChangeApplierTest : public ServerDbFixture {
     uint32_t linesField = 0;
 };
 
-TEST_F(ChangeApplierTest, RenumberingAnOrderWithChangedLinesMovesThemWithoutFalseConflicts) {
+TEST_P(ChangeApplierTest, RenumberingAnOrderWithChangedLinesMovesThemWithoutFalseConflicts) {
     ChangeRecord header{ChangeKind::Modify, 1, row(orders, 0), row(orders, 0), {}};
     header.values[0] = Variant("X9");
     std::vector<std::vector<Variant>> held = lines();
@@ -77,7 +81,7 @@ TEST_F(ChangeApplierTest, RenumberingAnOrderWithChangedLinesMovesThemWithoutFals
     EXPECT_EQ(result.updated[0].values.at(0).second, Variant("X9"));
 }
 
-TEST_F(ChangeApplierTest, AnInsertedLineGetsBackTheOrderNumberAndTheLineIdTheServerSet) {
+TEST_P(ChangeApplierTest, AnInsertedLineGetsBackTheOrderNumberAndTheLineIdTheServerSet) {
     ChangeRecord header{ChangeKind::Unmodified, 1, row(orders, 0), {}, {}};
     std::vector<Variant> line(orders.layout->fields()[linesField].nested.size(), Variant::null());
     line[lineField("chid")] = Variant("C");
@@ -108,7 +112,7 @@ ChangeRecord newOrder(const DataPacket& orders, uint32_t linesField, uint32_t id
     return order;
 }
 
-TEST_F(ChangeApplierTest, AFailedHeaderLeavesItsLinesUntriedAndTheOthersAreCommitted) {
+TEST_P(ChangeApplierTest, AFailedHeaderLeavesItsLinesUntriedAndTheOthersAreCommitted) {
     // X1 exists already: its header fails, its line is never tried; X2 goes in with its line.
     int32_t errors = -1;
     FailedRecordsPacket result = apply(
@@ -121,7 +125,7 @@ TEST_F(ChangeApplierTest, AFailedHeaderLeavesItsLinesUntriedAndTheOthersAreCommi
     EXPECT_EQ(count("select count(*) from xsdzb where xsdid = 'X2' and chid = 'LB'"), 1);
 }
 
-TEST_F(ChangeApplierTest, FailuresPastMaxErrorsRollBackWhatHadSucceeded) {
+TEST_P(ChangeApplierTest, FailuresPastMaxErrorsRollBackWhatHadSucceeded) {
     int32_t errors = -1;
     FailedRecordsPacket result =
         apply({newOrder(orders, linesField, 1, "X3", "LC"), newOrder(orders, linesField, 2, "X1", "LD")},
@@ -157,7 +161,7 @@ std::vector<ChangeRecord> newOrders(const DataPacket& orders, uint32_t linesFiel
 
 // Many records go to the database in runs (on PostgreSQL without waiting for each answer): a
 // failure inside a run fails exactly its record, and the lines of a failed order are not tried.
-TEST_F(ChangeApplierTest, AFailureInsideARunFailsOnlyItsRecordAndTheRestHold) {
+TEST_P(ChangeApplierTest, AFailureInsideARunFailsOnlyItsRecordAndTheRestHold) {
     int64_t taken = count("select min(lineid) from xsdzb");
     // 400 orders x 3 lines cross a run's end; order 5 is X1 again, and one line of order 300
     // takes the line id of a line that exists already.
@@ -199,7 +203,7 @@ TEST_F(ChangeApplierTest, AFailureInsideARunFailsOnlyItsRecordAndTheRestHold) {
     }
 }
 
-TEST_F(ChangeApplierTest, MaxErrorsCountsFailuresInsideARun) {
+TEST_P(ChangeApplierTest, MaxErrorsCountsFailuresInsideARun) {
     std::vector<ChangeRecord> records = newOrders(orders, linesField, 50, 2);
     size_t number = static_cast<size_t>(findField(orders.layout->fields(), "xsdid"));
     records[10].values[number] = Variant("X1");
@@ -220,7 +224,7 @@ TEST_F(ChangeApplierTest, MaxErrorsCountsFailuresInsideARun) {
     EXPECT_EQ(count("select count(*) from xsdzb"), 2 + 48 * 2);
 }
 
-TEST_F(ChangeApplierTest, AnApplyWithNothingToReportAnswersNull) {
+TEST_P(ChangeApplierTest, AnApplyWithNothingToReportAnswersNull) {
     LoginThrottle throttle;
     UserStore(*db).add("u", "p");
     Session session("127.0.0.1:1", UserStore(*db), throttle, SessionLimits{});
@@ -236,6 +240,13 @@ TEST_F(ChangeApplierTest, AnApplyWithNothingToReportAnswersNull) {
     EXPECT_EQ(errors, 0);
     EXPECT_TRUE(answer.isNull());
 }
+
+std::string packetName(const ::testing::TestParamInfo<InsertValues>& p) {
+    return p.param == InsertValues::Encoded ? "Encoded" : "Decoded";
+}
+
+INSTANTIATE_TEST_SUITE_P(Packets, ChangeApplierTest,
+                         ::testing::Values(InsertValues::Encoded, InsertValues::Decoded), packetName);
 
 }  // namespace
 }  // namespace velmora::server
