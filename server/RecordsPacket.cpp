@@ -111,7 +111,23 @@ FieldType typeOfWidest(Widest w) {
 // reserved name (the nested lines' field).
 // Taken names and the next suffix to try per name are kept in hash tables, so that a statement of
 // thousands of columns of one name costs linear time, not a search per column and suffix.
+bool namesAlreadyUnique(const FieldDefs& fields, const std::vector<std::string>& reserved) {
+    // Checked pairwise for the few columns of an everyday statement, before any table is built.
+    constexpr size_t kFew = 32;
+    if (fields.size() > kFew) return false;
+    for (size_t c = 0; c < fields.size(); ++c) {
+        const std::string& name = fields[c].name;
+        if (name.empty() || name.size() > kMaxFieldNameBytes - 16) return false;
+        for (const std::string& r : reserved)
+            if (sameName(name, r)) return false;
+        for (size_t other = 0; other < c; ++other)
+            if (sameName(name, fields[other].name)) return false;
+    }
+    return true;
+}
+
 void makeNamesUnique(FieldDefs& fields, const std::vector<std::string>& reserved) {
+    if (namesAlreadyUnique(fields, reserved)) return;
     auto folded = [](const std::string& name) {
         std::string lower = name;
         for (char& ch : lower)
