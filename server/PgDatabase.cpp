@@ -50,8 +50,22 @@ struct Result {
 
 class PgQuery : public DbQuery {
   public:
-    explicit PgQuery(PGresult* result) : result_(result), rows_(PQntuples(result)) {}
-    ~PgQuery() override { PQclear(result_); }
+    // owns: the query clears the result when it ends (a cursor's batches are cleared by it).
+    explicit PgQuery(PGresult* result, bool owns = true)
+        : result_(result), rows_(result ? PQntuples(result) : 0), owns_(owns) {}
+    ~PgQuery() override {
+        if (owns_) PQclear(result_);
+    }
+    PgQuery(const PgQuery&) = delete;
+    PgQuery& operator=(const PgQuery&) = delete;
+    // Reads the rows of result from the first, without owning it.
+    void reset(PGresult* result) {
+        if (owns_) PQclear(result_);
+        owns_ = false;
+        result_ = result;
+        rows_ = PQntuples(result);
+        row_ = -1;
+    }
 
     size_t columnCount() const override { return static_cast<size_t>(PQnfields(result_)); }
     std::string columnName(size_t c) const override { return PQfname(result_, column(c)); }
@@ -114,6 +128,7 @@ class PgQuery : public DbQuery {
     static int column(size_t c) { return static_cast<int>(c); }
     PGresult* result_;
     int rows_;
+    bool owns_;
     int row_ = -1;
 };
 
@@ -469,6 +484,99 @@ std::unique_ptr<DbQuery> PgConnection::query(const std::string& sql, const std::
     return std::make_unique<PgQuery>(run(sql, params, false));
 }
 
+namespace {
+
+// Why the reader refused or stopped a client's statement, as the server tells it.
+[[noreturn]] void throwClientFailure(pg_conn* conn, PGresult* result) {
+    std::string state = sqlState(result);
+    std::string message = messageOf(conn, result);
+    PQclear(result);
+    if (state == "57014") throw QueryTimeout("The statement ran past its time limit");
+    if (state == "42501") throw StatementRefused(readOnlyRefusal(message));
+    if (state == "25006") throw StatementRefused(readOnlyRefusal("writing"));
+    if (message.find("multiple commands") != std::string::npos)
+        throw StatementRefused("Only one statement may be sent at a time");
+    throw VelmoraError(message);
+}
+
+// True when sql begins with SELECT: such a statement can be read through a cursor.
+bool beginsWithSelect(const std::string& sql) {
+    size_t at = 0;
+    while (at < sql.size() && (std::isspace(static_cast<unsigned char>(sql[at])) || sql[at] == '(')) ++at;
+    return sql.size() - at > 6 && strncasecmp(sql.c_str() + at, "select", 6) == 0 &&
+           !std::isalnum(static_cast<unsigned char>(sql[at + 6])) && sql[at + 6] != '_';
+}
+
+// The rows of a client's query, read through a cursor of the reader's transaction in batches: the
+// next batch is asked for before the rows of this one are handed out, so that the database
+// produces it while the server packs these. The transaction ends with the last row, or when the
+// query is dropped.
+class PgCursorQuery : public DbQuery {
+  public:
+    static constexpr int kBatchRows = 5000;
+
+    PgCursorQuery(pg_conn* conn, Deadline deadline) : conn_(conn), deadline_(deadline) {
+        try {
+            fetch();
+            take();
+        } catch (...) {
+            PQclear(result_);  // the caller ends the transaction
+            throw;
+        }
+    }
+    ~PgCursorQuery() override {
+        PQclear(result_);
+        if (inFlight_)
+            while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+        PQclear(PQexec(conn_, "ROLLBACK"));  // the transaction only read
+    }
+    PgCursorQuery(const PgCursorQuery&) = delete;
+    PgCursorQuery& operator=(const PgCursorQuery&) = delete;
+
+    size_t columnCount() const override { return batch_.columnCount(); }
+    std::string columnName(size_t c) const override { return batch_.columnName(c); }
+    std::string declaredType(size_t c) const override { return batch_.declaredType(c); }
+    bool next() override {
+        for (;;) {
+            if (batch_.next()) return true;
+            if (!inFlight_) return false;
+            take();
+        }
+    }
+    DbType type(size_t c) const override { return batch_.type(c); }
+    int64_t integer(size_t c) const override { return batch_.integer(c); }
+    double real(size_t c) const override { return batch_.real(c); }
+    std::string_view text(size_t c) const override { return batch_.text(c); }
+
+  private:
+    void fetch() {
+        if (deadline_ && std::chrono::steady_clock::now() >= *deadline_)
+            throw QueryTimeout("The statement ran past its time limit");
+        if (PQsendQuery(conn_, ("FETCH " + std::to_string(kBatchRows) + " FROM velmora_rows").c_str()) != 1)
+            throw VelmoraError(messageOf(conn_, nullptr));
+        inFlight_ = true;
+    }
+    // Takes the batch asked for and, when it was full, asks for the next.
+    void take() {
+        PGresult* result = PQgetResult(conn_);
+        while (PGresult* extra = PQgetResult(conn_)) PQclear(extra);
+        inFlight_ = false;
+        if (PQresultStatus(result) != PGRES_TUPLES_OK) throwClientFailure(conn_, result);
+        PQclear(result_);
+        result_ = result;
+        batch_.reset(result);
+        if (PQntuples(result) == kBatchRows) fetch();
+    }
+
+    pg_conn* conn_;
+    Deadline deadline_;
+    PGresult* result_ = nullptr;
+    PgQuery batch_{nullptr};
+    bool inFlight_ = false;
+};
+
+}  // namespace
+
 std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
     if (sql.find('\0') != std::string::npos) throw StatementRefused(readOnlyRefusal("a NUL character"));
     long long timeoutMs = 0;
@@ -480,11 +588,35 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
     }
     pg_conn* r = reader();
     // The reader role may only read the product's tables; the transaction may not write at all.
-    exec(r, snapshot_.empty() ? "BEGIN READ ONLY" : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-    PGresult* result = nullptr;
-    try {
+    auto begin = [&] {
+        exec(r, snapshot_.empty() ? "BEGIN READ ONLY" : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
         if (!snapshot_.empty()) exec(r, "SET TRANSACTION SNAPSHOT '" + snapshot_ + "'");
         exec(r, "SET LOCAL statement_timeout = " + std::to_string(timeoutMs));
+    };
+    if (beginsWithSelect(sql)) {
+        // A query is read through a cursor (see PgCursorQuery); a statement the cursor does not
+        // take is run below as any other, and refused or answered as such.
+        bool declared = false;
+        try {
+            begin();
+            Result cursor{PQexecParams(r, ("DECLARE velmora_rows NO SCROLL CURSOR FOR " + sql).c_str(), 0,
+                                       nullptr, nullptr, nullptr, nullptr, 0)};
+            declared = PQresultStatus(cursor.result) == PGRES_COMMAND_OK;
+        } catch (const VelmoraError&) {
+        }
+        if (declared) {
+            try {
+                return std::make_unique<PgCursorQuery>(r, deadline_);
+            } catch (...) {
+                PQclear(PQexec(r, "ROLLBACK"));
+                throw;
+            }
+        }
+        PQclear(PQexec(r, "ROLLBACK"));
+    }
+    begin();
+    PGresult* result = nullptr;
+    try {
         // The extended protocol takes exactly one statement.
         result = PQexecParams(r, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
         ExecStatusType status = PQresultStatus(result);
@@ -503,16 +635,9 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
             throw StatementRefused(readOnlyRefusal("COPY"));
         }
         if (status != PGRES_TUPLES_OK) {
-            std::string state = sqlState(result);
-            std::string message = messageOf(r, result);
-            PQclear(result);
+            PGresult* failed = result;
             result = nullptr;
-            if (state == "57014") throw QueryTimeout("The statement ran past its time limit");
-            if (state == "42501") throw StatementRefused(readOnlyRefusal(message));
-            if (state == "25006") throw StatementRefused(readOnlyRefusal("writing"));
-            if (message.find("multiple commands") != std::string::npos)
-                throw StatementRefused("Only one statement may be sent at a time");
-            throw VelmoraError(message);
+            throwClientFailure(r, failed);
         }
         exec(r, "COMMIT");
     } catch (...) {
