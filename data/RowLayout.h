@@ -73,9 +73,10 @@ class RowLayout {
     };
     static NestedRows nestedRows(const uint8_t* p) { return {u32(p), p + 8}; }
 
-  private:
+    // Where the value after field's, which is not null and starts at p, starts.
     const uint8_t* skip(size_t field, const uint8_t* p) const;
 
+  private:
     FieldDefs fields_;
     std::vector<FieldType> types_;
     std::vector<std::shared_ptr<const RowLayout>> nested_;
