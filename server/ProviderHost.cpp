@@ -1,6 +1,7 @@
 #include "server/ProviderHost.h"
 
 #include "data/DataPacket.h"
+#include "data/PacketFormat.h"
 #include "server/ChangeApplier.h"
 #include "server/Log.h"
 #include "server/RecordsPacket.h"
@@ -164,7 +165,13 @@ Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const 
     const ProviderDef& def = provider(providerName);
     if (!delta.isByteArray()) throw VelmoraError("Invalid data packet");
     // The new rows' values are bound straight from the packet, which outlives the apply.
-    ChangePacket changes = decodeChangePacket(delta.bytes(), InsertValues::Encoded);
+    ChangePacket changes;
+    try {
+        changes = decodeChangePacket(delta.bytes(), InsertValues::Encoded);
+    } catch (const PacketError& e) {
+        session_.logRefusal("a change packet", e.what());
+        throw;
+    }
     ChangeApplier applier(db_, def);
     FailedRecordsPacket result = applier.apply(changes, maxErrors, errorCount);
     // Nothing to report is reported as nothing.

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "data/ChangePacket.h"
 #include "data/DataPacket.h"
 #include "tests/fullstack/FullstackHelpers.h"
 #include "transport/DispatchAppServer.h"
@@ -56,6 +57,54 @@ TEST(ServerProgram, ALoginCheckIsNotKeptAsTheProvidersCommand) {
     ASSERT_EQ(refreshed.layout->fields().size(), 1u);
     EXPECT_EQ(refreshed.layout->fields()[0].name, "username");
     EXPECT_GT(refreshed.rows.size(), 1u);
+}
+
+// A new order with one line, as a change packet for the provider whose fields are these.
+Bytes newOrderPacket(const FieldDefs& fields, const char* number) {
+    size_t linesField = 0;
+    while (fields.at(linesField).type != FieldType::DataSet) ++linesField;
+    const FieldDefs& lineFields = fields[linesField].nested;
+    std::vector<Variant> header(fields.size(), Variant::null());
+    header[static_cast<size_t>(findField(fields, "xsdid"))] = Variant(number);
+    std::vector<Variant> line(lineFields.size(), Variant::null());
+    line[static_cast<size_t>(findField(lineFields, "xsdid"))] = Variant(number);
+    line[static_cast<size_t>(findField(lineFields, "chid"))] = Variant("C1");
+    ChangeRecord order{ChangeKind::Insert, 1, {}, header, {}};
+    order.nested.push_back(
+        {static_cast<uint32_t>(linesField), {ChangeRecord{ChangeKind::Insert, 2, {}, line, {}}}});
+    return encodeChangePacket(ChangePacket{fields, {order}});
+}
+
+TEST(ServerProgram, ABrokenChangePacketIsRefusedWholeAndTheConnectionGoesOn) {
+    ServerProcess server;
+    Client client(server);
+    auto app = client.connection.getServer();
+    Variant params, owner;
+    int32_t recs = 0, errors = 0;
+    DataPacket none = decodeDataPacket(app->RemoteGetRecords("DataSetProviderxsdtb", -1, recs, 1,
+                                                             "select * from xsdtb where 1=0", params, owner)
+                                           .bytes());
+    Bytes good = newOrderPacket(none.layout->fields(), "BROKEN1");
+    std::string lines = server.scalar("select count(*) from xsdzb");
+    auto apply = [&](const Bytes& packet) {
+        return app->RemoteApplyUpdates("DataSetProviderxsdtb", Variant::byteArray(packet), -1, errors, owner);
+    };
+    // Cut short anywhere, or with the order number's length running far past the end.
+    for (size_t size = good.size() - 1; size > 8; size -= 5)
+        EXPECT_THROW(apply(Bytes(good.data(), size)), RemoteError) << size;
+    std::string text(reinterpret_cast<const char*>(good.data()), good.size());
+    size_t number = text.find("BROKEN1");
+    ASSERT_NE(number, std::string::npos);
+    Bytes overlong = good;
+    overlong.data()[number - 1] = 0xF0;
+    EXPECT_THROW(apply(overlong), RemoteError);
+    EXPECT_EQ(server.scalar("select count(*) from xsdtb where xsdid = 'BROKEN1'"), "0");
+    EXPECT_EQ(server.scalar("select count(*) from xsdzb"), lines);
+    EXPECT_NE(server.log().find("refused a change packet"), std::string::npos) << server.log();
+
+    EXPECT_TRUE(apply(good).isByteArray());  // the line's id comes back
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(server.scalar("select count(*) from xsdzb where xsdid = 'BROKEN1'"), "1");
 }
 
 TEST(ServerProgram, AnExistingDatabaseIsNeverOverwritten) {
