@@ -248,17 +248,7 @@ PgConnection::~PgConnection() {
 }
 
 pg_conn* PgConnection::reader() {
-    if (reader_) return reader_;
-    reader_ = connect(readerInfo_);
-    // A query's cursor is read to its end: planned like the query itself, for all of its rows
-    // rather than for the first tenth of them.
-    try {
-        exec(reader_, "SET cursor_tuple_fraction = 1.0");
-    } catch (...) {
-        PQfinish(reader_);
-        reader_ = nullptr;
-        throw;
-    }
+    if (!reader_) reader_ = connect(readerInfo_);
     return reader_;
 }
 
