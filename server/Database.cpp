@@ -10,25 +10,18 @@ std::string readOnlyRefusal(const std::string& what) {
 }
 
 GuardedOutcome DbConnection::runGuarded(std::span<const GuardedStatement> statements) {
+    // Statement by statement: a failed one undoes itself here. A connection where it would spoil
+    // the transaction overrides this.
     GuardedOutcome out;
     out.keys.reserve(statements.size());
-    bool spoils = failedStatementSpoilsTransaction();
     for (const GuardedStatement& s : statements) {
-        if (spoils) execute("savepoint guarded", {});
-        int64_t key = 0;
         try {
-            if (s.keyColumn)
-                key = insertReturningKey(*s.sql, s.params, *s.keyColumn);
-            else
-                execute(*s.sql, s.params);
+            out.keys.push_back(s.keyColumn ? insertReturningKey(*s.sql, s.params, *s.keyColumn)
+                                           : (execute(*s.sql, s.params), 0));
         } catch (const std::exception& e) {
-            if (spoils) execute("rollback to guarded", {});
-            if (spoils) execute("release guarded", {});
             out.error = e.what();
             return out;
         }
-        if (spoils) execute("release guarded", {});
-        out.keys.push_back(key);
         ++out.done;
     }
     return out;

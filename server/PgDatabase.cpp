@@ -302,6 +302,15 @@ bool succeeded(ExecStatusType status) {
 
 }  // namespace
 
+int PgConnection::sendStatement(const std::string& converted, const std::string* name,
+                                const std::vector<DbValue>& params) {
+    ParamTexts p = textsOf(params);
+    int n = static_cast<int>(params.size());
+    return name ? PQsendQueryPrepared(conn_, name->c_str(), n, p.values.data(), nullptr, nullptr, 0)
+                : PQsendQueryParams(conn_, converted.c_str(), n, nullptr, p.values.data(), nullptr, nullptr,
+                                    0);
+}
+
 const std::string* PgConnection::preparedName(const std::string& converted, int parameters) {
     auto found = prepared_.find(converted);
     if (found != prepared_.end()) return &found->second;
@@ -317,14 +326,9 @@ const std::string* PgConnection::preparedName(const std::string& converted, int 
 
 PGresult* PgConnection::run(const std::string& sql, const std::vector<DbValue>& params, bool prepare) {
     std::string converted = params.empty() ? sql : postgresPlaceholders(sql);
-    ParamTexts p = textsOf(params);
     int count = static_cast<int>(params.size());
     if (sent_.empty() && PQenterPipelineMode(conn_) != 1) throw VelmoraError(messageOf(conn_, nullptr));
-    const std::string* name = prepare ? preparedName(converted, count) : nullptr;
-    int queued = name ? PQsendQueryPrepared(conn_, name->c_str(), count, p.values.data(), nullptr, nullptr, 0)
-                      : PQsendQueryParams(conn_, converted.c_str(), count, nullptr, p.values.data(), nullptr,
-                                          nullptr, 0);
-    if (queued != 1) {
+    if (sendStatement(converted, prepare ? preparedName(converted, count) : nullptr, params) != 1) {
         collect(false);
         throw VelmoraError(messageOf(conn_, nullptr));
     }
@@ -359,12 +363,7 @@ size_t PgConnection::attempt(std::span<const GuardedStatement> statements, size_
     // converted: the text with $n placeholders.
     auto send = [&](const std::string& converted, const std::vector<DbValue>& params) {
         const std::string* name = preparedName(converted, static_cast<int>(params.size()));
-        ParamTexts p = textsOf(params);
-        int n = static_cast<int>(params.size());
-        int queued = name ? PQsendQueryPrepared(conn_, name->c_str(), n, p.values.data(), nullptr, nullptr, 0)
-                          : PQsendQueryParams(conn_, converted.c_str(), n, nullptr, p.values.data(), nullptr,
-                                              nullptr, 0);
-        if (queued != 1) throw VelmoraError(messageOf(conn_, nullptr));
+        if (sendStatement(converted, name, params) != 1) throw VelmoraError(messageOf(conn_, nullptr));
         sent_.push_back({{}, false});
     };
     // Each distinct statement of the run converted once, with the key's RETURNING added.

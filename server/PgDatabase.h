@@ -74,6 +74,9 @@ class PgConnection : public DbConnection {
     // Reads the answers of every statement sent so far; the last one's result is returned when
     // keepLast (nullptr otherwise). Throws the first error among them.
     pg_result* collect(bool keepLast);
+    // Queues converted, by its prepared name where it has one; libpq's 1 when it is queued.
+    int sendStatement(const std::string& converted, const std::string* name,
+                      const std::vector<DbValue>& params);
     // The name of converted (with $n placeholders) prepared on the owner's connection; its
     // preparation is sent first where it is new (see Sent).
     // nullptr once kMaxPrepared are prepared.
