@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -80,9 +81,10 @@ void TransportThread::giveBack() {
     {
         std::lock_guard<std::mutex> guard(lock_);
         lent_ = false;
-        // Waiting without the socket, or with it closed under it by a failed call, the thread
-        // would not notice the return.
-        wakeUp = !watching_ || !transport_ || !transport_->connected() || !queue_.empty();
+        returned_ = std::chrono::steady_clock::now();
+        // The thread, waiting without the socket, looks again when its quiet spell ends; what
+        // cannot wait for that is a queued block or a socket a failed call closed.
+        wakeUp = !transport_ || !transport_->connected() || !queue_.empty();
     }
     if (wakeUp) wake();
 }
@@ -134,15 +136,23 @@ void TransportThread::run() {
     }
     while (!stopping && transport_ && transport_->connected()) {
         try {
-            bool watch;
+            int timeoutMs = -1;
             {
                 std::lock_guard<std::mutex> guard(lock_);
                 serving_ = true;
-                watch = watching_ = !lent_;
+                auto quiet = std::chrono::steady_clock::now() - returned_;
+                if (lent_ || quiet < kQuietSpell) {
+                    auto left = lent_ ? kQuietSpell
+                                      : std::chrono::ceil<std::chrono::milliseconds>(kQuietSpell - quiet);
+                    timeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(1, left.count()));
+                }
             }
-            // poll passes over a negative descriptor: while the socket is lent, only a wake counts.
-            pollfd fds[2] = {{watch ? transport_->waitHandle() : -1, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-            int rc = ::poll(fds, 2, -1);
+            // poll passes over a negative descriptor: while the socket is lent or was just given
+            // back, only a wake or the end of the spell counts.
+            pollfd fds[2] = {{timeoutMs < 0 ? transport_->waitHandle() : -1, POLLIN, 0},
+                             {wakeFd_, POLLIN, 0}};
+            int rc = ::poll(fds, 2, timeoutMs);
+            if (rc == 0) continue;
             if (rc < 0) {
                 if (errno == EINTR) continue;
                 throw SocketConnectionError(std::strerror(errno));

@@ -27,6 +27,9 @@ struct TransportNotice {
 // from its queue and hands every received block, every sent notice and every failure to the
 // sink, in order, from its own thread. While it is idle it may lend the socket to a caller for
 // one call, which then sends and reads its reply itself: two thread hand-offs fewer per call.
+// While calls keep coming, the thread leaves the socket to them and looks at it again only after
+// a short quiet spell, so that neither a reply meant for a caller nor the socket's return wakes
+// it: a wake-up costs as much as the call's own work.
 class TransportThread {
   public:
     using NoticeSink = std::function<void(TransportNotice)>;
@@ -44,11 +47,16 @@ class TransportThread {
     // the socket with nothing queued and nothing under way; else null (post the block instead).
     // Meanwhile the thread neither reads nor writes, and blocks posted wait for the return.
     Transport* borrow();
-    // Ends a borrow(); the thread watches the socket again (and ends if it was closed).
+    // Ends a borrow(); the thread watches the socket again after kQuietSpell without calls (and
+    // ends if it was closed).
     void giveBack();
     // Asks the thread to stop after what is queued and waits up to timeout for it; past that the
     // socket is shut down under it. Always joins.
     void stop(std::chrono::milliseconds timeout);
+
+    // How long after a call the thread leaves the socket unwatched; a block the server sends
+    // on its own in that time is handed on at most this late.
+    static constexpr std::chrono::milliseconds kQuietSpell{20};
 
   private:
     struct Message {
@@ -77,10 +85,10 @@ class TransportThread {
     std::deque<Message> queue_;
     bool running_ = false;
     bool ended_ = false;
-    bool serving_ = false;   // connected and in the loop
-    bool busy_ = false;      // sending or reading
-    bool lent_ = false;      // borrowed by a caller
-    bool watching_ = false;  // the thread's wait includes the socket
+    bool serving_ = false;                            // connected and in the loop
+    bool busy_ = false;                               // sending or reading
+    bool lent_ = false;                               // borrowed by a caller
+    std::chrono::steady_clock::time_point returned_;  // when the last borrower gave the socket back
 };
 
 }  // namespace velmora

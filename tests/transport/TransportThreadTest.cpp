@@ -109,5 +109,15 @@ TEST_F(LentSocket, ASocketThatFailsWhileLentEndsTheThreadOnceGivenBack) {
     EXPECT_EQ(thread->borrow(), nullptr);
 }
 
+TEST_F(LentSocket, APeerThatHangsUpRightAfterACallIsNoticedOnceTheQuietSpellEnds) {
+    // Given back with nothing to do, the thread waits without the socket for a while; it must
+    // still come back to the socket and see it closed.
+    ASSERT_NE(borrowWhenServing(), nullptr);
+    thread->giveBack();
+    peer->close();
+    EXPECT_TRUE(waitUntil([&] { return noticesOf(TransportNotice::Kind::Ended) == 1; }));
+    EXPECT_EQ(noticesOf(TransportNotice::Kind::BlockReceived), 0u);
+}
+
 }  // namespace
 }  // namespace velmora::test
