@@ -171,11 +171,17 @@ int SqliteConnection::authorize(void* self, int action, const char* a, const cha
     }
 }
 
-bool SqliteConnection::mayRead(std::string_view table, const char* database) const {
+bool SqliteConnection::mayRead(std::string_view table, const char* database) {
     if (isClientReadable(table)) return true;
     // Reads without a database are of a common table expression or a subquery (or a count of a
     // whole table, named as such); a name of the schema itself is never one of those.
     if (database) return false;
+    // Telling the two apart takes the schema's names, which the everyday statements never need:
+    // they are read for a statement that does, which is then compiled once more.
+    if (!namesFresh_) {
+        namesWanted_ = true;
+        return false;
+    }
     std::string lower(table);
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
@@ -215,24 +221,36 @@ std::unique_ptr<DbQuery> SqliteConnection::clientQuery(const std::string& sql) {
     if (sql.find('\0') != std::string::npos) throw StatementRefused(readOnlyRefusal("a NUL character"));
     // The authorizer judges the statement as the database compiles it, whatever its spelling;
     // client statements are never cached, so none is run without that judgement.
-    loadSchemaNames();
-    refusal_.clear();
-    sqlite3_set_authorizer(db_, authorize, this);
-    sqlite3_stmt* stmt = nullptr;
-    try {
-        stmt = prepare(sql);
-    } catch (const VelmoraError&) {
-        sqlite3_set_authorizer(db_, nullptr, nullptr);
-        if (!refusal_.empty()) throw StatementRefused(readOnlyRefusal(refusal_));
-        throw;
+    namesFresh_ = false;
+    sqlite3_stmt* stmt = prepareJudged(sql);
+    if (!stmt) {
+        loadSchemaNames();
+        namesFresh_ = true;
+        stmt = prepareJudged(sql);
     }
-    sqlite3_set_authorizer(db_, nullptr, nullptr);
     // Statements the authorizer never sees, such as VACUUM, still declare that they write.
     if (!sqlite3_stmt_readonly(stmt)) {
         sqlite3_finalize(stmt);
         throw StatementRefused(readOnlyRefusal("writing"));
     }
     return std::make_unique<SqliteQuery>(*this, Statement{stmt, nullptr});
+}
+
+sqlite3_stmt* SqliteConnection::prepareJudged(const std::string& sql) {
+    refusal_.clear();
+    namesWanted_ = false;
+    sqlite3_set_authorizer(db_, authorize, this);
+    sqlite3_stmt* stmt = nullptr;
+    try {
+        stmt = prepare(sql);
+    } catch (const VelmoraError&) {
+        sqlite3_set_authorizer(db_, nullptr, nullptr);
+        if (namesWanted_ && !namesFresh_) return nullptr;
+        if (!refusal_.empty()) throw StatementRefused(readOnlyRefusal(refusal_));
+        throw;
+    }
+    sqlite3_set_authorizer(db_, nullptr, nullptr);
+    return stmt;
 }
 
 void SqliteConnection::scrubDeletedContent() {

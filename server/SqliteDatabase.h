@@ -67,7 +67,10 @@ class SqliteConnection : public DbConnection {
                          const char* trigger);
     sqlite3_stmt* prepare(const std::string& sql);
     // Whether a client statement may read table (of database; null for a CTE or subquery).
-    bool mayRead(std::string_view table, const char* database) const;
+    bool mayRead(std::string_view table, const char* database);
+    // Compiles a client statement under the authorizer; null when judging it needs the schema's
+    // names and they were not read for it.
+    sqlite3_stmt* prepareJudged(const std::string& sql);
     void loadSchemaNames();
 
     sqlite3* db_ = nullptr;
@@ -76,6 +79,8 @@ class SqliteConnection : public DbConnection {
     std::string refusal_;                // what the authorizer refused in the statement being prepared
     std::set<std::string> schemaNames_;  // every table, view and index, lower case
     int64_t schemaVersion_ = -1;         // the schema's version when schemaNames_ was read
+    bool namesFresh_ = false;            // schemaNames_ was brought up to date for this statement
+    bool namesWanted_ = false;           // the authorizer needed schemaNames_ and found them stale
 };
 
 }  // namespace velmora::server
