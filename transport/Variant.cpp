@@ -297,8 +297,49 @@ bool Variant::operator==(const Variant& o) const {
     }
 }
 
+namespace {
+
+// Quantities, prices and amounts mostly have a few decimals at most. Such a value is the double
+// nearest to n / 10^4 for a whole n; that decimal is then also the one %.15g picks (the double's
+// error is far below half a step of fifteen digits), so n alone gives the text, without the cost
+// of a general conversion.
+bool formatFewDecimals(double value, std::string& out) {
+    constexpr double kScale = 1e4;
+    if (!(std::fabs(value) < 1e11)) return false;  // fifteen digits at most; also NaN
+    long long n = std::llround(value * kScale);
+    if (static_cast<double>(n) / kScale != value) return false;
+    unsigned long long magnitude =
+        n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+    char buf[32];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    unsigned fraction = static_cast<unsigned>(magnitude % 10000);
+    int decimals = 4;
+    while (decimals > 0 && fraction % 10 == 0) {
+        fraction /= 10;
+        --decimals;
+    }
+    for (int i = 0; i < decimals; ++i) {
+        *--p = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+    }
+    if (decimals > 0) *--p = '.';
+    unsigned long long whole = magnitude / 10000;
+    do {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (n < 0) *--p = '-';
+    out.assign(p, end);
+    return true;
+}
+
+}  // namespace
+
 std::string formatDouble15(double value) {
     if (value == 0) return "0";  // also folds -0
+    std::string text;
+    if (formatFewDecimals(value, text)) return text;
     // to_chars gives exactly printf's %.15g, at about half the cost: grids and reports call this
     // for every number they show.
     char buf[40];

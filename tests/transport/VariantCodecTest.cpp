@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "transport/Errors.h"
 #include "transport/Utf16.h"
@@ -265,6 +268,46 @@ TEST(VariantConversions, NumbersAsTextUseAtMostFifteenDigits) {
     EXPECT_EQ(Variant::date(37621.0).toString(), "2002-12-31 00:00:00");
     EXPECT_EQ(Variant("12").toInt(), 12);
     EXPECT_THROW(Variant("twelve").toInt(), VelmoraError);
+}
+
+TEST(VariantConversions, NumbersAsTextAreExactlyWhatPrintfWritesWithFifteenDigits) {
+    // Amounts take a short way to their text; it must never differ from the general one.
+    std::vector<double> values = {0.0001,
+                                  0.00011,
+                                  0.00001,
+                                  5e-5,
+                                  1e11,
+                                  1e11 - 0.0001,
+                                  99999999999.9999,
+                                  1e15,
+                                  1e16,
+                                  -0.5,
+                                  0.1 + 0.2,
+                                  1.0 / 3,
+                                  9007199254740992.0,
+                                  123456789012.3456,
+                                  -99999.99995,
+                                  0.30000000000000004,
+                                  2.675,
+                                  1e-300,
+                                  -1e300};
+    uint64_t seed = 7;
+    auto next = [&] { return seed = seed * 6364136223846793005ULL + 1442695040888963407ULL; };
+    for (int i = 0; i < 20000; ++i) {
+        uint64_t bits = next();
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        if (std::isfinite(d)) values.push_back(d);
+        double scale = std::pow(10.0, static_cast<double>(next() % 7));
+        double magnitude = std::pow(10.0, static_cast<double>(next() % 13));
+        double whole = static_cast<double>(next() % 1000000007) / 1000000007.0 * magnitude;
+        values.push_back(std::round(whole * scale) / scale * (next() % 2 ? 1 : -1));
+    }
+    for (double d : values) {
+        char expected[40];
+        std::snprintf(expected, sizeof expected, "%.15g", d);
+        EXPECT_EQ(formatDouble15(d), d == 0 ? "0" : expected) << std::hexfloat << d;
+    }
 }
 
 TEST(VariantConversions, TypedReferenceKeepsItsTypeOnAssignment) {
