@@ -4,6 +4,7 @@
 
 #include <strings.h>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -117,7 +118,13 @@ class PgQuery : public DbQuery {
         return std::strtoll(v, nullptr, 10);
     }
     double real(size_t c) const override {
-        return std::strtod(PQgetvalue(result_, row_, column(c)), nullptr);
+        // from_chars reads the database's text (Infinity and NaN too) at a fraction of strtod's
+        // cost, which shows over a whole view of numbers.
+        const char* v = PQgetvalue(result_, row_, column(c));
+        const char* end = v + PQgetlength(result_, row_, column(c));
+        double out = 0;
+        auto [stop, error] = std::from_chars(v, end, out);
+        return error == std::errc() && stop == end ? out : std::strtod(v, nullptr);
     }
     std::string_view text(size_t c) const override {
         return {PQgetvalue(result_, row_, column(c)),

@@ -3,6 +3,7 @@
 // a statement that fails on a late row, and statements a cursor does not take.
 
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include "tests/server/ServerDbFixture.h"
@@ -38,6 +39,19 @@ TEST_F(ClientQueryTest, EveryRowComesInOrderAcrossBatches) {
         ++n;
     }
     EXPECT_EQ(n, kLines);
+}
+
+TEST_F(ClientQueryTest, NumbersReadBackExactlyToTheLastBit) {
+    const double values[] = {
+        0.1, 1.0 / 3, 1e300, -2.5e-300, 123456.789, 5e-324, -std::numeric_limits<double>::infinity()};
+    for (double v : values)
+        db->execute("insert into xsdzb (xsdid, chid, quantity1) values ('N', 'n', ?)", {DbValue::ofFloat(v)});
+    auto rows = db->clientQuery("select quantity1 from xsdzb where xsdid = 'N' order by lineid");
+    for (double v : values) {
+        ASSERT_TRUE(rows->next());
+        EXPECT_EQ(rows->real(0), v);
+    }
+    EXPECT_FALSE(rows->next());
 }
 
 TEST_F(ClientQueryTest, AResultLeftHalfReadLeavesTheConnectionReady) {
