@@ -51,7 +51,7 @@ struct Result {
 
 class PgQuery : public DbQuery {
   public:
-    // owns: the query clears the result when it ends (a cursor's batches are cleared by it).
+    // owns: the query clears the result when it ends (a stream's rows are cleared by the stream).
     explicit PgQuery(PGresult* result, bool owns = true)
         : result_(result), rows_(result ? PQntuples(result) : 0), owns_(owns) {}
     ~PgQuery() override {
@@ -505,80 +505,68 @@ namespace {
     throw VelmoraError(message);
 }
 
-// True when sql begins with SELECT: such a statement can be read through a cursor.
-bool beginsWithSelect(const std::string& sql) {
-    size_t at = 0;
-    while (at < sql.size() && (std::isspace(static_cast<unsigned char>(sql[at])) || sql[at] == '(')) ++at;
-    return sql.size() - at > 6 && strncasecmp(sql.c_str() + at, "select", 6) == 0 &&
-           !std::isalnum(static_cast<unsigned char>(sql[at + 6])) && sql[at + 6] != '_';
-}
-
-// The rows of a client's query, read through a cursor of the reader's transaction in batches: the
-// next batch is asked for before the rows of this one are handed out, so that the database
-// produces it while the server packs these. The transaction ends with the last row, or when the
-// query is dropped.
-class PgCursorQuery : public DbQuery {
+// The rows of a client's query as the database sends them, one at a time: the server packs each
+// row while the database produces the next ones, and never holds the whole result. The reader's
+// transaction ends when the query is dropped; a query dropped before its last row is cancelled,
+// so that the rest of a large result is not sent for nothing.
+class PgStreamQuery : public DbQuery {
   public:
-    static constexpr int kBatchRows = 5000;
-
-    PgCursorQuery(pg_conn* conn, Deadline deadline) : conn_(conn), deadline_(deadline) {
-        try {
-            fetch();
-            take();
-        } catch (...) {
-            PQclear(result_);  // the caller ends the transaction
-            throw;
-        }
-    }
-    ~PgCursorQuery() override {
-        PQclear(result_);
-        if (inFlight_)
-            while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+    // first: the statement's first answer, its first row or the end of a result without rows.
+    PgStreamQuery(pg_conn* conn, PGresult* first)
+        : conn_(conn),
+          current_(first),
+          row_(first, false),
+          ended_(PQresultStatus(first) == PGRES_TUPLES_OK) {}
+    ~PgStreamQuery() override {
+        if (!ended_) cancel();
+        PQclear(current_);
+        while (PGresult* r = PQgetResult(conn_)) PQclear(r);
         PQclear(PQexec(conn_, "ROLLBACK"));  // the transaction only read
     }
-    PgCursorQuery(const PgCursorQuery&) = delete;
-    PgCursorQuery& operator=(const PgCursorQuery&) = delete;
+    PgStreamQuery(const PgStreamQuery&) = delete;
+    PgStreamQuery& operator=(const PgStreamQuery&) = delete;
 
-    size_t columnCount() const override { return batch_.columnCount(); }
-    std::string columnName(size_t c) const override { return batch_.columnName(c); }
-    std::string declaredType(size_t c) const override { return batch_.declaredType(c); }
+    // Every answer, the end of the result included, describes the columns.
+    size_t columnCount() const override { return row_.columnCount(); }
+    std::string columnName(size_t c) const override { return row_.columnName(c); }
+    std::string declaredType(size_t c) const override { return row_.declaredType(c); }
     bool next() override {
-        for (;;) {
-            if (batch_.next()) return true;
-            if (!inFlight_) return false;
-            take();
+        if (first_) {
+            first_ = false;
+            return row_.next();
         }
+        if (ended_) return false;
+        PGresult* result = PQgetResult(conn_);
+        ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
+            ended_ = true;  // a failure on a late row ends the statement
+            throwClientFailure(conn_, result);
+        }
+        PQclear(current_);
+        current_ = result;
+        row_.reset(result);
+        ended_ = status == PGRES_TUPLES_OK;
+        return row_.next();
     }
-    DbType type(size_t c) const override { return batch_.type(c); }
-    int64_t integer(size_t c) const override { return batch_.integer(c); }
-    double real(size_t c) const override { return batch_.real(c); }
-    std::string_view text(size_t c) const override { return batch_.text(c); }
+    DbType type(size_t c) const override { return row_.type(c); }
+    int64_t integer(size_t c) const override { return row_.integer(c); }
+    double real(size_t c) const override { return row_.real(c); }
+    std::string_view text(size_t c) const override { return row_.text(c); }
 
   private:
-    void fetch() {
-        if (deadline_ && std::chrono::steady_clock::now() >= *deadline_)
-            throw QueryTimeout("The statement ran past its time limit");
-        if (PQsendQuery(conn_, ("FETCH " + std::to_string(kBatchRows) + " FROM velmora_rows").c_str()) != 1)
-            throw VelmoraError(messageOf(conn_, nullptr));
-        inFlight_ = true;
-    }
-    // Takes the batch asked for and, when it was full, asks for the next.
-    void take() {
-        PGresult* result = PQgetResult(conn_);
-        while (PGresult* extra = PQgetResult(conn_)) PQclear(extra);
-        inFlight_ = false;
-        if (PQresultStatus(result) != PGRES_TUPLES_OK) throwClientFailure(conn_, result);
-        PQclear(result_);
-        result_ = result;
-        batch_.reset(result);
-        if (PQntuples(result) == kBatchRows) fetch();
+    void cancel() {
+        if (PGcancel* request = PQgetCancel(conn_)) {
+            char error[256];
+            PQcancel(request, error, sizeof error);  // a failed request leaves the rest to be read
+            PQfreeCancel(request);
+        }
     }
 
     pg_conn* conn_;
-    Deadline deadline_;
-    PGresult* result_ = nullptr;
-    PgQuery batch_{nullptr};
-    bool inFlight_ = false;
+    PGresult* current_;
+    PgQuery row_;
+    bool ended_;
+    bool first_ = true;  // the first answer is not handed out yet
 };
 
 }  // namespace
@@ -593,44 +581,22 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
         timeoutMs = left.count();
     }
     pg_conn* r = reader();
-    // The reader role may only read the product's tables; the transaction may not write at all.
-    auto begin = [&] {
+    PGresult* result = nullptr;
+    try {
+        // The reader role may only read the product's tables; the transaction may not write.
         exec(r, snapshot_.empty() ? "BEGIN READ ONLY" : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
         if (!snapshot_.empty()) exec(r, "SET TRANSACTION SNAPSHOT '" + snapshot_ + "'");
         exec(r, "SET LOCAL statement_timeout = " + std::to_string(timeoutMs));
-    };
-    if (beginsWithSelect(sql)) {
-        // A query is read through a cursor (see PgCursorQuery); a statement the cursor does not
-        // take is run below as any other, and refused or answered as such.
-        bool declared = false;
-        try {
-            begin();
-            Result cursor{PQexecParams(r, ("DECLARE velmora_rows NO SCROLL CURSOR FOR " + sql).c_str(), 0,
-                                       nullptr, nullptr, nullptr, nullptr, 0)};
-            declared = PQresultStatus(cursor.result) == PGRES_COMMAND_OK;
-        } catch (const VelmoraError&) {
-        }
-        if (declared) {
-            try {
-                return std::make_unique<PgCursorQuery>(r, deadline_);
-            } catch (...) {
-                PQclear(PQexec(r, "ROLLBACK"));
-                throw;
-            }
-        }
-        PQclear(PQexec(r, "ROLLBACK"));
-    }
-    begin();
-    PGresult* result = nullptr;
-    try {
-        // The extended protocol takes exactly one statement.
-        result = PQexecParams(r, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+        // The extended protocol takes exactly one statement; its rows come one by one.
+        if (PQsendQueryParams(r, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 1)
+            throw VelmoraError(messageOf(r, nullptr));
+        PQsetSingleRowMode(r);
+        result = PQgetResult(r);
         ExecStatusType status = PQresultStatus(result);
-        if (status == PGRES_COMMAND_OK) {
-            // SET, SAVEPOINT and the like: not a query. The rollback below undoes it.
-            PQclear(result);
+        if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) {
+            PGresult* first = result;
             result = nullptr;
-            throw StatementRefused(readOnlyRefusal("a statement that is not a query"));
+            return std::make_unique<PgStreamQuery>(r, first);
         }
         if (status == PGRES_COPY_OUT || status == PGRES_COPY_IN || status == PGRES_COPY_BOTH) {
             // A copy holds the connection in a mode of its own: start afresh next time.
@@ -640,18 +606,21 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
             reader_ = nullptr;
             throw StatementRefused(readOnlyRefusal("COPY"));
         }
-        if (status != PGRES_TUPLES_OK) {
-            PGresult* failed = result;
+        while (PGresult* rest = PQgetResult(r)) PQclear(rest);
+        if (status == PGRES_COMMAND_OK) {
+            // SET, SAVEPOINT and the like: not a query. The rollback below undoes it.
+            PQclear(result);
             result = nullptr;
-            throwClientFailure(r, failed);
+            throw StatementRefused(readOnlyRefusal("a statement that is not a query"));
         }
-        exec(r, "COMMIT");
+        PGresult* failed = result;
+        result = nullptr;
+        throwClientFailure(r, failed);
     } catch (...) {
         PQclear(result);
         if (reader_) PQclear(PQexec(reader_, "ROLLBACK"));
         throw;
     }
-    return std::make_unique<PgQuery>(result);
 }
 
 void PgConnection::compact() {

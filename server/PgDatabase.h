@@ -21,8 +21,8 @@ std::string redactedLocation(const std::string& location);
 
 // A connection to a PostgreSQL database through libpq. Statements take "?" placeholders like
 // SQLite's; a client's command text runs on a second connection that logs in as the reader role,
-// which may only read the product's tables and view, in a read-only transaction. A query is read
-// there through a cursor, batch by batch, the next batch asked for before this one is handed out.
+// which may only read the product's tables and view, in a read-only transaction. A query's rows
+// are read there one by one as the database sends them, and packed while it produces the rest.
 // The server's own writes are prepared once per connection. A SAVEPOINT or RELEASE is sent
 // without waiting for its answer, which is read with the next statement's; an error of such a
 // statement is thrown by the next one (it is never lost). A run of an apply's inserts

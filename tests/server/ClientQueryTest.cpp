@@ -1,6 +1,6 @@
 // A client's command text read through the server's connection, on both databases: results of
-// many rows (PostgreSQL reads them through a cursor, batch by batch), a result left half read,
-// a statement that fails on a late row, and statements a cursor does not take.
+// many rows (PostgreSQL sends them one by one as it produces them), a result left half read (the
+// rest is cancelled), a statement that fails on a late row, and statements that are no query.
 
 #include <cstdio>
 #include <limits>
@@ -82,7 +82,7 @@ TEST_F(ClientQueryTest, AStatementFailingOnALateRowIsReportedAndTheNextRuns) {
 TEST_F(ClientQueryTest, StatementsThatWriteOrAreNoQueryAreRefusedAsBefore) {
     for (const char* sql : {"select 1; select 2", "select * from user1", "select * from server_logins"})
         EXPECT_THROW(db->clientQuery(sql), StatementRefused) << sql;
-    // A select that writes is no query for a cursor; SQLite does not know the form at all.
+    // A select that writes is no query; SQLite does not know the form at all.
     if (test::onPostgres())
         EXPECT_THROW(db->clientQuery("select * into copied from kh"), StatementRefused);
     else
