@@ -518,7 +518,7 @@ class PgStreamQuery : public DbQuery {
           row_(first, false),
           ended_(PQresultStatus(first) == PGRES_TUPLES_OK) {}
     ~PgStreamQuery() override {
-        if (!ended_) cancel();
+        if (!ended_ && !endedMeanwhile()) cancel();
         PQclear(current_);
         while (PGresult* r = PQgetResult(conn_)) PQclear(r);
         PQclear(PQexec(conn_, "ROLLBACK"));  // the transaction only read
@@ -554,6 +554,17 @@ class PgStreamQuery : public DbQuery {
     std::string_view text(size_t c) const override { return row_.text(c); }
 
   private:
+    // Reads the answers that have come already; true when they include the last one, as they
+    // do for a small result read only in part, which then needs no cancel.
+    bool endedMeanwhile() {
+        for (;;) {
+            if (PQconsumeInput(conn_) == 0) return true;  // the connection broke: nothing runs
+            if (PQisBusy(conn_)) return false;
+            PGresult* result = PQgetResult(conn_);
+            if (!result) return true;
+            PQclear(result);
+        }
+    }
     void cancel() {
         if (PGcancel* request = PQgetCancel(conn_)) {
             char error[256];
