@@ -51,18 +51,13 @@ struct Result {
 
 class PgQuery : public DbQuery {
   public:
-    // owns: the query clears the result when it ends (a stream's rows are cleared by the stream).
-    explicit PgQuery(PGresult* result, bool owns = true)
-        : result_(result), rows_(result ? PQntuples(result) : 0), owns_(owns) {}
-    ~PgQuery() override {
-        if (owns_) PQclear(result_);
-    }
+    explicit PgQuery(PGresult* result) : result_(result), rows_(PQntuples(result)) {}
+    ~PgQuery() override { PQclear(result_); }
     PgQuery(const PgQuery&) = delete;
     PgQuery& operator=(const PgQuery&) = delete;
-    // Reads the rows of result from the first, without owning it.
+    // Takes result in place of the one read so far and reads its rows from the first.
     void reset(PGresult* result) {
-        if (owns_) PQclear(result_);
-        owns_ = false;
+        PQclear(result_);
         result_ = result;
         rows_ = PQntuples(result);
         row_ = -1;
@@ -135,7 +130,6 @@ class PgQuery : public DbQuery {
     static int column(size_t c) { return static_cast<int>(c); }
     PGresult* result_;
     int rows_;
-    bool owns_;
     int row_ = -1;
 };
 
@@ -513,13 +507,9 @@ class PgStreamQuery : public DbQuery {
   public:
     // first: the statement's first answer, its first row or the end of a result without rows.
     PgStreamQuery(pg_conn* conn, PGresult* first)
-        : conn_(conn),
-          current_(first),
-          row_(first, false),
-          ended_(PQresultStatus(first) == PGRES_TUPLES_OK) {}
+        : conn_(conn), row_(first), ended_(PQresultStatus(first) == PGRES_TUPLES_OK) {}
     ~PgStreamQuery() override {
         if (!ended_ && !endedMeanwhile()) cancel();
-        PQclear(current_);
         while (PGresult* r = PQgetResult(conn_)) PQclear(r);
         PQclear(PQexec(conn_, "ROLLBACK"));  // the transaction only read
     }
@@ -542,8 +532,6 @@ class PgStreamQuery : public DbQuery {
             ended_ = true;  // a failure on a late row ends the statement
             throwClientFailure(conn_, result);
         }
-        PQclear(current_);
-        current_ = result;
         row_.reset(result);
         ended_ = status == PGRES_TUPLES_OK;
         return row_.next();
@@ -574,8 +562,7 @@ class PgStreamQuery : public DbQuery {
     }
 
     pg_conn* conn_;
-    PGresult* current_;
-    PgQuery row_;
+    PgQuery row_;  // the answer being read
     bool ended_;
     bool first_ = true;  // the first answer is not handed out yet
 };
