@@ -6,6 +6,7 @@
 
 #include "data/Cell.h"
 #include "server/ProviderDefs.h"
+#include "server/Schema.h"
 #include "transport/Errors.h"
 
 namespace velmora::server {
@@ -38,6 +39,23 @@ DbValue toDb(const Variant& v) {
         default:
             return DbValue::ofFloat(v.toDouble());
     }
+}
+
+size_t characters(std::string_view utf8) {
+    size_t n = 0;
+    for (char c : utf8)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+// Refuses a text its column cannot hold, naming the field, before the database sees it: one
+// database would cut or refuse it in its own words, the other would store it.
+void checkFits(const FieldDef& field, const DbValue& value) {
+    if (value.type != DbType::Text || value.textValue().size() <= kTextColumnChars) return;
+    size_t n = characters(value.textValue());
+    if (n > kTextColumnChars)
+        throw VelmoraError(formatText("字段 %s 的内容太长（%zu 个字符，最多 %zu 个）", field.name.c_str(), n,
+                                      kTextColumnChars));
 }
 
 bool isColumn(const FieldDef& f) {
@@ -87,6 +105,20 @@ std::string keyCondition(const ProviderDef& def, const FieldDefs& fields,
         params.push_back(toDb(v));
     }
     return where;
+}
+
+// The condition an update or delete finds its one row by. Among identical lines the generated key
+// picks one; the original values stay a condition of the row itself as well, because a database
+// that re-reads a row changed meanwhile by a concurrent writer (PostgreSQL under read committed)
+// re-checks only the statement's own condition, not what a subquery chose before the wait.
+std::string rowAsItWas(const ProviderDef& def, const FieldDefs& fields, const std::vector<Variant>& original,
+                       std::vector<DbValue>& params) {
+    std::string where = originalCondition(def, fields, original, params);
+    if (def.generatedKey.empty()) return where;
+    std::string key = quoted(def.generatedKey);
+    std::string picked =
+        key + " in (select " + key + " from " + quoted(def.table) + " where " + where + " limit 1)";
+    return picked + " and " + originalCondition(def, fields, original, params);
 }
 
 bool rowExists(DbConnection& db, const std::string& table, const std::string& where,
@@ -380,6 +412,18 @@ uint64_t ChangeApplier::insert(const Level& level, const ChangeRecord& record, c
         pending.generated = plan->generated;
     }
     uint64_t number = pending.number;
+    try {
+        for (size_t p = 0; p < plan->fields.size(); ++p)
+            checkFits(level.fields[plan->fields[p]], statement.params[p]);
+    } catch (const VelmoraError& e) {
+        // Not sent: the record fails here, and the lines of an order that failed are not tried.
+        queued_.pop_back();
+        pending_.pop_back();
+        flush();
+        fail(path, e.what());
+        failedInserts_.push_back(number);
+        return number;
+    }
     if (queued_.size() >= kRunLength) flush();
     return number;
 }
@@ -397,15 +441,11 @@ void ChangeApplier::modify(const Level& level, const ChangeRecord& record) {
         if (!set.empty()) set += ", ";
         set += quoted(f.name) + " = ?";
         params.push_back(toDb(value));
+        checkFits(f, params.back());
     }
     if (set.empty()) return;
-    std::string where = originalCondition(level.def, level.fields, record.original, params);
-    std::string table = quoted(level.def.table);
-    std::string sql = "update " + table + " set " + set + " where " + where;
-    if (!level.def.generatedKey.empty())  // find exactly one row even among identical lines
-        sql = "update " + table + " set " + set + " where " + quoted(level.def.generatedKey) +
-              " in (select " + quoted(level.def.generatedKey) + " from " + table + " where " + where +
-              " limit 1)";
+    std::string sql = "update " + quoted(level.def.table) + " set " + set + " where " +
+                      rowAsItWas(level.def, level.fields, record.original, params);
     if (db_.execute(sql, params) == 0) throw VelmoraError(kChangedByAnotherUser);
     if (orderField >= 0) {
         // A renumbered order takes its lines along.
@@ -417,12 +457,8 @@ void ChangeApplier::modify(const Level& level, const ChangeRecord& record) {
 
 void ChangeApplier::remove(const Level& level, const ChangeRecord& record) {
     std::vector<DbValue> params;
-    std::string where = originalCondition(level.def, level.fields, record.original, params);
-    std::string table = quoted(level.def.table);
-    std::string sql = "delete from " + table + " where " + where;
-    if (!level.def.generatedKey.empty())
-        sql = "delete from " + table + " where " + quoted(level.def.generatedKey) + " in (select " +
-              quoted(level.def.generatedKey) + " from " + table + " where " + where + " limit 1)";
+    std::string sql = "delete from " + quoted(level.def.table) + " where " +
+                      rowAsItWas(level.def, level.fields, record.original, params);
     if (db_.execute(sql, params) == 0) {
         std::vector<DbValue> keyParams;
         std::string byKey = keyCondition(level.def, level.fields, record.original, keyParams);

@@ -72,8 +72,12 @@ class PgQuery : public DbQuery {
                 return "boolean";
             case kInt2:
             case kInt4:
-            case kInt8:
                 return "integer";
+            case kInt8:
+                // A bigint column travels as a double. PostgreSQL types every count, every sum of
+                // integers and every large literal bigint: such an expression is widened over
+                // its values, as SQLite's untyped expressions are, so both give the same field.
+                return PQftable(result_, column(c)) == InvalidOid ? "" : "bigint";
             case kFloat4:
             case kFloat8:
                 return "double precision";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "server/Database.h"
@@ -9,6 +10,10 @@ namespace velmora::server {
 // The tables and the view a client's command text may read; the user store and the server's
 // own tables are not among them.
 bool isClientReadable(std::string_view table);
+
+// Every text column of the product's tables holds at most this many characters (VARCHAR(50)).
+// PostgreSQL enforces it and SQLite does not, so the server checks it before it writes.
+constexpr size_t kTextColumnChars = 50;
 
 // Creates the tables, the view xsdview and the server's tables of logins and of resume tokens in an
 // empty database.

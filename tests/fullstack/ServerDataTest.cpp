@@ -198,6 +198,58 @@ TEST_F(ServerData, ADuplicateKeyFailsItsRecordWhichStaysInTheLog) {
     EXPECT_EQ(server.scalar("select khname from kh where khid='K001'"), "华联超市");
 }
 
+std::string repeated(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+TEST_F(ServerData, ATextLongerThanItsColumnIsRefusedByNameOnBothDatabases) {
+    ClientDataSet& kh = dm.ClientDataSetkh;
+    Client::requery(kh, "select * from kh");
+    // Fifty characters fit however many bytes they take.
+    kh.Append();
+    kh.FieldByName("khid").setAsString("K200");
+    kh.FieldByName("khname").setAsString(repeated("商", 50));
+    kh.Post();
+    EXPECT_EQ(kh.ApplyUpdates(-1), 0) << kh.UpdateError();
+    EXPECT_EQ(server.scalar("select khname from kh where khid='K200'"), repeated("商", 50));
+
+    kh.Append();
+    kh.FieldByName("khid").setAsString("K201");
+    kh.FieldByName("address").setAsString(repeated("a", 51));
+    kh.Post();
+    EXPECT_EQ(kh.ApplyUpdates(-1), 1);
+    EXPECT_NE(kh.UpdateError().find("字段 address 的内容太长"), std::string::npos) << kh.UpdateError();
+    kh.CancelUpdates();
+    EXPECT_EQ(server.scalar("select count(*) from kh where khid='K201'"), "0");
+
+    // A change is held to the same limit, and the row keeps what it had.
+    Client::requery(kh, "select * from kh where khid='K200'");
+    kh.Edit();
+    kh.FieldByName("tel").setAsString(repeated("号", 51));
+    kh.Post();
+    EXPECT_EQ(kh.ApplyUpdates(-1), 1);
+    EXPECT_NE(kh.UpdateError().find("字段 tel 的内容太长"), std::string::npos) << kh.UpdateError();
+    EXPECT_EQ(server.scalar("select tel from kh where khid='K200'"), "<null>");
+
+    // An order whose header is too long is refused with its lines, which are not tried.
+    ClientDataSet& tb = dm.ClientDataSetxsdtb;
+    ClientDataSet& zb = dm.ClientDataSetxsdzb;
+    zb.Open();
+    tb.Insert();
+    tb.FieldByName("xsdid").setAsString("XS900002");
+    tb.FieldByName("khname").setAsString(repeated("x", 60));
+    zb.Insert();
+    zb.FieldByName("xsdid").setAsString("XS900002");
+    zb.FieldByName("chid").setAsString("0100101");
+    zb.Post();
+    tb.Post();
+    EXPECT_EQ(tb.ApplyUpdates(-1), 1);
+    EXPECT_NE(tb.UpdateError().find("khname"), std::string::npos) << tb.UpdateError();
+    EXPECT_EQ(server.scalar("select count(*) from xsdzb where xsdid='XS900002'"), "0");
+}
+
 TEST_F(ServerData, TheSecondOfTwoConcurrentChangesFails) {
     Client other(server);
     ClientDataSet& mine = dm.ClientDataSetywy;

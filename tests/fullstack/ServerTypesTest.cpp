@@ -82,5 +82,16 @@ TEST_F(ServerTypes, SumsAreNumbersEvenOverNoRows) {
     EXPECT_EQ(fieldsOf(dm.ClientDataSethz, "select count(*) as n from kh"), "n:Integer");
 }
 
+TEST_F(ServerTypes, WholeNumbersPastThirtyTwoBitsFollowOneRuleOnBothDatabases) {
+    // Integer while 32 bits hold it, a double while it is exact (53 bits), else its text.
+    Client::requery(dm.ClientDataSethz, "select 3000000000 as big, 7 as small, 9007199254740993 as huge");
+    EXPECT_EQ(describe(dm.ClientDataSethz), "big:Float small:Integer huge:String");
+    EXPECT_EQ(dm.ClientDataSethz.FieldByName("big").AsFloat(), 3000000000.0);
+    EXPECT_EQ(dm.ClientDataSethz.FieldByName("huge").AsString(), "9007199254740993");
+    Client::requery(dm.ClientDataSethz, "select count(*) * 1000000000 as n from kh");
+    EXPECT_EQ(describe(dm.ClientDataSethz), "n:Float");
+    EXPECT_EQ(dm.ClientDataSethz.FieldByName("n").AsFloat(), 10e9);
+}
+
 }  // namespace
 }  // namespace velmora::test
