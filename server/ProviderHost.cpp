@@ -137,7 +137,8 @@ void ProviderHost::changeOwnPassword(const UserStatement& statement) {
                             "only the own password may be changed");
         throw StatementRefused("只能更改自己的口令 (only your own password can be changed)");
     }
-    session_.users().setPassword(session_.user(), statement.password);
+    // Sessions begun elsewhere with the old password cannot be resumed; this one can.
+    session_.users().setPassword(session_.user(), statement.password, session_.resumeTokenHash());
     logLine(formatText("%s: changed the password", session_.who().c_str()));
 }
 

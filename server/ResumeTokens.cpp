@@ -116,8 +116,9 @@ void ResumeTokens::revoke(const std::string& hash) {
     db_.execute("delete from resume_tokens where tokenhash = ?", {DbValue::ofText(hash)});
 }
 
-void ResumeTokens::revokeUser(DbConnection& db, const std::string& user) {
-    db.execute("delete from resume_tokens where username = ?", {DbValue::ofText(user)});
+void ResumeTokens::revokeUser(DbConnection& db, const std::string& user, const std::string& keptHash) {
+    db.execute("delete from resume_tokens where username = ? and tokenhash <> ?",
+               {DbValue::ofText(user), DbValue::ofText(keptHash)});
 }
 
 }  // namespace velmora::server

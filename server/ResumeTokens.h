@@ -33,8 +33,8 @@ class ResumeTokens {
     // Makes the token valid for validFor from now: while its connection works, and when it ends.
     void extend(const std::string& hash, std::chrono::seconds validFor);
     void revoke(const std::string& hash);
-    // Every token of user: the user is gone or has a new password.
-    static void revokeUser(DbConnection& db, const std::string& user);
+    // Every token of user but the one whose hash is kept: the user is gone or has a new password.
+    static void revokeUser(DbConnection& db, const std::string& user, const std::string& keptHash = {});
 
   private:
     int64_t now() const;

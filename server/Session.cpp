@@ -51,23 +51,26 @@ void Session::logRefusal(std::string_view what, std::string_view reason) const {
                        std::string(reason).c_str()));
 }
 
-void Session::waitForThrottle() const {
-    std::chrono::milliseconds wait = throttle_.delayFor(address());
-    if (wait.count() > 0) std::this_thread::sleep_for(wait);
+void Session::waitForThrottle(const std::string& user) const {
+    std::chrono::milliseconds wait = throttle_.delayFor(address(), user);
+    if (wait.count() == 0) return;
+    logLine(formatText("%s: the check as %s waits %lld ms after failed logins", peer_.c_str(),
+                       shortened(user).c_str(), static_cast<long long>(wait.count())));
+    std::this_thread::sleep_for(wait);
 }
 
 bool Session::checkLogin(const std::string& user, const std::string& password) {
-    waitForThrottle();
+    waitForThrottle(user);
     if (users_.verify(user, password)) {
         enter(user, "logged in");
         return true;
     }
-    countFailure(formatText("login as %s failed", shortened(user).c_str()));
+    countFailure(formatText("login as %s failed", shortened(user).c_str()), user);
     return false;
 }
 
 void Session::enter(const std::string& user, const char* how) {
-    throttle_.succeeded(address());
+    throttle_.succeeded(address(), user);
     // A token given for another user must not outlive the change of user.
     if (user != user_) revokeResumeToken();
     bool first = !loggedIn_;
@@ -77,12 +80,13 @@ void Session::enter(const std::string& user, const char* how) {
     if (first && onLogin_) onLogin_();
 }
 
-void Session::countFailure(const std::string& what) {
+void Session::countFailure(const std::string& what, const std::string& user) {
     ++failures_;
     std::string from = address();
-    int inRow = throttle_.failed(from);
-    logLine(formatText("%s: %s (%d on this connection, %d in a row from %s)", peer_.c_str(), what.c_str(),
-                       failures_, inRow, from.c_str()));
+    int inRow = throttle_.failed(from, user);
+    logLine(formatText("%s: %s (%d on this connection, %d in a row from %s, %d against %s)", peer_.c_str(),
+                       what.c_str(), failures_, inRow, from.c_str(), throttle_.failuresAgainst(user),
+                       shortened(user).c_str()));
 }
 
 std::chrono::seconds Session::tokenValidityWhileConnected() const {
@@ -105,7 +109,7 @@ std::string Session::resume(const std::string& user, const std::string& token) {
         logRefusal("a resume as " + user, "the connection is logged in already");
         throw VelmoraError("已经登录 (this connection is logged in already)");
     }
-    waitForThrottle();
+    waitForThrottle(user);
     if (limits_.resumeTimeout.count() == 0) {
         logRefusal("a resume as " + user, "resuming is turned off (--resume-timeout 0)");
         throw VelmoraError(kResumeOff);
@@ -119,7 +123,7 @@ std::string Session::resume(const std::string& user, const std::string& token) {
                       : outcome == ResumeTokens::Outcome::OtherUser
                           ? "the token was issued to another user, revoked"
                           : "the token is unknown or used";
-    countFailure(formatText("resume as %s refused, %s", shortened(user).c_str(), why));
+    countFailure(formatText("resume as %s refused, %s", shortened(user).c_str(), why), user);
     if (outcome == ResumeTokens::Outcome::Expired)
         throw VelmoraError("恢复登录失败：登录已过期，请重新登录 (the resume token has expired)");
     throw VelmoraError("恢复登录失败：凭据无效，请重新登录 (the resume token is not valid)");

@@ -54,7 +54,8 @@ class Session : public ConnectionWatch {
     // Logs a refusal of what, with the reason given.
     void logRefusal(std::string_view what, std::string_view reason) const;
     // Answers a login check: true (and logged in as user) when the password matches. Repeated
-    // failures from one address wait longer each time; too many on this connection close it.
+    // failures from one address, or against one user, wait longer each time; too many on this
+    // connection close it.
     bool checkLogin(const std::string& user, const std::string& password);
     // A resume token for the logged-in user, replacing the one this connection had; throws
     // NotLoggedIn before a login.
@@ -63,6 +64,8 @@ class Session : public ConnectionWatch {
     // given; returns the token that replaces it. A refused token counts as a failed login and
     // throws with a text the client shows.
     std::string resume(const std::string& user, const std::string& token);
+    // What the database keeps of this connection's resume token; empty when it has none.
+    const std::string& resumeTokenHash() const { return tokenHash_; }
     // The user logs off: the token of this connection is of no further use.
     void revokeResumeToken();
     // The connection has ended: its token stays valid for the resume timeout from now.
@@ -77,10 +80,10 @@ class Session : public ConnectionWatch {
   private:
     // Logs the connection in as user; how says by what ("logged in", "resumed the session").
     void enter(const std::string& user, const char* how);
-    // Repeated failures from the peer's address make its next attempt wait.
-    void waitForThrottle() const;
-    // Counts a failed login or resume and logs what failed.
-    void countFailure(const std::string& what);
+    // Repeated failures from the peer's address, or against user, make this attempt wait.
+    void waitForThrottle(const std::string& user) const;
+    // Counts a failed login or resume as user and logs what failed.
+    void countFailure(const std::string& what, const std::string& user);
     std::chrono::seconds tokenValidityWhileConnected() const;
     void extendResumeToken();
 

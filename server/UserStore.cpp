@@ -49,12 +49,14 @@ void UserStore::add(const std::string& name, const std::string& password) {
     tx.commit();
 }
 
-void UserStore::setPassword(const std::string& name, const std::string& password) {
+void UserStore::setPassword(const std::string& name, const std::string& password,
+                            const std::string& keptToken) {
     std::string hash = hashPassword(password);
     Transaction tx(db_);
     if (db_.execute("update user1 set password1 = ? where username = ?",
                     {DbValue::ofText(std::move(hash)), DbValue::ofText(name)}) == 0)
         throw VelmoraError(formatText("There is no user %s", name.c_str()));
+    ResumeTokens::revokeUser(db_, name, keptToken);
     tx.commit();
 }
 

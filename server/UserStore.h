@@ -22,8 +22,10 @@ class UserStore {
     bool verify(const std::string& name, const std::string& password);
     // Adds a user; fails when the name is taken or empty.
     void add(const std::string& name, const std::string& password);
-    // Stores a new hash for an existing user; fails when there is none of that name.
-    void setPassword(const std::string& name, const std::string& password);
+    // Stores a new hash for an existing user and ends what the old password began: every resume
+    // token of the user but keptToken (the hash of the token of the connection that changes its
+    // own password). Fails when there is no user of that name.
+    void setPassword(const std::string& name, const std::string& password, const std::string& keptToken = {});
     // Removes a user; fails when there is none of that name.
     void remove(const std::string& name);
 

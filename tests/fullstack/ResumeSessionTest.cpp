@@ -77,6 +77,33 @@ TEST(ResumeSession, AnotherUsersTokenIsRefusedAndRevoked) {
               "已经登录 (this connection is logged in already)");
 }
 
+TEST(ResumeSession, ChangingTheOwnPasswordEndsTheUsersOtherTokensButNotThisOne) {
+    ServerProcess server;
+    std::string elsewhere, other, mine;
+    {
+        Client stolen(server);  // a session begun with the old password, say on a lost laptop
+        elsewhere = tokenOf(stolen);
+    }
+    Client colleague(server, Client::LoggedOut);
+    loginAs(colleague.connection, "王会计", "1234");
+    other = tokenOf(colleague);
+    {
+        Client changer(server);
+        mine = tokenOf(changer);
+        ClientDataSet& hz = changer.dm().ClientDataSethz;
+        hz.Close();
+        hz.setCommandText("update user1 set password1 = 'n3w-secret' where username = '管理员'");
+        hz.Execute();
+    }
+    EXPECT_TRUE(logShows(server, ": changed the password")) << server.log();
+    Client thief(server, Client::LoggedOut);
+    EXPECT_EQ(refusal([&] { resume(thief, "管理员", elsewhere); }), kInvalid);
+    Client back(server, Client::LoggedOut);
+    EXPECT_NE(resume(back, "管理员", mine), "");
+    Client colleagueBack(server, Client::LoggedOut);
+    EXPECT_NE(resume(colleagueBack, "王会计", other), "");  // another user's tokens stay
+}
+
 TEST(ResumeSession, ATokenExpiresTheResumeTimeoutAfterItsConnectionEnded) {
     ServerProcess::Options options;
     options.extraArgs = {"--resume-timeout", "1"};

@@ -126,7 +126,8 @@ TEST(ServerSession, FiveFailedChecksCloseTheConnectionAndRepeatedFailuresAreSlow
     // The fifth is answered, then the connection goes.
     EXPECT_EQ(rowsOf(hz, loginCheckStatement("管理员", "guess4")), 0);
     EXPECT_NE(refusal([&] { rowsOf(hz, "select username from user1"); }), "<served>");
-    EXPECT_TRUE(logShows(server, "login as 管理员 failed (5 on this connection, 5 in a row from 127.0.0.1)"))
+    EXPECT_TRUE(logShows(
+        server, "login as 管理员 failed (5 on this connection, 5 in a row from 127.0.0.1, 5 against 管理员)"))
         << server.log();
     EXPECT_TRUE(logShows(server, "closed, 5 failed logins")) << server.log();
 
@@ -135,6 +136,28 @@ TEST(ServerSession, FiveFailedChecksCloseTheConnectionAndRepeatedFailuresAreSlow
     EXPECT_EQ(rowsOf(again.dm().ClientDataSethz, loginCheckStatement("管理员", "vantu")), 1);
     again.dm().ClientDataSetkh.Open();
     EXPECT_EQ(again.dm().ClientDataSetkh.RecordCount(), 10);
+}
+
+TEST(ServerSession, OnesOwnLoginsDoNotSpeedUpGuessesAtSomeoneElse) {
+    ServerProcess server;
+    auto guessAtAdministrator = [&](int round) {
+        Client guess(server, Client::LoggedOut);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(rowsOf(guess.dm().ClientDataSethz,
+                         loginCheckStatement("管理员", "guess" + std::to_string(round))),
+                  0);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    double last = 0;
+    for (int round = 0; round < 3; ++round) {
+        last = guessAtAdministrator(round);
+        Client own(server, Client::LoggedOut);
+        loginAs(own.connection, "李出纳", "5678");
+    }
+    // The third guess waited as if the logins between had not happened.
+    EXPECT_GE(last, 0.5);
+    EXPECT_TRUE(logShows(server, "the check as 管理员 waits 500 ms")) << server.log();
+    EXPECT_TRUE(logShows(server, "3 against 管理员)")) << server.log();
 }
 
 }  // namespace
