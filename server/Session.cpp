@@ -159,6 +159,12 @@ std::string Session::silenceExceeded() {
     return formatText("not logged in within %g s", limits_.loginTimeout.count() / 1000.0);
 }
 
+std::optional<Session::Clock::time_point> Session::readDeadline() {
+    // A block begun before the login deadline does not extend it.
+    if (loggedIn_) return std::nullopt;
+    return connectedAt_ + limits_.loginTimeout;
+}
+
 void Session::strayError(const std::string& message) {
     logLine(
         formatText("%s: sent an error no call waited for: %s", who().c_str(), shortened(message).c_str()));

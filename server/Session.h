@@ -71,6 +71,7 @@ class Session : public ConnectionWatch {
 
     int64_t silenceAllowedMs() override;
     std::string silenceExceeded() override;
+    std::optional<Clock::time_point> readDeadline() override;
     std::optional<std::string> closeAfterBlock() override;
     void strayError(const std::string& message) override;
 

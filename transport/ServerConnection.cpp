@@ -24,6 +24,10 @@ void ServerConnection::run(ConnectionWatch* watch) {
     while (transport_->connected()) {
         if (watch && !transport_->waitReadable(watch->silenceAllowedMs()))
             throw SocketConnectionError(watch->silenceExceeded());
+        if (watch) {
+            std::optional<std::chrono::steady_clock::time_point> deadline = watch->readDeadline();
+            transport_->setReadDeadline(deadline, deadline ? watch->silenceExceeded() : std::string());
+        }
         std::optional<DataBlock> block = transport_->receive(true, 0);
         if (block) {
             try {
