@@ -6,7 +6,7 @@
 
 namespace velmora {
 
-ServerConnection::ServerConnection(std::unique_ptr<SocketTransport> transport, const ClassRegistry& classes,
+ServerConnection::ServerConnection(std::shared_ptr<SocketTransport> transport, const ClassRegistry& classes,
                                    ServerConnectionRules rules)
     : rules_(rules),
       transport_(std::move(transport)),

@@ -44,7 +44,7 @@ struct ServerConnectionRules {
 // against the objects its class table creates. Calls back to the client wait on the same thread.
 class ServerConnection : public SendDataBlock {
   public:
-    ServerConnection(std::unique_ptr<SocketTransport> transport, const ClassRegistry& classes,
+    ServerConnection(std::shared_ptr<SocketTransport> transport, const ClassRegistry& classes,
                      ServerConnectionRules rules = {});
     ~ServerConnection() override;
 
@@ -60,7 +60,7 @@ class ServerConnection : public SendDataBlock {
 
   private:
     ServerConnectionRules rules_;
-    std::unique_ptr<SocketTransport> transport_;
+    std::shared_ptr<SocketTransport> transport_;
     std::unique_ptr<DataBlockInterpreter> interpreter_;
 };
 

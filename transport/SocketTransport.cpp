@@ -301,14 +301,19 @@ std::optional<DataBlock> SocketTransport::receive(bool waitForInput, int) {
     std::memcpy(&signature, header, 4);
     if (!DataBlock::isValidSignature(signature)) {
         closeSocket();
-        throw SocketConnectionError("Invalid data packet");
+        // A load balancer's PROXY header (either version) sent to a server that does not trust
+        // the sender as one: say so, since it is a set-up fault more often than an attack.
+        bool proxyHeader = std::memcmp(header, "\r\n\r\n", 4) == 0 || std::memcmp(header, "PROX", 4) == 0;
+        throw SocketConnectionError(proxyHeader
+                                        ? "Invalid data packet: a PROXY protocol header from a peer not trusted as a proxy"
+                                        : "Invalid data packet");
     }
     readFully(header + 4, 4);
     uint32_t size;
     std::memcpy(&size, header + 4, 4);
     if (size > maxPayload_) {
         closeSocket();
-        throw SocketConnectionError("Invalid data packet");
+        throw SocketConnectionError(oversizeReason_.empty() ? "Invalid data packet" : oversizeReason_);
     }
 
     BudgetCharge charge(budget_);

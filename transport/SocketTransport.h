@@ -32,7 +32,11 @@ class SocketTransport : public Transport {
     std::optional<DataBlock> receive(bool waitForInput, int context) override;
     void abort() override;
 
-    void setMaxPayload(size_t bytes) { maxPayload_ = bytes; }
+    // A block declaring more than bytes closes the connection, with reason when one is given.
+    void setMaxPayload(size_t bytes, std::string reason = {}) {
+        maxPayload_ = bytes;
+        oversizeReason_ = std::move(reason);
+    }
     // Once a block has begun, its next bytes must come within ms, else the connection is closed;
     // negative: wait for ever (the default).
     void setStallTimeout(int ms) { stallTimeoutMs_ = ms; }
@@ -68,6 +72,7 @@ class SocketTransport : public Transport {
     std::unique_ptr<DataIntercept> intercept_;
     bool interceptTried_ = false;
     size_t maxPayload_ = kDefaultMaxPayload;
+    std::string oversizeReason_;
     int stallTimeoutMs_ = -1;
     std::optional<std::chrono::steady_clock::time_point> deadline_;
     std::string deadlineReason_;
