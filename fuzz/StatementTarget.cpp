@@ -40,7 +40,8 @@ struct LoggedInServer {
             insertDemoData(create);
         }
         db = std::make_unique<SqliteConnection>(path, false);
-        pool = std::make_unique<ConnectionPool>([this] { return std::make_unique<SqliteConnection>(path, false); }, 1);
+        pool = std::make_unique<ConnectionPool>(
+            [this] { return std::make_unique<SqliteConnection>(path, false); }, 1);
         session = std::make_unique<Session>("127.0.0.1:1", *pool, throttle, SessionLimits{});
         if (!session->checkLogin("管理员", "vantu")) {
             std::fprintf(stderr, "the demo user cannot log in\n");

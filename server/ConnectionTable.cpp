@@ -45,9 +45,10 @@ ConnectionTable::Admission ConnectionTable::admit(const std::string& peer, const
             return {0, formatText("server busy: %d connections have not logged in yet (at most %d)", waiting,
                                   limits_.maxLoggedOut)};
         }
-        logLine(formatText("%s: closed, the oldest of %d connections that have not logged in, to make room "
-                           "for %s",
-                           oldest->second.peer.c_str(), waiting, peer.c_str()));
+        logLine(
+            formatText("%s: closed, the oldest of %d connections that have not logged in, to make room "
+                       "for %s",
+                       oldest->second.peer.c_str(), waiting, peer.c_str()));
         stopEntry(oldest->second);
     }
     Id id = nextId_++;
@@ -58,7 +59,8 @@ ConnectionTable::Admission ConnectionTable::admit(const std::string& peer, const
     return {id, {}};
 }
 
-std::optional<std::string> ConnectionTable::place(Id id, const std::string& peer, const std::string& address) {
+std::optional<std::string> ConnectionTable::place(Id id, const std::string& peer,
+                                                  const std::string& address) {
     std::lock_guard<std::mutex> guard(lock_);
     auto it = entries_.find(id);
     if (it == entries_.end()) return "not admitted";
@@ -76,14 +78,16 @@ std::optional<std::string> ConnectionTable::logIn(Id id, const std::string& user
     Entry& self = it->second;
     int own = count([&](const Entry& e) { return &e != &self && e.loggedIn && e.user == user; });
     if (own >= limits_.maxPerUser)
-        return formatText("连接数已达上限：用户 %s 已有 %d 个连接 (%s has %d connections open, the most one user "
-                          "may have)",
-                          user.c_str(), own, user.c_str(), own);
+        return formatText(
+            "连接数已达上限：用户 %s 已有 %d 个连接 (%s has %d connections open, the most one user "
+            "may have)",
+            user.c_str(), own, user.c_str(), own);
     int working = count([&](const Entry& e) { return &e != &self && e.loggedIn; });
     if (!administrator && working >= limits_.maxConnections - limits_.administratorSlots)
-        return formatText("服务器忙：其余连接留给管理员 (server busy: the last %d connections are kept for "
-                          "administrators)",
-                          limits_.administratorSlots);
+        return formatText(
+            "服务器忙：其余连接留给管理员 (server busy: the last %d connections are kept for "
+            "administrators)",
+            limits_.administratorSlots);
     self.loggedIn = true;
     self.user = user;
     return std::nullopt;

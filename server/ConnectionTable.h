@@ -14,10 +14,10 @@ namespace velmora::server {
 // How the server's connection slots are shared out.
 struct ConnectionLimits {
     int maxConnections = 100;
-    int maxLoggedOut = 25;             // connections that have not logged in yet, all together
-    int maxLoggedOutPerAddress = 8;    // of those, from one address
-    int maxPerUser = 10;               // logged-in connections of one user
-    int administratorSlots = 10;       // slots only administrators may log in on
+    int maxLoggedOut = 25;           // connections that have not logged in yet, all together
+    int maxLoggedOutPerAddress = 8;  // of those, from one address
+    int maxPerUser = 10;             // logged-in connections of one user
+    int administratorSlots = 10;     // slots only administrators may log in on
 };
 
 // Who holds the server's connection slots, and who may take one. A connection that has not

@@ -18,7 +18,7 @@ constexpr uint8_t kCommandProxy = 0x1;
 constexpr uint8_t kFamilyInet = 0x1;
 constexpr uint8_t kFamilyInet6 = 0x2;
 constexpr uint8_t kProtocolStream = 0x1;
-constexpr size_t kInetAddresses = 12;   // source, destination, source port, destination port
+constexpr size_t kInetAddresses = 12;  // source, destination, source port, destination port
 constexpr size_t kInet6Addresses = 36;
 
 uint16_t bigEndian16(const uint8_t* p) {
@@ -61,7 +61,8 @@ bool looksLikeProxyHeader(std::span<const uint8_t> bytes) {
 size_t proxyHeaderSize(std::span<const uint8_t, kProxyHeaderFixedSize> fixed) {
     if (!std::equal(std::begin(kSignature), std::end(kSignature), fixed.begin()))
         throw VelmoraError("not a PROXY protocol v2 header (wrong signature)");
-    if ((fixed[12] >> 4) != 0x2) throw VelmoraError(formatText("PROXY protocol version %d, not 2", fixed[12] >> 4));
+    if ((fixed[12] >> 4) != 0x2)
+        throw VelmoraError(formatText("PROXY protocol version %d, not 2", fixed[12] >> 4));
     uint8_t command = fixed[12] & 0x0F;
     if (command != kCommandLocal && command != kCommandProxy)
         throw VelmoraError(formatText("unknown PROXY command %d", command));

@@ -156,7 +156,8 @@ ServerOptions parseServerOptions(int argc, char** argv) {
         } else if (!std::strcmp(arg, "--login-db-connections")) {
             o.loginDbConnections = static_cast<int>(number(arg, value(), 1, 1000));
         } else if (!std::strcmp(arg, "--trusted-proxy")) {
-            for (std::string& address : addressList(arg, value())) o.trustedProxies.push_back(std::move(address));
+            for (std::string& address : addressList(arg, value()))
+                o.trustedProxies.push_back(std::move(address));
         } else if (!std::strcmp(arg, "--role")) {
             o.userRole = value();
         } else if (!std::strcmp(arg, "--login-timeout")) {

@@ -18,12 +18,12 @@ struct ServerOptions {
     bool initDemo = false;
     bool initOnly = false;  // create or upgrade the database, then exit without serving
     int maxConnections = 100;
-    int maxConnectionsPerUser = 10;            // logged-in connections of one user
-    int administratorConnections = -1;         // slots kept for administrators (-1: a tenth, at least 1)
-    int maxLoginConnectionsPerAddress = 8;     // connections not logged in yet from one address
+    int maxConnectionsPerUser = 10;                // logged-in connections of one user
+    int administratorConnections = -1;             // slots kept for administrators (-1: a tenth, at least 1)
+    int maxLoginConnectionsPerAddress = 8;         // connections not logged in yet from one address
     size_t maxLoginBlockBytes = size_t(64) << 10;  // the largest block before a login
-    int loginDbConnections = 4;                // database connections shared for the login's statements
-    std::vector<std::string> trustedProxies;   // addresses whose connections begin with a PROXY header
+    int loginDbConnections = 4;                    // database connections shared for the login's statements
+    std::vector<std::string> trustedProxies;       // addresses whose connections begin with a PROXY header
     SessionLimits session;
     QueryLimits query;
     size_t maxBufferBytes = size_t(512) << 20;  // unfinished blocks of every connection together

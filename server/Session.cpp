@@ -125,8 +125,8 @@ std::string Session::issueResumeToken() {
     requireLogin("GetResumeToken");
     if (limits_.resumeTimeout.count() == 0) throw VelmoraError(kResumeOff);
     revokeResumeToken();
-    std::string token =
-        withTokens([&](ResumeTokens& t) { return t.issue(user_, tokenHash_, tokenValidityWhileConnected()); });
+    std::string token = withTokens(
+        [&](ResumeTokens& t) { return t.issue(user_, tokenHash_, tokenValidityWhileConnected()); });
     tokenExtended_ = Clock::now();
     return token;
 }

@@ -87,7 +87,8 @@ SocketServer::SocketServer(const ServerOptions& options)
       buffers_(options.maxBufferBytes),
       // Twice the connections that may be waiting for their login, for those closed to make room
       // that are still ending: these blocks never pass their cap, so this budget never runs out.
-      loginBuffers_(size_t(2) * limitsOf(options).maxLoggedOut * (options.maxLoginBlockBytes + DataBlock::kHeaderSize)),
+      loginBuffers_(size_t(2) * limitsOf(options).maxLoggedOut *
+                    (options.maxLoginBlockBytes + DataBlock::kHeaderSize)),
       pool_([this] { return openFor(options_); }, static_cast<size_t>(options.loginDbConnections)),
       table_(limitsOf(options)) {}
 
@@ -123,7 +124,9 @@ void SocketServer::run() {
             refuse(*transport, peer, admission.refusal);
             continue;
         }
-        std::thread([this, id = admission.id, transport, proxied] { serve(id, transport, proxied); }).detach();
+        std::thread([this, id = admission.id, transport, proxied] {
+            serve(id, transport, proxied);
+        }).detach();
     }
     table_.waitUntilEmpty();
 }
@@ -147,8 +150,8 @@ std::optional<std::string> SocketServer::readProxyHeader(ConnectionTable::Id id,
         }
         return real.peer;
     } catch (const std::exception& e) {
-        logLine(formatText("%s: closed, no valid PROXY protocol header from this trusted proxy: %s", proxy.c_str(),
-                           e.what()));
+        logLine(formatText("%s: closed, no valid PROXY protocol header from this trusted proxy: %s",
+                           proxy.c_str(), e.what()));
         return std::nullopt;
     }
 }
@@ -167,7 +170,8 @@ void SocketServer::admitLogin(ConnectionTable::Id id, const std::string& who, co
                            user.c_str(), e.what()));
         throw VelmoraError("服务器无法连接数据库 (the server cannot reach its database)");
     }
-    if (std::optional<std::string> refusal = table_.logIn(id, user, administrator)) throw LoginRefused(*refusal);
+    if (std::optional<std::string> refusal = table_.logIn(id, user, administrator))
+        throw LoginRefused(*refusal);
     transport.setMaxPayload(kDefaultMaxPayload);
     transport.setBudget(&buffers_);
 }

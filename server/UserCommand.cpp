@@ -69,8 +69,7 @@ int runUserCommand(const ServerOptions& options) {
         prepareDatabase(options.database, false);
         std::unique_ptr<DbConnection> db = openDatabase(options.database, false);
         UserStore users(*db);
-        if (!options.userRole.empty() && verb != "add")
-            throw VelmoraError("--role goes with user add only");
+        if (!options.userRole.empty() && verb != "add") throw VelmoraError("--role goes with user add only");
         if (verb == "list") {
             for (const auto& [name, role] : users.namesAndRoles())
                 std::printf("%s\t%s\n", name.c_str(), roleName(role));

@@ -304,9 +304,9 @@ std::optional<DataBlock> SocketTransport::receive(bool waitForInput, int) {
         // A load balancer's PROXY header (either version) sent to a server that does not trust
         // the sender as one: say so, since it is a set-up fault more often than an attack.
         bool proxyHeader = std::memcmp(header, "\r\n\r\n", 4) == 0 || std::memcmp(header, "PROX", 4) == 0;
-        throw SocketConnectionError(proxyHeader
-                                        ? "Invalid data packet: a PROXY protocol header from a peer not trusted as a proxy"
-                                        : "Invalid data packet");
+        throw SocketConnectionError(
+            proxyHeader ? "Invalid data packet: a PROXY protocol header from a peer not trusted as a proxy"
+                        : "Invalid data packet");
     }
     readFully(header + 4, 4);
     uint32_t size;

@@ -45,7 +45,8 @@ class SocketTransport : public Transport {
     void setBudget(ByteBudget* budget) { budget_ = budget; }
     // Bytes arriving after deadline are not waited for, however steadily they trickle: the
     // connection is closed with reason (none: no deadline, the default).
-    void setReadDeadline(std::optional<std::chrono::steady_clock::time_point> deadline, std::string reason = {});
+    void setReadDeadline(std::optional<std::chrono::steady_clock::time_point> deadline,
+                         std::string reason = {});
     // Reads exactly n bytes that come before any block (a proxy's header), under the same stall
     // timeout and deadline as a block's bytes.
     void receiveRaw(uint8_t* out, size_t n) {

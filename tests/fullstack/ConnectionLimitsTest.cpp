@@ -63,7 +63,8 @@ bool connections(const ServerProcess& server, int n) {
 }
 
 // A client logged in as user.
-std::unique_ptr<Client> loggedIn(const ServerProcess& server, const std::string& user, const std::string& password) {
+std::unique_ptr<Client> loggedIn(const ServerProcess& server, const std::string& user,
+                                 const std::string& password) {
     auto client = std::make_unique<Client>(server, Client::LoggedOut);
     loginAs(client->connection, user, password);
     return client;
@@ -71,8 +72,8 @@ std::unique_ptr<Client> loggedIn(const ServerProcess& server, const std::string&
 
 // The PROXY protocol v2 header of a TCP connection from the IPv4 client source:port.
 std::vector<uint8_t> proxyHeader(const char* source, uint16_t port) {
-    std::vector<uint8_t> h = {0x0D, 0x0A, 0x0D, 0x0A, 0x00, 0x0D, 0x0A, 0x51, 0x55, 0x49, 0x54, 0x0A,
-                              0x21, 0x11, 0x00, 12};
+    std::vector<uint8_t> h = {0x0D, 0x0A, 0x0D, 0x0A, 0x00, 0x0D, 0x0A, 0x51,
+                              0x55, 0x49, 0x54, 0x0A, 0x21, 0x11, 0x00, 12};
     uint8_t address[4];
     inet_pton(AF_INET, source, address);
     h.insert(h.end(), address, address + 4);
@@ -108,7 +109,8 @@ TEST(ConnectionLimits, OneAddressHoldsAtMostItsShareOfTheConnectionsNotLoggedIn)
     std::optional<DataBlock> told = fourth.readBlock();
     ASSERT_TRUE(told);
     EXPECT_EQ(readText(*told), "服务器忙 (server busy)");
-    EXPECT_TRUE(logShows(server, "refused, server busy: 3 connections from 127.0.0.1 have not logged in yet (at most 3)"))
+    EXPECT_TRUE(logShows(
+        server, "refused, server busy: 3 connections from 127.0.0.1 have not logged in yet (at most 3)"))
         << server.log();
     for (RawSocket& s : waiting) EXPECT_FALSE(s.readable(50));
     // A connection that logs in leaves room for the next one.
@@ -133,7 +135,8 @@ TEST(ConnectionLimits, WhenConnectionsNotLoggedInFillTheirSlotsTheOldestMakesRoo
     }
     EXPECT_TRUE(tricklers[0].closedByPeer());
     EXPECT_TRUE(tricklers[1].closedByPeer());
-    EXPECT_TRUE(logShows(server, "closed, the oldest of 2 connections that have not logged in, to make room for"))
+    EXPECT_TRUE(
+        logShows(server, "closed, the oldest of 2 connections that have not logged in, to make room for"))
         << server.log();
 }
 
@@ -166,13 +169,16 @@ TEST(ConnectionLimits, OneUserHoldsAtMostTheirShareOfTheConnections) {
     for (int i = 0; i < 3; ++i) clerks.push_back(loggedIn(server, "王会计", "1234"));
     Client fourth(server, Client::LoggedOut);
     EXPECT_EQ(refusal([&] { loginAs(fourth.connection, "王会计", "1234"); }),
-              "连接数已达上限：用户 王会计 已有 3 个连接 (王会计 has 3 connections open, the most one user may have)");
+              "连接数已达上限：用户 王会计 已有 3 个连接 (王会计 has 3 connections open, the most one user "
+              "may have)");
     EXPECT_TRUE(logShows(server, "logged in as 王会计 refused: 连接数已达上限")) << server.log();
-    EXPECT_TRUE(logShows(server, "closed, logged in as 王会计 refused by the connection limits")) << server.log();
+    EXPECT_TRUE(logShows(server, "closed, logged in as 王会计 refused by the connection limits"))
+        << server.log();
     EXPECT_TRUE(serves(server));  // another user is not held back
     // Once one of the three has gone, the clerk may log in again.
     clerks.pop_back();
-    EXPECT_TRUE(waitUntil([&] { return refusal([&] { loggedIn(server, "王会计", "1234"); }) == "<served>"; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return refusal([&] { loggedIn(server, "王会计", "1234"); }) == "<served>"; }));
 }
 
 TEST(ConnectionLimits, TheLastSlotsAreKeptForAdministrators) {
@@ -182,18 +188,20 @@ TEST(ConnectionLimits, TheLastSlotsAreKeptForAdministrators) {
     for (int i = 0; i < 3; ++i) staff.push_back(loggedIn(server, "王会计", "1234"));
     for (int i = 0; i < 2; ++i) staff.push_back(loggedIn(server, "李出纳", "5678"));
     Client sixth(server, Client::LoggedOut);
-    EXPECT_EQ(refusal([&] { loginAs(sixth.connection, "李出纳", "5678"); }),
-              "服务器忙：其余连接留给管理员 (server busy: the last 1 connections are kept for administrators)");
+    EXPECT_EQ(
+        refusal([&] { loginAs(sixth.connection, "李出纳", "5678"); }),
+        "服务器忙：其余连接留给管理员 (server busy: the last 1 connections are kept for administrators)");
     EXPECT_TRUE(logShows(server, "logged in as 李出纳 refused: 服务器忙")) << server.log();
     EXPECT_TRUE(serves(server));  // 管理员
 }
 
 TEST(ConnectionLimits, ConnectionsThatHaveNotLoggedInCostTheDatabaseNoConnection) {
     if (!onPostgres()) GTEST_SKIP() << "counts PostgreSQL's connections";
-    ServerProcess server =
-        serverWith({"--max-connections", "200", "--max-login-connections-per-address", "50", "--login-db-connections", "3"});
+    ServerProcess server = serverWith({"--max-connections", "200", "--max-login-connections-per-address",
+                                       "50", "--login-db-connections", "3"});
     auto backends = [&] {
-        return std::stoi(server.scalar("select count(*) from pg_stat_activity where datname = current_database()"));
+        return std::stoi(
+            server.scalar("select count(*) from pg_stat_activity where datname = current_database()"));
     };
     int before = backends();
     // Thirty peers that read the login's user list and stay without logging in.
@@ -213,10 +221,12 @@ TEST(ConnectionLimits, ConnectionsThatHaveNotLoggedInCostTheDatabaseNoConnection
 }
 
 TEST(ConnectionLimits, ATrustedProxyNamesTheClientForLogsAndLimits) {
-    ServerProcess server = serverWith({"--trusted-proxy", "10.9.9.9, 127.0.0.1", "--max-login-connections-per-address", "2"});
+    ServerProcess server =
+        serverWith({"--trusted-proxy", "10.9.9.9, 127.0.0.1", "--max-login-connections-per-address", "2"});
     RawSocket client = proxied(server, "203.0.113.7", 40001);
     logInRaw(client);
-    EXPECT_TRUE(logShows(server, "203.0.113.7:40001: connected through the proxy 127.0.0.1:")) << server.log();
+    EXPECT_TRUE(logShows(server, "203.0.113.7:40001: connected through the proxy 127.0.0.1:"))
+        << server.log();
     EXPECT_TRUE(logShows(server, "203.0.113.7:40001: logged in as 管理员")) << server.log();
     // The limit per address counts the clients' addresses, not the proxy's.
     RawSocket first = proxied(server, "203.0.113.8", 40002);
@@ -227,7 +237,8 @@ TEST(ConnectionLimits, ATrustedProxyNamesTheClientForLogsAndLimits) {
     std::optional<DataBlock> told = third.readBlock();
     ASSERT_TRUE(told);
     EXPECT_EQ(readText(*told), "服务器忙 (server busy)");
-    EXPECT_TRUE(logShows(server, "203.0.113.8:40004: refused, server busy: 2 connections from 203.0.113.8")) << server.log();
+    EXPECT_TRUE(logShows(server, "203.0.113.8:40004: refused, server busy: 2 connections from 203.0.113.8"))
+        << server.log();
     RawSocket other = proxied(server, "203.0.113.9", 40005);
     createServerObject(other);
     // From the proxy, a connection without its header is closed.
@@ -236,7 +247,8 @@ TEST(ConnectionLimits, ATrustedProxyNamesTheClientForLogsAndLimits) {
     writeText(create, "brandolex.test");
     bare.writeBlock(create);
     EXPECT_TRUE(bare.closedByPeer());
-    EXPECT_TRUE(logShows(server, "closed, no valid PROXY protocol header from this trusted proxy")) << server.log();
+    EXPECT_TRUE(logShows(server, "closed, no valid PROXY protocol header from this trusted proxy"))
+        << server.log();
     EXPECT_EQ(server.log().find("@127.0.0.1"), std::string::npos);
 }
 
@@ -244,7 +256,9 @@ TEST(ConnectionLimits, APeerNotTrustedAsAProxyCannotClaimAnotherAddress) {
     ServerProcess server;
     RawSocket claimer = proxied(server, "203.0.113.7", 40001);
     EXPECT_TRUE(claimer.closedByPeer());
-    EXPECT_TRUE(logShows(server, "closed, Invalid data packet: a PROXY protocol header from a peer not trusted")) << server.log();
+    EXPECT_TRUE(
+        logShows(server, "closed, Invalid data packet: a PROXY protocol header from a peer not trusted"))
+        << server.log();
     EXPECT_EQ(server.log().find("203.0.113.7"), std::string::npos);
 }
 

@@ -44,7 +44,8 @@ inline DataBlock getRecords(const std::string& sql) {
 }
 
 // Creates the server object and logs the socket in with the login's check statement.
-inline void logInRaw(RawSocket& socket, const std::string& user = "管理员", const std::string& password = "vantu") {
+inline void logInRaw(RawSocket& socket, const std::string& user = "管理员",
+                     const std::string& password = "vantu") {
     createServerObject(socket);
     DataBlock reply = exchange(socket, getRecords(loginCheckStatement(user, password)));
     ASSERT_EQ(reply.signature(), 0xDB02u) << (reply.signature() == 0xDB01u ? readText(reply) : "");

@@ -72,7 +72,8 @@ TEST(ServerLimits, ConnectionsNotLoggedInTakeAtMostAQuarterOfTheSlots) {
     RawSocket first = RawSocket::connectTo(server.port());
     ASSERT_TRUE(logShows(server, "connected"));
     RawSocket second = RawSocket::connectTo(server.port());
-    ASSERT_TRUE(waitUntil([&] { return server.log().find(": connected") != server.log().rfind(": connected"); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return server.log().find(": connected") != server.log().rfind(": connected"); }));
     // The third takes the place of the oldest, which may be anyone's.
     RawSocket third = RawSocket::connectTo(server.port());
     EXPECT_TRUE(first.closedByPeer());

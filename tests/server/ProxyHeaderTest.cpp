@@ -12,7 +12,8 @@ namespace velmora::server {
 namespace {
 
 std::vector<uint8_t> header(uint8_t command, uint8_t family, const std::vector<uint8_t>& rest) {
-    static constexpr uint8_t kSignature[12] = {0x0D, 0x0A, 0x0D, 0x0A, 0x00, 0x0D, 0x0A, 0x51, 0x55, 0x49, 0x54, 0x0A};
+    static constexpr uint8_t kSignature[12] = {0x0D, 0x0A, 0x0D, 0x0A, 0x00, 0x0D,
+                                               0x0A, 0x51, 0x55, 0x49, 0x54, 0x0A};
     std::vector<uint8_t> h(kSignature, kSignature + sizeof kSignature);
     h.push_back(static_cast<uint8_t>(0x20 | command));
     h.push_back(family);
@@ -23,14 +24,16 @@ std::vector<uint8_t> header(uint8_t command, uint8_t family, const std::vector<u
 }
 
 ProxyHeader parsed(const std::vector<uint8_t>& bytes) {
-    EXPECT_EQ(proxyHeaderSize(std::span<const uint8_t, kProxyHeaderFixedSize>(bytes.data(), kProxyHeaderFixedSize)),
-              bytes.size());
+    EXPECT_EQ(
+        proxyHeaderSize(std::span<const uint8_t, kProxyHeaderFixedSize>(bytes.data(), kProxyHeaderFixedSize)),
+        bytes.size());
     return parseProxyHeader(bytes);
 }
 
 TEST(ProxyHeader, NamesTheClientOfATcpConnectionOverIPv4OrIPv6) {
     // Source, destination, source port 40001, destination port 211, then an extension to skip.
-    ProxyHeader v4 = parsed(header(0x1, 0x11, {203, 0, 113, 7, 10, 0, 0, 1, 0x9C, 0x41, 0, 211, 0x04, 0, 1, 'x'}));
+    ProxyHeader v4 =
+        parsed(header(0x1, 0x11, {203, 0, 113, 7, 10, 0, 0, 1, 0x9C, 0x41, 0, 211, 0x04, 0, 1, 'x'}));
     EXPECT_EQ(v4.peer, "203.0.113.7:40001");
     EXPECT_EQ(v4.address, "203.0.113.7");
 
@@ -50,15 +53,17 @@ TEST(ProxyHeader, NamesTheClientOfATcpConnectionOverIPv4OrIPv6) {
 
 TEST(ProxyHeader, TheProxysOwnConnectionsAndOtherFamiliesNameNoClient) {
     EXPECT_EQ(parsed(header(0x0, 0x00, {})).peer, "");
-    EXPECT_EQ(parsed(header(0x0, 0x11, {1, 2, 3, 4, 5, 6, 7, 8, 0, 1, 0, 2})).peer, "");  // LOCAL ignores them
-    EXPECT_EQ(parsed(header(0x1, 0x31, std::vector<uint8_t>(216, 0))).peer, "");      // a UNIX socket
-    EXPECT_EQ(parsed(header(0x1, 0x12, std::vector<uint8_t>(12, 1))).peer, "");       // UDP
+    EXPECT_EQ(parsed(header(0x0, 0x11, {1, 2, 3, 4, 5, 6, 7, 8, 0, 1, 0, 2})).peer,
+              "");                                                                // LOCAL ignores them
+    EXPECT_EQ(parsed(header(0x1, 0x31, std::vector<uint8_t>(216, 0))).peer, "");  // a UNIX socket
+    EXPECT_EQ(parsed(header(0x1, 0x12, std::vector<uint8_t>(12, 1))).peer, "");   // UDP
 }
 
 TEST(ProxyHeader, BytesThatAreNotAValidHeaderAreRefused) {
     std::vector<uint8_t> good = header(0x1, 0x11, {203, 0, 113, 7, 10, 0, 0, 1, 0, 1, 0, 2});
     auto sizeOf = [](const std::vector<uint8_t>& b) {
-        return proxyHeaderSize(std::span<const uint8_t, kProxyHeaderFixedSize>(b.data(), kProxyHeaderFixedSize));
+        return proxyHeaderSize(
+            std::span<const uint8_t, kProxyHeaderFixedSize>(b.data(), kProxyHeaderFixedSize));
     };
     for (size_t i = 0; i < 12; ++i) {
         std::vector<uint8_t> bad = good;
