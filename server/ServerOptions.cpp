@@ -187,6 +187,7 @@ ServerOptions parseServerOptions(int argc, char** argv) {
             throw VelmoraError(formatText("unknown option '%s'", arg));
         }
     }
+    if (!o.userRole.empty() && o.userCommand.empty()) throw VelmoraError("--role goes with user add only");
     return o;
 }
 
