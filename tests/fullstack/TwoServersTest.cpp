@@ -45,15 +45,24 @@ int saveOrders(const ServerProcess& server, const std::string& prefix) {
     return failed;
 }
 
+// Every workstation of this office logs in at the same moment from one address.
+const std::vector<std::string> kOneAddressForAll = {"--max-login-connections-per-address", "32"};
+
 class TwoServers : public ::testing::Test {
   protected:
+    static ServerProcess::Options withDemo() {
+        ServerProcess::Options options;
+        options.extraArgs = kOneAddressForAll;
+        return options;
+    }
     static ServerProcess::Options sameDatabase(const ServerProcess& first) {
         ServerProcess::Options options;
         options.demo = false;
         options.databasePath = first.databasePath();
+        options.extraArgs = kOneAddressForAll;
         return options;
     }
-    ServerProcess first;
+    ServerProcess first{withDemo()};
     ServerProcess second{sameDatabase(first)};
 };
 
