@@ -245,6 +245,9 @@ int runSqlite(const SqliteRun& run) {
     options.port = 0;
     options.database = path;
     options.durability = run.durability;
+    // Every client logs in as the same user, all at once, from one address.
+    options.maxConnectionsPerUser = kClients;
+    options.maxLoginConnectionsPerAddress = kClients;
     ServerChild server(options);
     auto finish = [&] {
         server.stop();

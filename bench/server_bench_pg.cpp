@@ -160,6 +160,9 @@ int runPostgres(const std::string& location, const std::string& reader) {
     options.port = 0;
     options.database = location;
     options.readerDatabase = reader;
+    // Every client logs in as the same user, all at once, from one address.
+    options.maxConnectionsPerUser = kClients;
+    options.maxLoginConnectionsPerAddress = kClients;
     SocketServer first(options), second(options);
     std::thread servingFirst([&] { first.run(); });
     std::thread servingSecond([&] { second.run(); });

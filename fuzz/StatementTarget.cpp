@@ -40,7 +40,9 @@ struct LoggedInServer {
             insertDemoData(create);
         }
         db = std::make_unique<SqliteConnection>(path, false);
-        session = std::make_unique<Session>("127.0.0.1:1", UserStore(*db), throttle, SessionLimits{});
+        pool = std::make_unique<ConnectionPool>(
+            [this] { return std::make_unique<SqliteConnection>(path, false); }, 1);
+        session = std::make_unique<Session>("127.0.0.1:1", *pool, throttle, SessionLimits{});
         if (!session->checkLogin("管理员", "vantu")) {
             std::fprintf(stderr, "the demo user cannot log in\n");
             std::abort();
@@ -51,6 +53,7 @@ struct LoggedInServer {
     ~LoggedInServer() {
         host.reset();
         session.reset();
+        pool.reset();
         db.reset();
         for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((path + suffix).c_str());
         ::rmdir(dir.c_str());
@@ -59,6 +62,7 @@ struct LoggedInServer {
     std::string dir, path;
     LoginThrottle throttle;
     std::unique_ptr<SqliteConnection> db;
+    std::unique_ptr<ConnectionPool> pool;
     std::unique_ptr<Session> session;
     std::unique_ptr<ProviderHost> host;
 };

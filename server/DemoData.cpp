@@ -73,7 +73,9 @@ const char* const kSalesmen[][4] = {
     {"Y05", "陈明", "13800000005", "杭州市萧山区人民路5号"},
 };
 
-const char* const kUsers[][2] = {{"管理员", "vantu"}, {"王会计", "1234"}, {"李出纳", "5678"}};
+// Name, password and role.
+const char* const kUsers[][3] = {
+    {"管理员", "vantu", "admin"}, {"王会计", "1234", "approver"}, {"李出纳", "5678", "operator"}};
 
 // A small deterministic generator, so that every demo database holds the same orders.
 struct Sequence {
@@ -121,8 +123,8 @@ void insertDemoData(DbConnection& db) {
             "insert into ywy (ywyid, ywyname, tel, address) values (?, ?, ?, ?)",
             {DbValue::ofText(y[0]), DbValue::ofText(y[1]), DbValue::ofText(y[2]), DbValue::ofText(y[3])});
     for (const auto& u : kUsers)
-        db.execute("insert into user1 (username, password1) values (?, ?)",
-                   {DbValue::ofText(u[0]), DbValue::ofText(hashPassword(u[1]))});
+        db.execute("insert into user1 (username, password1, role) values (?, ?, ?)",
+                   {DbValue::ofText(u[0]), DbValue::ofText(hashPassword(u[1])), DbValue::ofText(u[2])});
 
     Sequence seq;
     constexpr int kOrders = 30;

@@ -116,7 +116,7 @@ Bytes ProviderHost::answerUserStatement(const UserStatement& statement, int32_t&
     switch (statement.kind) {
         case UserStatement::Kind::UserList: {
             std::vector<std::vector<std::string>> rows;
-            for (std::string& name : session_.users().names()) rows.push_back({std::move(name)});
+            for (std::string& name : session_.userNames()) rows.push_back({std::move(name)});
             return packetOf({textField("username")}, rows, recsOut);
         }
         case UserStatement::Kind::LoginCheck: {
@@ -137,8 +137,7 @@ void ProviderHost::changeOwnPassword(const UserStatement& statement) {
                             "only the own password may be changed");
         throw StatementRefused("只能更改自己的口令 (only your own password can be changed)");
     }
-    // Sessions begun elsewhere with the old password cannot be resumed; this one can.
-    session_.users().setPassword(session_.user(), statement.password, session_.resumeTokenHash());
+    session_.changePassword(statement.password);
     logLine(formatText("%s: changed the password", session_.who().c_str()));
 }
 

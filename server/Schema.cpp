@@ -61,7 +61,8 @@ CREATE INDEX xsdzb_xsdid ON xsdzb (xsdid);
 CREATE INDEX xsdzb_chid ON xsdzb (chid);
 CREATE TABLE user1 (
     username  VARCHAR(50) NOT NULL PRIMARY KEY,
-    password1 VARCHAR(128)
+    password1 VARCHAR(128),
+    role      VARCHAR(10) NOT NULL DEFAULT 'operator' CHECK (role IN ('admin', 'approver', 'operator'))
 );
 CREATE VIEW xsdview AS
     SELECT t.xsdid, t.rq, t.khid, t.khname, t.ywyid, t.ywyname, t.username, t.shrname,
@@ -135,7 +136,8 @@ CREATE INDEX xsdzb_chid ON xsdzb (chid);
 CREATE TABLE user1 (
     username  varchar(50) COLLATE "C" NOT NULL PRIMARY KEY,
     password1 varchar(128),
-    position  integer GENERATED ALWAYS AS IDENTITY
+    position  integer GENERATED ALWAYS AS IDENTITY,
+    role      varchar(10) NOT NULL DEFAULT 'operator' CHECK (role IN ('admin', 'approver', 'operator'))
 );
 CREATE VIEW xsdview AS
     SELECT t.xsdid, t.rq, t.khid, t.khname, t.ywyid, t.ywyname, t.username, t.shrname,
@@ -193,20 +195,34 @@ void createSchema(DbConnection& db) {
     db.executeScript(kPostgresReaderRole);
 }
 
+namespace {
+
+bool hasColumn(DbConnection& db, const char* table, const char* column) {
+    auto q = db.query(std::string("select * from ") + table + " limit 0", {});
+    for (size_t c = 0; c < q->columnCount(); ++c)
+        if (sameName(q->columnName(c), column)) return true;
+    return false;
+}
+
+}  // namespace
+
 void upgradeSchema(DbConnection& db) {
     db.executeScript(kResumeTokensTable);
     // Databases made before logins were tied to sessions lack the columns that say who really
     // connected.
-    bool hasPeer = false;
-    {
-        auto q = db.query("select * from server_logins limit 0", {});
-        for (size_t c = 0; c < q->columnCount(); ++c)
-            if (sameName(q->columnName(c), "peer")) hasPeer = true;
-    }
-    if (!hasPeer)
+    if (!hasColumn(db, "server_logins", "peer"))
         db.executeScript(
             "ALTER TABLE server_logins ADD COLUMN peer VARCHAR(60);"
             "ALTER TABLE server_logins ADD COLUMN sessionuser VARCHAR(100);");
+    // Before roles, every user could do everything: they stay administrators.
+    if (!hasColumn(db, "user1", "role")) {
+        Transaction tx(db);
+        db.executeScript(
+            "ALTER TABLE user1 ADD COLUMN role VARCHAR(10) NOT NULL DEFAULT 'operator' "
+            "CHECK (role IN ('admin', 'approver', 'operator'));"
+            "UPDATE user1 SET role = 'admin';");
+        tx.commit();
+    }
 }
 
 }  // namespace velmora::server

@@ -1,5 +1,8 @@
 #include "server/ServerOptions.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -30,11 +33,31 @@ std::chrono::milliseconds seconds(const char* option, const char* text, double l
 
 constexpr double kDay = 24 * 3600;
 
+// Dotted IPv4 addresses, separated by commas (blanks allowed).
+std::vector<std::string> addressList(const char* option, const char* text) {
+    std::vector<std::string> out;
+    std::string list = text;
+    size_t at = 0;
+    while (at <= list.size()) {
+        size_t end = std::min(list.find(',', at), list.size());
+        std::string item = list.substr(at, end - at);
+        item.erase(0, item.find_first_not_of(" \t"));
+        item.erase(item.find_last_not_of(" \t") + 1);
+        in_addr parsed{};
+        if (item.empty() || inet_pton(AF_INET, item.c_str(), &parsed) != 1)
+            throw VelmoraError(formatText("%s takes IPv4 addresses, not '%s'", option, item.c_str()));
+        out.push_back(item);
+        at = end + 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 const char* serverUsage() {
     return "usage: velmora-server [options]\n"
-           "       velmora-server user add|passwd|del NAME [--db PATH]\n"
+           "       velmora-server user add NAME [--role admin|approver|operator] [--db PATH]\n"
+           "       velmora-server user passwd|del NAME [--db PATH]\n"
            "       velmora-server user list [--db PATH]\n"
            "  --port N              TCP port to listen on (default 211; 0 picks a free one)\n"
            "  --listen ADDRESS      IPv4 address to listen on (default 0.0.0.0, every address)\n"
@@ -50,7 +73,21 @@ const char* serverUsage() {
            "  --init-only           create the database (or bring it up to date) and exit; the packages'\n"
            "                        set-up uses it\n"
            "  --max-connections N   clients served at once (default 100); at most a quarter of them\n"
-           "                        may be connections that have not logged in yet\n"
+           "                        may be connections that have not logged in yet: when those are\n"
+           "                        full, the oldest of them is closed to make room for a new one\n"
+           "  --max-connections-per-user N  logged-in connections one user may have (default 10)\n"
+           "  --admin-connections N connections only administrators may log in on (default a tenth of\n"
+           "                        --max-connections, at least 1)\n"
+           "  --max-login-connections-per-address N  connections not logged in yet from one address\n"
+           "                        (default 8)\n"
+           "  --max-login-block-kb N  the largest block a connection may send before it has logged in\n"
+           "                        (default 64); such blocks have memory of their own, apart from\n"
+           "                        --max-buffer-mb\n"
+           "  --login-db-connections N  database connections shared by the login's statements; a\n"
+           "                        connection opens its own only once logged in (default 4)\n"
+           "  --trusted-proxy ADDRESS[,ADDRESS...]  a load balancer that sends a PROXY protocol v2\n"
+           "                        header with the client's address (required from it, refused from\n"
+           "                        anyone else); repeatable\n"
            "  --login-timeout S     close a connection not logged in after S seconds (default 30)\n"
            "  --idle-timeout S      close a logged-in connection idle for S seconds (default 28800)\n"
            "  --max-failed-logins N close a connection after N failed logins (default 5)\n"
@@ -68,6 +105,7 @@ const char* serverUsage() {
            "  --version             the program's version\n"
            "  --help                this text\n"
            "The user commands read the password from standard input (without echo on a terminal).\n"
+           "A user added without --role is an operator, the first user of a database an administrator.\n"
            "Prints 'listening on ADDRESS:PORT' once it accepts connections; stops on SIGINT or SIGTERM.\n";
 }
 
@@ -107,6 +145,21 @@ ServerOptions parseServerOptions(int argc, char** argv) {
             o.initOnly = true;
         } else if (!std::strcmp(arg, "--max-connections")) {
             o.maxConnections = static_cast<int>(number(arg, value(), 1, 10000));
+        } else if (!std::strcmp(arg, "--max-connections-per-user")) {
+            o.maxConnectionsPerUser = static_cast<int>(number(arg, value(), 1, 10000));
+        } else if (!std::strcmp(arg, "--admin-connections")) {
+            o.administratorConnections = static_cast<int>(number(arg, value(), 0, 10000));
+        } else if (!std::strcmp(arg, "--max-login-connections-per-address")) {
+            o.maxLoginConnectionsPerAddress = static_cast<int>(number(arg, value(), 1, 10000));
+        } else if (!std::strcmp(arg, "--max-login-block-kb")) {
+            o.maxLoginBlockBytes = static_cast<size_t>(number(arg, value(), 1, 1 << 20)) << 10;
+        } else if (!std::strcmp(arg, "--login-db-connections")) {
+            o.loginDbConnections = static_cast<int>(number(arg, value(), 1, 1000));
+        } else if (!std::strcmp(arg, "--trusted-proxy")) {
+            for (std::string& address : addressList(arg, value()))
+                o.trustedProxies.push_back(std::move(address));
+        } else if (!std::strcmp(arg, "--role")) {
+            o.userRole = value();
         } else if (!std::strcmp(arg, "--login-timeout")) {
             o.session.loginTimeout = seconds(arg, value(), 0.1, kDay);
         } else if (!std::strcmp(arg, "--idle-timeout")) {
@@ -134,7 +187,14 @@ ServerOptions parseServerOptions(int argc, char** argv) {
             throw VelmoraError(formatText("unknown option '%s'", arg));
         }
     }
+    if (!o.userRole.empty() && o.userCommand.empty()) throw VelmoraError("--role goes with user add only");
     return o;
+}
+
+int administratorSlots(const ServerOptions& options) {
+    int asked = options.administratorConnections >= 0 ? options.administratorConnections
+                                                      : std::max(1, options.maxConnections / 10);
+    return std::min(asked, options.maxConnections - 1);
 }
 
 }  // namespace velmora::server

@@ -18,6 +18,12 @@ struct ServerOptions {
     bool initDemo = false;
     bool initOnly = false;  // create or upgrade the database, then exit without serving
     int maxConnections = 100;
+    int maxConnectionsPerUser = 10;                // logged-in connections of one user
+    int administratorConnections = -1;             // slots kept for administrators (-1: a tenth, at least 1)
+    int maxLoginConnectionsPerAddress = 8;         // connections not logged in yet from one address
+    size_t maxLoginBlockBytes = size_t(64) << 10;  // the largest block before a login
+    int loginDbConnections = 4;                    // database connections shared for the login's statements
+    std::vector<std::string> trustedProxies;       // addresses whose connections begin with a PROXY header
     SessionLimits session;
     QueryLimits query;
     size_t maxBufferBytes = size_t(512) << 20;  // unfinished blocks of every connection together
@@ -25,12 +31,16 @@ struct ServerOptions {
     size_t maxObjects = 1024;                   // server objects one connection may hold
     // "user add NAME" and the like: manage the users instead of serving.
     std::vector<std::string> userCommand;
+    std::string userRole;  // "user add --role ROLE"
     bool help = false;
     bool version = false;
 };
 
 // Reads the command line; fails with a message naming the bad argument.
 ServerOptions parseServerOptions(int argc, char** argv);
+// The slots kept for administrators: as asked, else a tenth of the connections (at least one);
+// always leaving one slot for everyone else.
+int administratorSlots(const ServerOptions& options);
 const char* serverUsage();
 
 }  // namespace velmora::server

@@ -23,14 +23,28 @@ constexpr const char* kResumeOff = "本服务器不恢复登录 (resuming sessio
 
 }  // namespace
 
-Session::Session(std::string peer, UserStore users, LoginThrottle& throttle, SessionLimits limits,
-                 std::function<void()> onLogin)
-    : peer_(std::move(peer)),
-      users_(users),
-      throttle_(throttle),
-      limits_(limits),
-      onLogin_(std::move(onLogin)),
-      tokens_(users_.database()) {}
+Session::Session(std::string peer, ConnectionPool& pool, LoginThrottle& throttle, SessionLimits limits,
+                 SessionHooks hooks)
+    : peer_(std::move(peer)), pool_(pool), throttle_(throttle), limits_(limits), hooks_(std::move(hooks)) {}
+
+template <typename Fn>
+auto Session::withTokens(Fn fn) {
+    ConnectionPool::Lease db = pool_.lease();
+    ResumeTokens tokens(*db);
+    return fn(tokens);
+}
+
+std::vector<std::string> Session::userNames() {
+    ConnectionPool::Lease db = pool_.lease();
+    return UserStore(*db).names();
+}
+
+void Session::changePassword(const std::string& password) {
+    requireLogin("a password change");
+    ConnectionPool::Lease db = pool_.lease();
+    // Sessions begun elsewhere with the old password cannot be resumed; this one can.
+    UserStore(*db).setPassword(user_, password, tokenHash_);
+}
 
 std::string Session::address() const {
     return peer_.substr(0, peer_.rfind(':'));
@@ -53,15 +67,24 @@ void Session::logRefusal(std::string_view what, std::string_view reason) const {
 
 void Session::waitForThrottle(const std::string& user) const {
     std::chrono::milliseconds wait = throttle_.delayFor(address(), user);
-    if (wait.count() == 0) return;
+    if (wait.count() <= 0) return;
     logLine(formatText("%s: the check as %s waits %lld ms after failed logins", peer_.c_str(),
                        shortened(user).c_str(), static_cast<long long>(wait.count())));
-    std::this_thread::sleep_for(wait);
+    if (hooks_.pause)
+        hooks_.pause(wait);
+    else
+        std::this_thread::sleep_for(wait);
 }
 
 bool Session::checkLogin(const std::string& user, const std::string& password) {
     waitForThrottle(user);
-    if (users_.verify(user, password)) {
+    std::optional<std::string> hash;
+    if (!password.empty()) {
+        // The connection goes back before the slow comparison.
+        ConnectionPool::Lease db = pool_.lease();
+        hash = UserStore(*db).storedHash(user);
+    }
+    if (UserStore::passwordMatches(hash, password)) {
         enter(user, "logged in");
         return true;
     }
@@ -70,14 +93,21 @@ bool Session::checkLogin(const std::string& user, const std::string& password) {
 }
 
 void Session::enter(const std::string& user, const char* how) {
+    if ((!loggedIn_ || user != user_) && hooks_.admit) {
+        try {
+            hooks_.admit(user);
+        } catch (const LoginRefused& e) {
+            logLine(formatText("%s: %s as %s refused: %s", peer_.c_str(), how, user.c_str(), e.what()));
+            closeReason_ = formatText("%s as %s refused by the connection limits", how, user.c_str());
+            throw;
+        }
+    }
     throttle_.succeeded(address(), user);
     // A token given for another user must not outlive the change of user.
     if (user != user_) revokeResumeToken();
-    bool first = !loggedIn_;
     loggedIn_ = true;
     user_ = user;
     logLine(formatText("%s: %s as %s", peer_.c_str(), how, user.c_str()));
-    if (first && onLogin_) onLogin_();
 }
 
 void Session::countFailure(const std::string& what, const std::string& user) {
@@ -99,7 +129,8 @@ std::string Session::issueResumeToken() {
     requireLogin("GetResumeToken");
     if (limits_.resumeTimeout.count() == 0) throw VelmoraError(kResumeOff);
     revokeResumeToken();
-    std::string token = tokens_.issue(user_, tokenHash_, tokenValidityWhileConnected());
+    std::string token = withTokens(
+        [&](ResumeTokens& t) { return t.issue(user_, tokenHash_, tokenValidityWhileConnected()); });
     tokenExtended_ = Clock::now();
     return token;
 }
@@ -114,7 +145,7 @@ std::string Session::resume(const std::string& user, const std::string& token) {
         logRefusal("a resume as " + user, "resuming is turned off (--resume-timeout 0)");
         throw VelmoraError(kResumeOff);
     }
-    ResumeTokens::Outcome outcome = tokens_.consume(user, token);
+    ResumeTokens::Outcome outcome = withTokens([&](ResumeTokens& t) { return t.consume(user, token); });
     if (outcome == ResumeTokens::Outcome::Accepted) {
         enter(user, "resumed the session");
         return issueResumeToken();
@@ -131,14 +162,14 @@ std::string Session::resume(const std::string& user, const std::string& token) {
 
 void Session::revokeResumeToken() {
     if (tokenHash_.empty()) return;
-    tokens_.revoke(tokenHash_);
+    withTokens([&](ResumeTokens& t) { t.revoke(tokenHash_); });
     tokenHash_.clear();
 }
 
 void Session::extendResumeToken() {
     if (tokenHash_.empty() || Clock::now() - tokenExtended_ < limits_.resumeTimeout / 2) return;
     try {
-        tokens_.extend(tokenHash_, tokenValidityWhileConnected());
+        withTokens([&](ResumeTokens& t) { t.extend(tokenHash_, tokenValidityWhileConnected()); });
         tokenExtended_ = Clock::now();
     } catch (const std::exception& e) {
         logLine(formatText("%s: the resume token could not be extended: %s", who().c_str(), e.what()));
@@ -148,7 +179,7 @@ void Session::extendResumeToken() {
 void Session::connectionEnded() {
     if (tokenHash_.empty()) return;
     try {
-        tokens_.extend(tokenHash_, limits_.resumeTimeout);
+        withTokens([&](ResumeTokens& t) { t.extend(tokenHash_, limits_.resumeTimeout); });
     } catch (const std::exception& e) {
         logLine(formatText("%s: the resume token could not be kept: %s", who().c_str(), e.what()));
     }
@@ -163,6 +194,12 @@ std::string Session::silenceExceeded() {
     return formatText("not logged in within %g s", limits_.loginTimeout.count() / 1000.0);
 }
 
+std::optional<Session::Clock::time_point> Session::readDeadline() {
+    // A block begun before the login deadline does not extend it.
+    if (loggedIn_) return std::nullopt;
+    return connectedAt_ + limits_.loginTimeout;
+}
+
 void Session::strayError(const std::string& message) {
     logLine(
         formatText("%s: sent an error no call waited for: %s", who().c_str(), shortened(message).c_str()));
@@ -171,6 +208,7 @@ void Session::strayError(const std::string& message) {
 std::optional<std::string> Session::closeAfterBlock() {
     lastBlock_ = Clock::now();
     if (loggedIn_) extendResumeToken();
+    if (closeReason_) return closeReason_;
     if (failures_ >= limits_.maxFailedLogins) return formatText("%d failed logins", failures_);
     // Busy but never logged in is as good as silent.
     if (!loggedIn_ && msLeft(connectedAt_, limits_.loginTimeout) == 0) return silenceExceeded();

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "server/ConnectionPool.h"
 #include "server/LoginThrottle.h"
 #include "server/ResumeTokens.h"
 #include "server/UserStore.h"
@@ -29,6 +30,22 @@ class NotLoggedIn : public VelmoraError {
     NotLoggedIn() : VelmoraError("请先登录 (not logged in)") {}
 };
 
+// A login that the server's limits keep out although its password matched; the connection is
+// closed after the reply that carries the text.
+class LoginRefused : public VelmoraError {
+  public:
+    using VelmoraError::VelmoraError;
+};
+
+// What the server around a session decides and provides; each hook runs on the connection's thread.
+struct SessionHooks {
+    // Before a login as user takes effect (the first one, or one as another user): throws
+    // LoginRefused to keep it out.
+    std::function<void(const std::string& user)> admit;
+    // Waits out the login throttle's delay; may return early when the connection is being closed.
+    std::function<void(std::chrono::milliseconds)> pause;
+};
+
 // Who works on one connection. A connection starts logged out; a login check that matches logs
 // it in as that user. It also tells the connection when to close: too long without a login,
 // too long idle, or too many failed checks. Used on the connection's thread only.
@@ -36,9 +53,10 @@ class Session : public ConnectionWatch {
   public:
     using Clock = std::chrono::steady_clock;
 
-    // onLogin runs once, at the first successful login.
-    Session(std::string peer, UserStore users, LoginThrottle& throttle, SessionLimits limits,
-            std::function<void()> onLogin = {});
+    // The session's statements on the user store and the resume tokens borrow a connection of
+    // pool, so that a connection that has not logged in holds none.
+    Session(std::string peer, ConnectionPool& pool, LoginThrottle& throttle, SessionLimits limits,
+            SessionHooks hooks = {});
 
     // The peer as "a.b.c.d:port", and its address alone.
     const std::string& peer() const { return peer_; }
@@ -70,10 +88,15 @@ class Session : public ConnectionWatch {
     void revokeResumeToken();
     // The connection has ended: its token stays valid for the resume timeout from now.
     void connectionEnded();
-    UserStore& users() { return users_; }
+    // The user names the login's list shows.
+    std::vector<std::string> userNames();
+    // Stores a new password for the logged-in user and ends the resume tokens of the user's other
+    // sessions; throws NotLoggedIn before a login.
+    void changePassword(const std::string& password);
 
     int64_t silenceAllowedMs() override;
     std::string silenceExceeded() override;
+    std::optional<Clock::time_point> readDeadline() override;
     std::optional<std::string> closeAfterBlock() override;
     void strayError(const std::string& message) override;
 
@@ -86,16 +109,19 @@ class Session : public ConnectionWatch {
     void countFailure(const std::string& what, const std::string& user);
     std::chrono::seconds tokenValidityWhileConnected() const;
     void extendResumeToken();
+    // Runs fn with the resume tokens on a borrowed connection.
+    template <typename Fn>
+    auto withTokens(Fn fn);
 
     std::string peer_;
-    UserStore users_;
+    ConnectionPool& pool_;
     LoginThrottle& throttle_;
     SessionLimits limits_;
-    std::function<void()> onLogin_;
+    SessionHooks hooks_;
     bool loggedIn_ = false;
     std::string user_;
     int failures_ = 0;
-    ResumeTokens tokens_;
+    std::optional<std::string> closeReason_;  // a login kept out by the limits
     std::string tokenHash_;  // of the token this connection was given; never the token itself
     Clock::time_point tokenExtended_;
     Clock::time_point connectedAt_ = Clock::now();

@@ -4,12 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <thread>
+#include <vector>
 
 #include "server/AppServerObject.h"
 #include "server/Log.h"
 #include "server/PgDatabase.h"
+#include "server/ProxyHeader.h"
 #include "server/Schema.h"
+#include "server/SessionDatabase.h"
 #include "server/UserStore.h"
 #include "transport/Errors.h"
 #include "transport/VariantCodec.h"
@@ -22,17 +27,34 @@ constexpr const char* kServerBusy = "服务器忙 (server busy)";
 
 // Tells a peer that will not be served why, then lets it go: the reply is an error block, which
 // the peer's first call reads as the failure of that call.
-void refuse(int fd, const std::string& reason) {
-    auto transport = SocketTransport::adopt(fd);
-    logLine(formatText("%s: refused, %s", transport->peerName().c_str(), reason.c_str()));
+void refuse(SocketTransport& transport, const std::string& peer, const std::string& reason) {
+    logLine(formatText("%s: refused, %s", peer.c_str(), reason.c_str()));
     try {
         DataBlock block(replySignature(Action::Error));
         writeText(block, kServerBusy);
-        transport->send(block);
-        ::shutdown(fd, SHUT_WR);
+        transport.send(block);
+        ::shutdown(transport.waitHandle(), SHUT_WR);
     } catch (const std::exception&) {
         // a peer gone already needs no answer
     }
+}
+
+std::string addressOf(const std::string& peer) {
+    return peer.substr(0, peer.rfind(':'));
+}
+
+ConnectionLimits limitsOf(const ServerOptions& o) {
+    ConnectionLimits limits;
+    limits.maxConnections = o.maxConnections;
+    limits.maxLoggedOut = std::max(1, o.maxConnections / 4);
+    limits.maxLoggedOutPerAddress = o.maxLoginConnectionsPerAddress;
+    limits.maxPerUser = o.maxConnectionsPerUser;
+    limits.administratorSlots = administratorSlots(o);
+    return limits;
+}
+
+std::unique_ptr<DbConnection> openFor(const ServerOptions& o) {
+    return openDatabase(o.database, false, {o.readerDatabase, o.durability});
 }
 
 }  // namespace
@@ -60,7 +82,15 @@ void prepareDatabase(const std::string& path, bool initDemo) {
 }
 
 SocketServer::SocketServer(const ServerOptions& options)
-    : options_(options), listener_(options.listen, options.port), buffers_(options.maxBufferBytes) {}
+    : options_(options),
+      listener_(options.listen, options.port),
+      buffers_(options.maxBufferBytes),
+      // Twice the connections that may be waiting for their login, for those closed to make room
+      // that are still ending: these blocks never pass their cap, so this budget never runs out.
+      loginBuffers_(size_t(2) * limitsOf(options).maxLoggedOut *
+                    (options.maxLoginBlockBytes + DataBlock::kHeaderSize)),
+      pool_([this] { return openFor(options_); }, static_cast<size_t>(options.loginDbConnections)),
+      table_(limitsOf(options)) {}
 
 SocketServer::~SocketServer() {
     stop();
@@ -68,74 +98,118 @@ SocketServer::~SocketServer() {
 
 void SocketServer::stop() {
     listener_.stop();
-    std::lock_guard<std::mutex> guard(lock_);
-    stopping_ = true;
-    for (ServerConnection* c : active_) c->stop();
+    table_.stopAll();
 }
 
-int SocketServer::loggedOutSlots() const {
-    return std::max(1, options_.maxConnections / 4);
-}
-
-std::optional<std::string> SocketServer::refusalReason() const {
-    if (running_ >= options_.maxConnections)
-        return formatText("server busy: %d connections are open already", running_);
-    if (loggedOut_ >= loggedOutSlots())
-        return formatText("server busy: %d connections have not logged in yet (at most %d)", loggedOut_,
-                          loggedOutSlots());
-    return std::nullopt;
+bool SocketServer::trustedProxy(const std::string& address) const {
+    return std::find(options_.trustedProxies.begin(), options_.trustedProxies.end(), address) !=
+           options_.trustedProxies.end();
 }
 
 void SocketServer::run() {
     for (;;) {
         int fd = listener_.accept();
         if (fd < 0) break;
-        std::lock_guard<std::mutex> guard(lock_);
-        if (stopping_) {
-            ::close(fd);
-            break;
-        }
-        if (std::optional<std::string> reason = refusalReason()) {
-            refuse(fd, *reason);
+        std::shared_ptr<SocketTransport> transport = SocketTransport::adopt(fd);
+        std::string peer = transport->peerName();
+        bool proxied = trustedProxy(addressOf(peer));
+        // A proxied connection's address is known only once its header is read.
+        ConnectionTable::Admission admission =
+            table_.admit(peer, proxied ? std::string() : addressOf(peer),
+                         [weak = std::weak_ptr<SocketTransport>(transport)] {
+                             if (std::shared_ptr<SocketTransport> t = weak.lock()) t->abort();
+                         });
+        if (!admission.id) {
+            if (admission.refusal.empty()) break;  // stopping
+            refuse(*transport, peer, admission.refusal);
             continue;
         }
-        ++running_;
-        ++loggedOut_;
-        std::thread([this, fd] { serve(fd); }).detach();
+        std::thread([this, id = admission.id, transport, proxied] {
+            serve(id, transport, proxied);
+        }).detach();
     }
-    std::unique_lock<std::mutex> guard(lock_);
-    idle_.wait(guard, [this] { return running_ == 0; });
+    table_.waitUntilEmpty();
 }
 
-void SocketServer::serve(int fd) {
-    auto transport = SocketTransport::adopt(fd);
-    transport->setStallTimeout(options_.stallTimeoutMs);
-    transport->setBudget(&buffers_);
-    std::string peer = transport->peerName();
-    logLine(peer + ": connected");
-    bool loggedIn = false;
-    auto onLogin = [this, &loggedIn] {
-        std::lock_guard<std::mutex> guard(lock_);
-        loggedIn = true;
-        --loggedOut_;
-    };
+std::optional<std::string> SocketServer::readProxyHeader(ConnectionTable::Id id, SocketTransport& transport,
+                                                         const std::string& proxy) {
     try {
-        std::unique_ptr<DbConnection> database =
-            openDatabase(options_.database, false, {options_.readerDatabase, options_.durability});
-        DbConnection& db = *database;
-        Session session(peer, UserStore(db), throttle_, options_.session, onLogin);
+        std::array<uint8_t, kProxyHeaderFixedSize> fixed{};
+        transport.receiveRaw(fixed.data(), fixed.size());
+        std::vector<uint8_t> header(fixed.begin(), fixed.end());
+        header.resize(proxyHeaderSize(fixed));
+        transport.receiveRaw(header.data() + fixed.size(), header.size() - fixed.size());
+        ProxyHeader real = parseProxyHeader(header);
+        if (real.peer.empty()) {
+            real.peer = proxy;
+            real.address = addressOf(proxy);
+        }
+        if (std::optional<std::string> refusal = table_.place(id, real.peer, real.address)) {
+            refuse(transport, real.peer, *refusal);
+            return std::nullopt;
+        }
+        return real.peer;
+    } catch (const std::exception& e) {
+        logLine(formatText("%s: closed, no valid PROXY protocol header from this trusted proxy: %s",
+                           proxy.c_str(), e.what()));
+        return std::nullopt;
+    }
+}
+
+void SocketServer::admitLogin(ConnectionTable::Id id, const std::string& who, const std::string& user,
+                              SessionDatabase& database, SocketTransport& transport) {
+    bool administrator = false;
+    {
+        ConnectionPool::Lease db = pool_.lease();
+        administrator = UserStore(*db).isAdministrator(user);
+    }
+    try {
+        database.open();
+    } catch (const std::exception& e) {
+        logLine(formatText("%s: the database cannot be opened for the login as %s: %s", who.c_str(),
+                           user.c_str(), e.what()));
+        throw VelmoraError("服务器无法连接数据库 (the server cannot reach its database)");
+    }
+    if (std::optional<std::string> refusal = table_.logIn(id, user, administrator))
+        throw LoginRefused(*refusal);
+    transport.setMaxPayload(kDefaultMaxPayload);
+    transport.setBudget(&buffers_);
+}
+
+void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport> transport, bool proxied) {
+    auto loginDeadline = std::chrono::steady_clock::now() + options_.session.loginTimeout;
+    transport->setStallTimeout(options_.stallTimeoutMs);
+    // Until the login, blocks are small and paid for apart from the logged-in users' memory.
+    transport->setMaxPayload(options_.maxLoginBlockBytes,
+                             formatText("Invalid data packet: a block larger than %zu KB before a login",
+                                        options_.maxLoginBlockBytes >> 10));
+    transport->setBudget(&loginBuffers_);
+    std::string peer = transport->peerName();
+    if (proxied) {
+        transport->setReadDeadline(loginDeadline, "no PROXY protocol header in time");
+        std::optional<std::string> real = readProxyHeader(id, *transport, peer);
+        if (!real) {
+            table_.remove(id);
+            return;
+        }
+        logLine(formatText("%s: connected through the proxy %s", real->c_str(), peer.c_str()));
+        peer = *real;
+    } else {
+        logLine(peer + ": connected");
+    }
+    try {
+        SessionDatabase database([this] { return openFor(options_); });
+        SessionHooks hooks;
+        hooks.admit = [&, id](const std::string& user) { admitLogin(id, peer, user, database, *transport); };
+        hooks.pause = [this, id](std::chrono::milliseconds wait) { table_.pause(id, wait); };
+        Session session(peer, pool_, throttle_, options_.session, std::move(hooks));
         ClassRegistry classes;
-        classes.add({kAppServerClassId, kAppServerProgId, true, true, [&db, &session, this] {
-                         return std::make_shared<AppServerObject>(db, session, options_.query);
+        classes.add({kAppServerClassId, kAppServerProgId, true, true, [&database, &session, this] {
+                         return std::make_shared<AppServerObject>(database, session, options_.query);
                      }});
         ServerConnectionRules rules;
         rules.maxObjects = options_.maxObjects;
-        ServerConnection connection(std::move(transport), classes, rules);
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            active_.insert(&connection);
-            if (stopping_) connection.stop();
-        }
+        ServerConnection connection(transport, classes, rules);
         try {
             connection.run(&session);
             session.connectionEnded();
@@ -150,15 +224,10 @@ void SocketServer::serve(int fd) {
             session.connectionEnded();
             logLine(session.who() + ": failure, " + e.what());
         }
-        std::lock_guard<std::mutex> guard(lock_);
-        active_.erase(&connection);
     } catch (const std::exception& e) {
         logLine(peer + ": failure, " + e.what());
     }
-    std::lock_guard<std::mutex> guard(lock_);
-    --running_;
-    if (!loggedIn) --loggedOut_;
-    idle_.notify_all();
+    table_.remove(id);
 }
 
 }  // namespace velmora::server

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string>
 
+#include "server/ConnectionPool.h"
+#include "server/ConnectionTable.h"
 #include "server/LoginThrottle.h"
 #include "server/ServerOptions.h"
 #include "transport/ByteBudget.h"
@@ -14,13 +13,16 @@
 
 namespace velmora::server {
 
+class SessionDatabase;
+
 // Prepares the database file: a new (or empty) one gets the schema, and the demo data when asked;
 // an existing database is brought up to the current schema and its passwords are hashed, and
 // nothing else of it changes.
 void prepareDatabase(const std::string& path, bool initDemo);
 
 // The socket server: accepts clients and serves each on a thread of its own, with its own
-// interpreter, object table, session and database connection.
+// interpreter, object table and session; a connection's own database connection opens at its
+// login.
 class SocketServer {
   public:
     // Binds the listening socket; fails with a SocketError naming the call.
@@ -35,22 +37,24 @@ class SocketServer {
     void stop();
 
   private:
-    void serve(int fd);
-    // Why a new connection cannot be served now, or nothing; call with lock_ held.
-    std::optional<std::string> refusalReason() const;
-    // Connections that have not logged in may hold this many slots at most.
-    int loggedOutSlots() const;
+    void serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport> transport, bool proxied);
+    // Reads the PROXY header a trusted balancer sends first; the client's peer, or nothing when
+    // the connection was closed (logged).
+    std::optional<std::string> readProxyHeader(ConnectionTable::Id id, SocketTransport& transport,
+                                               const std::string& proxy);
+    // At a login as user: the connection's own database, the limits of the slots, and the blocks
+    // of a logged-in user. Throws LoginRefused when the limits keep it out.
+    void admitLogin(ConnectionTable::Id id, const std::string& who, const std::string& user,
+                    SessionDatabase& database, SocketTransport& transport);
+    bool trustedProxy(const std::string& address) const;
 
     ServerOptions options_;
     SocketListener listener_;
     ByteBudget buffers_;
+    ByteBudget loginBuffers_;  // blocks of connections not logged in, apart from the users' budget
     LoginThrottle throttle_;
-    std::mutex lock_;
-    std::condition_variable idle_;
-    std::set<ServerConnection*> active_;
-    int running_ = 0;
-    int loggedOut_ = 0;
-    bool stopping_ = false;
+    ConnectionPool pool_;
+    ConnectionTable table_;
 };
 
 }  // namespace velmora::server

@@ -46,6 +46,14 @@ std::string readNewPassword() {
     return password;
 }
 
+// The role asked for; without one, an operator, unless the database has no user yet: its first
+// user must be able to run it.
+Role roleFor(const std::string& asked, UserStore& users) {
+    if (asked.empty()) return users.names().empty() ? Role::Administrator : Role::Operator;
+    if (std::optional<Role> role = roleNamed(asked)) return *role;
+    throw VelmoraError(formatText("--role takes admin, approver or operator, not '%s'", asked.c_str()));
+}
+
 }  // namespace
 
 int runUserCommand(const ServerOptions& options) {
@@ -60,8 +68,10 @@ int runUserCommand(const ServerOptions& options) {
         prepareDatabase(options.database, false);
         std::unique_ptr<DbConnection> db = openDatabase(options.database, false);
         UserStore users(*db);
+        if (!options.userRole.empty() && verb != "add") throw VelmoraError("--role goes with user add only");
         if (verb == "list") {
-            for (const std::string& name : users.names()) std::printf("%s\n", name.c_str());
+            for (const auto& [name, role] : users.namesAndRoles())
+                std::printf("%s\t%s\n", name.c_str(), roleName(role));
             return 0;
         }
         const std::string& name = args[2];
@@ -71,8 +81,9 @@ int runUserCommand(const ServerOptions& options) {
         } else if (verb == "add") {
             if (users.exists(name))
                 throw VelmoraError(formatText("The user %s exists already", name.c_str()));
-            users.add(name, readNewPassword());
-            std::printf("added user %s\n", name.c_str());
+            Role role = roleFor(options.userRole, users);
+            users.add(name, readNewPassword(), role);
+            std::printf("added user %s (%s)\n", name.c_str(), roleName(role));
         } else {
             if (!users.exists(name)) throw VelmoraError(formatText("There is no user %s", name.c_str()));
             users.setPassword(name, readNewPassword());  // its resumable sessions end with it

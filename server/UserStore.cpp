@@ -8,13 +8,45 @@
 
 namespace velmora::server {
 
+const char* roleName(Role role) {
+    switch (role) {
+        case Role::Administrator:
+            return "admin";
+        case Role::Approver:
+            return "approver";
+        case Role::Operator:
+            break;
+    }
+    return "operator";
+}
+
+std::optional<Role> roleNamed(std::string_view name) {
+    for (Role r : {Role::Administrator, Role::Approver, Role::Operator})
+        if (name == roleName(r)) return r;
+    return std::nullopt;
+}
+
+namespace {
+
+// The order users were added in: SQLite keeps it as the row id, PostgreSQL in a column.
+std::string inAddedOrder(DbConnection& db, const char* columns) {
+    return formatText("select %s from user1 order by %s", columns,
+                      db.dialect() == Dialect::Sqlite ? "rowid" : "position");
+}
+
+}  // namespace
+
 std::vector<std::string> UserStore::names() {
     std::vector<std::string> out;
-    // The order users were added in: SQLite keeps it as the row id, PostgreSQL in a column.
-    auto q = db_.query(db_.dialect() == Dialect::Sqlite ? "select username from user1 order by rowid"
-                                                        : "select username from user1 order by position",
-                       {});
+    auto q = db_.query(inAddedOrder(db_, "username"), {});
     while (q->next()) out.emplace_back(q->text(0));
+    return out;
+}
+
+std::vector<std::pair<std::string, Role>> UserStore::namesAndRoles() {
+    std::vector<std::pair<std::string, Role>> out;
+    auto q = db_.query(inAddedOrder(db_, "username, role"), {});
+    while (q->next()) out.emplace_back(q->text(0), roleNamed(q->text(1)).value_or(Role::Operator));
     return out;
 }
 
@@ -23,29 +55,42 @@ bool UserStore::exists(const std::string& name) {
     return q->next();
 }
 
-bool UserStore::verify(const std::string& name, const std::string& password) {
+std::optional<std::string> UserStore::storedHash(const std::string& name) {
+    auto q = db_.query("select password1 from user1 where username = ?", {DbValue::ofText(name)});
+    if (!q->next() || q->type(0) == DbType::Null) return std::nullopt;
+    return std::string(q->text(0));
+}
+
+bool UserStore::passwordMatches(const std::optional<std::string>& hash, const std::string& password) {
     if (password.empty()) return false;
-    std::string hash;
-    {
-        auto q = db_.query("select password1 from user1 where username = ?", {DbValue::ofText(name)});
-        if (q->next()) hash = std::string(q->text(0));
-    }
-    if (hash.empty()) {
+    if (!hash || hash->empty()) {
         // As much work for a name that does not exist as for a wrong password.
         static const std::string decoy = hashPassword("decoy");
         verifyPassword(decoy, password);
         return false;
     }
-    return verifyPassword(hash, password);
+    return verifyPassword(*hash, password);
 }
 
-void UserStore::add(const std::string& name, const std::string& password) {
+bool UserStore::verify(const std::string& name, const std::string& password) {
+    if (password.empty()) return false;
+    return passwordMatches(storedHash(name), password);
+}
+
+std::optional<Role> UserStore::role(const std::string& name) {
+    auto q = db_.query("select role from user1 where username = ?", {DbValue::ofText(name)});
+    if (!q->next()) return std::nullopt;
+    // A role this version does not know grants the least.
+    return roleNamed(q->text(0)).value_or(Role::Operator);
+}
+
+void UserStore::add(const std::string& name, const std::string& password, Role role) {
     if (name.empty()) throw VelmoraError("A user needs a name");
     std::string hash = hashPassword(password);
     Transaction tx(db_);
     if (exists(name)) throw VelmoraError(formatText("The user %s exists already", name.c_str()));
-    db_.execute("insert into user1 (username, password1) values (?, ?)",
-                {DbValue::ofText(name), DbValue::ofText(std::move(hash))});
+    db_.execute("insert into user1 (username, password1, role) values (?, ?, ?)",
+                {DbValue::ofText(name), DbValue::ofText(std::move(hash)), DbValue::ofText(roleName(role))});
     tx.commit();
 }
 

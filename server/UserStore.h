@@ -1,14 +1,23 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "server/Database.h"
 
 namespace velmora::server {
 
-// The users who may log in, with their passwords as hashes only, in the table user1 (username,
-// password1). Nothing else of the server reads or writes that table.
+// What a user may do: administrator, approver or operator, stored as "admin", "approver" and
+// "operator".
+enum class Role { Administrator, Approver, Operator };
+// The stored name of role, and the role of a stored name (nothing for an unknown name).
+const char* roleName(Role role);
+std::optional<Role> roleNamed(std::string_view name);
+
+// The users who may log in, with their passwords as hashes only and their roles, in the table user1
+// (username, password1, role). Nothing else of the server reads or writes that table.
 class UserStore {
   public:
     explicit UserStore(DbConnection& db) : db_(db) {}
@@ -20,8 +29,18 @@ class UserStore {
     // True when the user exists and password matches the stored hash. An empty password never
     // matches: the login refuses it before it asks.
     bool verify(const std::string& name, const std::string& password);
+    // The stored hash of the user's password; nothing when there is no such user. Lets a caller
+    // give the database back before the slow comparison (passwordMatches).
+    std::optional<std::string> storedHash(const std::string& name);
+    // True when hash is there and password matches it; takes as long when it is not there.
+    static bool passwordMatches(const std::optional<std::string>& hash, const std::string& password);
+    // The user's role; nothing when there is no such user.
+    std::optional<Role> role(const std::string& name);
+    bool isAdministrator(const std::string& name) { return role(name) == Role::Administrator; }
+    // The users with their roles, in the order of names().
+    std::vector<std::pair<std::string, Role>> namesAndRoles();
     // Adds a user; fails when the name is taken or empty.
-    void add(const std::string& name, const std::string& password);
+    void add(const std::string& name, const std::string& password, Role role = Role::Operator);
     // Stores a new hash for an existing user and ends what the old password began: every resume
     // token of the user but keptToken (the hash of the token of the connection that changes its
     // own password). Fails when there is no user of that name.

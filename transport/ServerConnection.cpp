@@ -6,7 +6,7 @@
 
 namespace velmora {
 
-ServerConnection::ServerConnection(std::unique_ptr<SocketTransport> transport, const ClassRegistry& classes,
+ServerConnection::ServerConnection(std::shared_ptr<SocketTransport> transport, const ClassRegistry& classes,
                                    ServerConnectionRules rules)
     : rules_(rules),
       transport_(std::move(transport)),
@@ -24,6 +24,10 @@ void ServerConnection::run(ConnectionWatch* watch) {
     while (transport_->connected()) {
         if (watch && !transport_->waitReadable(watch->silenceAllowedMs()))
             throw SocketConnectionError(watch->silenceExceeded());
+        if (watch) {
+            std::optional<std::chrono::steady_clock::time_point> deadline = watch->readDeadline();
+            transport_->setReadDeadline(deadline, deadline ? watch->silenceExceeded() : std::string());
+        }
         std::optional<DataBlock> block = transport_->receive(true, 0);
         if (block) {
             try {

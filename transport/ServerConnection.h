@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 
 #include "transport/ClassRegistry.h"
 #include "transport/DataBlockInterpreter.h"
@@ -18,6 +20,9 @@ class ConnectionWatch {
     virtual int64_t silenceAllowedMs() = 0;
     // Why a connection that stayed silent too long is closed (for the log).
     virtual std::string silenceExceeded() = 0;
+    // When the connection must end even in the middle of a block (closed with silenceExceeded());
+    // nothing: the stall timeout alone bounds a block.
+    virtual std::optional<std::chrono::steady_clock::time_point> readDeadline() { return std::nullopt; }
     // After each block: a reason to close the connection, or nothing to go on.
     virtual std::optional<std::string> closeAfterBlock() = 0;
     // An error reply the peer sent while nothing waited for one; the connection goes on.
@@ -39,7 +44,7 @@ struct ServerConnectionRules {
 // against the objects its class table creates. Calls back to the client wait on the same thread.
 class ServerConnection : public SendDataBlock {
   public:
-    ServerConnection(std::unique_ptr<SocketTransport> transport, const ClassRegistry& classes,
+    ServerConnection(std::shared_ptr<SocketTransport> transport, const ClassRegistry& classes,
                      ServerConnectionRules rules = {});
     ~ServerConnection() override;
 
@@ -55,7 +60,7 @@ class ServerConnection : public SendDataBlock {
 
   private:
     ServerConnectionRules rules_;
-    std::unique_ptr<SocketTransport> transport_;
+    std::shared_ptr<SocketTransport> transport_;
     std::unique_ptr<DataBlockInterpreter> interpreter_;
 };
 

@@ -193,13 +193,35 @@ int SocketTransport::send(DataBlock& block) {
     return 0;
 }
 
+void SocketTransport::setReadDeadline(std::optional<std::chrono::steady_clock::time_point> deadline,
+                                      std::string reason) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    deadline_ = deadline;
+    deadlineReason_ = std::move(reason);
+}
+
 void SocketTransport::readFully(uint8_t* out, size_t n) {
     size_t got = 0;
     while (got < n) {
-        if (stallTimeoutMs_ >= 0 && !waitReadable(stallTimeoutMs_)) {
+        int64_t wait = stallTimeoutMs_;
+        bool deadlineFirst = false;
+        if (deadline_) {
+            int64_t left = std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                    *deadline_ - std::chrono::steady_clock::now())
+                                                    .count());
+            deadlineFirst = wait < 0 || left <= wait;
+            if (deadlineFirst) wait = left;
+        }
+        if (wait >= 0 && !waitReadable(wait)) {
             closeSocket();
+            if (deadlineFirst) throw SocketConnectionError(deadlineReason_);
             throw SocketConnectionError(formatText(
                 "Block stalled: no bytes for %d s in the middle of a block", stallTimeoutMs_ / 1000));
+        }
+        // Readable bytes past the deadline are left unread: a steady trickle must not outlast it.
+        if (deadline_ && std::chrono::steady_clock::now() >= *deadline_) {
+            closeSocket();
+            throw SocketConnectionError(deadlineReason_);
         }
         ssize_t r = ::recv(fd_, out + got, n - got, 0);
         if (r < 0) {
@@ -279,14 +301,19 @@ std::optional<DataBlock> SocketTransport::receive(bool waitForInput, int) {
     std::memcpy(&signature, header, 4);
     if (!DataBlock::isValidSignature(signature)) {
         closeSocket();
-        throw SocketConnectionError("Invalid data packet");
+        // A load balancer's PROXY header (either version) sent to a server that does not trust
+        // the sender as one: say so, since it is a set-up fault more often than an attack.
+        bool proxyHeader = std::memcmp(header, "\r\n\r\n", 4) == 0 || std::memcmp(header, "PROX", 4) == 0;
+        throw SocketConnectionError(
+            proxyHeader ? "Invalid data packet: a PROXY protocol header from a peer not trusted as a proxy"
+                        : "Invalid data packet");
     }
     readFully(header + 4, 4);
     uint32_t size;
     std::memcpy(&size, header + 4, 4);
     if (size > maxPayload_) {
         closeSocket();
-        throw SocketConnectionError("Invalid data packet");
+        throw SocketConnectionError(oversizeReason_.empty() ? "Invalid data packet" : oversizeReason_);
     }
 
     BudgetCharge charge(budget_);

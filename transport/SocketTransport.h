@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -31,13 +32,27 @@ class SocketTransport : public Transport {
     std::optional<DataBlock> receive(bool waitForInput, int context) override;
     void abort() override;
 
-    void setMaxPayload(size_t bytes) { maxPayload_ = bytes; }
+    // A block declaring more than bytes closes the connection, with reason when one is given.
+    void setMaxPayload(size_t bytes, std::string reason = {}) {
+        maxPayload_ = bytes;
+        oversizeReason_ = std::move(reason);
+    }
     // Once a block has begun, its next bytes must come within ms, else the connection is closed;
     // negative: wait for ever (the default).
     void setStallTimeout(int ms) { stallTimeoutMs_ = ms; }
     // Every unfinished block's buffer is charged to budget; a block that would pass its limit
     // closes the connection. The budget must outlive the transport.
     void setBudget(ByteBudget* budget) { budget_ = budget; }
+    // Bytes arriving after deadline are not waited for, however steadily they trickle: the
+    // connection is closed with reason (none: no deadline, the default).
+    void setReadDeadline(std::optional<std::chrono::steady_clock::time_point> deadline,
+                         std::string reason = {});
+    // Reads exactly n bytes that come before any block (a proxy's header), under the same stall
+    // timeout and deadline as a block's bytes.
+    void receiveRaw(uint8_t* out, size_t n) {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        readFully(out, n);
+    }
     // Waits up to ms (negative: for ever) for bytes or the peer's close; false when none came.
     bool waitReadable(int64_t ms);
     // The peer's address as "a.b.c.d:port", for log lines.
@@ -58,7 +73,10 @@ class SocketTransport : public Transport {
     std::unique_ptr<DataIntercept> intercept_;
     bool interceptTried_ = false;
     size_t maxPayload_ = kDefaultMaxPayload;
+    std::string oversizeReason_;
     int stallTimeoutMs_ = -1;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    std::string deadlineReason_;
     ByteBudget* budget_ = nullptr;
     std::atomic<int> fd_{-1};
     mutable std::recursive_mutex lock_;  // serialises reads and writes

@@ -43,6 +43,14 @@ inline DataBlock getRecords(const std::string& sql) {
     return invoke;
 }
 
+// Creates the server object and logs the socket in with the login's check statement.
+inline void logInRaw(RawSocket& socket, const std::string& user = "管理员",
+                     const std::string& password = "vantu") {
+    createServerObject(socket);
+    DataBlock reply = exchange(socket, getRecords(loginCheckStatement(user, password)));
+    ASSERT_EQ(reply.signature(), 0xDB02u) << (reply.signature() == 0xDB01u ? readText(reply) : "");
+}
+
 // Whether a client logged in as the program does still gets its salesmen.
 inline bool serves(const ServerProcess& server) {
     Client c(server);

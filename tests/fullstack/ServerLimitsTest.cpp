@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/fullstack/FullstackHelpers.h"
+#include "tests/fullstack/RawRequests.h"
 #include "tests/support/RawSocket.h"
 #include "transport/Errors.h"
 #include "transport/VariantCodec.h"
@@ -69,36 +70,32 @@ TEST(ServerLimits, ConnectionsNotLoggedInTakeAtMostAQuarterOfTheSlots) {
     ServerProcess server = serverWith({"--max-connections", "8"});
     Client working(server);
     RawSocket first = RawSocket::connectTo(server.port());
-    RawSocket second = RawSocket::connectTo(server.port());
     ASSERT_TRUE(logShows(server, "connected"));
+    RawSocket second = RawSocket::connectTo(server.port());
+    ASSERT_TRUE(
+        waitUntil([&] { return server.log().find(": connected") != server.log().rfind(": connected"); }));
+    // The third takes the place of the oldest, which may be anyone's.
     RawSocket third = RawSocket::connectTo(server.port());
-    std::optional<DataBlock> told = third.readBlock();
-    ASSERT_TRUE(told);
-    EXPECT_EQ(told->signature(), 0xDB01u);
-    EXPECT_EQ(readText(*told), "服务器忙 (server busy)");
-    EXPECT_TRUE(third.closedByPeer());
-    EXPECT_TRUE(logShows(server, "refused, server busy: 2 connections have not logged in yet (at most 2)"))
+    EXPECT_TRUE(first.closedByPeer());
+    EXPECT_TRUE(logShows(server, "closed, the oldest of 2 connections that have not logged in, to make room"))
         << server.log();
-    // The user already at work goes on; the two that hold the slots were not touched.
+    EXPECT_FALSE(third.readable(100));
+    // The user already at work goes on; the second was not touched.
     working.dm().ClientDataSetkh.Open();
     EXPECT_EQ(working.dm().ClientDataSetkh.RecordCount(), 10);
-    EXPECT_FALSE(first.readable(100));
-    // A client refused for a full house is told so by its first call.
-    Client refused(server, Client::LoggedOut);
-    EXPECT_EQ(refusal([&] {
-                  refused.connection.open();
-                  refused.connection.getServer();
-              }),
-              "服务器忙 (server busy)");
+    EXPECT_FALSE(second.readable(100));
 }
 
 TEST(ServerLimits, BytesBufferedForUnfinishedBlocksAreCappedOverAllConnections) {
     ServerProcess server = serverWith({"--max-buffer-mb", "3"});
     std::vector<uint8_t> part = blockStart(1536 * 1024, 1200 * 1024);
+    // Logged in: before a login, blocks this large are refused for their size alone.
     RawSocket first = RawSocket::connectTo(server.port());
+    logInRaw(first);
     first.writeBytes(part.data(), part.size());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     RawSocket second = RawSocket::connectTo(server.port());
+    logInRaw(second);
     try {
         second.writeBytes(part.data(), part.size());
     } catch (const std::exception&) {

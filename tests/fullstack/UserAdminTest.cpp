@@ -33,10 +33,10 @@ TEST(UserAdmin, UsersAreListedAddedChangedAndRemovedBesideARunningServer) {
     ServerProcess server;
     std::string out;
     ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
-    EXPECT_EQ(out, "管理员\n王会计\n李出纳\n");
+    EXPECT_EQ(out, "管理员\tadmin\n王会计\tapprover\n李出纳\toperator\n");
 
     ASSERT_EQ(server.runCommand({"user", "add", "赵会计"}, "secret one\n", &out), 0);
-    EXPECT_EQ(out, "added user 赵会计\n");
+    EXPECT_EQ(out, "added user 赵会计 (operator)\n");
     EXPECT_TRUE(logsIn(server, "赵会计", "secret one"));
     EXPECT_EQ(server.runCommand({"user", "add", "赵会计"}, "other\n"), 1);
     EXPECT_EQ(server.runCommand({"user", "add", "钱会计"}, "\n"), 1);  // an empty password never logs in
@@ -52,7 +52,7 @@ TEST(UserAdmin, UsersAreListedAddedChangedAndRemovedBesideARunningServer) {
     EXPECT_EQ(server.runCommand({"user", "del", "赵会计"}, ""), 1);
     EXPECT_EQ(server.runCommand({"user", "rename", "x"}, ""), 2);
     ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
-    EXPECT_EQ(out, "管理员\n王会计\n李出纳\n");
+    EXPECT_EQ(out, "管理员\tadmin\n王会计\tapprover\n李出纳\toperator\n");
     EXPECT_EQ(server.scalar("select count(*) from user1 where password1 not like '$argon2id$%'"), "0");
 }
 
@@ -65,6 +65,7 @@ TEST(UserAdmin, AnOldDatabaseWithPlainTextPasswordsIsConvertedAtItsFirstStart) {
         "when '王会计' then 'Plain-Clerk-7732' else 'Plain-Cash-7733' end");
     old.execute("alter table server_logins drop column peer");
     old.execute("alter table server_logins drop column sessionuser");
+    old.execute("alter table user1 drop column role");
     std::string before = old.scalar("select count(*) || '|' || sum(length(khname)) from kh");
 
     ServerProcess::Options options;
@@ -78,6 +79,9 @@ TEST(UserAdmin, AnOldDatabaseWithPlainTextPasswordsIsConvertedAtItsFirstStart) {
     EXPECT_TRUE(logsIn(server, "李出纳", "Plain-Cash-7733"));
     EXPECT_FALSE(logsIn(server, "管理员", "vantu"));
     EXPECT_EQ(server.scalar("select count(*) || '|' || sum(length(khname)) from kh"), before);
+    // Before roles everyone could do everything: every user became an administrator.
+    EXPECT_EQ(server.query("select role from user1 order by username"),
+              (std::vector<std::string>{"admin", "admin", "admin"}));
 
     Client c(server, Client::LoggedOut);
     loginAs(c.connection, "管理员", "Plain-Admin-7731");
@@ -91,6 +95,34 @@ TEST(UserAdmin, AnOldDatabaseWithPlainTextPasswordsIsConvertedAtItsFirstStart) {
         std::string bytes = fileBytes(server.databasePath() + suffix);
         EXPECT_EQ(bytes.find("Plain-"), std::string::npos) << "found in " << server.databasePath() << suffix;
     }
+}
+
+TEST(UserAdmin, UsersAreAddedWithTheirRoleWhichNoClientCanReadOrWrite) {
+    ServerProcess::Options empty;
+    empty.demo = false;
+    ServerProcess server(empty);
+    std::string out;
+    // The first user of a database administers it; later ones are operators unless told.
+    ASSERT_EQ(server.runCommand({"user", "add", "甲"}, "pw-one\n", &out), 0);
+    EXPECT_EQ(out, "added user 甲 (admin)\n");
+    ASSERT_EQ(server.runCommand({"user", "add", "乙"}, "pw-two\n", &out), 0);
+    EXPECT_EQ(out, "added user 乙 (operator)\n");
+    ASSERT_EQ(server.runCommand({"user", "add", "丙", "--role", "approver"}, "pw-three\n", &out), 0);
+    EXPECT_EQ(out, "added user 丙 (approver)\n");
+    EXPECT_EQ(server.runCommand({"user", "add", "丁", "--role", "boss"}, "pw\n"), 1);
+    EXPECT_EQ(server.runCommand({"user", "del", "乙", "--role", "admin"}, ""), 1);
+    ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
+    EXPECT_EQ(out, "甲\tadmin\n乙\toperator\n丙\tapprover\n");
+
+    Client c(server, Client::LoggedOut);
+    loginAs(c.connection, "乙", "pw-two");
+    for (const char* sql : {"select role from user1", "select username, role from user1 where role = 'admin'",
+                            "update user1 set role = 'admin'"})
+        EXPECT_NE(refusal([&] { Client::requery(c.dm().ClientDataSethz, sql); }), "<served>") << sql;
+    // The login's own statements answer without the role.
+    Client::requery(c.dm().ClientDataSethz, loginCheckStatement("乙", "pw-two"));
+    EXPECT_EQ(c.dm().ClientDataSethz.FieldCount(), 2);
+    EXPECT_EQ(server.scalar("select role from user1 where username = '乙'"), "operator");
 }
 
 }  // namespace

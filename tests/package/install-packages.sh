@@ -59,7 +59,7 @@ apt_install() {
 }
 
 as_service() { (cd / && runuser -u velmora -- "$@"); }
-users() { as_service velmora-server user list --config "$CONF" 2>/dev/null | LC_ALL=C sort | tr '\n' ' '; }
+users() { as_service velmora-server user list --config "$CONF" 2>/dev/null | cut -f1 | LC_ALL=C sort | tr '\n' ' '; }
 
 echo "== a first installation: no demo data unless asked"
 echo "velmora-server velmora-server/demo-data boolean false" | debconf-set-selections

@@ -227,7 +227,8 @@ TEST_P(ChangeApplierTest, MaxErrorsCountsFailuresInsideARun) {
 TEST_P(ChangeApplierTest, AnApplyWithNothingToReportAnswersNull) {
     LoginThrottle throttle;
     UserStore(*db).add("u", "p");
-    Session session("127.0.0.1:1", UserStore(*db), throttle, SessionLimits{});
+    ConnectionPool pool([this] { return openDatabase(location(), false); }, 1);
+    Session session("127.0.0.1:1", pool, throttle, SessionLimits{});
     ASSERT_TRUE(session.checkLogin("u", "p"));
     ProviderHost host(*db, session, QueryLimits{});
     ChangeRecord header{ChangeKind::Modify, 1, row(orders, 0), row(orders, 0), {}};

@@ -80,9 +80,10 @@ class SessionResumeTest : public ServerDbFixture {
     SessionResumeTest() { UserStore(*db).add("amy", "pw"); }
 
     Session session(SessionLimits limits = {}) {
-        return Session("127.0.0.1:" + std::to_string(++port_), UserStore(*db), throttle, limits);
+        return Session("127.0.0.1:" + std::to_string(++port_), pool, throttle, limits);
     }
 
+    ConnectionPool pool{[this] { return openDatabase(location(), false); }, 2};
     LoginThrottle throttle{
         {std::chrono::milliseconds(1), std::chrono::milliseconds(1), std::chrono::minutes(1)}};
 

@@ -47,6 +47,8 @@ class ServerDbFixture : public ::testing::Test {
 
     // The database file (on SQLite).
     const std::string& path() const { return path_; }
+    // What openDatabase takes to reach the same database.
+    const std::string& location() const { return database_->location(); }
 
     std::unique_ptr<DbConnection> db;
 
