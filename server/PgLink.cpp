@@ -27,9 +27,14 @@ void ReconnectBackoff::succeeded() {
 
 namespace {
 
+// libpq's message as one line of the log.
 std::string trimmed(const char* text) {
-    std::string out = text ? text : "";
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    std::string out;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        bool space = *p == '\n' || *p == '\t' || *p == ' ';
+        if (!space || (!out.empty() && out.back() != ' ')) out += space ? ' ' : *p;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
     return out;
 }
 
@@ -81,7 +86,7 @@ void PgLink::forget() {
 pg_conn* PgLink::get() {
     if (conn_ && PQstatus(conn_) == CONNECTION_OK) return conn_;
     if (conn_) forget();
-    bool first = generation_ == 0 && !wasLost_;
+    bool first = !attempted_;
     if (!backoff_.mayTry())
         throw VelmoraError(formatText("数据库无法连接 (the database cannot be reached; the server tries again in %.1f s)",
                                       static_cast<double>(backoff_.remaining().count()) / 1000));
@@ -91,6 +96,7 @@ pg_conn* PgLink::get() {
                           "dbname", nullptr};
     const char* values[] = {"10", "60", "10", "3", info_.c_str(), nullptr};
     pg_conn* conn = PQconnectdbParams(keys, values, 1);
+    attempted_ = true;
     std::string failure;
     if (PQstatus(conn) != CONNECTION_OK) {
         failure = trimmed(PQerrorMessage(conn));

@@ -70,6 +70,7 @@ class PgLink {
     pg_conn* conn_ = nullptr;
     uint64_t generation_ = 0;
     bool wasLost_ = false;  // a connection was lost and none opened since
+    bool attempted_ = false;  // the first opening (at start-up) has been tried
 };
 
 }  // namespace velmora::server
