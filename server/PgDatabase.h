@@ -119,8 +119,8 @@ class PgConnection : public DbConnection {
 
     PgLink owner_;
     PgLink reader_;
-    pg_conn* conn_ = nullptr;  // owner_'s connection while it is open
-    bool inTransaction_ = false;   // between begin and commit or rollback
+    pg_conn* conn_ = nullptr;       // owner_'s connection while it is open
+    bool inTransaction_ = false;    // between begin and commit or rollback
     bool lostTransaction_ = false;  // the connection broke inside it: its statements fail until it ends
     size_t rowLimit_ = 0;
     std::string snapshot_;  // exported by beginRead, so command texts read the same snapshot

@@ -47,7 +47,10 @@ void logNotice(void* role, const char* message) {
 }  // namespace
 
 PgLink::PgLink(std::string info, std::string role, Setup setup, ReconnectBackoff backoff)
-    : info_(std::move(info)), role_(std::move(role)), setup_(std::move(setup)), backoff_(std::move(backoff)) {}
+    : info_(std::move(info)),
+      role_(std::move(role)),
+      setup_(std::move(setup)),
+      backoff_(std::move(backoff)) {}
 
 PgLink::~PgLink() {
     if (conn_) PQfinish(conn_);
@@ -88,12 +91,13 @@ pg_conn* PgLink::get() {
     if (conn_) forget();
     bool first = !attempted_;
     if (!backoff_.mayTry())
-        throw VelmoraError(formatText("数据库无法连接 (the database cannot be reached; the server tries again in %.1f s)",
-                                      static_cast<double>(backoff_.remaining().count()) / 1000));
+        throw VelmoraError(
+            formatText("数据库无法连接 (the database cannot be reached; the server tries again in %.1f s)",
+                       static_cast<double>(backoff_.remaining().count()) / 1000));
     // Defaults the location may override: a host that does not answer fails the attempt within
     // seconds, and a silent network is noticed on an idle connection.
-    const char* keys[] = {"connect_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count",
-                          "dbname", nullptr};
+    const char* keys[] = {"connect_timeout",  "keepalives_idle", "keepalives_interval",
+                          "keepalives_count", "dbname",          nullptr};
     const char* values[] = {"10", "60", "10", "3", info_.c_str(), nullptr};
     pg_conn* conn = PQconnectdbParams(keys, values, 1);
     attempted_ = true;

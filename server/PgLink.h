@@ -69,7 +69,7 @@ class PgLink {
     ReconnectBackoff backoff_;
     pg_conn* conn_ = nullptr;
     uint64_t generation_ = 0;
-    bool wasLost_ = false;  // a connection was lost and none opened since
+    bool wasLost_ = false;    // a connection was lost and none opened since
     bool attempted_ = false;  // the first opening (at start-up) has been tried
 };
 

@@ -22,22 +22,24 @@ using Json = nlohmann::json;
 // its arguments (repeat, lpad, string_agg and the like are missing on purpose: a value may grow
 // only with the text that builds it).
 constexpr std::string_view kFunctions[] = {
-    "count",  "sum",        "avg",          "min",         "max",   "abs",      "round",
-    "trunc",  "ceil",       "ceiling",      "floor",       "sign",  "mod",      "length",
-    "char_length", "character_length", "octet_length", "upper", "lower", "initcap", "substr",
-    "substring",   "left",  "right",        "btrim",       "ltrim", "rtrim",    "position",
-    "strpos",      "concat", "like_escape", "extract",     "date_part",
+    "count",        "sum",     "avg",   "min",      "max",    "abs",       "round",       "trunc",
+    "ceil",         "ceiling", "floor", "sign",     "mod",    "length",    "char_length", "character_length",
+    "octet_length", "upper",   "lower", "initcap",  "substr", "substring", "left",        "right",
+    "btrim",        "ltrim",   "rtrim", "position", "strpos", "concat",    "like_escape", "extract",
+    "date_part",
 };
-constexpr std::string_view kOperators[] = {"=", "<>", "<",  ">",  "<=",  ">=",   "+",   "-",
-                                           "*", "/",  "%",  "||", "~~",  "!~~",  "~~*", "!~~*"};
+constexpr std::string_view kOperators[] = {"=", "<>", "<", ">",  "<=", ">=",  "+",   "-",
+                                           "*", "/",  "%", "||", "~~", "!~~", "~~*", "!~~*"};
 // As the parser names them: integer is int4, char is bpchar, boolean is bool.
-constexpr std::string_view kTypes[] = {"int2", "int4", "int8",    "numeric", "float4", "float8",
-                                       "text", "varchar", "bpchar", "bool",  "date"};
+constexpr std::string_view kTypes[] = {"int2", "int4",    "int8",   "numeric", "float4", "float8",
+                                       "text", "varchar", "bpchar", "bool",    "date"};
 constexpr std::string_view kSystemColumns[] = {"ctid", "xmin", "xmax", "cmin", "cmax", "tableoid"};
 // A char(n) pads every value to n: a larger n would build large values from a short text.
 constexpr int64_t kMaxTypeModifier = 1000;
 // Deeper trees are refused before walking them could exhaust the thread's stack.
 constexpr int kMaxDepth = 400;
+// A literal longer than this counts as building a value (see CheckedQuery).
+constexpr size_t kShortLiteral = 1024;
 
 template <size_t N>
 bool listed(const std::string_view (&list)[N], std::string_view name) {
@@ -50,6 +52,8 @@ bool listed(const std::string_view (&list)[N], std::string_view name) {
 
 class Walker {
   public:
+    bool buildsValues() const { return buildsValues_; }
+
     // The statement in stmt (a node {"SelectStmt": {...}}) must be a query.
     void statement(const Json& stmt) {
         auto [type, body] = node(stmt);
@@ -223,19 +227,21 @@ class Walker {
         for (const auto& [key, value] : t.items()) {
             if (ignored(key) || key == "relname" || key == "inh" || key == "relpersistence" || key == "alias")
                 continue;
-            if (key == "schemaname" || key == "catalogname") refuse("reading " + value.get<std::string>() + "." + name);
+            if (key == "schemaname" || key == "catalogname")
+                refuse("reading " + value.get<std::string>() + "." + name);
             refuse("the clause " + key);
         }
         if (std::find(ctes_.begin(), ctes_.end(), name) != ctes_.end()) return;
         // The parser folds unquoted names to lower case; the product's tables have such names.
-        if (!isClientReadable(name) || std::any_of(name.begin(), name.end(), [](char c) { return std::isupper(c); }))
+        if (!isClientReadable(name) ||
+            std::any_of(name.begin(), name.end(), [](char c) { return std::isupper(c); }))
             refuse("reading " + name);
     }
 
     void expr(const Json& e) {
         Deeper deeper(depth_);
         auto [type, body] = node(e);
-        if (type == "A_Const") return;
+        if (type == "A_Const") return literal(body);
         if (type == "ColumnRef") return column(body);
         if (type == "A_Expr") return operation(body);
         if (type == "FuncCall") return call(body);
@@ -287,15 +293,25 @@ class Walker {
     void operatorName(const Json& name) {
         std::vector<std::string> parts = names(name);
         if (parts.size() != 1 || !listed(kOperators, parts[0])) refuse("the operator " + joined(parts));
+        if (parts[0] == "||" || parts[0] == "*") buildsValues_ = true;
+    }
+
+    void literal(const Json& c) {
+        for (const char* kind : {"sval", "fval", "bsval"}) {
+            auto value = c.find(kind);
+            if (value != c.end() && value->value(kind, std::string()).size() > kShortLiteral)
+                buildsValues_ = true;
+        }
     }
 
     void operation(const Json& a) {
         std::string kind = a.value("kind", "");
         static constexpr std::string_view kKinds[] = {
-            "AEXPR_OP",      "AEXPR_DISTINCT",  "AEXPR_NOT_DISTINCT", "AEXPR_NULLIF",          "AEXPR_IN",
-            "AEXPR_LIKE",    "AEXPR_ILIKE",     "AEXPR_BETWEEN",      "AEXPR_NOT_BETWEEN",     "AEXPR_BETWEEN_SYM",
-            "AEXPR_NOT_BETWEEN_SYM"};
-        if (!listed(kKinds, kind)) refuse(kind == "AEXPR_SIMILAR" ? "SIMILAR TO" : "the operator form " + kind);
+            "AEXPR_OP",          "AEXPR_DISTINCT",    "AEXPR_NOT_DISTINCT",   "AEXPR_NULLIF",
+            "AEXPR_IN",          "AEXPR_LIKE",        "AEXPR_ILIKE",          "AEXPR_BETWEEN",
+            "AEXPR_NOT_BETWEEN", "AEXPR_BETWEEN_SYM", "AEXPR_NOT_BETWEEN_SYM"};
+        if (!listed(kKinds, kind))
+            refuse(kind == "AEXPR_SIMILAR" ? "SIMILAR TO" : "the operator form " + kind);
         bool between = kind.find("BETWEEN") != std::string::npos;
         for (const auto& [key, value] : a.items()) {
             if (ignored(key) || key == "kind") continue;
@@ -315,6 +331,7 @@ class Walker {
         // writes SQL's own forms (SUBSTRING ... FROM, TRIM, EXTRACT) so.
         bool builtIn = name.size() == 1 || (name.size() == 2 && name[0] == "pg_catalog");
         if (!builtIn || !listed(kFunctions, name.back())) refuse("calling " + joined(name));
+        if (name.back() == "concat") buildsValues_ = true;
         for (const auto& [key, value] : f.items()) {
             if (ignored(key) || key == "funcname" || key == "agg_star" || key == "agg_distinct" ||
                 key == "funcformat")
@@ -363,7 +380,8 @@ class Walker {
 
     void subquery(const Json& s) {
         std::string kind = s.value("subLinkType", "");
-        if (kind != "EXISTS_SUBLINK" && kind != "ANY_SUBLINK" && kind != "ALL_SUBLINK" && kind != "EXPR_SUBLINK")
+        if (kind != "EXISTS_SUBLINK" && kind != "ANY_SUBLINK" && kind != "ALL_SUBLINK" &&
+            kind != "EXPR_SUBLINK")
             refuse(kind == "ARRAY_SUBLINK" ? "an ARRAY" : "the subquery form " + kind);
         for (const auto& [key, value] : s.items()) {
             if (ignored(key) || key == "subLinkType") continue;
@@ -380,11 +398,12 @@ class Walker {
 
     std::vector<std::string> ctes_;  // the WITH queries a name in FROM may mean, innermost last
     int depth_ = 0;
+    bool buildsValues_ = false;
 };
 
 }  // namespace
 
-std::string checkPostgresQuery(const std::string& sql) {
+CheckedQuery checkPostgresQuery(const std::string& sql) {
     if (sql.size() > kMaxPostgresQueryBytes)
         refuse(formatText("a text longer than %zu bytes", kMaxPostgresQueryBytes));
     // The parser keeps its memory per thread and frees it when the thread ends.
@@ -398,13 +417,15 @@ std::string checkPostgresQuery(const std::string& sql) {
     pg_query_free_parse_result(parsed);
     if (tree.is_discarded()) throw VelmoraError("The command text cannot be read");
     const Json& statements = tree["stmts"];
-    if (!statements.is_array() || statements.empty()) throw VelmoraError("The command text holds no statement");
+    if (!statements.is_array() || statements.empty())
+        throw VelmoraError("The command text holds no statement");
     if (statements.size() > 1) throw StatementRefused("Only one statement may be sent at a time");
     const Json& only = statements[0];
-    Walker().statement(only.at("stmt"));
-    auto at = static_cast<size_t>(only.value("stmt_location", 0));
+    Walker walker;
+    walker.statement(only.at("stmt"));
+    auto at = std::min(static_cast<size_t>(only.value("stmt_location", 0)), sql.size());
     auto length = static_cast<size_t>(only.value("stmt_len", 0));
-    return length == 0 ? sql.substr(std::min(at, sql.size())) : sql.substr(at, length);
+    return {length == 0 ? sql.substr(at) : sql.substr(at, length), walker.buildsValues()};
 }
 
 }  // namespace velmora::server

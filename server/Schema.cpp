@@ -198,7 +198,8 @@ std::string firstText(DbConnection& db, const std::string& sql) {
 // checks: the dangerous functions taken from it in this database, and a cap on its temporary
 // files. Without the rights, says once what an administrator should run.
 void limitReaderRole(DbConnection& db) {
-    if (firstText(db, "select count(*) from pg_catalog.pg_roles where rolname = 'velmora_reader'") != "1") return;
+    if (firstText(db, "select count(*) from pg_catalog.pg_roles where rolname = 'velmora_reader'") != "1")
+        return;
     std::vector<std::string> callable;
     {
         auto q = db.query(std::string("select p.oid::pg_catalog.regprocedure::text from pg_catalog.pg_proc p "
@@ -217,23 +218,27 @@ void limitReaderRole(DbConnection& db) {
                   "(select 1 from pg_catalog.unnest(s.setconfig) c where c like 'temp_file_limit=%')") != "0";
     if (callable.empty() && tempLimited) return;
     bool superuser =
-        firstText(db, "select rolsuper::text from pg_catalog.pg_roles where rolname = current_user") == "true";
+        firstText(db, "select rolsuper::text from pg_catalog.pg_roles where rolname = current_user") ==
+        "true";
     if (!superuser) {
-        logLine(formatText("warning: the role velmora_reader may still %s%s%s in this database; a superuser "
-                           "should limit it as docs/deploy.md shows",
-                           callable.empty() ? "" : "call advisory locks, pg_terminate_backend or pg_sleep",
-                           !callable.empty() && !tempLimited ? " and " : "",
-                           tempLimited ? "" : "write temporary files without limit"));
+        logLine(
+            formatText("warning: the role velmora_reader may still %s%s%s in this database; a superuser "
+                       "should limit it as docs/deploy.md shows",
+                       callable.empty() ? "" : "call advisory locks, pg_terminate_backend or pg_sleep",
+                       !callable.empty() && !tempLimited ? " and " : "",
+                       tempLimited ? "" : "write temporary files without limit"));
         return;
     }
     for (const std::string& function : callable)
         db.executeScript("REVOKE EXECUTE ON FUNCTION " + function + " FROM PUBLIC");
     if (!tempLimited)
-        db.executeScript(std::string("DO $$ BEGIN EXECUTE pg_catalog.format('ALTER ROLE velmora_reader IN DATABASE "
-                                     "%I SET temp_file_limit = %L', pg_catalog.current_database(), '") +
-                         kReaderTempFileLimit + "'); END $$");
+        db.executeScript(
+            std::string("DO $$ BEGIN EXECUTE pg_catalog.format('ALTER ROLE velmora_reader IN DATABASE "
+                        "%I SET temp_file_limit = %L', pg_catalog.current_database(), '") +
+            kReaderTempFileLimit + "'); END $$");
     logLine(formatText("limited the role velmora_reader in this database: %zu functions taken from PUBLIC%s",
-                       callable.size(), tempLimited ? "" : formatText(", temp_file_limit %s", kReaderTempFileLimit).c_str()));
+                       callable.size(),
+                       tempLimited ? "" : formatText(", temp_file_limit %s", kReaderTempFileLimit).c_str()));
 }
 
 // limitReaderRole, where a failure (another server limiting the role at the same moment, say)

@@ -49,7 +49,8 @@ class PostgresReader : public ::testing::Test {
     }
     // The server's own sessions on its database, as an administrator sees them.
     static constexpr const char* kServerBackends =
-        "select count(*) from pg_stat_activity where datname = current_database() and pid <> pg_backend_pid() "
+        "select count(*) from pg_stat_activity where datname = current_database() and pid <> "
+        "pg_backend_pid() "
         "and backend_type = 'client backend'";
     static constexpr const char* kReaderBackends =
         "select pid from pg_stat_activity where datname = current_database() and usename = 'velmora_reader' "
@@ -154,7 +155,8 @@ TEST_F(PostgresReader, ASessionReadsAndWritesOnAfterItsDatabaseConnectionsWereEn
     // An administrator (or a failover) ends every session of the server on its database.
     ASSERT_NE(server.scalar(kServerBackends), "0");
     server.query(
-        "select pg_terminate_backend(pid) from pg_stat_activity where datname = current_database() and pid <> "
+        "select pg_terminate_backend(pid) from pg_stat_activity where datname = current_database() and pid "
+        "<> "
         "pg_backend_pid() and backend_type = 'client backend'");
     ASSERT_TRUE(waitUntil([&] { return server.scalar(kServerBackends) == "0"; }));
     // The same session reads and writes as before, on new connections.

@@ -51,8 +51,9 @@ std::string failure(PgLink& link) {
 TEST(PgLink, ADatabaseOutOfReachIsNotTriedAgainBeforeItsWait) {
     FakeClock time;
     int setups = 0;
-    PgLink link("host=/nonexistent-velmora-socket-dir dbname=x user=x", "owner", [&](pg_conn*) { ++setups; },
-                ReconnectBackoff(time.clock()));
+    PgLink link(
+        "host=/nonexistent-velmora-socket-dir dbname=x user=x", "owner", [&](pg_conn*) { ++setups; },
+        ReconnectBackoff(time.clock()));
     EXPECT_EQ(failure(link).rfind("Cannot open database: ", 0), 0u);
     // Within the wait the call fails at once and says when the next attempt comes.
     std::string early = failure(link);

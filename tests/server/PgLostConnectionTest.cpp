@@ -62,7 +62,8 @@ TEST_F(PgLostConnectionTest, ATransactionThatLostItsConnectionFailsWholeAndTheNe
 TEST_F(PgLostConnectionTest, ConnectionsEndedWhileIdleAreOpenedAgainBeforeTheNextStatement) {
     insert(1, "a");
     database->query(
-        "select pg_terminate_backend(pid) from pg_stat_activity where datname = current_database() and pid <> "
+        "select pg_terminate_backend(pid) from pg_stat_activity where datname = current_database() and pid "
+        "<> "
         "pg_backend_pid()");
     // The next statement may well be sent before the backend is gone: the BEGIN is then sent again.
     db->begin();
