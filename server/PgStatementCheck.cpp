@@ -3,6 +3,7 @@
 #include <pg_query.h>
 
 #include <algorithm>
+#include <cctype>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <vector>
@@ -234,7 +235,7 @@ class Walker {
         if (std::find(ctes_.begin(), ctes_.end(), name) != ctes_.end()) return;
         // The parser folds unquoted names to lower case; the product's tables have such names.
         if (!isClientReadable(name) ||
-            std::any_of(name.begin(), name.end(), [](char c) { return std::isupper(c); }))
+            std::any_of(name.begin(), name.end(), [](unsigned char c) { return std::isupper(c); }))
             refuse("reading " + name);
     }
 
@@ -422,7 +423,11 @@ CheckedQuery checkPostgresQuery(const std::string& sql) {
     if (statements.size() > 1) throw StatementRefused("Only one statement may be sent at a time");
     const Json& only = statements[0];
     Walker walker;
-    walker.statement(only.at("stmt"));
+    try {
+        walker.statement(only.at("stmt"));
+    } catch (const Json::exception&) {
+        refuse("a construct the server does not know");  // a member not of the form expected
+    }
     auto at = std::min(static_cast<size_t>(only.value("stmt_location", 0)), sql.size());
     auto length = static_cast<size_t>(only.value("stmt_len", 0));
     return {length == 0 ? sql.substr(at) : sql.substr(at, length), walker.buildsValues()};

@@ -98,6 +98,7 @@ TEST_F(PostgresReader, LocksSignalsSleepsAndTheCatalogueAreRefusedAndNobodyElseI
     EXPECT_EQ(other.dm().ClientDataSetkh.ApplyUpdates(0), 0);
     // And the curious one goes on with ordinary reads.
     EXPECT_EQ(open(curious, "select khname, count(*) from xsdview group by khname order by 1"), "<served>");
+    EXPECT_EQ(server.stop(), 0) << server.log();
 }
 
 TEST_F(PostgresReader, TheServerTakesLocksSignalsAndSleepsFromTheReaderRoleAndCapsItsTemporaryFiles) {
@@ -140,6 +141,7 @@ TEST_F(PostgresReader, RowsPastTheResultLimitAreRefusedBeforeTheServerHoldsThem)
     EXPECT_LT(grown, 32 * 1024) << "the server held " << grown << " kB more at its peak";
     EXPECT_TRUE(logShows(server, "its result passed 4 MB"));
     EXPECT_EQ(open(client, "select * from xsdview"), "<served>");
+    EXPECT_EQ(server.stop(), 0) << server.log();
 }
 
 TEST_F(PostgresReader, ASessionReadsAndWritesOnAfterItsDatabaseConnectionsWereEnded) {
@@ -169,6 +171,7 @@ TEST_F(PostgresReader, ASessionReadsAndWritesOnAfterItsDatabaseConnectionsWereEn
     EXPECT_EQ(server.scalar("select tel from kh where khid = '" + khid + "'"), "222");
     EXPECT_TRUE(logShows(server, "the reader connection to the database was lost")) << server.log();
     EXPECT_TRUE(logShows(server, "the owner connection to the database was opened again"));
+    EXPECT_EQ(server.stop(), 0) << server.log();
 }
 
 }  // namespace
