@@ -99,6 +99,9 @@ class DbConnection {
     virtual std::unique_ptr<DbQuery> clientQuery(const std::string& sql) = 0;
     // Statements on this connection fail with QueryTimeout once deadline passes; none: no limit.
     virtual void setDeadline(Deadline deadline) = 0;
+    // A row of a command text's result larger than maxBytes fails with ResultTooLarge before the
+    // server holds it (0: no limit). A database that caps each value itself may ignore it.
+    virtual void setRowLimit(size_t maxBytes) = 0;
     // From now on, deleted content is overwritten in the file (for secrets that must not linger).
     virtual void scrubDeletedContent() = 0;
     // Rewrites the database without free pages and empties its log (no transaction may be open).

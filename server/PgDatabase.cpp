@@ -9,7 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <mutex>
 
+#include "server/Log.h"
+#include "server/PgStatementCheck.h"
+#include "server/RecordsPacket.h"
 #include "transport/Errors.h"
 
 namespace velmora::server {
@@ -151,22 +155,78 @@ std::string quotedValue(const char* value) {
     return out + "'";
 }
 
-pg_conn* connect(const std::string& info) {
-    pg_conn* conn = PQconnectdb(info.c_str());
-    if (PQstatus(conn) != CONNECTION_OK) {
-        std::string message = messageOf(conn, nullptr);
-        PQfinish(conn);
-        throw VelmoraError("Cannot open database: " + message);
-    }
-    PQsetClientEncoding(conn, "UTF8");
-    return conn;
-}
-
 void exec(pg_conn* conn, const std::string& sql) {
     Result r{PQexec(conn, sql.c_str())};
     ExecStatusType status = PQresultStatus(r.result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         throw VelmoraError(messageOf(conn, r.result));
+}
+
+// What a client is told when a connection broke under its call.
+constexpr const char* kLostNothingStored =
+    "数据库连接中断 (the connection to the database was lost; nothing was stored: please try again)";
+constexpr const char* kLostMaybeStored =
+    "数据库连接中断 (the connection to the database was lost while the change was being committed; it may "
+    "or may not have been stored: refresh to see)";
+constexpr const char* kLostTryAgain =
+    "数据库连接中断 (the connection to the database was lost: please try again)";
+
+// Marks the error by which the database refuses a row past the row limit (see boundedRows).
+constexpr const char* kRowLimitMarker = "velmora_row_limit";
+
+void setUpOwner(pg_conn* conn, Durability durability) {
+    exec(conn, "SET client_min_messages = warning");
+    // Normal: a commit returns before its log reaches the disk (the database stays consistent).
+    if (durability == Durability::Normal) exec(conn, "SET synchronous_commit = off");
+}
+
+// Limits of the reader's sessions where an administrator set none for the role or database.
+constexpr const char* kReaderWorkMem = "4MB";
+constexpr const char* kReaderIdleInTransaction = "60s";
+
+// The reader's session: strings read as the allow-list's parser read them, and limits on what one
+// command text may hold on to.
+void setUpReader(pg_conn* conn) {
+    exec(conn, "SET client_min_messages = warning; SET standard_conforming_strings = on");
+    Result r{PQexec(conn,
+                    "select name, setting, source from pg_catalog.pg_settings where name in "
+                    "('work_mem', 'idle_in_transaction_session_timeout', 'temp_file_limit')")};
+    if (PQresultStatus(r.result) != PGRES_TUPLES_OK) throw VelmoraError(messageOf(conn, r.result));
+    std::string settings;
+    for (int i = 0; i < PQntuples(r.result); ++i) {
+        std::string name = PQgetvalue(r.result, i, 0), setting = PQgetvalue(r.result, i, 1);
+        std::string source = PQgetvalue(r.result, i, 2);
+        bool administrators = source == "user" || source == "database" || source == "database user";
+        if (name == "temp_file_limit") {
+            // Only a superuser may set it, for the role: say once that it is missing.
+            static std::once_flag told;
+            if (setting == "-1")
+                std::call_once(told, [] {
+                    logLine(std::string("warning: the role ") + PgConnection::kReaderRole +
+                            " may write temporary files without limit; set its temp_file_limit "
+                            "(docs/deploy.md)");
+                });
+        } else if (!administrators) {
+            settings += "SET " + name + " = '" +
+                        (name == "work_mem" ? kReaderWorkMem : kReaderIdleInTransaction) + "'; ";
+        }
+    }
+    if (!settings.empty()) exec(conn, settings);
+}
+
+// sql as a query whose every row is measured by the database before it is sent: one larger than
+// limit bytes fails the statement there, so that the server never holds it.
+std::string boundedRows(const std::string& sql, size_t limit) {
+    std::string size = "pg_catalog.pg_column_size(velmora_row.*)";
+    // The failure depends on the row, so that the planner cannot raise it ahead of time.
+    return "select velmora_row.* from (\n" + sql + "\n) velmora_row where case when " + size +
+           " <= " + std::to_string(limit) + " then true else ('" + kRowLimitMarker + " ' || " + size +
+           ")::pg_catalog.bool end";
+}
+
+bool isRead(const std::string& sql) {
+    size_t start = sql.find_first_not_of(" \t\n");
+    return start != std::string::npos && strncasecmp(sql.c_str() + start, "select", 6) == 0;
 }
 
 }  // namespace
@@ -241,20 +301,64 @@ std::string PgConnection::readerConnectionString(const std::string& owner) {
 }
 
 PgConnection::PgConnection(const std::string& owner, std::string reader, Durability durability)
-    : conn_(connect(owner)), readerInfo_(reader.empty() ? readerConnectionString(owner) : std::move(reader)) {
-    exec(conn_, "SET client_min_messages = warning");
-    // Normal: a commit returns before its log reaches the disk (the database stays consistent).
-    if (durability == Durability::Normal) exec(conn_, "SET synchronous_commit = off");
+    : owner_(owner, "owner", [durability](pg_conn* conn) { setUpOwner(conn, durability); }),
+      reader_(reader.empty() ? readerConnectionString(owner) : std::move(reader), "reader", setUpReader) {
+    conn_ = owner_.get();
 }
 
-PgConnection::~PgConnection() {
-    if (reader_) PQfinish(reader_);
-    if (conn_) PQfinish(conn_);
+PgConnection::~PgConnection() = default;
+
+bool PgConnection::transactionOpen() const {
+    if (inTransaction_ || !sent_.empty()) return true;
+    return conn_ && PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE;
 }
 
-pg_conn* PgConnection::reader() {
-    if (!reader_) reader_ = connect(readerInfo_);
-    return reader_;
+void PgConnection::ensureOwner() {
+    if (conn_ && owner_.usable()) return;
+    dropOwner();
+    conn_ = owner_.get();
+}
+
+void PgConnection::dropOwner() {
+    owner_.forget();
+    conn_ = nullptr;
+    sent_.clear();
+    prepared_.clear();
+    snapshot_.clear();
+}
+
+template <typename Fn>
+auto PgConnection::onOwner(Retry retry, Fn fn) {
+    if (lostTransaction_) throw VelmoraError(kLostNothingStored);
+    bool open = transactionOpen();
+    if (!open) ensureOwner();
+    try {
+        return fn();
+    } catch (const VelmoraError&) {
+        if (!owner_.lost()) throw;
+        dropOwner();
+        // The transaction ended with its session: nothing of it was committed. Its remaining
+        // statements fail at once rather than write outside it on a new connection.
+        if (open) {
+            lostTransaction_ = true;
+            throw VelmoraError(kLostNothingStored);
+        }
+        // A statement of its own may have committed before its answer was lost.
+        if (retry == Retry::No) throw VelmoraError(kLostMaybeStored);
+    }
+    ensureOwner();
+    try {
+        return fn();
+    } catch (const VelmoraError&) {
+        if (!owner_.lost()) throw;
+        dropOwner();
+        throw VelmoraError(kLostTryAgain);
+    }
+}
+
+pg_conn* PgConnection::readerReady() {
+    if (reader_.current() && !reader_.usable()) reader_.forget();
+    return reader_.get();
 }
 
 namespace {
@@ -343,6 +447,10 @@ PGresult* PgConnection::run(const std::string& sql, const std::vector<DbValue>& 
 }
 
 GuardedOutcome PgConnection::runGuarded(std::span<const GuardedStatement> statements) {
+    return onOwner(Retry::No, [&] { return guardedRun(statements); });
+}
+
+GuardedOutcome PgConnection::guardedRun(std::span<const GuardedStatement> statements) {
     // The whole run goes in one round trip under one savepoint. When a statement fails, the run
     // is rolled back and the statements before it are sent again, so that the failed one leaves
     // nothing behind; a savepoint per statement would cost the database as much as the inserts.
@@ -485,7 +593,9 @@ void PgConnection::execOwn(const std::string& sql) {
 }
 
 std::unique_ptr<DbQuery> PgConnection::query(const std::string& sql, const std::vector<DbValue>& params) {
-    return std::make_unique<PgQuery>(run(sql, params, false));
+    return onOwner(isRead(sql) ? Retry::Yes : Retry::No, [&]() -> std::unique_ptr<DbQuery> {
+        return std::make_unique<PgQuery>(run(sql, params, false));
+    });
 }
 
 namespace {
@@ -495,6 +605,9 @@ namespace {
     std::string state = sqlState(result);
     std::string message = messageOf(conn, result);
     PQclear(result);
+    if (PQstatus(conn) == CONNECTION_BAD) throw VelmoraError(kLostTryAgain);
+    if (state == "22P02" && message.find(kRowLimitMarker) != std::string::npos)
+        throw ResultTooLarge("A row passed the size limit");
     if (state == "57014") throw QueryTimeout("The statement ran past its time limit");
     if (state == "42501") throw StatementRefused(readOnlyRefusal(message));
     if (state == "25006") throw StatementRefused(readOnlyRefusal("writing"));
@@ -575,6 +688,10 @@ class PgStreamQuery : public DbQuery {
 
 std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
     if (sql.find('\0') != std::string::npos) throw StatementRefused(readOnlyRefusal("a NUL character"));
+    CheckedQuery query = checkPostgresQuery(sql);
+    // Measuring every row costs a tenth of a large read; only a query that builds values needs it.
+    std::string checked =
+        rowLimit_ > 0 && query.buildsValues ? boundedRows(query.text, rowLimit_) : query.text;
     long long timeoutMs = 0;
     if (deadline_) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ -
@@ -582,13 +699,30 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
         if (left.count() <= 0) throw QueryTimeout("The statement ran past its time limit");
         timeoutMs = left.count();
     }
-    pg_conn* r = reader();
+    // A read commits nothing: one that lost its connection before its first row is sent again.
+    for (int attempt = 0;; ++attempt) {
+        pg_conn* r = readerReady();
+        try {
+            return startClientQuery(r, checked, timeoutMs);
+        } catch (const VelmoraError&) {
+            if (!reader_.lost()) throw;
+            reader_.forget();
+            if (attempt > 0) throw VelmoraError(kLostTryAgain);
+        }
+    }
+}
+
+std::unique_ptr<DbQuery> PgConnection::startClientQuery(pg_conn* r, const std::string& sql,
+                                                        long long timeoutMs) {
     PGresult* result = nullptr;
     try {
         // The reader role may only read the product's tables; the transaction may not write.
-        exec(r, snapshot_.empty() ? "BEGIN READ ONLY" : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-        if (!snapshot_.empty()) exec(r, "SET TRANSACTION SNAPSHOT '" + snapshot_ + "'");
-        exec(r, "SET LOCAL statement_timeout = " + std::to_string(timeoutMs));
+        std::string begin =
+            snapshot_.empty()
+                ? "BEGIN READ ONLY; "
+                : "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SET TRANSACTION SNAPSHOT '" + snapshot_ +
+                      "'; ";
+        exec(r, begin + "SET LOCAL statement_timeout = " + std::to_string(timeoutMs));
         // The extended protocol takes exactly one statement; its rows come one by one.
         if (PQsendQueryParams(r, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 1)
             throw VelmoraError(messageOf(r, nullptr));
@@ -600,17 +734,9 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
             result = nullptr;
             return std::make_unique<PgStreamQuery>(r, first);
         }
-        if (status == PGRES_COPY_OUT || status == PGRES_COPY_IN || status == PGRES_COPY_BOTH) {
-            // A copy holds the connection in a mode of its own: start afresh next time.
-            PQclear(result);
-            result = nullptr;
-            PQfinish(reader_);
-            reader_ = nullptr;
-            throw StatementRefused(readOnlyRefusal("COPY"));
-        }
         while (PGresult* rest = PQgetResult(r)) PQclear(rest);
-        if (status == PGRES_COMMAND_OK) {
-            // SET, SAVEPOINT and the like: not a query. The rollback below undoes it.
+        if (status != PGRES_FATAL_ERROR && status != PGRES_NONFATAL_ERROR) {
+            // The allow-list lets only queries through; anything else is not run further.
             PQclear(result);
             result = nullptr;
             throw StatementRefused(readOnlyRefusal("a statement that is not a query"));
@@ -620,54 +746,101 @@ std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
         throwClientFailure(r, failed);
     } catch (...) {
         PQclear(result);
-        if (reader_) PQclear(PQexec(reader_, "ROLLBACK"));
+        if (PQstatus(r) == CONNECTION_OK) PQclear(PQexec(r, "ROLLBACK"));
         throw;
     }
 }
 
 void PgConnection::compact() {
-    execOwn("VACUUM FULL user1");
+    onOwner(Retry::No, [&] { execOwn("VACUUM FULL user1"); });
 }
 
 int64_t PgConnection::execute(const std::string& sql, const std::vector<DbValue>& params) {
-    Result r{run(sql, params, true)};
-    return r.result ? std::strtoll(PQcmdTuples(r.result), nullptr, 10) : 0;
+    return onOwner(Retry::No, [&]() -> int64_t {
+        Result r{run(sql, params, true)};
+        return r.result ? std::strtoll(PQcmdTuples(r.result), nullptr, 10) : 0;
+    });
 }
 
 int64_t PgConnection::insertReturningKey(const std::string& sql, const std::vector<DbValue>& params,
                                          const std::string& keyColumn) {
-    Result r{run(sql + " returning \"" + keyColumn + "\"", params, true)};
-    if (PQntuples(r.result) != 1) throw VelmoraError("The database returned no key for the new row");
-    return std::strtoll(PQgetvalue(r.result, 0, 0), nullptr, 10);
+    return onOwner(Retry::No, [&]() -> int64_t {
+        Result r{run(sql + " returning \"" + keyColumn + "\"", params, true)};
+        if (PQntuples(r.result) != 1) throw VelmoraError("The database returned no key for the new row");
+        return std::strtoll(PQgetvalue(r.result, 0, 0), nullptr, 10);
+    });
 }
 
 void PgConnection::executeScript(const std::string& sql) {
-    execOwn(sql);
+    onOwner(Retry::No, [&] { execOwn(sql); });
 }
 
 void PgConnection::begin() {
-    execOwn(beginning("BEGIN"));
+    lostTransaction_ = false;  // one lost earlier ended with its connection
+    // A BEGIN commits nothing, so one that lost its connection is sent again on a new one.
+    onOwner(Retry::Yes, [&] { execOwn(beginning("BEGIN")); });
+    inTransaction_ = true;
 }
 
 void PgConnection::beginRead() {
-    execOwn(beginning("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
-    Result r{run("select pg_export_snapshot()", {}, false)};
-    snapshot_ = PQgetvalue(r.result, 0, 0);
+    lostTransaction_ = false;
+    onOwner(Retry::Yes, [&] {
+        execOwn(beginning("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+        Result r{run("select pg_export_snapshot()", {}, false)};
+        snapshot_ = PQgetvalue(r.result, 0, 0);
+    });
+    inTransaction_ = true;
 }
 
 void PgConnection::commit() {
     snapshot_.clear();
-    execOwn("COMMIT");
+    inTransaction_ = false;
+    if (lostTransaction_) {
+        lostTransaction_ = false;
+        throw VelmoraError(kLostNothingStored);
+    }
+    // Until the COMMIT is sent, a lost connection took the whole transaction with it.
+    try {
+        collect(false);
+    } catch (const VelmoraError&) {
+        if (!owner_.lost()) throw;
+        dropOwner();
+        throw VelmoraError(kLostNothingStored);
+    }
+    if (!owner_.usable()) {
+        dropOwner();
+        throw VelmoraError(kLostNothingStored);
+    }
+    try {
+        exec(conn_, "COMMIT");
+    } catch (const VelmoraError&) {
+        if (!owner_.lost()) throw;
+        // The database may have committed before its answer was lost.
+        dropOwner();
+        throw VelmoraError(kLostMaybeStored);
+    }
 }
 
 void PgConnection::rollback() {
     snapshot_.clear();
+    inTransaction_ = false;
+    if (lostTransaction_ || !conn_) {
+        lostTransaction_ = false;  // the transaction ended with its connection
+        return;
+    }
     try {
         collect(false);
     } catch (const VelmoraError&) {
         // an error of a statement the rollback undoes anyway
     }
-    if (inTransaction()) exec(conn_, "ROLLBACK");
+    if (owner_.lost()) return dropOwner();
+    if (PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
+    try {
+        exec(conn_, "ROLLBACK");
+    } catch (const VelmoraError&) {
+        if (!owner_.lost()) throw;
+        dropOwner();
+    }
 }
 
 std::string PgConnection::beginning(const char* begin) {
@@ -679,6 +852,7 @@ std::string PgConnection::beginning(const char* begin) {
 }
 
 bool PgConnection::inTransaction() const {
+    if (!conn_) return lostTransaction_;
     return PQtransactionStatus(conn_) != PQTRANS_IDLE;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "server/Database.h"
+#include "server/PgLink.h"
 
 struct pg_conn;
 struct pg_result;
@@ -27,6 +28,10 @@ std::string redactedLocation(const std::string& location);
 // without waiting for its answer, which is read with the next statement's; an error of such a
 // statement is thrown by the next one (it is never lost). A run of an apply's inserts
 // (runGuarded) goes in one round trip.
+// A command text must first pass the allow-list (checkPostgresQuery). Either connection, when
+// lost, is opened again for the next call; what cannot have committed (a BEGIN, a read outside a
+// transaction) is retried once on the new one, and anything else fails with a message that says
+// whether the change may have been stored.
 class PgConnection : public DbConnection {
   public:
     // owner: the connection string the server writes through; reader: the one command texts run
@@ -43,6 +48,7 @@ class PgConnection : public DbConnection {
     std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params) override;
     std::unique_ptr<DbQuery> clientQuery(const std::string& sql) override;
     void setDeadline(Deadline deadline) override { deadline_ = deadline; }
+    void setRowLimit(size_t maxBytes) override { rowLimit_ = maxBytes; }
     void scrubDeletedContent() override {}
     void compact() override;
     int64_t execute(const std::string& sql, const std::vector<DbValue>& params) override;
@@ -81,6 +87,8 @@ class PgConnection : public DbConnection {
     // preparation is sent first where it is new (see Sent).
     // nullptr once kMaxPrepared are prepared.
     const std::string* preparedName(const std::string& converted, int parameters);
+    // runGuarded on a connection known to be open.
+    GuardedOutcome guardedRun(std::span<const GuardedStatement> statements);
     // Sends statements [0, count) of a run inside one savepoint and reads their answers: count
     // when all held, else the index of the one that failed (and error), after rolling the run back.
     size_t attempt(std::span<const GuardedStatement> statements, size_t count, std::vector<int64_t>& keys,
@@ -89,11 +97,32 @@ class PgConnection : public DbConnection {
     void execOwn(const std::string& sql);
     // begin, preceded by forgetting the prepared statements once there are kMaxPrepared.
     std::string beginning(const char* begin);
-    pg_conn* reader();
 
-    pg_conn* conn_ = nullptr;
-    pg_conn* reader_ = nullptr;
-    std::string readerInfo_;
+    // Whether a statement that lost its connection may be sent again on a new one.
+    enum class Retry { No, Yes };
+    // Runs fn, which uses conn_, as one call on the owner's connection: a connection lost while
+    // idle is opened again first; one lost during fn fails the transaction it was in, or is opened
+    // again for one more try of fn when retry allows and no transaction was open.
+    template <typename Fn>
+    auto onOwner(Retry retry, Fn fn);
+    // True while a transaction is open on the owner's connection, as far as this side knows.
+    bool transactionOpen() const;
+    // conn_, opened again where it was lost while idle.
+    void ensureOwner();
+    // Forgets the owner's session after its connection broke: its prepared statements, the
+    // answers it owed and its snapshot went with it.
+    void dropOwner();
+    // The reader's connection, opened again where it was lost while idle.
+    pg_conn* readerReady();
+    // Begins the reader's transaction and sends sql; the stream of its rows.
+    std::unique_ptr<DbQuery> startClientQuery(pg_conn* r, const std::string& sql, long long timeoutMs);
+
+    PgLink owner_;
+    PgLink reader_;
+    pg_conn* conn_ = nullptr;       // owner_'s connection while it is open
+    bool inTransaction_ = false;    // between begin and commit or rollback
+    bool lostTransaction_ = false;  // the connection broke inside it: its statements fail until it ends
+    size_t rowLimit_ = 0;
     std::string snapshot_;  // exported by beginRead, so command texts read the same snapshot
     std::unordered_map<std::string, std::string> prepared_;  // statement text -> its name
     int statementNumber_ = 0;

@@ -24,7 +24,10 @@ struct QueryLimits {
 class ProviderHost : public IProviderServer {
   public:
     ProviderHost(DbConnection& db, Session& session, QueryLimits limits)
-        : db_(db), session_(session), limits_(limits) {}
+        : db_(db), session_(session), limits_(limits) {
+        // No row may be larger than a whole result: one that is, is refused before the server holds it.
+        db_.setRowLimit(limits_.maxResultBytes);
+    }
 
     Variant RemoteApplyUpdates(const std::string& providerName, const Variant& delta, int32_t maxErrors,
                                int32_t& errorCount, Variant& ownerData) override;

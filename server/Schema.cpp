@@ -1,6 +1,7 @@
 #include "server/Schema.h"
 
 #include "data/FieldDef.h"
+#include "server/Log.h"
 #include "server/ResumeTokens.h"
 
 namespace velmora::server {
@@ -179,6 +180,79 @@ END
 $$;
 )SQL";
 
+// Functions of every database the reader must not call in the product's, each with all its
+// forms: locks that outlive the statement, signals to other sessions, sleeps.
+constexpr const char* kReaderForbiddenFunctions =
+    "'pg_advisory_lock', 'pg_advisory_lock_shared', 'pg_try_advisory_lock', 'pg_try_advisory_lock_shared', "
+    "'pg_advisory_xact_lock', 'pg_advisory_xact_lock_shared', 'pg_try_advisory_xact_lock', "
+    "'pg_try_advisory_xact_lock_shared', 'pg_terminate_backend', 'pg_cancel_backend', 'pg_sleep', "
+    "'pg_sleep_for', 'pg_sleep_until'";
+
+// The temporary files one reader session may write (sorts and hashes past work_mem).
+constexpr const char* kReaderTempFileLimit = "512MB";
+
+std::string firstText(DbConnection& db, const std::string& sql) {
+    auto q = db.query(sql, {});
+    return q->next() ? std::string(q->text(0)) : std::string();
+}
+
+// Limits of the reader role that only a superuser may set, as defence behind the server's own
+// checks: the dangerous functions taken from it in this database, and a cap on its temporary
+// files. Without the rights, says once what an administrator should run.
+void limitReaderRole(DbConnection& db) {
+    if (firstText(db, "select count(*) from pg_catalog.pg_roles where rolname = 'velmora_reader'") != "1")
+        return;
+    std::vector<std::string> callable;
+    {
+        auto q = db.query(std::string("select p.oid::pg_catalog.regprocedure::text from pg_catalog.pg_proc p "
+                                      "where p.pronamespace = 'pg_catalog'::pg_catalog.regnamespace and "
+                                      "p.proname in (") +
+                              kReaderForbiddenFunctions +
+                              ") and pg_catalog.has_function_privilege('velmora_reader', p.oid, 'EXECUTE')",
+                          {});
+        while (q->next()) callable.emplace_back(q->text(0));
+    }
+    bool tempLimited =
+        firstText(db,
+                  "select count(*) from pg_catalog.pg_db_role_setting s join pg_catalog.pg_roles r on "
+                  "r.oid = s.setrole where r.rolname = 'velmora_reader' and s.setdatabase in (0, (select oid "
+                  "from pg_catalog.pg_database where datname = pg_catalog.current_database())) and exists "
+                  "(select 1 from pg_catalog.unnest(s.setconfig) c where c like 'temp_file_limit=%')") != "0";
+    if (callable.empty() && tempLimited) return;
+    bool superuser =
+        firstText(db, "select rolsuper::text from pg_catalog.pg_roles where rolname = current_user") ==
+        "true";
+    if (!superuser) {
+        logLine(
+            formatText("warning: the role velmora_reader may still %s%s%s in this database; a superuser "
+                       "should limit it as docs/deploy.md shows",
+                       callable.empty() ? "" : "call advisory locks, pg_terminate_backend or pg_sleep",
+                       !callable.empty() && !tempLimited ? " and " : "",
+                       tempLimited ? "" : "write temporary files without limit"));
+        return;
+    }
+    for (const std::string& function : callable)
+        db.executeScript("REVOKE EXECUTE ON FUNCTION " + function + " FROM PUBLIC");
+    if (!tempLimited)
+        db.executeScript(
+            std::string("DO $$ BEGIN EXECUTE pg_catalog.format('ALTER ROLE velmora_reader IN DATABASE "
+                        "%I SET temp_file_limit = %L', pg_catalog.current_database(), '") +
+            kReaderTempFileLimit + "'); END $$");
+    logLine(formatText("limited the role velmora_reader in this database: %zu functions taken from PUBLIC%s",
+                       callable.size(),
+                       tempLimited ? "" : formatText(", temp_file_limit %s", kReaderTempFileLimit).c_str()));
+}
+
+// limitReaderRole, where a failure (another server limiting the role at the same moment, say)
+// leaves the database usable.
+void tryToLimitReaderRole(DbConnection& db) {
+    try {
+        limitReaderRole(db);
+    } catch (const VelmoraError& e) {
+        logLine(std::string("warning: the role velmora_reader could not be limited: ") + e.what());
+    }
+}
+
 }  // namespace
 
 bool isClientReadable(std::string_view table) {
@@ -193,6 +267,7 @@ void createSchema(DbConnection& db) {
     if (db.dialect() == Dialect::Sqlite) return db.executeScript(kSchema);
     db.executeScript(kPostgresSchema);
     db.executeScript(kPostgresReaderRole);
+    tryToLimitReaderRole(db);
 }
 
 namespace {
@@ -208,6 +283,7 @@ bool hasColumn(DbConnection& db, const char* table, const char* column) {
 
 void upgradeSchema(DbConnection& db) {
     db.executeScript(kResumeTokensTable);
+    if (db.dialect() == Dialect::Postgres) tryToLimitReaderRole(db);
     // Databases made before logins were tied to sessions lack the columns that say who really
     // connected.
     if (!hasColumn(db, "server_logins", "peer"))

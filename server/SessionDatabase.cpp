@@ -5,7 +5,14 @@
 namespace velmora::server {
 
 void SessionDatabase::open() {
-    if (!db_) db_ = open_();
+    if (db_) return;
+    db_ = open_();
+    db_->setRowLimit(rowLimit_);
+}
+
+void SessionDatabase::setRowLimit(size_t maxBytes) {
+    rowLimit_ = maxBytes;
+    if (db_) db_->setRowLimit(maxBytes);
 }
 
 DbConnection& SessionDatabase::db() const {

@@ -24,6 +24,8 @@ class SessionDatabase : public DbConnection {
     }
     std::unique_ptr<DbQuery> clientQuery(const std::string& sql) override { return db().clientQuery(sql); }
     void setDeadline(Deadline deadline) override { db().setDeadline(deadline); }
+    // Kept until the connection opens: the limit is set before the login.
+    void setRowLimit(size_t maxBytes) override;
     void scrubDeletedContent() override { db().scrubDeletedContent(); }
     void compact() override { db().compact(); }
     int64_t execute(const std::string& sql, const std::vector<DbValue>& params) override {
@@ -50,6 +52,7 @@ class SessionDatabase : public DbConnection {
 
     std::function<std::unique_ptr<DbConnection>()> open_;
     std::unique_ptr<DbConnection> db_;
+    size_t rowLimit_ = 0;
 };
 
 }  // namespace velmora::server

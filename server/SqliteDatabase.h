@@ -31,6 +31,8 @@ class SqliteConnection : public DbConnection {
     std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params) override;
     std::unique_ptr<DbQuery> clientQuery(const std::string& sql) override;
     void setDeadline(Deadline deadline) override { deadline_ = deadline; }
+    // SQLite caps every value itself (SQLITE_LIMIT_LENGTH), so no row outgrows the result limit by much.
+    void setRowLimit(size_t) override {}
     void scrubDeletedContent() override;
     void compact() override;
     int64_t execute(const std::string& sql, const std::vector<DbValue>& params) override;
