@@ -2,7 +2,10 @@
 
 #include <ctime>
 
+#include "server/ApplyGuard.h"
 #include "server/Log.h"
+#include "server/OrderApproval.h"
+#include "server/UserStore.h"
 #include "transport/Errors.h"
 
 namespace velmora::server {
@@ -17,8 +20,13 @@ double currentDateTime() {
     return dateFromUnixSeconds(seconds);
 }
 
-AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits limits)
-    : ProviderDispatch(providers_), db_(db), session_(session), providers_(db, session, limits) {
+AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits limits,
+                                 bool allowOwnApproval)
+    : ProviderDispatch(providers_),
+      db_(db),
+      session_(session),
+      providers_(db, session, limits),
+      allowOwnApproval_(allowOwnApproval) {
     addMember(1, "GetSysTime", 1, [this](DispatchCall& c) {
         session_.requireLogin("GetSysTime");
         c.arg(0).assignKeepingRef(Variant::date(currentDateTime()));
@@ -35,6 +43,27 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
         std::string next = session_.resume(c.arg(0).toString(), c.arg(1).toString());
         c.arg(2).assignKeepingRef(Variant(next));
     });
+    addMember(6, "ApproveOrder", 1, [this](DispatchCall& c) { changeApproval(c, true); });
+    addMember(7, "WithdrawApproval", 1, [this](DispatchCall& c) { changeApproval(c, false); });
+}
+
+void AppServerObject::changeApproval(DispatchCall& call, bool approve) {
+    const char* what = approve ? "ApproveOrder" : "WithdrawApproval";
+    session_.requireLogin(what);
+    std::string number = call.arg(0).toString();
+    try {
+        std::optional<Access> access = UserStore(db_).access(session_.user());
+        if (!access) throw RightsRefused("没有权限：用户已不存在 (the user no longer exists)");
+        if (approve)
+            approveOrder(db_, *access, number, allowOwnApproval_);
+        else
+            withdrawApproval(db_, *access, number);
+    } catch (const VelmoraError& e) {
+        session_.logRefusal(formatText("%s %s", what, number.c_str()), e.what());
+        throw;
+    }
+    logLine(formatText("%s: %s order %s", session_.who().c_str(),
+                       approve ? "approved" : "withdrew the approval of", number.c_str()));
 }
 
 void AppServerObject::recordLogin(const char* event, DispatchCall& call) {

@@ -8,24 +8,6 @@
 
 namespace velmora::server {
 
-const char* roleName(Role role) {
-    switch (role) {
-        case Role::Administrator:
-            return "admin";
-        case Role::Approver:
-            return "approver";
-        case Role::Operator:
-            break;
-    }
-    return "operator";
-}
-
-std::optional<Role> roleNamed(std::string_view name) {
-    for (Role r : {Role::Administrator, Role::Approver, Role::Operator})
-        if (name == roleName(r)) return r;
-    return std::nullopt;
-}
-
 namespace {
 
 // The order users were added in: SQLite keeps it as the row id, PostgreSQL in a column.
@@ -75,6 +57,18 @@ bool UserStore::passwordMatches(const std::optional<std::string>& hash, const st
 bool UserStore::verify(const std::string& name, const std::string& password) {
     if (password.empty()) return false;
     return passwordMatches(storedHash(name), password);
+}
+
+std::optional<Access> UserStore::access(const std::string& name) {
+    auto q = db_.query("select role, rights from user1 where username = ?", {DbValue::ofText(name)});
+    if (!q->next()) return std::nullopt;
+    Access out;
+    out.user = name;
+    out.role = roleNamed(q->text(0)).value_or(Role::Operator);
+    // Rights stored in a form this version does not read count as none rather than as the preset.
+    out.rights = q->type(1) == DbType::Null ? Rights::presetOf(out.role)
+                                            : Rights::parse(q->text(1)).value_or(Rights());
+    return out;
 }
 
 std::optional<Role> UserStore::role(const std::string& name) {

@@ -6,15 +6,9 @@
 #include <vector>
 
 #include "server/Database.h"
+#include "server/Rights.h"
 
 namespace velmora::server {
-
-// What a user may do: administrator, approver or operator, stored as "admin", "approver" and
-// "operator".
-enum class Role { Administrator, Approver, Operator };
-// The stored name of role, and the role of a stored name (nothing for an unknown name).
-const char* roleName(Role role);
-std::optional<Role> roleNamed(std::string_view name);
 
 // The users who may log in, with their passwords as hashes only and their roles, in the table user1
 // (username, password1, role). Nothing else of the server reads or writes that table.
@@ -37,6 +31,9 @@ class UserStore {
     // The user's role; nothing when there is no such user.
     std::optional<Role> role(const std::string& name);
     bool isAdministrator(const std::string& name) { return role(name) == Role::Administrator; }
+    // The user's role and rights; nothing when there is no such user. Rights never adjusted are
+    // the role's preset.
+    std::optional<Access> access(const std::string& name);
     // The users with their roles, in the order of names().
     std::vector<std::pair<std::string, Role>> namesAndRoles();
     // Adds a user; fails when the name is taken or empty.

@@ -147,4 +147,14 @@ std::string DispatchAppServer::ResumeSession(const std::string& userName, const 
     return plainValue(args[2]).toString();
 }
 
+void DispatchAppServer::ApproveOrder(const std::string& orderNumber) {
+    std::vector<Variant> args{Variant(orderNumber)};
+    callByName("ApproveOrder", args);
+}
+
+void DispatchAppServer::WithdrawApproval(const std::string& orderNumber) {
+    std::vector<Variant> args{Variant(orderNumber)};
+    callByName("WithdrawApproval", args);
+}
+
 }  // namespace velmora

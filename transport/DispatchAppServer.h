@@ -40,6 +40,9 @@ class DispatchAppServer : public IProviderServer {
     // Logs this connection in as userName with a token an earlier connection was given; returns
     // the token that replaces it. The server's refusal comes back as its error.
     std::string ResumeSession(const std::string& userName, const std::string& token);
+    // 审核 and 弃审 of an order; the server refuses with the reason the user is shown.
+    void ApproveOrder(const std::string& orderNumber);
+    void WithdrawApproval(const std::string& orderNumber);
 
     // Looks the member up by name and invokes it as a method with no result; args in declared
     // order, by-reference ones updated. Fails with "Method '%s' not supported by automation object"
