@@ -43,6 +43,14 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
         std::string next = session_.resume(c.arg(0).toString(), c.arg(1).toString());
         c.arg(2).assignKeepingRef(Variant(next));
     });
+    // What the logged-in user may do, for the client to show only what the server would allow:
+    // the role's stored name and the rights' names separated by commas.
+    addMember(8, "GetUserRights", 2, [this](DispatchCall& c) {
+        session_.requireLogin("GetUserRights");
+        std::optional<Access> access = UserStore(db_).access(session_.user());
+        c.arg(0).assignKeepingRef(Variant(std::string(access ? roleName(access->role) : "")));
+        c.arg(1).assignKeepingRef(Variant(access ? access->rights.text() : std::string()));
+    });
     addMember(6, "ApproveOrder", 1, [this](DispatchCall& c) { changeApproval(c, true); });
     addMember(7, "WithdrawApproval", 1, [this](DispatchCall& c) { changeApproval(c, false); });
 }

@@ -157,4 +157,11 @@ void DispatchAppServer::WithdrawApproval(const std::string& orderNumber) {
     callByName("WithdrawApproval", args);
 }
 
+void DispatchAppServer::GetUserRights(std::string& role, std::string& rights) {
+    std::vector<Variant> args{byRefVariant(Variant()), byRefVariant(Variant())};
+    callByName("GetUserRights", args);
+    role = plainValue(args[0]).toString();
+    rights = plainValue(args[1]).toString();
+}
+
 }  // namespace velmora

@@ -43,6 +43,9 @@ class DispatchAppServer : public IProviderServer {
     // 审核 and 弃审 of an order; the server refuses with the reason the user is shown.
     void ApproveOrder(const std::string& orderNumber);
     void WithdrawApproval(const std::string& orderNumber);
+    // The logged-in user's role ("admin", "approver", "operator") and rights (names separated by
+    // commas: approve, maintain_master_data, delete_orders, manage_users, view_reports).
+    void GetUserRights(std::string& role, std::string& rights);
 
     // Looks the member up by name and invokes it as a method with no result; args in declared
     // order, by-reference ones updated. Fails with "Method '%s' not supported by automation object"

@@ -260,6 +260,17 @@ TEST_F(Rights, OfTwoApproversRacingOnOneOrderExactlyOneWins) {
     }
 }
 
+TEST_F(Rights, EachUserLearnsTheOwnRoleAndRights) {
+    std::string role, rights;
+    loggedIn(server, kAdministrator)->connection.getServer()->GetUserRights(role, rights);
+    EXPECT_EQ(role + "|" + rights,
+              "admin|approve,maintain_master_data,delete_orders,manage_users,view_reports");
+    loggedIn(server, kApprover)->connection.getServer()->GetUserRights(role, rights);
+    EXPECT_EQ(role + "|" + rights, "approver|approve,delete_orders,view_reports");
+    loggedIn(server, kOperator)->connection.getServer()->GetUserRights(role, rights);
+    EXPECT_EQ(role + "|" + rights, "operator|delete_orders,view_reports");
+}
+
 TEST(RightsOption, AnOfficeOfOnePersonMayLetMakersApproveTheirOwnOrders) {
     ServerProcess::Options options;
     options.extraArgs = {"--allow-own-approval"};
