@@ -10,6 +10,16 @@
 
 namespace velmora::server {
 
+namespace {
+
+Role roleArgument(const Variant& v) {
+    std::optional<Role> role = roleNamed(v.toString());
+    if (!role) throw VelmoraError(formatText("未知的角色：%s (unknown role)", v.toString().c_str()));
+    return *role;
+}
+
+}  // namespace
+
 double currentDateTime() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
@@ -52,7 +62,53 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
         c.arg(1).assignKeepingRef(Variant(access ? access->rights.text() : std::string()));
     });
     addMember(6, "ApproveOrder", 1, [this](DispatchCall& c) { changeApproval(c, true); });
+    // User management (系统管理 → 用户管理); passwords go in, never out.
+    addMember(9, "GetUsers", 1, [this](DispatchCall& c) {
+        std::string list;
+        manageUsers("GetUsers", [&](UserAdmin& a) { list = encodeUserList(a.list()); });
+        c.arg(0).assignKeepingRef(Variant(list));
+    });
+    addMember(10, "CreateUser", 4, [this](DispatchCall& c) {
+        std::string name = c.arg(0).toString();
+        manageUsers("CreateUser " + name, [&](UserAdmin& a) {
+            a.create(name, roleArgument(c.arg(1)), c.arg(2).toString(), c.arg(3).toString());
+        });
+    });
+    addMember(11, "ChangeUser", 3, [this](DispatchCall& c) {
+        std::string name = c.arg(0).toString();
+        manageUsers("ChangeUser " + name,
+                    [&](UserAdmin& a) { a.change(name, roleArgument(c.arg(1)), c.arg(2).toString()); });
+    });
+    addMember(12, "ResetUserPassword", 2, [this](DispatchCall& c) {
+        std::string name = c.arg(0).toString();
+        manageUsers("ResetUserPassword " + name,
+                    [&](UserAdmin& a) { a.resetPassword(name, c.arg(1).toString()); });
+    });
+    addMember(13, "SetUserEnabled", 2, [this](DispatchCall& c) {
+        std::string name = c.arg(0).toString();
+        bool enabled = c.arg(1).toBool();
+        manageUsers(std::string(enabled ? "EnableUser " : "DisableUser ") + name,
+                    [&](UserAdmin& a) { a.setEnabled(name, enabled); });
+    });
+    addMember(14, "RemoveUser", 1, [this](DispatchCall& c) {
+        std::string name = c.arg(0).toString();
+        manageUsers("RemoveUser " + name, [&](UserAdmin& a) { a.remove(name); });
+    });
     addMember(7, "WithdrawApproval", 1, [this](DispatchCall& c) { changeApproval(c, false); });
+}
+
+void AppServerObject::manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step) {
+    session_.requireLogin(what);
+    try {
+        std::optional<Access> access = UserStore(db_).access(session_.user());
+        if (!access) throw RightsRefused("没有权限：用户已不存在 (the user no longer exists)");
+        UserAdmin admin(db_, *access);
+        step(admin);
+    } catch (const VelmoraError& e) {
+        session_.logRefusal(what, e.what());
+        throw;
+    }
+    if (what != "GetUsers") logLine(formatText("%s: %s", session_.who().c_str(), what.c_str()));
 }
 
 void AppServerObject::changeApproval(DispatchCall& call, bool approve) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "server/Database.h"
 #include "server/ProviderHost.h"
 #include "server/Session.h"
+#include "server/UserAdmin.h"
 #include "transport/ProviderDispatch.h"
 
 namespace velmora::server {
@@ -27,6 +29,8 @@ class AppServerObject : public ProviderDispatch {
     void recordLogin(const char* event, DispatchCall& call);
     // 审核 (approve) or 弃审 (withdraw) of the order named by the call's argument.
     void changeApproval(DispatchCall& call, bool approve);
+    // Runs a user management step for the logged-in user, logging it, or its refusal, by what.
+    void manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step);
 
     DbConnection& db_;
     Session& session_;

@@ -62,7 +62,7 @@ void ProviderHost::checkText(const std::string& commandText) const {
 
 void ProviderHost::allowBeforeLogin(const std::string& providerName, int32_t count,
                                     const std::string& commandText) {
-    if (session_.loggedIn()) return;
+    if (session_.loggedIn()) return session_.requireLogin(providerName);
     if (!sameName(providerName, kLoginProvider)) session_.requireLogin(providerName);
     if (count == 0 && commandText.empty()) return;  // the reset of a dataset that closes
     UserStatement::Kind kind = recogniseUserStatement(commandText).kind;

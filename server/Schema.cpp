@@ -64,7 +64,8 @@ CREATE TABLE user1 (
     username  VARCHAR(50) NOT NULL PRIMARY KEY,
     password1 VARCHAR(128),
     role      VARCHAR(10) NOT NULL DEFAULT 'operator' CHECK (role IN ('admin', 'approver', 'operator')),
-    rights    VARCHAR(200)
+    rights    VARCHAR(200),
+    disabled  BOOLEAN NOT NULL DEFAULT 0
 );
 CREATE VIEW xsdview AS
     SELECT t.xsdid, t.rq, t.khid, t.khname, t.ywyid, t.ywyname, t.username, t.shrname,
@@ -140,7 +141,8 @@ CREATE TABLE user1 (
     password1 varchar(128),
     position  integer GENERATED ALWAYS AS IDENTITY,
     role      varchar(10) NOT NULL DEFAULT 'operator' CHECK (role IN ('admin', 'approver', 'operator')),
-    rights    varchar(200)
+    rights    varchar(200),
+    disabled  boolean NOT NULL DEFAULT false
 );
 CREATE VIEW xsdview AS
     SELECT t.xsdid, t.rq, t.khid, t.khname, t.ywyid, t.ywyname, t.username, t.shrname,
@@ -304,6 +306,11 @@ void upgradeSchema(DbConnection& db) {
     // A user whose rights were never adjusted holds the preset of the role (rights null).
     if (!hasColumn(db, "user1", "rights"))
         db.executeScript("ALTER TABLE user1 ADD COLUMN rights VARCHAR(200);");
+    // A disabled user cannot log in, and the sessions of one end at their next call.
+    if (!hasColumn(db, "user1", "disabled"))
+        db.executeScript(db.dialect() == Dialect::Postgres
+                             ? "ALTER TABLE user1 ADD COLUMN disabled boolean NOT NULL DEFAULT false;"
+                             : "ALTER TABLE user1 ADD COLUMN disabled BOOLEAN NOT NULL DEFAULT 0;");
 }
 
 }  // namespace velmora::server

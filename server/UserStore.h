@@ -17,7 +17,7 @@ class UserStore {
     explicit UserStore(DbConnection& db) : db_(db) {}
     DbConnection& database() const { return db_; }
 
-    // The user names in the order the login's list shows them.
+    // The names of the users who may log in (not disabled), in the order the login's list shows them.
     std::vector<std::string> names();
     bool exists(const std::string& name);
     // True when the user exists and password matches the stored hash. An empty password never
@@ -31,8 +31,10 @@ class UserStore {
     // The user's role; nothing when there is no such user.
     std::optional<Role> role(const std::string& name);
     bool isAdministrator(const std::string& name) { return role(name) == Role::Administrator; }
-    // The user's role and rights; nothing when there is no such user. Rights never adjusted are
-    // the role's preset.
+    // True when the user exists and is not disabled.
+    bool isActive(const std::string& name);
+    // The user's role and rights; nothing when there is no such user or it is disabled. Rights
+    // never adjusted are the role's preset.
     std::optional<Access> access(const std::string& name);
     // The users with their roles, in the order of names().
     std::vector<std::pair<std::string, Role>> namesAndRoles();

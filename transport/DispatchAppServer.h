@@ -46,6 +46,16 @@ class DispatchAppServer : public IProviderServer {
     // The logged-in user's role ("admin", "approver", "operator") and rights (names separated by
     // commas: approve, maintain_master_data, delete_orders, manage_users, view_reports).
     void GetUserRights(std::string& role, std::string& rights);
+    // User management, for a user with the right manage_users. GetUsers: a line per user,
+    // "name TAB role TAB rights TAB 0|1 (disabled)". rights: names separated by commas, or empty
+    // for the role's preset.
+    std::string GetUsers();
+    void CreateUser(const std::string& name, const std::string& role, const std::string& rights,
+                    const std::string& password);
+    void ChangeUser(const std::string& name, const std::string& role, const std::string& rights);
+    void ResetUserPassword(const std::string& name, const std::string& password);
+    void SetUserEnabled(const std::string& name, bool enabled);
+    void RemoveUser(const std::string& name);
 
     // Looks the member up by name and invokes it as a method with no result; args in declared
     // order, by-reference ones updated. Fails with "Method '%s' not supported by automation object"
