@@ -112,6 +112,8 @@ class TFrmkp : public MdiChildForm {
     void discardGridEditor();
     // Gives every line of the current order its header's invoice number.
     void alignLineNumbers();
+    // Whether the order shown is approved (审核): locked against changes and deletion.
+    bool currentOrderApproved();
     // Looks the code in box up through ClientDataSetkh; true when found, with the name in nameBox.
     bool lookUpCode(DBEdit* box, const std::string& sql, const char* nameField, DBEdit* nameBox,
                     const QString& unknownText);

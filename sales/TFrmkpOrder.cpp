@@ -42,6 +42,11 @@ void TFrmkp::n_insertClick() {
     dm.ClientDataSetxsdtbrq().setAsString(toStdString(todayText()));
 }
 
+bool TFrmkp::currentOrderApproved() {
+    Field& ischeck = dm.ClientDataSetxsdtbischeck();
+    return !ischeck.IsNull() && ischeck.AsBoolean();
+}
+
 void TFrmkp::n_editClick() {
     IsInserting = false;
     ClientDataSet& tb = dm.ClientDataSetxsdtb;
@@ -49,8 +54,7 @@ void TFrmkp::n_editClick() {
         inform(QStringLiteral("没有记录不能编辑"));
         return;
     }
-    Field& ischeck = dm.ClientDataSetxsdtbischeck();
-    if (!ischeck.IsNull() && ischeck.AsBoolean()) {
+    if (currentOrderApproved()) {
         inform(QStringLiteral("此单据已审核，不能编辑"), QString());
         return;
     }
@@ -114,6 +118,11 @@ void TFrmkp::n_deleteClick() {
     ClientDataSet& tb = dm.ClientDataSetxsdtb;
     if (tb.RecordCount() == 0) {
         inform(QStringLiteral("没有记录可删除"));
+        return;
+    }
+    // The server refuses it too: an approved order is locked until its approval is withdrawn.
+    if (currentOrderApproved()) {
+        inform(QStringLiteral("此单据已审核，不能删除"), QString());
         return;
     }
     if (MessageService::messageBox(QStringLiteral("请确认是否要删除"), kCaption,

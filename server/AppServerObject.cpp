@@ -2,10 +2,23 @@
 
 #include <ctime>
 
+#include "server/ApplyGuard.h"
 #include "server/Log.h"
+#include "server/OrderApproval.h"
+#include "server/UserStore.h"
 #include "transport/Errors.h"
 
 namespace velmora::server {
+
+namespace {
+
+Role roleArgument(const Variant& v) {
+    std::optional<Role> role = roleNamed(v.toString());
+    if (!role) throw VelmoraError(formatText("未知的角色：%s (unknown role)", v.toString().c_str()));
+    return *role;
+}
+
+}  // namespace
 
 double currentDateTime() {
     timespec now{};
@@ -17,8 +30,13 @@ double currentDateTime() {
     return dateFromUnixSeconds(seconds);
 }
 
-AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits limits)
-    : ProviderDispatch(providers_), db_(db), session_(session), providers_(db, session, limits) {
+AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits limits,
+                                 bool allowOwnApproval)
+    : ProviderDispatch(providers_),
+      db_(db),
+      session_(session),
+      providers_(db, session, limits),
+      allowOwnApproval_(allowOwnApproval) {
     addMember(1, "GetSysTime", 1, [this](DispatchCall& c) {
         session_.requireLogin("GetSysTime");
         c.arg(0).assignKeepingRef(Variant::date(currentDateTime()));
@@ -35,6 +53,81 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
         std::string next = session_.resume(c.arg(0).toString(), c.arg(1).toString());
         c.arg(2).assignKeepingRef(Variant(next));
     });
+    // What the logged-in user may do, for the client to show only what the server would allow:
+    // the role's stored name and the rights' names separated by commas.
+    addMember(8, "GetUserRights", 2, [this](DispatchCall& c) {
+        session_.requireLogin("GetUserRights");
+        std::optional<Access> access = UserStore(db_).access(session_.user());
+        c.arg(0).assignKeepingRef(Variant(std::string(access ? roleName(access->role) : "")));
+        c.arg(1).assignKeepingRef(Variant(access ? access->rights.text() : std::string()));
+    });
+    addMember(6, "ApproveOrder", 1, [this](DispatchCall& c) { changeApproval(c, true); });
+    // User management (系统管理 → 用户管理); passwords go in, never out.
+    addMember(9, "GetUsers", 1, [this](DispatchCall& c) {
+        std::string list;
+        manageUsers("GetUsers", [&](UserAdmin& a) { list = encodeUserList(a.list()); });
+        c.arg(0).assignKeepingRef(Variant(list));
+    });
+    addMember(10, "CreateUser", 4, [this](DispatchCall& c) {
+        std::string name = c.arg(0).toString();
+        manageUsers("CreateUser " + name, [&](UserAdmin& a) {
+            a.create(name, roleArgument(c.arg(1)), c.arg(2).toString(), c.arg(3).toString());
+        });
+    });
+    addMember(11, "ChangeUser", 3, [this](DispatchCall& c) {
+        std::string name = c.arg(0).toString();
+        manageUsers("ChangeUser " + name,
+                    [&](UserAdmin& a) { a.change(name, roleArgument(c.arg(1)), c.arg(2).toString()); });
+    });
+    addMember(12, "ResetUserPassword", 2, [this](DispatchCall& c) {
+        std::string name = c.arg(0).toString();
+        manageUsers("ResetUserPassword " + name,
+                    [&](UserAdmin& a) { a.resetPassword(name, c.arg(1).toString()); });
+    });
+    addMember(13, "SetUserEnabled", 2, [this](DispatchCall& c) {
+        std::string name = c.arg(0).toString();
+        bool enabled = c.arg(1).toBool();
+        manageUsers(std::string(enabled ? "EnableUser " : "DisableUser ") + name,
+                    [&](UserAdmin& a) { a.setEnabled(name, enabled); });
+    });
+    addMember(14, "RemoveUser", 1, [this](DispatchCall& c) {
+        std::string name = c.arg(0).toString();
+        manageUsers("RemoveUser " + name, [&](UserAdmin& a) { a.remove(name); });
+    });
+    addMember(7, "WithdrawApproval", 1, [this](DispatchCall& c) { changeApproval(c, false); });
+}
+
+void AppServerObject::manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step) {
+    session_.requireLogin(what);
+    try {
+        std::optional<Access> access = UserStore(db_).access(session_.user());
+        if (!access) throw RightsRefused("没有权限：用户已不存在 (the user no longer exists)");
+        UserAdmin admin(db_, *access);
+        step(admin);
+    } catch (const VelmoraError& e) {
+        session_.logRefusal(what, e.what());
+        throw;
+    }
+    if (what != "GetUsers") logLine(formatText("%s: %s", session_.who().c_str(), what.c_str()));
+}
+
+void AppServerObject::changeApproval(DispatchCall& call, bool approve) {
+    const char* what = approve ? "ApproveOrder" : "WithdrawApproval";
+    session_.requireLogin(what);
+    std::string number = call.arg(0).toString();
+    try {
+        std::optional<Access> access = UserStore(db_).access(session_.user());
+        if (!access) throw RightsRefused("没有权限：用户已不存在 (the user no longer exists)");
+        if (approve)
+            approveOrder(db_, *access, number, allowOwnApproval_);
+        else
+            withdrawApproval(db_, *access, number);
+    } catch (const VelmoraError& e) {
+        session_.logRefusal(formatText("%s %s", what, number.c_str()), e.what());
+        throw;
+    }
+    logLine(formatText("%s: %s order %s", session_.who().c_str(),
+                       approve ? "approved" : "withdrew the approval of", number.c_str()));
 }
 
 void AppServerObject::recordLogin(const char* event, DispatchCall& call) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "server/Database.h"
 #include "server/ProviderHost.h"
 #include "server/Session.h"
+#include "server/UserAdmin.h"
 #include "transport/ProviderDispatch.h"
 
 namespace velmora::server {
@@ -14,19 +16,26 @@ constexpr const char* kAppServerClassId = "{276F7104-2B30-4414-AD12-DE1160EAA8D1
 constexpr const char* kAppServerProgId = "brandolex.test";
 
 // The application server object a client creates: the provider interface, plus GetSysTime, the
-// login book-keeping members AddUser and DelUser, and the resume of a lost session
-// (GetResumeToken, ResumeSession), which the client reaches by name.
+// login book-keeping members AddUser and DelUser, the resume of a lost session (GetResumeToken,
+// ResumeSession) and the approval of orders (ApproveOrder, WithdrawApproval), which the client
+// reaches by name.
 class AppServerObject : public ProviderDispatch {
   public:
     // session is the connection's: who works on it, and what it may do before a login.
-    AppServerObject(DbConnection& db, Session& session, QueryLimits limits);
+    // allowOwnApproval: a maker may approve the own orders (an office of one person).
+    AppServerObject(DbConnection& db, Session& session, QueryLimits limits, bool allowOwnApproval = false);
 
   private:
     void recordLogin(const char* event, DispatchCall& call);
+    // 审核 (approve) or 弃审 (withdraw) of the order named by the call's argument.
+    void changeApproval(DispatchCall& call, bool approve);
+    // Runs a user management step for the logged-in user, logging it, or its refusal, by what.
+    void manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step);
 
     DbConnection& db_;
     Session& session_;
     ProviderHost providers_;
+    bool allowOwnApproval_;
 };
 
 // The server's current local date-time as a date value.

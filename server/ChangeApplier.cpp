@@ -199,6 +199,7 @@ FailedRecordsPacket ChangeApplier::apply(const ChangePacket& packet, int32_t max
     RowLayout layout(packet.fields);
     Level top{provider_, packet.fields, &layout};
     Transaction tx(db_);
+    if (hooks_.beforeWrites) hooks_.beforeWrites(packet);
     for (const ChangeRecord& record : packet.records) {
         applyRecord(top, record, RecordPath{record.id, {}}, ParentOrder{});
         if (stopped()) break;
@@ -401,6 +402,13 @@ uint64_t ChangeApplier::insert(const Level& level, const ChangeRecord& record, c
             if (values.value(field) != *parentOrder)
                 pending.decided.values.emplace_back(static_cast<uint16_t>(field), *parentOrder);
             statement.params.push_back(toDb(*parentOrder));
+        } else if (std::optional<DbValue> stamp = stamped(level, level.fields[field])) {
+            Variant shown = stamp->type == DbType::Text      ? Variant(stamp->text)
+                            : stamp->type == DbType::Integer ? Variant(stamp->integer != 0)
+                                                             : Variant::null();
+            if (values.value(field) != shown)
+                pending.decided.values.emplace_back(static_cast<uint16_t>(field), shown);
+            statement.params.push_back(std::move(*stamp));
         } else {
             statement.params.push_back(values.db(field));
         }
@@ -426,6 +434,14 @@ uint64_t ChangeApplier::insert(const Level& level, const ChangeRecord& record, c
     }
     if (queued_.size() >= kRunLength) flush();
     return number;
+}
+
+std::optional<DbValue> ChangeApplier::stamped(const Level& level, const FieldDef& field) const {
+    if (hooks_.maker.empty() || level.def.table != "xsdtb") return std::nullopt;
+    if (sameName(field.name, "username")) return DbValue::ofText(hooks_.maker);
+    if (sameName(field.name, "shrname")) return DbValue::null();
+    if (sameName(field.name, "ischeck")) return DbValue::ofInteger(0);
+    return std::nullopt;
 }
 
 void ChangeApplier::modify(const Level& level, const ChangeRecord& record) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,7 +24,16 @@ class ChangeApplier {
   public:
     static constexpr const char* kChangedByAnotherUser = "Record changed by another user";
 
-    ChangeApplier(DbConnection& db, const ProviderDef& provider) : db_(db), provider_(provider) {}
+    struct Hooks {
+        // Runs inside the transaction before anything is written; throws to refuse the packet.
+        std::function<void(const ChangePacket&)> beforeWrites;
+        // Who makes a new order (its username); its approver and approval flag start empty. Empty:
+        // the packet's values stand.
+        std::string maker;
+    };
+
+    ChangeApplier(DbConnection& db, const ProviderDef& provider, Hooks hooks = {})
+        : db_(db), provider_(provider), hooks_(std::move(hooks)) {}
 
     FailedRecordsPacket apply(const ChangePacket& packet, int32_t maxErrors, int32_t& errorCount);
 
@@ -83,8 +94,12 @@ class ChangeApplier {
     // Inserts sent in one round trip at most; where a round trip is cheap it changes nothing.
     static constexpr size_t kRunLength = 1000;
 
+    // The value the server gives a stamped column of a new order (see Hooks::maker), if any.
+    std::optional<DbValue> stamped(const Level& level, const FieldDef& field) const;
+
     DbConnection& db_;
     const ProviderDef& provider_;
+    Hooks hooks_;
     std::vector<GuardedStatement> queued_;
     std::vector<Pending> pending_;
     std::vector<uint64_t> failedInserts_;  // ascending

@@ -2,6 +2,7 @@
 
 #include "data/DataPacket.h"
 #include "data/PacketFormat.h"
+#include "server/ApplyGuard.h"
 #include "server/ChangeApplier.h"
 #include "server/Log.h"
 #include "server/RecordsPacket.h"
@@ -61,7 +62,7 @@ void ProviderHost::checkText(const std::string& commandText) const {
 
 void ProviderHost::allowBeforeLogin(const std::string& providerName, int32_t count,
                                     const std::string& commandText) {
-    if (session_.loggedIn()) return;
+    if (session_.loggedIn()) return session_.requireLogin(providerName);
     if (!sameName(providerName, kLoginProvider)) session_.requireLogin(providerName);
     if (count == 0 && commandText.empty()) return;  // the reset of a dataset that closes
     UserStatement::Kind kind = recogniseUserStatement(commandText).kind;
@@ -172,8 +173,23 @@ Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const 
         session_.logRefusal("a change packet", e.what());
         throw;
     }
-    ChangeApplier applier(db_, def);
-    FailedRecordsPacket result = applier.apply(changes, maxErrors, errorCount);
+    // Rights as they stand now: an administrator's change counts from the next apply on.
+    std::optional<Access> access = UserStore(db_).access(session_.user());
+    if (!access) {
+        session_.logRefusal("a change packet", "the user is no longer in the user store");
+        throw RightsRefused("没有权限：用户已不存在 (the user no longer exists)");
+    }
+    ChangeApplier::Hooks hooks;
+    hooks.maker = access->user;
+    hooks.beforeWrites = [&](const ChangePacket& packet) { ApplyGuard(db_, def, *access).check(packet); };
+    ChangeApplier applier(db_, def, std::move(hooks));
+    FailedRecordsPacket result;
+    try {
+        result = applier.apply(changes, maxErrors, errorCount);
+    } catch (const RightsRefused& e) {
+        session_.logRefusal("changes to " + def.name, e.what());
+        throw;
+    }
     // Nothing to report is reported as nothing.
     if (!result.rolledBack && result.failed.empty() && result.updated.empty()) return Variant::null();
     return Variant::byteArray(encodeFailedRecords(result));

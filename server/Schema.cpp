@@ -63,7 +63,9 @@ CREATE INDEX xsdzb_chid ON xsdzb (chid);
 CREATE TABLE user1 (
     username  VARCHAR(50) NOT NULL PRIMARY KEY,
     password1 VARCHAR(128),
-    role      VARCHAR(10) NOT NULL DEFAULT 'operator' CHECK (role IN ('admin', 'approver', 'operator'))
+    role      VARCHAR(10) NOT NULL DEFAULT 'operator' CHECK (role IN ('admin', 'approver', 'operator')),
+    rights    VARCHAR(200),
+    disabled  BOOLEAN NOT NULL DEFAULT 0
 );
 CREATE VIEW xsdview AS
     SELECT t.xsdid, t.rq, t.khid, t.khname, t.ywyid, t.ywyname, t.username, t.shrname,
@@ -138,7 +140,9 @@ CREATE TABLE user1 (
     username  varchar(50) COLLATE "C" NOT NULL PRIMARY KEY,
     password1 varchar(128),
     position  integer GENERATED ALWAYS AS IDENTITY,
-    role      varchar(10) NOT NULL DEFAULT 'operator' CHECK (role IN ('admin', 'approver', 'operator'))
+    role      varchar(10) NOT NULL DEFAULT 'operator' CHECK (role IN ('admin', 'approver', 'operator')),
+    rights    varchar(200),
+    disabled  boolean NOT NULL DEFAULT false
 );
 CREATE VIEW xsdview AS
     SELECT t.xsdid, t.rq, t.khid, t.khname, t.ywyid, t.ywyname, t.username, t.shrname,
@@ -299,6 +303,14 @@ void upgradeSchema(DbConnection& db) {
             "UPDATE user1 SET role = 'admin';");
         tx.commit();
     }
+    // A user whose rights were never adjusted holds the preset of the role (rights null).
+    if (!hasColumn(db, "user1", "rights"))
+        db.executeScript("ALTER TABLE user1 ADD COLUMN rights VARCHAR(200);");
+    // A disabled user cannot log in, and the sessions of one end at their next call.
+    if (!hasColumn(db, "user1", "disabled"))
+        db.executeScript(db.dialect() == Dialect::Postgres
+                             ? "ALTER TABLE user1 ADD COLUMN disabled boolean NOT NULL DEFAULT false;"
+                             : "ALTER TABLE user1 ADD COLUMN disabled BOOLEAN NOT NULL DEFAULT 0;");
 }
 
 }  // namespace velmora::server

@@ -100,6 +100,8 @@ const char* serverUsage() {
            "  --stall-timeout S     close a connection whose block stops arriving for S seconds (default "
            "60)\n"
            "  --max-objects N       server objects one connection may have created at once (default 1024)\n"
+           "  --allow-own-approval  a user may approve (审核) the orders the user made; by default the\n"
+           "                        maker and the approver are two people\n"
            "  --config FILE         read options from FILE, one 'name = value' per line (the options\n"
            "                        above without their dashes); the command line's own options win\n"
            "  --version             the program's version\n"
@@ -175,6 +177,8 @@ ServerOptions parseServerOptions(int argc, char** argv) {
             o.query.maxResultBytes = static_cast<size_t>(number(arg, value(), 1, 1 << 20)) << 20;
         } else if (!std::strcmp(arg, "--max-buffer-mb")) {
             o.maxBufferBytes = static_cast<size_t>(number(arg, value(), 1, 1 << 20)) << 20;
+        } else if (!std::strcmp(arg, "--allow-own-approval")) {
+            o.allowOwnApproval = true;
         } else if (!std::strcmp(arg, "--max-objects")) {
             o.maxObjects = static_cast<size_t>(number(arg, value(), 1, 1 << 20));
         } else if (!std::strcmp(arg, "--stall-timeout")) {

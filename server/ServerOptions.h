@@ -29,6 +29,7 @@ struct ServerOptions {
     size_t maxBufferBytes = size_t(512) << 20;  // unfinished blocks of every connection together
     int stallTimeoutMs = 60'000;                // between the bytes of one block
     size_t maxObjects = 1024;                   // server objects one connection may hold
+    bool allowOwnApproval = false;              // a maker may approve the own orders
     // "user add NAME" and the like: manage the users instead of serving.
     std::vector<std::string> userCommand;
     std::string userRole;  // "user add --role ROLE"

@@ -19,6 +19,8 @@ std::string shortened(std::string_view text) {
     return text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...";
 }
 
+constexpr const char* kUserGone = "此用户已停用或已删除 (the user has been disabled or removed)";
+
 constexpr const char* kResumeOff = "本服务器不恢复登录 (resuming sessions is turned off on this server)";
 
 }  // namespace
@@ -54,10 +56,22 @@ std::string Session::who() const {
     return loggedIn_ ? user_ + "@" + peer_ : peer_;
 }
 
-void Session::requireLogin(std::string_view what) const {
-    if (loggedIn_) return;
-    logRefusal(what, "not logged in");
-    throw NotLoggedIn();
+void Session::requireLogin(std::string_view what) {
+    if (!loggedIn_) {
+        logRefusal(what, "not logged in");
+        throw NotLoggedIn();
+    }
+    if (closeReason_) throw VelmoraError(kUserGone);
+    bool active = false;
+    {
+        ConnectionPool::Lease db = pool_.lease();
+        active = UserStore(*db).isActive(user_);
+    }
+    if (active) return;
+    // An administrator disabled or removed the user: this call is the session's last.
+    logRefusal(what, "the user has been disabled or removed");
+    closeReason_ = "the user has been disabled or removed";
+    throw VelmoraError(kUserGone);
 }
 
 void Session::logRefusal(std::string_view what, std::string_view reason) const {

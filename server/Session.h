@@ -67,8 +67,9 @@ class Session : public ConnectionWatch {
     // "user@peer" once logged in, the peer before.
     std::string who() const;
 
-    // Throws NotLoggedIn, with a log line naming what was refused, unless logged in.
-    void requireLogin(std::string_view what) const;
+    // Throws NotLoggedIn, with a log line naming what was refused, unless logged in. A user
+    // disabled or removed since the login is refused as well, and the connection then closes.
+    void requireLogin(std::string_view what);
     // Logs a refusal of what, with the reason given.
     void logRefusal(std::string_view what, std::string_view reason) const;
     // Answers a login check: true (and logged in as user) when the password matches. Repeated

@@ -205,7 +205,8 @@ void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport
         Session session(peer, pool_, throttle_, options_.session, std::move(hooks));
         ClassRegistry classes;
         classes.add({kAppServerClassId, kAppServerProgId, true, true, [&database, &session, this] {
-                         return std::make_shared<AppServerObject>(database, session, options_.query);
+                         return std::make_shared<AppServerObject>(database, session, options_.query,
+                                                                  options_.allowOwnApproval);
                      }});
         ServerConnectionRules rules;
         rules.maxObjects = options_.maxObjects;

@@ -8,37 +8,23 @@
 
 namespace velmora::server {
 
-const char* roleName(Role role) {
-    switch (role) {
-        case Role::Administrator:
-            return "admin";
-        case Role::Approver:
-            return "approver";
-        case Role::Operator:
-            break;
-    }
-    return "operator";
-}
-
-std::optional<Role> roleNamed(std::string_view name) {
-    for (Role r : {Role::Administrator, Role::Approver, Role::Operator})
-        if (name == roleName(r)) return r;
-    return std::nullopt;
-}
-
 namespace {
 
 // The order users were added in: SQLite keeps it as the row id, PostgreSQL in a column.
-std::string inAddedOrder(DbConnection& db, const char* columns) {
-    return formatText("select %s from user1 order by %s", columns,
+std::string inAddedOrder(DbConnection& db, const char* columns, const char* where = "") {
+    return formatText("select %s from user1%s order by %s", columns, where,
                       db.dialect() == Dialect::Sqlite ? "rowid" : "position");
+}
+
+DbValue falseValue() {
+    return DbValue::ofInteger(0);  // PostgreSQL reads "0" as false
 }
 
 }  // namespace
 
 std::vector<std::string> UserStore::names() {
     std::vector<std::string> out;
-    auto q = db_.query(inAddedOrder(db_, "username"), {});
+    auto q = db_.query(inAddedOrder(db_, "username", " where disabled = ?"), {falseValue()});
     while (q->next()) out.emplace_back(q->text(0));
     return out;
 }
@@ -56,7 +42,9 @@ bool UserStore::exists(const std::string& name) {
 }
 
 std::optional<std::string> UserStore::storedHash(const std::string& name) {
-    auto q = db_.query("select password1 from user1 where username = ?", {DbValue::ofText(name)});
+    // A disabled user's password matches nothing.
+    auto q = db_.query("select password1 from user1 where username = ? and disabled = ?",
+                       {DbValue::ofText(name), falseValue()});
     if (!q->next() || q->type(0) == DbType::Null) return std::nullopt;
     return std::string(q->text(0));
 }
@@ -75,6 +63,25 @@ bool UserStore::passwordMatches(const std::optional<std::string>& hash, const st
 bool UserStore::verify(const std::string& name, const std::string& password) {
     if (password.empty()) return false;
     return passwordMatches(storedHash(name), password);
+}
+
+bool UserStore::isActive(const std::string& name) {
+    auto q = db_.query("select 1 from user1 where username = ? and disabled = ?",
+                       {DbValue::ofText(name), falseValue()});
+    return q->next();
+}
+
+std::optional<Access> UserStore::access(const std::string& name) {
+    auto q = db_.query("select role, rights from user1 where username = ? and disabled = ?",
+                       {DbValue::ofText(name), falseValue()});
+    if (!q->next()) return std::nullopt;
+    Access out;
+    out.user = name;
+    out.role = roleNamed(q->text(0)).value_or(Role::Operator);
+    // Rights stored in a form this version does not read count as none rather than as the preset.
+    out.rights = q->type(1) == DbType::Null ? Rights::presetOf(out.role)
+                                            : Rights::parse(q->text(1)).value_or(Rights());
+    return out;
 }
 
 std::optional<Role> UserStore::role(const std::string& name) {

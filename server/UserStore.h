@@ -6,15 +6,9 @@
 #include <vector>
 
 #include "server/Database.h"
+#include "server/Rights.h"
 
 namespace velmora::server {
-
-// What a user may do: administrator, approver or operator, stored as "admin", "approver" and
-// "operator".
-enum class Role { Administrator, Approver, Operator };
-// The stored name of role, and the role of a stored name (nothing for an unknown name).
-const char* roleName(Role role);
-std::optional<Role> roleNamed(std::string_view name);
 
 // The users who may log in, with their passwords as hashes only and their roles, in the table user1
 // (username, password1, role). Nothing else of the server reads or writes that table.
@@ -23,7 +17,7 @@ class UserStore {
     explicit UserStore(DbConnection& db) : db_(db) {}
     DbConnection& database() const { return db_; }
 
-    // The user names in the order the login's list shows them.
+    // The names of the users who may log in (not disabled), in the order the login's list shows them.
     std::vector<std::string> names();
     bool exists(const std::string& name);
     // True when the user exists and password matches the stored hash. An empty password never
@@ -37,6 +31,11 @@ class UserStore {
     // The user's role; nothing when there is no such user.
     std::optional<Role> role(const std::string& name);
     bool isAdministrator(const std::string& name) { return role(name) == Role::Administrator; }
+    // True when the user exists and is not disabled.
+    bool isActive(const std::string& name);
+    // The user's role and rights; nothing when there is no such user or it is disabled. Rights
+    // never adjusted are the role's preset.
+    std::optional<Access> access(const std::string& name);
     // The users with their roles, in the order of names().
     std::vector<std::pair<std::string, Role>> namesAndRoles();
     // Adds a user; fails when the name is taken or empty.

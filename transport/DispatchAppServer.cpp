@@ -147,4 +147,54 @@ std::string DispatchAppServer::ResumeSession(const std::string& userName, const 
     return plainValue(args[2]).toString();
 }
 
+void DispatchAppServer::ApproveOrder(const std::string& orderNumber) {
+    std::vector<Variant> args{Variant(orderNumber)};
+    callByName("ApproveOrder", args);
+}
+
+void DispatchAppServer::WithdrawApproval(const std::string& orderNumber) {
+    std::vector<Variant> args{Variant(orderNumber)};
+    callByName("WithdrawApproval", args);
+}
+
+void DispatchAppServer::GetUserRights(std::string& role, std::string& rights) {
+    std::vector<Variant> args{byRefVariant(Variant()), byRefVariant(Variant())};
+    callByName("GetUserRights", args);
+    role = plainValue(args[0]).toString();
+    rights = plainValue(args[1]).toString();
+}
+
+std::string DispatchAppServer::GetUsers() {
+    std::vector<Variant> args{byRefVariant(Variant())};
+    callByName("GetUsers", args);
+    return plainValue(args[0]).toString();
+}
+
+void DispatchAppServer::CreateUser(const std::string& name, const std::string& role,
+                                   const std::string& rights, const std::string& password) {
+    std::vector<Variant> args{Variant(name), Variant(role), Variant(rights), Variant(password)};
+    callByName("CreateUser", args);
+}
+
+void DispatchAppServer::ChangeUser(const std::string& name, const std::string& role,
+                                   const std::string& rights) {
+    std::vector<Variant> args{Variant(name), Variant(role), Variant(rights)};
+    callByName("ChangeUser", args);
+}
+
+void DispatchAppServer::ResetUserPassword(const std::string& name, const std::string& password) {
+    std::vector<Variant> args{Variant(name), Variant(password)};
+    callByName("ResetUserPassword", args);
+}
+
+void DispatchAppServer::SetUserEnabled(const std::string& name, bool enabled) {
+    std::vector<Variant> args{Variant(name), Variant(enabled)};
+    callByName("SetUserEnabled", args);
+}
+
+void DispatchAppServer::RemoveUser(const std::string& name) {
+    std::vector<Variant> args{Variant(name)};
+    callByName("RemoveUser", args);
+}
+
 }  // namespace velmora

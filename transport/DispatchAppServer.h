@@ -40,6 +40,22 @@ class DispatchAppServer : public IProviderServer {
     // Logs this connection in as userName with a token an earlier connection was given; returns
     // the token that replaces it. The server's refusal comes back as its error.
     std::string ResumeSession(const std::string& userName, const std::string& token);
+    // 审核 and 弃审 of an order; the server refuses with the reason the user is shown.
+    void ApproveOrder(const std::string& orderNumber);
+    void WithdrawApproval(const std::string& orderNumber);
+    // The logged-in user's role ("admin", "approver", "operator") and rights (names separated by
+    // commas: approve, maintain_master_data, delete_orders, manage_users, view_reports).
+    void GetUserRights(std::string& role, std::string& rights);
+    // User management, for a user with the right manage_users. GetUsers: a line per user,
+    // "name TAB role TAB rights TAB 0|1 (disabled)". rights: names separated by commas, or empty
+    // for the role's preset.
+    std::string GetUsers();
+    void CreateUser(const std::string& name, const std::string& role, const std::string& rights,
+                    const std::string& password);
+    void ChangeUser(const std::string& name, const std::string& role, const std::string& rights);
+    void ResetUserPassword(const std::string& name, const std::string& password);
+    void SetUserEnabled(const std::string& name, bool enabled);
+    void RemoveUser(const std::string& name);
 
     // Looks the member up by name and invokes it as a method with no result; args in declared
     // order, by-reference ones updated. Fails with "Method '%s' not supported by automation object"

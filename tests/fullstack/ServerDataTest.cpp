@@ -283,7 +283,7 @@ TEST_F(ServerData, RefreshRerunsTheLastCommandAndExecuteRunsAStatement) {
     Client::requery(dm.ClientDataSetchfl, "select * from chfl where chflid like '01%'");
     int before = dm.ClientDataSetchfl.RecordCount();
     Client second(server, Client::LoggedOut);
-    loginAs(second.connection, "王会计", "1234");
+    loginAs(second.connection, "管理员", "新口令");  // one who maintains master data
     Client::requery(second.dm().ClientDataSetchfl, "select * from chfl");
     second.dm().ClientDataSetchfl.Append();
     second.dm().ClientDataSetchfl.FieldByName("chflid").setAsString("01-009");

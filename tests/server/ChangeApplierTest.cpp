@@ -226,7 +226,7 @@ TEST_P(ChangeApplierTest, MaxErrorsCountsFailuresInsideARun) {
 
 TEST_P(ChangeApplierTest, AnApplyWithNothingToReportAnswersNull) {
     LoginThrottle throttle;
-    UserStore(*db).add("u", "p");
+    UserStore(*db).add("u", "p", Role::Administrator);
     ConnectionPool pool([this] { return openDatabase(location(), false); }, 1);
     Session session("127.0.0.1:1", pool, throttle, SessionLimits{});
     ASSERT_TRUE(session.checkLogin("u", "p"));

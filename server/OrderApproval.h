@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "server/Database.h"
+#include "server/Rights.h"
+
+namespace velmora::server {
+
+// 审核: marks order number approved by access's user, in one transaction. Refused (RightsRefused,
+// or VelmoraError for an order that is gone or approved meanwhile) without the right approve, for
+// the order's own maker unless allowOwn, and for an order approved already: of two approvers
+// racing, exactly one wins and the other is told.
+void approveOrder(DbConnection& db, const Access& access, const std::string& number, bool allowOwn);
+
+// 弃审: withdraws the approval of order number; needs the right approve.
+void withdrawApproval(DbConnection& db, const Access& access, const std::string& number);
+
+}  // namespace velmora::server
