@@ -81,7 +81,7 @@ for option in $("$installed_server" --help | grep -o '^  --[a-z-]*' | sed 's/^  
     grep -qF -- "\\-\\-${option//-/\\-}" <<<"$man_page" || fail "the man page lacks --$option"
     case "$option" in
         help | version | config | init-only | init-demo) ;;
-        *) grep -qE "^#? ?$option = " "$conf" || fail "the configuration file lacks $option" ;;
+        *) grep -qE "^#? ?$option( = |$)" "$conf" || fail "the configuration file lacks $option" ;;  # a switch stands bare
     esac
 done
 
