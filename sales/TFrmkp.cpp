@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "data/DataSetFollower.h"
 #include "data/Tdm.h"
 #include "session/ClientSession.h"
 #include "widgets/Colors.h"
@@ -85,6 +86,7 @@ TFrmkp::TFrmkp(QWidget* owner, ClientSession& session)
     connectHandlers();
 
     FormCreate();
+    followOrders();
 }
 
 void TFrmkp::buildToolBar() {
@@ -106,6 +108,8 @@ void TFrmkp::buildToolBar() {
         {n_refresh, "n_refresh", QStringLiteral("刷新"), P::Refresh},
         {n_insertone, "n_insertone", QStringLiteral("增行"), P::InsertLine},
         {n_deleteone, "n_deleteone", QStringLiteral("删行"), P::DeleteLine},
+        {n_approve, "n_approve", QStringLiteral("审核"), P::Approve},
+        {n_withdraw, "n_withdraw", QStringLiteral("弃审"), P::Withdraw},
         {n_exit, "n_exit", QStringLiteral("退出"), P::Exit},
     };
     int left = 8;
@@ -199,6 +203,8 @@ void TFrmkp::connectHandlers() {
     onClick(n_exit, &TFrmkp::n_exitClick);
     onClick(n_insertone, &TFrmkp::n_insertoneClick);
     onClick(n_deleteone, &TFrmkp::n_deleteoneClick);
+    onClick(n_approve, &TFrmkp::n_approveClick);
+    onClick(n_withdraw, &TFrmkp::n_withdrawClick);
     // n_refresh has no action.
 
     DBEdit1->setKeyPressHook([this](QKeyEvent& key) { return DBEdit1KeyPress(key); });
@@ -228,6 +234,7 @@ void TFrmkp::FormShow() {
     DBGrid1->setEnabled(true);
     for (QToolButton* b : {n_insert, n_delete, n_edit, n_exit, n_refresh}) b->setEnabled(true);
     for (QToolButton* b : {n_cancel, n_save, n_insertone, n_deleteone}) b->setEnabled(false);
+    UpdateOrderButtons();
 }
 
 void TFrmkp::FormClose(CloseAction& action) {
@@ -252,6 +259,7 @@ void TFrmkp::ToggleEditState() {
     // another order's boxes; it rests while an order is pending.
     DBNavigator1->setEnabled(!DBNavigator1->isEnabled());
     editing_ = !editing_;
+    UpdateOrderButtons();
 }
 
 namespace {
