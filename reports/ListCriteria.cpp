@@ -62,7 +62,8 @@ std::vector<std::string> describeListCriteria(const ListCriteria& c) {
     one("存货编码：", c.itemCode);
     range("数量：", c.quantityFrom, c.quantityTo);
     range("金额：", c.moneyFrom, c.moneyTo);
-    if (c.approval != ApprovalState::All) out.push_back(std::string("审核状态：") + approvalStateText(c.approval));
+    if (c.approval != ApprovalState::All)
+        out.push_back(std::string("审核状态：") + approvalStateText(c.approval));
     return out;
 }
 

@@ -15,18 +15,18 @@ enum class ApprovalState { All, Approved, NotApproved };
 // What the operator entered, as typed; the dates already in the short date format. An empty text
 // leaves its criterion out; any other text, blanks alone included, applies it.
 struct ListCriteria {
-    std::string userName;      // ComboBox1
-    std::string dateFrom;      // dp1
-    std::string dateTo;        // dp2
-    std::string invoiceFrom;   // Edit3
-    std::string invoiceTo;     // Edit4
-    std::string customerCode;  // Edit5
-    std::string salesmanCode;  // Edit6
-    std::string itemCode;      // Edit7
-    std::string quantityFrom;  // Edit8
-    std::string quantityTo;    // Edit9
-    std::string moneyFrom;     // Edit10
-    std::string moneyTo;       // Edit11
+    std::string userName;                         // ComboBox1
+    std::string dateFrom;                         // dp1
+    std::string dateTo;                           // dp2
+    std::string invoiceFrom;                      // Edit3
+    std::string invoiceTo;                        // Edit4
+    std::string customerCode;                     // Edit5
+    std::string salesmanCode;                     // Edit6
+    std::string itemCode;                         // Edit7
+    std::string quantityFrom;                     // Edit8
+    std::string quantityTo;                       // Edit9
+    std::string moneyFrom;                        // Edit10
+    std::string moneyTo;                          // Edit11
     ApprovalState approval = ApprovalState::All;  // ComboBox2
 };
 

@@ -1,12 +1,12 @@
 #include "reports/TFrmxsdquery.h"
 
 #include <QComboBox>
-#include <algorithm>
 #include <QDateEdit>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "data/Tdm.h"
 #include "reports/ListCriteria.h"

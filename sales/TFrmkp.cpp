@@ -25,6 +25,9 @@ namespace {
 
 constexpr uint32_t kBarColor = 13350070;
 constexpr uint32_t kFormColor = 15830937;
+// Narrower than the maintenance windows' 60: twelve buttons, 审核 and 弃审 among them, fit the
+// window's width in the main window's designed size (812 pixels, less the navigation panel).
+constexpr int kToolButtonWidth = 53;
 
 Panel* makePanel(QWidget* parent, const char* name, int height, const QColor& color) {
     auto* panel = new Panel(parent);
@@ -123,8 +126,8 @@ void TFrmkp::buildToolBar() {
         b.button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         b.button->setAutoRaise(true);  // flat until the mouse is over it
         b.button->setFocusPolicy(Qt::NoFocus);
-        b.button->setGeometry(left, 9, 60, 22);
-        left += 60;
+        b.button->setGeometry(left, 9, kToolButtonWidth, 22);
+        left += kToolButtonWidth;
     }
 }
 

@@ -139,7 +139,7 @@ class TFrmkp : public MdiChildForm {
                     const QString& unknownText);
     void addPickedLine(const PickedItem& item);
 
-    bool editing_ = false;  // the order is being entered or modified
+    bool editing_ = false;                       // the order is being entered or modified
     std::unique_ptr<DataSetFollower> follower_;  // keeps the order buttons in step with the order
 };
 

@@ -92,7 +92,8 @@ void TFrmkp::refetchApproval(const std::string& number) {
         return;
     const Variant ischeck = stored.FieldByName("ischeck").Value();
     const bool approved = !ischeck.isNull() && !ischeck.isEmpty() && ischeck.toBool();
-    headers.TakeServerValues({{"ischeck", Variant(approved)}, {"shrname", stored.FieldByName("shrname").Value()}});
+    headers.TakeServerValues(
+        {{"ischeck", Variant(approved)}, {"shrname", stored.FieldByName("shrname").Value()}});
 }
 
 }  // namespace velmora

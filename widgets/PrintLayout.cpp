@@ -60,8 +60,8 @@ PrintLayout::PrintLayout(const PrintSheet& sheet, QPagedPaintDevice& device)
     QFontMetricsF stamp(stamp_, &device);
     const double stampHeight = stamp.height() * 1.5;
     const double stampWidth = stamp.horizontalAdvance(sheet_.stamp) + stamp.height() * 1.2;
-    stampRect_ = QRectF(page_.width() - stampWidth - pad_, (titleHeight_ - stampHeight) / 2, stampWidth,
-                        stampHeight);
+    stampRect_ =
+        QRectF(page_.width() - stampWidth - pad_, (titleHeight_ - stampHeight) / 2, stampWidth, stampHeight);
     layOutColumns(device);
     paginate();
 }

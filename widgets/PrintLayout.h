@@ -60,8 +60,8 @@ class PrintLayout {
 
     const PrintSheet& sheet_;
     QFont body_, bold_, title_, stamp_;  // a piece in stamp_ is drawn as the sheet's stamp
-    QRectF page_;       // the printable area, in device pixels
-    QRectF stampRect_;  // where the stamp stands on the first page
+    QRectF page_;                        // the printable area, in device pixels
+    QRectF stampRect_;                   // where the stamp stands on the first page
     double rowHeight_ = 0, lineHeight_ = 0, titleHeight_ = 0, pad_ = 0;
     std::vector<double> columnLeft_, columnWidth_;
     int firstPageRows_ = 0, pageRows_ = 0, pageCount_ = 1;

@@ -143,10 +143,12 @@ class ListQueryTest : public QObject {
 
     void theApprovalStateListsApprovedOrUnapprovedOrdersOrAll() {
         // Two orders approved beside the demo's one; an approver's name left empty is no approval.
-        s->execute("update xsdtb set ischeck = true, shrname = '王会计' where xsdid in ('XS000007', 'XS000012')");
+        s->execute(
+            "update xsdtb set ischeck = true, shrname = '王会计' where xsdid in ('XS000007', 'XS000012')");
         s->execute("update xsdtb set shrname = '' where xsdid = 'XS000013'");
         const QString choices[] = {"全部", "已审核", "未审核"};
-        const std::string where[] = {"1=1", "shrname is not null and shrname<>''", "(shrname is null or shrname='')"};
+        const std::string where[] = {"1=1", "shrname is not null and shrname<>''",
+                                     "(shrname is null or shrname='')"};
         QCOMPARE(Frmxsdquery->ComboBox2->count(), 3);
         QCOMPARE(Frmxsdquery->ComboBox2->currentText(), choices[0]);
         for (int i = 0; i < 3; ++i) {
@@ -159,16 +161,22 @@ class ListQueryTest : public QObject {
             // The 审核人 column is shown, and the printout names the state asked for.
             const int approver = rows().FieldByName("shrname").Index();
             QVERIFY(!Frmxsdresult->DBGrid1->isColumnHidden(7));
-            QCOMPARE(Frmxsdresult->DBGrid1->model()->headerData(7, Qt::Horizontal).toString(), QString("审核人"));
+            QCOMPARE(Frmxsdresult->DBGrid1->model()->headerData(7, Qt::Horizontal).toString(),
+                     QString("审核人"));
             QVERIFY(Frmxsdresult->DBGrid1->columnWidth(7) > 0);
             QStringList criteria = printSheetOf(Frmxsdresult->reportTable()).headerLines;
             QCOMPARE(criteria.join("").contains("审核状态：" + choices[i]), i > 0);
             for (int row = 0; row < rows().RecordCount(); ++row)
                 QVERIFY(rows().textAt(row, approver).empty() == (i == 2) || i == 0);
         }
-        QCOMPARE(s->direct("select distinct xsdid from xsdview where shrname is not null and shrname<>''").size(), 3);
-        QCOMPARE(s->direct("select distinct xsdid from xsdview where shrname is null or shrname=''").size(), 27);
-        s->execute("update xsdtb set ischeck = false, shrname = null where xsdid in ('XS000007', 'XS000012', 'XS000013')");
+        QCOMPARE(
+            s->direct("select distinct xsdid from xsdview where shrname is not null and shrname<>''").size(),
+            3);
+        QCOMPARE(s->direct("select distinct xsdid from xsdview where shrname is null or shrname=''").size(),
+                 27);
+        s->execute(
+            "update xsdtb set ischeck = false, shrname = null where xsdid in ('XS000007', 'XS000012', "
+            "'XS000013')");
     }
 
     void theTotalsAreTheSumsOverTheRowsShown() {

@@ -37,16 +37,18 @@ class ApprovalTest : public QObject {
     QStringList texts() const { return s->shell->messages.texts(); }
     // An order not approved, made by someone other than user, respectively by user.
     std::string othersOrder(const QString& user) const {
-        return s->scalar("select min(xsdid) from xsdtb where not ischeck and username <> '" + user.toStdString() +
-                         "'");
+        return s->scalar("select min(xsdid) from xsdtb where not ischeck and username <> '" +
+                         user.toStdString() + "'");
     }
     std::string ownOrder(const QString& user) const {
-        return s->scalar("select min(xsdid) from xsdtb where not ischeck and username = '" + user.toStdString() +
-                         "'");
+        return s->scalar("select min(xsdid) from xsdtb where not ischeck and username = '" +
+                         user.toStdString() + "'");
     }
     std::string approval(const std::string& number) const {
-        return s->scalar("select case when ischeck then '1' else '0' end || '|' || coalesce(shrname, '') from xsdtb where xsdid = '" + number +
-                         "'");
+        return s->scalar(
+            "select case when ischeck then '1' else '0' end || '|' || coalesce(shrname, '') from xsdtb where "
+            "xsdid = '" +
+            number + "'");
     }
 
   private slots:
@@ -166,7 +168,8 @@ class ApprovalTest : public QObject {
         const std::string number = othersOrder(kApprover);
         QVERIFY(SalesSession::gotoOrder(number));
         QCOMPARE(offered(f), QString("审核"));
-        s->executeElsewhere("update xsdtb set ischeck = true, shrname = '管理员' where xsdid = '" + number + "'");
+        s->executeElsewhere("update xsdtb set ischeck = true, shrname = '管理员' where xsdid = '" + number +
+                            "'");
         s->shell->messages.answerNext(MessageButton::Yes);
         SalesSession::click(f.n_approve);
         QCOMPARE(texts(), QStringList({"确认审核此单据吗？", "此单据已审核"}));

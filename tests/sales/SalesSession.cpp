@@ -20,8 +20,7 @@ SalesSession::SalesSession(const QString& user, const QString& password, const s
     : server(std::make_unique<ServerProcess>()), shell(std::make_unique<ShellSession>()) {
     if (!beforeLogin.empty()) server->execute(beforeLogin);
     QString at = QString::fromStdString(server->address());
-    shell->showAndLogin(
-        [&](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, user, password); });
+    shell->showAndLogin([&](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, user, password); });
     shell->messages.clear();
 }
 
