@@ -135,6 +135,11 @@ class TMainForm : public QMainWindow {
     void buildMenu();
     void buildToolBar();
     void RunLogin();
+    // After the login check: asks the server what the user may do, keeps it in the session and
+    // offers only that. A lost connection resumed keeps what was learnt.
+    void LearnUserRights();
+    // Enables the report items for a user who may view reports.
+    void ApplyUserRights();
     // After the login: what lets a lost connection be resumed without the password.
     void PrepareReconnect();
     // Connects again to the same server, resumes the login and binds the open datasets to the

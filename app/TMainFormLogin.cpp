@@ -1,10 +1,12 @@
 // The main window's first showing runs the login; closing it signs the login off.
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
 #include <memory>
 
 #include "app/LoginValues.h"
+#include "app/NavLabel.h"
 #include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
 #include "data/ClientDataSet.h"
@@ -62,6 +64,7 @@ void TMainForm::RunLogin() {
     }
 
     Session.CurrentUserName = user;
+    LearnUserRights();
     delete Frmlogin;
     Frmlogin = nullptr;
 
@@ -77,6 +80,26 @@ void TMainForm::RunLogin() {
         server->AddUser(LoginComputerName, LoginAddress, LoginUserName, LoginServerTime);
     });
     PrepareReconnect();
+}
+
+void TMainForm::LearnUserRights() {
+    // What the user may do only decides what is offered; the server refuses the rest whatever the
+    // client shows, so an answer that does not come leaves everything offered.
+    try {
+        std::string role, rights;
+        SocketConnection1.getServer()->GetUserRights(role, rights);
+        Session.CurrentUserRights = UserRights::fromServer(toQString(role), toQString(rights));
+    } catch (const std::exception&) {
+        Session.CurrentUserRights = UserRights();  // a server without the member
+    }
+    ApplyUserRights();
+}
+
+void TMainForm::ApplyUserRights() {
+    const bool reports = Session.CurrentUserRights.has(UserRight::ViewReports);
+    for (QAction* report : {N10, N11, N13, N12}) report->setEnabled(reports);
+    // The navigation entries 销售单列表 and 客户销量汇总 perform the same items.
+    for (NavLabel* label : {NavLabels[5], NavLabels[6]}) label->setEnabled(reports);
 }
 
 bool TMainForm::FormCloseQuery() {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "data/DataSetObserver.h"
@@ -131,6 +132,10 @@ class ClientDataSet {
     std::string UpdateError() const;
     // Fetches the rows again, keeping the cursor's position; refused with unapplied changes.
     void Refresh();
+    // Puts values the server set by an action of its own (not an apply) into the current row, by
+    // field name, as both its current and original values: shown at once, logged as no change.
+    // Browse state only.
+    void TakeServerValues(const std::vector<std::pair<std::string, Variant>>& values);
     // Binds an open dataset to the server of a new connection (after a reconnect): without
     // unapplied work it fetches its rows again with its command text, keeping the cursor's
     // position; with an edit under way or changes in its log it keeps rows and log and only

@@ -71,40 +71,57 @@ void ClientDataSet::startInsert(bool append) {
     rebindDetails();
 }
 
+namespace {
+
+// value as a field of type holds it: text parsed, numbers and flags converted, empty as null.
+Variant valueOfType(FieldType type, Variant value) {
+    if (value.type() == VarType::String && !value.isArray() && type != FieldType::String)
+        return valueFromText(type, value.stringValue());
+    if (value.isNull() || value.isEmpty()) return Variant::null();
+    switch (type) {
+        case FieldType::String:
+            return Variant(value.toString());
+        case FieldType::Integer:
+            return Variant(value.toInt());
+        case FieldType::Double:
+            return Variant(value.toDouble());
+        case FieldType::Boolean:
+            return Variant(value.toBool());
+        case FieldType::DateTime:
+            return Variant::date(value.toDouble());
+        case FieldType::DataSet:
+            break;
+    }
+    return value;
+}
+
+}  // namespace
+
 void ClientDataSet::writeValue(Field& field, Variant value) {
     checkActive();
     if (!editing(state_))
         throw VelmoraError(formatText("%s: Dataset not in edit or insert mode", name_.c_str()));
     if (field.ReadOnly() || field.DataType() == FieldType::DataSet)
         throw VelmoraError(formatText("Field '%s' cannot be modified", field.FieldName().c_str()));
-    if (value.type() == VarType::String && !value.isArray() && field.DataType() != FieldType::String) {
-        value = valueFromText(field.DataType(), value.stringValue());
-    } else if (!value.isNull() && !value.isEmpty()) {
-        switch (field.DataType()) {
-            case FieldType::String:
-                value = Variant(value.toString());
-                break;
-            case FieldType::Integer:
-                value = Variant(value.toInt());
-                break;
-            case FieldType::Double:
-                value = Variant(value.toDouble());
-                break;
-            case FieldType::Boolean:
-                value = Variant(value.toBool());
-                break;
-            case FieldType::DateTime:
-                value = Variant::date(value.toDouble());
-                break;
-            case FieldType::DataSet:
-                break;
-        }
-    } else {
-        value = Variant::null();
-    }
-    buffer_[static_cast<size_t>(field.storeIndex_)] = std::move(value);
+    buffer_[static_cast<size_t>(field.storeIndex_)] = valueOfType(field.DataType(), std::move(value));
     modified_ = true;
     notifyRecord(field.Index());
+}
+
+void ClientDataSet::TakeServerValues(const std::vector<std::pair<std::string, Variant>>& values) {
+    checkActive();
+    checkHasRow();
+    if (state_ != DataSetState::Browse)
+        throw VelmoraError(formatText("%s: Dataset not in browse mode", name_.c_str()));
+    std::vector<std::pair<uint16_t, Variant>> stored;
+    for (const auto& [name, value] : values) {
+        Field& field = FieldByName(name);
+        if (field.storeIndex_ < 0 || field.DataType() == FieldType::DataSet)
+            throw VelmoraError(formatText("Field '%s' cannot be modified", name.c_str()));
+        stored.emplace_back(static_cast<uint16_t>(field.storeIndex_), valueOfType(field.DataType(), value));
+    }
+    store_->applyServerValues(view_.at(static_cast<size_t>(pos_)), stored);
+    notifyRecord(-1);
 }
 
 void ClientDataSet::Post() {

@@ -51,10 +51,22 @@ std::array<QToolButton*, 7> MaintenanceBar::buttons() const {
 
 void MaintenanceBar::setBrowseState() {
     for (QToolButton* b : buttons()) b->setEnabled(b != n_cancel && b != n_save);
+    keepChangesOff();
 }
 
 void MaintenanceBar::toggleEnabled() {
     for (QToolButton* b : buttons()) b->setEnabled(!b->isEnabled());
+    keepChangesOff();
+}
+
+void MaintenanceBar::setBrowseOnly(bool browseOnly) {
+    browseOnly_ = browseOnly;
+    keepChangesOff();
+}
+
+void MaintenanceBar::keepChangesOff() {
+    if (!browseOnly_) return;
+    for (QToolButton* b : {n_insert, n_edit, n_delete, n_save}) b->setEnabled(false);
 }
 
 }  // namespace velmora

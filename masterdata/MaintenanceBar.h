@@ -29,6 +29,9 @@ class MaintenanceBar : public Panel {
     void setBrowseState();
     // Inverts the enabled state of every button, as the windows' state switch does.
     void toggleEnabled();
+    // For a user who may not change master data: 增加, 修改, 册除 and 保存 stay disabled in every
+    // state from now on (the server refuses such changes anyway).
+    void setBrowseOnly(bool browseOnly);
     std::array<QToolButton*, 7> buttons() const;
 
     // Connects each button to the form's handler of the same name (n_insertClick, ...), through
@@ -47,6 +50,10 @@ class MaintenanceBar : public Panel {
         wire(n_refresh, &Form::n_refreshClick);
         wire(n_exit, &Form::n_exitClick);
     }
+
+  private:
+    void keepChangesOff();
+    bool browseOnly_ = false;
 };
 
 }  // namespace velmora

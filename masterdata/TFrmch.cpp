@@ -34,6 +34,8 @@ void notice(const QString& text) {
 TFrmch::TFrmch(QWidget* owner, ClientSession& session)
     : CategoryTreeForm(owner), session_(session), dm(session.dm()) {
     setObjectName(QStringLiteral("Frmch"));
+    // Browsing only for a user who may not change master data; the server refuses it anyway.
+    Panel1->setBrowseOnly(!session.CurrentUserRights.has(UserRight::MaintainMasterData));
     setCaption(QStringLiteral("存货档案设置"));
     setFont(songFont(12));
 

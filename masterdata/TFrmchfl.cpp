@@ -38,6 +38,8 @@ void notice(const QString& text) {
 TFrmchfl::TFrmchfl(QWidget* owner, ClientSession& session)
     : CategoryTreeForm(owner), session_(session), dm(session.dm()) {
     setObjectName(QStringLiteral("Frmchfl"));
+    // Browsing only for a user who may not change master data; the server refuses it anyway.
+    Panel1->setBrowseOnly(!session.CurrentUserRights.has(UserRight::MaintainMasterData));
     setCaption(QStringLiteral("存货分类设置"));
     setFont(songFont(12));
 

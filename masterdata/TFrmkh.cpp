@@ -2,6 +2,7 @@
 
 #include "data/ClientDataSet.h"
 #include "data/Tdm.h"
+#include "masterdata/MaintenanceBar.h"
 #include "session/ClientSession.h"
 #include "widgets/Fonts.h"
 #include "widgets/MessageService.h"
@@ -18,6 +19,8 @@ TFrmkh::TFrmkh(QWidget* owner, ClientSession& session)
                       {"tax", "税号：", "税号"}}),
       dm(session.dm()) {
     setObjectName(QStringLiteral("Frmkh"));
+    // Browsing only for a user who may not change master data; the server refuses it anyway.
+    Panel1->setBrowseOnly(!session.CurrentUserRights.has(UserRight::MaintainMasterData));
     setCaption(QStringLiteral("客户档案"));
     setFont(songFont(12));
 

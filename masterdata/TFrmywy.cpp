@@ -2,6 +2,7 @@
 
 #include "data/ClientDataSet.h"
 #include "data/Tdm.h"
+#include "masterdata/MaintenanceBar.h"
 #include "session/ClientSession.h"
 #include "widgets/Fonts.h"
 
@@ -15,6 +16,8 @@ TFrmywy::TFrmywy(QWidget* owner, ClientSession& session)
                       {"address", "联系地址：", "地址"}}),
       dm(session.dm()) {
     setObjectName(QStringLiteral("Frmywy"));
+    // Browsing only for a user who may not change master data; the server refuses it anyway.
+    Panel1->setBrowseOnly(!session.CurrentUserRights.has(UserRight::MaintainMasterData));
     setCaption(QStringLiteral("业务员档案"));
     setFont(songFont(12));
 

@@ -38,6 +38,8 @@ std::string listCriteriaText(const ListCriteria& c) {
     appendNumber(out, " and   quantity1<=", c.quantityTo, "Edit9", "数量上限");
     appendNumber(out, " and   money1>=", c.moneyFrom, "Edit10", "金额下限");
     appendNumber(out, " and   money1<=", c.moneyTo, "Edit11", "金额上限");
+    if (c.approval == ApprovalState::Approved) out += " and (shrname is not null and shrname<>'')";
+    if (c.approval == ApprovalState::NotApproved) out += " and (shrname is null or shrname='')";
     return out;
 }
 
@@ -60,7 +62,21 @@ std::vector<std::string> describeListCriteria(const ListCriteria& c) {
     one("存货编码：", c.itemCode);
     range("数量：", c.quantityFrom, c.quantityTo);
     range("金额：", c.moneyFrom, c.moneyTo);
+    if (c.approval != ApprovalState::All)
+        out.push_back(std::string("审核状态：") + approvalStateText(c.approval));
     return out;
+}
+
+const char* approvalStateText(ApprovalState state) {
+    switch (state) {
+        case ApprovalState::Approved:
+            return "已审核";
+        case ApprovalState::NotApproved:
+            return "未审核";
+        case ApprovalState::All:
+            break;
+    }
+    return "全部";
 }
 
 std::string listRowsStatement(const std::string& criteriaText) {

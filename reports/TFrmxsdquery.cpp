@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "data/Tdm.h"
 #include "reports/ListCriteria.h"
@@ -102,6 +103,15 @@ void TFrmxsdquery::buildCriteria() {
     Label12 = addLabel(p, "Label12", 476, 108, QStringLiteral("------"));
     Edit11 = addEdit(p, "Edit11", 520, 104, 57);
 
+    Label16 = addLabel(p, "Label16", 16, 136, QStringLiteral("审核状态："));
+    ComboBox2 = new QComboBox(p);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    // In the order of ApprovalState; the first, 全部, is the default.
+    for (ApprovalState state : {ApprovalState::All, ApprovalState::Approved, ApprovalState::NotApproved})
+        ComboBox2->addItem(QString::fromUtf8(approvalStateText(state)));
+    ComboBox2->setGeometry(80, 132, 89, 20);
+    ComboBox2->setItemDelegate(new QStyledItemDelegate(ComboBox2));
+
     // Assistive technology names each box by its caption; the second box of a range by its role.
     Label1->setBuddy(dp1);
     Label2->setBuddy(Edit3);
@@ -111,6 +121,7 @@ void TFrmxsdquery::buildCriteria() {
     Label5->setBuddy(Edit7);
     Label4->setBuddy(Edit6);
     Label7->setBuddy(Edit10);
+    Label16->setBuddy(ComboBox2);
     dp2->setAccessibleName(QStringLiteral("业务日期止"));
     Edit4->setAccessibleName(QStringLiteral("发票号止"));
     Edit9->setAccessibleName(QStringLiteral("数量上限"));
@@ -149,6 +160,7 @@ ListCriteria TFrmxsdquery::criteria() const {
     c.quantityTo = toStdString(Edit9->text());
     c.moneyFrom = toStdString(Edit10->text());
     c.moneyTo = toStdString(Edit11->text());
+    c.approval = static_cast<ApprovalState>(std::max(0, ComboBox2->currentIndex()));
     return c;
 }
 
@@ -194,6 +206,7 @@ void TFrmxsdquery::clearCriteria() {
     for (QLineEdit* edit : {Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9, Edit10, Edit11}) edit->clear();
     ComboBox1->clear();
     ComboBox1->clearEditText();
+    ComboBox2->setCurrentIndex(0);
 }
 
 }  // namespace velmora

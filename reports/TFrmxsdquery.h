@@ -51,8 +51,10 @@ class TFrmxsdquery : public DialogForm {
     QLineEdit* Edit10 = nullptr;  // amount from
     QLabel* Label12 = nullptr;
     QLineEdit* Edit11 = nullptr;  // amount to
-    BitBtn* BitBtn1 = nullptr;    // OK
-    BitBtn* BitBtn2 = nullptr;    // Cancel
+    QLabel* Label16 = nullptr;
+    QComboBox* ComboBox2 = nullptr;  // 审核状态: 全部, 已审核, 未审核
+    BitBtn* BitBtn1 = nullptr;       // OK
+    BitBtn* BitBtn2 = nullptr;       // Cancel
 
     // Runs the query and ends the dialog; a bound that is no number is reported instead and the
     // dialog stays open as it was.

@@ -81,6 +81,10 @@ PrintSheet invoiceSheet(Tdm& data) {
                     amountText(money)};
     sheet.footerLines = {
         QStringLiteral("制单人：%1        审核人：%2").arg(text("username"), text("shrname"))};
+    // A paper copy of an order not approved must not pass for a final one.
+    Field* ischeck = headers.FindField("ischeck");
+    const bool approved = ischeck && !ischeck->IsNull() && ischeck->AsBoolean();
+    if (!approved) sheet.stamp = QStringLiteral("未审核");
     return sheet;
 }
 

@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "data/DataSetFollower.h"
 #include "data/Tdm.h"
 #include "session/ClientSession.h"
 #include "widgets/Colors.h"
@@ -24,6 +25,9 @@ namespace {
 
 constexpr uint32_t kBarColor = 13350070;
 constexpr uint32_t kFormColor = 15830937;
+// Narrower than the maintenance windows' 60: twelve buttons, 审核 and 弃审 among them, fit the
+// window's width in the main window's designed size (812 pixels, less the navigation panel).
+constexpr int kToolButtonWidth = 53;
 
 Panel* makePanel(QWidget* parent, const char* name, int height, const QColor& color) {
     auto* panel = new Panel(parent);
@@ -85,6 +89,7 @@ TFrmkp::TFrmkp(QWidget* owner, ClientSession& session)
     connectHandlers();
 
     FormCreate();
+    followOrders();
 }
 
 void TFrmkp::buildToolBar() {
@@ -106,6 +111,8 @@ void TFrmkp::buildToolBar() {
         {n_refresh, "n_refresh", QStringLiteral("刷新"), P::Refresh},
         {n_insertone, "n_insertone", QStringLiteral("增行"), P::InsertLine},
         {n_deleteone, "n_deleteone", QStringLiteral("删行"), P::DeleteLine},
+        {n_approve, "n_approve", QStringLiteral("审核"), P::Approve},
+        {n_withdraw, "n_withdraw", QStringLiteral("弃审"), P::Withdraw},
         {n_exit, "n_exit", QStringLiteral("退出"), P::Exit},
     };
     int left = 8;
@@ -119,8 +126,8 @@ void TFrmkp::buildToolBar() {
         b.button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         b.button->setAutoRaise(true);  // flat until the mouse is over it
         b.button->setFocusPolicy(Qt::NoFocus);
-        b.button->setGeometry(left, 9, 60, 22);
-        left += 60;
+        b.button->setGeometry(left, 9, kToolButtonWidth, 22);
+        left += kToolButtonWidth;
     }
 }
 
@@ -199,6 +206,8 @@ void TFrmkp::connectHandlers() {
     onClick(n_exit, &TFrmkp::n_exitClick);
     onClick(n_insertone, &TFrmkp::n_insertoneClick);
     onClick(n_deleteone, &TFrmkp::n_deleteoneClick);
+    onClick(n_approve, &TFrmkp::n_approveClick);
+    onClick(n_withdraw, &TFrmkp::n_withdrawClick);
     // n_refresh has no action.
 
     DBEdit1->setKeyPressHook([this](QKeyEvent& key) { return DBEdit1KeyPress(key); });
@@ -228,6 +237,7 @@ void TFrmkp::FormShow() {
     DBGrid1->setEnabled(true);
     for (QToolButton* b : {n_insert, n_delete, n_edit, n_exit, n_refresh}) b->setEnabled(true);
     for (QToolButton* b : {n_cancel, n_save, n_insertone, n_deleteone}) b->setEnabled(false);
+    UpdateOrderButtons();
 }
 
 void TFrmkp::FormClose(CloseAction& action) {
@@ -252,6 +262,7 @@ void TFrmkp::ToggleEditState() {
     // another order's boxes; it rests while an order is pending.
     DBNavigator1->setEnabled(!DBNavigator1->isEnabled());
     editing_ = !editing_;
+    UpdateOrderButtons();
 }
 
 namespace {

@@ -1,6 +1,9 @@
 #pragma once
 // The sales invoicing window.
 
+#include <memory>
+#include <string>
+
 #include "widgets/MdiChildForm.h"
 
 class QLabel;
@@ -10,6 +13,7 @@ class QKeyEvent;
 namespace velmora {
 
 class ClientSession;
+class DataSetFollower;
 class DBEdit;
 class DBGrid;
 class DBNavigator;
@@ -25,6 +29,7 @@ class TFrmkp : public MdiChildForm {
 
   public:
     TFrmkp(QWidget* owner, ClientSession& session);
+    ~TFrmkp() override;  // out of line: the follower's type is complete there
 
     Panel* Panel1 = nullptr;  // tool bar
     QToolButton* n_insert = nullptr;
@@ -36,6 +41,8 @@ class TFrmkp : public MdiChildForm {
     QToolButton* n_refresh = nullptr;
     QToolButton* n_insertone = nullptr;
     QToolButton* n_deleteone = nullptr;
+    QToolButton* n_approve = nullptr;   // 审核
+    QToolButton* n_withdraw = nullptr;  // 弃审
     QToolButton* n_exit = nullptr;
 
     Panel* Panel2 = nullptr;  // navigation
@@ -74,6 +81,9 @@ class TFrmkp : public MdiChildForm {
     void n_saveClick();
     void n_printClick();
     void n_exitClick();
+    // 审核 and 弃审 of the order shown, each after a confirmation; the server decides.
+    void n_approveClick();
+    void n_withdrawClick();
     // Header boxes; each returns true when it swallowed the key.
     bool DBEdit1KeyPress(QKeyEvent& key);
     bool DBEdit2KeyPress(QKeyEvent& key);
@@ -114,12 +124,23 @@ class TFrmkp : public MdiChildForm {
     void alignLineNumbers();
     // Whether the order shown is approved (审核): locked against changes and deletion.
     bool currentOrderApproved();
+    // Offers 审核, 弃审 and 册除 as the user's rights and the order shown allow: approval only in
+    // browse state with an order shown. Called whenever the state or the order shown changes.
+    void UpdateOrderButtons();
+    // From now on until the window goes, UpdateOrderButtons follows the order datasets.
+    void followOrders();
+    // Asks question, then has the server approve (or withdraw the approval of) the order shown,
+    // and shows its new state; the server's refusal is shown as it gives it.
+    void changeApproval(bool approve, const QString& question);
+    // Fetches the approval columns of the order shown again, keeping the user's place.
+    void refetchApproval(const std::string& number);
     // Looks the code in box up through ClientDataSetkh; true when found, with the name in nameBox.
     bool lookUpCode(DBEdit* box, const std::string& sql, const char* nameField, DBEdit* nameBox,
                     const QString& unknownText);
     void addPickedLine(const PickedItem& item);
 
-    bool editing_ = false;  // the order is being entered or modified
+    bool editing_ = false;                       // the order is being entered or modified
+    std::unique_ptr<DataSetFollower> follower_;  // keeps the order buttons in step with the order
 };
 
 // True while the pending change is a new order, false while it is a modification.

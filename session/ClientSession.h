@@ -1,8 +1,8 @@
 #pragma once
 // What the windows share of the running client, held by the main window and handed to every
-// window it opens: the connection and the data module, the logged-in user, the list totals, the
-// picker results, and the opening of another child window. Windows reach the main window only
-// through this object, so they never include a header of the program's shell.
+// window it opens: the connection and the data module, the logged-in user and their rights, the
+// list totals, the picker results, and the opening of another child window. Windows reach the
+// main window only through this object, so they never include a header of the program's shell.
 
 #include <QString>
 #include <cassert>
@@ -10,6 +10,7 @@
 
 #include "data/ProviderSource.h"
 #include "session/PickedItem.h"
+#include "session/UserRights.h"
 #include "widgets/ShowOrCreateForm.h"
 
 class QWidget;
@@ -51,6 +52,9 @@ class ClientSession {
 
     // Written by the login, stamped on every new order.
     QString CurrentUserName;
+    // Written by the login, next to the name: what the windows offer this user. Every right until
+    // then, and with a server that does not tell.
+    UserRights CurrentUserRights;
     // Written by the sales order list query, shown by its result window.
     QString ListTotalQuantity;
     QString ListTotalMoney;

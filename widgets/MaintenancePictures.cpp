@@ -86,6 +86,22 @@ void drawLine(QPainter& g, bool add) {
     if (add) g.drawLine(QPointF(12.5, 5.5), QPointF(12.5, 10.5));
 }
 
+// A round seal, as an approver stamps an order: red and ticked when given, grey and struck
+// through when withdrawn.
+void drawSeal(QPainter& g, bool given) {
+    const QColor ink = given ? QColor(200, 20, 20) : QColor(120, 120, 120);
+    g.setPen(QPen(ink, 1.6));
+    g.setBrush(given ? QColor(255, 235, 235) : QColor(235, 235, 235));
+    g.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    if (given) {
+        g.setPen(QPen(ink, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        g.drawPolyline(QPolygonF({{4.5, 8.5}, {7, 11}, {11.5, 5}}));
+    } else {
+        g.setPen(QPen(QColor(200, 0, 0), 2.2, Qt::SolidLine, Qt::RoundCap));
+        g.drawLine(QPointF(3.5, 12.5), QPointF(12.5, 3.5));
+    }
+}
+
 }  // namespace
 
 QIcon maintenanceIcon(MaintenancePicture picture) {
@@ -123,6 +139,12 @@ QIcon maintenanceIcon(MaintenancePicture picture) {
             break;
         case MaintenancePicture::DeleteLine:
             drawLine(g, false);
+            break;
+        case MaintenancePicture::Approve:
+            drawSeal(g, true);
+            break;
+        case MaintenancePicture::Withdraw:
+            drawSeal(g, false);
             break;
     }
     g.end();

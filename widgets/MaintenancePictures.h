@@ -16,7 +16,9 @@ enum class MaintenancePicture {
     Exit,
     Print,
     InsertLine,
-    DeleteLine
+    DeleteLine,
+    Approve,   // 审核: a red seal with a tick
+    Withdraw,  // 弃审: the seal greyed and struck through
 };
 
 QIcon maintenanceIcon(MaintenancePicture picture);

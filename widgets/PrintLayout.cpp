@@ -45,13 +45,23 @@ QFont printFont(double points, bool bold) {
 }
 
 PrintLayout::PrintLayout(const PrintSheet& sheet, QPagedPaintDevice& device)
-    : sheet_(sheet), body_(printFont(9)), bold_(printFont(9, true)), title_(printFont(16, true)) {
+    : sheet_(sheet),
+      body_(printFont(9)),
+      bold_(printFont(9, true)),
+      title_(printFont(16, true)),
+      stamp_(printFont(14, true)) {
     page_ = QRectF(0, 0, device.width(), device.height());
     QFontMetricsF body(body_, &device);
     lineHeight_ = body.height() * 1.4;
     rowHeight_ = body.height() * 1.6;
     titleHeight_ = QFontMetricsF(title_, &device).height() * 1.8;
     pad_ = padOf(body);
+    // The stamp stands at the right, centred on the title's line.
+    QFontMetricsF stamp(stamp_, &device);
+    const double stampHeight = stamp.height() * 1.5;
+    const double stampWidth = stamp.horizontalAdvance(sheet_.stamp) + stamp.height() * 1.2;
+    stampRect_ =
+        QRectF(page_.width() - stampWidth - pad_, (titleHeight_ - stampHeight) / 2, stampWidth, stampHeight);
     layOutColumns(device);
     paginate();
 }
@@ -133,6 +143,7 @@ void PrintLayout::walkPage(int page, const TextSink& sink, QPainter* painter) co
     double y = 0;
     if (page == 0) {
         sink({QRectF(0, 0, width, titleHeight_), sheet_.title, Qt::AlignCenter, &title_});
+        if (!sheet_.stamp.isEmpty()) sink({stampRect_, sheet_.stamp, Qt::AlignCenter, &stamp_});
         y = titleHeight_;
         for (const QString& line : sheet_.headerLines) {
             sink({QRectF(0, y, width, lineHeight_), line, Qt::AlignLeft | Qt::AlignVCenter, &body_});
@@ -193,13 +204,25 @@ void PrintLayout::paintPage(QPainter& painter, int page) const {
     painter.setPen(QPen(Qt::black, 0));
     walkPage(
         page,
-        [&painter](const Piece& piece) {
+        [this, &painter](const Piece& piece) {
+            if (piece.font == &stamp_) return paintStamp(painter, piece);
             painter.setFont(*piece.font);
             QString text =
                 painter.fontMetrics().elidedText(piece.text, Qt::ElideRight, qFloor(piece.rect.width()));
             painter.drawText(piece.rect, piece.flags, text);
         },
         &painter);
+    painter.restore();
+}
+
+void PrintLayout::paintStamp(QPainter& painter, const Piece& piece) const {
+    painter.save();
+    const QColor red(200, 0, 0);
+    painter.setPen(QPen(red, pad_ * 0.35));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(piece.rect);
+    painter.setFont(*piece.font);
+    painter.drawText(piece.rect, piece.flags, piece.text);
     painter.restore();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // A sheet laid out on the pages of one printer: the title and header lines on the first page,
 // the column titles repeated on every page, the totals and closing lines after the last row, and
-// on every page its number, the page count and the printing date. Rows are read only for the page
+// on every page its number, the page count and the printing date. A stamp, if any, stands framed in
+// red at the right of the title. Rows are read only for the page
 // being drawn, so a sheet of many rows costs nothing until it is printed.
 
 #include <QFont>
@@ -55,10 +56,12 @@ class PrintLayout {
     double headerHeight(int page) const;
     double closingHeight() const;
     void walkRow(double top, const QStringList& texts, const QFont& font, const TextSink& sink) const;
+    void paintStamp(QPainter& painter, const Piece& piece) const;
 
     const PrintSheet& sheet_;
-    QFont body_, bold_, title_;
-    QRectF page_;  // the printable area, in device pixels
+    QFont body_, bold_, title_, stamp_;  // a piece in stamp_ is drawn as the sheet's stamp
+    QRectF page_;                        // the printable area, in device pixels
+    QRectF stampRect_;                   // where the stamp stands on the first page
     double rowHeight_ = 0, lineHeight_ = 0, titleHeight_ = 0, pad_ = 0;
     std::vector<double> columnLeft_, columnWidth_;
     int firstPageRows_ = 0, pageRows_ = 0, pageCount_ = 1;

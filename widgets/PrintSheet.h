@@ -24,6 +24,7 @@ struct PrintSheet {
     std::function<QString(int row, int column)> cell;
     QStringList totals;       // the last row, in bold; none when empty
     QStringList footerLines;  // after the table on the last page
+    QString stamp;            // a red framed mark beside the title on the first page; none when empty
     QDate printDate = QDate::currentDate();
 };
 

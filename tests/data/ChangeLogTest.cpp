@@ -51,6 +51,24 @@ class ChangeLogTest : public DataSetFixture {
     }
 };
 
+TEST_F(ChangeLogTest, ServerValuesTakenAreShownLogNothingAndBecomeTheOriginals) {
+    editName(4, "丁2");  // pending work elsewhere stays as it is
+    kh.setRecNo(2);
+    kh.TakeServerValues({{"khname", Variant("乙（审）")}});
+    EXPECT_EQ(current("khname"), "乙（审）");
+    EXPECT_EQ(kh.RecNo(), 2);
+    EXPECT_EQ(kh.ChangeCount(), 1);
+    editName(2, "乙3");
+    kh.ApplyUpdates(-1);
+    const ChangePacket& d = lastDelta();
+    EXPECT_EQ(summary(d), "M:04 M:02");
+    EXPECT_EQ(d.records[1].original[1], Variant("乙（审）"));
+    kh.Edit();
+    EXPECT_THROW(kh.TakeServerValues({{"khname", Variant("x")}}), VelmoraError);
+    kh.Cancel();
+    EXPECT_THROW(kh.TakeServerValues({{"nosuchfield", Variant("x")}}), VelmoraError);
+}
+
 TEST_F(ChangeLogTest, SendsInsertsEditsAndDeletesInTheOrderMade) {
     editName(2, "乙2");
     kh.setRecNo(4);

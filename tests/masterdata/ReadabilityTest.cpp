@@ -99,8 +99,9 @@ class ReadabilityTest : public QObject {
     void invoicingToolButtonsHavePicturesAndAVisibleDisabledLook() {
         TFrmkp* kp = s->open(Frmkp);
         const QColor bar = kp->Panel1->Color();
-        for (QToolButton* b : {kp->n_insert, kp->n_edit, kp->n_delete, kp->n_cancel, kp->n_save, kp->n_print,
-                               kp->n_refresh, kp->n_insertone, kp->n_deleteone, kp->n_exit}) {
+        for (QToolButton* b :
+             {kp->n_insert, kp->n_edit, kp->n_delete, kp->n_cancel, kp->n_save, kp->n_print, kp->n_refresh,
+              kp->n_insertone, kp->n_deleteone, kp->n_approve, kp->n_withdraw, kp->n_exit}) {
             QVERIFY2(!b->icon().isNull(), qPrintable(b->objectName()));
             QCOMPARE(b->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
         }

@@ -11,6 +11,8 @@
 #include "app/TMainForm.h"
 #include "data/ClientDataSet.h"
 #include "data/Tdm.h"
+#include "reports/ReportOutput.h"
+#include "reports/ReportTable.h"
 #include "reports/TFrmxsdquery.h"
 #include "reports/TFrmxsdresult.h"
 #include "tests/reports/ReportSession.h"
@@ -18,6 +20,7 @@
 #include "widgets/DBNavigator.h"
 #include "widgets/DataSetModel.h"
 #include "widgets/Panel.h"
+#include "widgets/PrintSheet.h"
 
 using namespace velmora;
 using velmora::test::ReportSession;
@@ -55,6 +58,7 @@ class ListQueryTest : public QObject {
         // A test that failed halfway may have left its criteria in the dialog.
         for (QLineEdit* e : Frmxsdquery->findChildren<QLineEdit*>(QRegularExpression("^Edit"))) e->clear();
         Frmxsdquery->ComboBox1->setEditText("");
+        Frmxsdquery->ComboBox2->setCurrentIndex(0);
         Frmxsdquery->dp1->setDate(QDate(2002, 12, 31));
         Frmxsdquery->dp2->setDate(QDate(2002, 12, 31));
     }
@@ -135,6 +139,44 @@ class ListQueryTest : public QObject {
             QVERIFY2(shown() == want, c.name);
             QVERIFY2(s->shell.messages.texts().isEmpty(), c.name);
         }
+    }
+
+    void theApprovalStateListsApprovedOrUnapprovedOrdersOrAll() {
+        // Two orders approved beside the demo's one; an approver's name left empty is no approval.
+        s->execute(
+            "update xsdtb set ischeck = true, shrname = '王会计' where xsdid in ('XS000007', 'XS000012')");
+        s->execute("update xsdtb set shrname = '' where xsdid = 'XS000013'");
+        const QString choices[] = {"全部", "已审核", "未审核"};
+        const std::string where[] = {"1=1", "shrname is not null and shrname<>''",
+                                     "(shrname is null or shrname='')"};
+        QCOMPARE(Frmxsdquery->ComboBox2->count(), 3);
+        QCOMPARE(Frmxsdquery->ComboBox2->currentText(), choices[0]);
+        for (int i = 0; i < 3; ++i) {
+            s->runListQuery([&](TFrmxsdquery& f) {
+                wholeRange(f);
+                f.ComboBox2->setCurrentIndex(i);
+            });
+            QCOMPARE(shown(), expected(where[i]));
+            QCOMPARE(Frmxsdquery->ComboBox2->currentIndex(), 0);  // back to 全部 for the next query
+            // The 审核人 column is shown, and the printout names the state asked for.
+            const int approver = rows().FieldByName("shrname").Index();
+            QVERIFY(!Frmxsdresult->DBGrid1->isColumnHidden(7));
+            QCOMPARE(Frmxsdresult->DBGrid1->model()->headerData(7, Qt::Horizontal).toString(),
+                     QString("审核人"));
+            QVERIFY(Frmxsdresult->DBGrid1->columnWidth(7) > 0);
+            QStringList criteria = printSheetOf(Frmxsdresult->reportTable()).headerLines;
+            QCOMPARE(criteria.join("").contains("审核状态：" + choices[i]), i > 0);
+            for (int row = 0; row < rows().RecordCount(); ++row)
+                QVERIFY(rows().textAt(row, approver).empty() == (i == 2) || i == 0);
+        }
+        QCOMPARE(
+            s->direct("select distinct xsdid from xsdview where shrname is not null and shrname<>''").size(),
+            3);
+        QCOMPARE(s->direct("select distinct xsdid from xsdview where shrname is null or shrname=''").size(),
+                 27);
+        s->execute(
+            "update xsdtb set ischeck = false, shrname = null where xsdid in ('XS000007', 'XS000012', "
+            "'XS000013')");
     }
 
     void theTotalsAreTheSumsOverTheRowsShown() {

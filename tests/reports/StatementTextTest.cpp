@@ -183,5 +183,15 @@ TEST(ListCriteriaText, DescribedForThePrintoutWithOpenAndClosedRanges) {
               (std::vector<std::string>{"业务日期：2002-12-01 至 2002-12-31", "制单人：王会计",
                                         "发票号：XS1 至 XS9", "客户编码：K001", "数量：≤ 20", "金额：≥ 10"}));
 }
+TEST(ListCriteriaText, ApprovalStateAsksForAnApproverOrForNone) {
+    ListCriteria c = datesOnly();
+    const std::string dates = listCriteriaText(c);
+    c.approval = ApprovalState::Approved;
+    EXPECT_EQ(listCriteriaText(c), dates + " and (shrname is not null and shrname<>'')");
+    EXPECT_EQ(describeListCriteria(c).back(), "审核状态：已审核");
+    c.approval = ApprovalState::NotApproved;
+    EXPECT_EQ(listCriteriaText(c), dates + " and (shrname is null or shrname='')");
+    EXPECT_EQ(describeListCriteria(c).back(), "审核状态：未审核");
+}
 }  // namespace
 }  // namespace velmora

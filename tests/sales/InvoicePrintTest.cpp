@@ -2,6 +2,9 @@
 // (header, every line, totals equal to the database's sums, who made and audited it), rendered
 // to PDF; an order still being entered is not printed.
 #include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -82,6 +85,37 @@ class InvoicePrintTest : public QObject {
         QByteArray bytes = pdf.readAll();
         QVERIFY(bytes.startsWith("%PDF"));
         QCOMPARE(QString::fromLatin1(bytes).count(QRegularExpression("/Type\\s*/Page[^s]")), 1);
+    }
+
+    void anUnapprovedInvoiceIsStampedInRedAndAnApprovedOneIsNot() {
+        const std::string unapproved = s->scalar("select min(xsdid) from xsdtb where not ischeck");
+        s->openInvoicing();
+        for (const std::string& number : {unapproved, std::string("XS000004")}) {
+            const bool approved = number == "XS000004";
+            QVERIFY(SalesSession::gotoOrder(number));
+            PrintSheet sheet = invoiceSheet(*dm);
+            QPdfWriter device(dir.filePath("stamp.pdf"));
+            device.setResolution(96);
+            device.setPageSize(QPageSize(QPageSize::A4));
+            PrintLayout layout(sheet, device);
+            QStringList page = layout.pageTexts(0);
+            QCOMPARE(page.first(), QString("销售发票"));
+            QCOMPARE(page.contains("未审核"), !approved);
+
+            // Drawn: red ink on the page exactly when stamped.
+            QImage image(device.width(), device.height(), QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            layout.paintPage(painter, 0);
+            painter.end();
+            int red = 0;
+            for (int y = 0; y < image.height() / 4; ++y)
+                for (int x = image.width() / 2; x < image.width(); ++x) {
+                    QColor c = image.pixelColor(x, y);
+                    if (c.red() > 150 && c.green() < 90 && c.blue() < 90) ++red;
+                }
+            QVERIFY2((red > 50) == !approved, qPrintable(QString::number(red)));
+        }
     }
 
     void anOrderBeingEnteredIsNotPrintedUntilSaved() {

@@ -16,10 +16,11 @@
 
 namespace velmora::test {
 
-SalesSession::SalesSession()
+SalesSession::SalesSession(const QString& user, const QString& password, const std::string& beforeLogin)
     : server(std::make_unique<ServerProcess>()), shell(std::make_unique<ShellSession>()) {
+    if (!beforeLogin.empty()) server->execute(beforeLogin);
     QString at = QString::fromStdString(server->address());
-    shell->showAndLogin([at](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, "管理员", "vantu"); });
+    shell->showAndLogin([&](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, user, password); });
     shell->messages.clear();
 }
 

@@ -23,7 +23,11 @@ namespace velmora::test {
 
 class SalesSession {
   public:
-    SalesSession();
+    // Logged in as user (a demo user) with password, after running beforeLogin (SQL, if any) on
+    // the server's database.
+    explicit SalesSession(const QString& user = QStringLiteral("管理员"),
+                          const QString& password = QStringLiteral("vantu"),
+                          const std::string& beforeLogin = {});
     ~SalesSession();
 
     // Opens the invoicing window as the menu does.

@@ -1,0 +1,38 @@
+#pragma once
+// What the logged-in user may do, as the server tells it at the login. The windows only hide what
+// the server would refuse anyway; the server is the protection.
+
+#include <QString>
+#include <cstdint>
+#include <string_view>
+
+namespace velmora {
+
+// The rights the server knows, by the names it sends.
+enum class UserRight : uint32_t {
+    Approve = 1,             // "approve": 审核 and 弃审
+    MaintainMasterData = 2,  // "maintain_master_data"
+    DeleteOrders = 4,        // "delete_orders"
+    ManageUsers = 8,         // "manage_users"
+    ViewReports = 16,        // "view_reports"
+};
+
+class UserRights {
+  public:
+    // Every right: what the client assumes before a login, and of a server that does not say.
+    UserRights() = default;
+    // The server's answer: the role's stored name and the rights' names separated by commas.
+    // Names the client does not know are ignored.
+    static UserRights fromServer(const QString& role, const QString& rights);
+
+    bool has(UserRight right) const { return (bits_ & static_cast<uint32_t>(right)) != 0; }
+    // "admin", "approver", "operator", or empty when the server did not say.
+    const QString& role() const { return role_; }
+
+  private:
+    static constexpr uint32_t kAll = 31;
+    QString role_;
+    uint32_t bits_ = kAll;
+};
+
+}  // namespace velmora
