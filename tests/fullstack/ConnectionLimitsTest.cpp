@@ -16,21 +16,6 @@
 namespace velmora::test {
 namespace {
 
-ServerProcess serverWith(std::vector<std::string> args) {
-    ServerProcess::Options options;
-    options.extraArgs = std::move(args);
-    return ServerProcess(options);
-}
-
-// The first bytes of a request block that declares payload bytes, with sent of them.
-std::vector<uint8_t> blockStart(uint32_t payload, size_t sent) {
-    std::vector<uint8_t> bytes(8 + sent, 0);
-    bytes[0] = 0x02;
-    bytes[1] = 0xDA;
-    std::memcpy(bytes.data() + 4, &payload, 4);
-    return bytes;
-}
-
 // Writes bytes, taking a connection the server closed meanwhile as a short write.
 bool writeAll(RawSocket& socket, const std::vector<uint8_t>& bytes) {
     try {

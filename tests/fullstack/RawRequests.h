@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "tests/fullstack/FullstackHelpers.h"
 #include "tests/support/RawSocket.h"
@@ -49,6 +51,22 @@ inline void logInRaw(RawSocket& socket, const std::string& user = "管理员",
     createServerObject(socket);
     DataBlock reply = exchange(socket, getRecords(loginCheckStatement(user, password)));
     ASSERT_EQ(reply.signature(), 0xDB02u) << (reply.signature() == 0xDB01u ? readText(reply) : "");
+}
+
+// The real server with more options, e.g. {"--max-connections", "8"}.
+inline ServerProcess serverWith(std::vector<std::string> args) {
+    ServerProcess::Options options;
+    options.extraArgs = std::move(args);
+    return ServerProcess(options);
+}
+
+// The first bytes of a request block that declares payload bytes, with sent of them (zeros).
+inline std::vector<uint8_t> blockStart(uint32_t payload, size_t sent) {
+    std::vector<uint8_t> bytes(8 + sent, 0);
+    bytes[0] = 0x02;
+    bytes[1] = 0xDA;
+    std::memcpy(bytes.data() + 4, &payload, 4);
+    return bytes;
 }
 
 // Whether a client logged in as the program does still gets its salesmen.

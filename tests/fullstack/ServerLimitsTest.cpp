@@ -18,21 +18,6 @@
 namespace velmora::test {
 namespace {
 
-ServerProcess serverWith(std::vector<std::string> args) {
-    ServerProcess::Options options;
-    options.extraArgs = std::move(args);
-    return ServerProcess(options);
-}
-
-// The first bytes of a block that declares payload bytes.
-std::vector<uint8_t> blockStart(uint32_t payload, size_t sent) {
-    std::vector<uint8_t> bytes(8 + sent, 0);
-    bytes[0] = 0x02;
-    bytes[1] = 0xDA;
-    std::memcpy(bytes.data() + 4, &payload, 4);
-    return bytes;
-}
-
 TEST(ServerLimits, ConnectionsThatNeverLogInOrFallIdleAreClosed) {
     ServerProcess server = serverWith({"--login-timeout", "0.5", "--idle-timeout", "0.7"});
     RawSocket silent = RawSocket::connectTo(server.port());

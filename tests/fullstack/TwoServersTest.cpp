@@ -48,6 +48,20 @@ int saveOrders(const ServerProcess& server, const std::string& prefix) {
 // Every workstation of this office logs in at the same moment from one address.
 const std::vector<std::string> kOneAddressForAll = {"--max-login-connections-per-address", "32"};
 
+// Runs both applies at once; returns the failures of each.
+std::pair<int, int> race(ClientDataSet& a, ClientDataSet& b) {
+    int failedA = 0, failedB = 0;
+    std::barrier start(2);
+    std::thread other([&] {
+        start.arrive_and_wait();
+        failedB = b.ApplyUpdates(-1);
+    });
+    start.arrive_and_wait();
+    failedA = a.ApplyUpdates(-1);
+    other.join();
+    return {failedA, failedB};
+}
+
 class TwoServers : public ::testing::Test {
   protected:
     static ServerProcess::Options withDemo() {
@@ -102,15 +116,7 @@ TEST_F(TwoServers, OfTwoChangesFromTheSameOriginalExactlyOneWins) {
         b.Edit();
         b.FieldByName("tel").setAsString("second-" + std::to_string(round));
         b.Post();
-        int failedA = 0, failedB = 0;
-        std::barrier start(2);
-        std::thread other([&] {
-            start.arrive_and_wait();
-            failedB = b.ApplyUpdates(-1);
-        });
-        start.arrive_and_wait();
-        failedA = a.ApplyUpdates(-1);
-        other.join();
+        auto [failedA, failedB] = race(a, b);
         EXPECT_EQ(failedA + failedB, 1) << "round " << round;
         ClientDataSet& loser = failedA ? a : b;
         EXPECT_NE(loser.UpdateError().find("changed by another user"), std::string::npos)
@@ -126,20 +132,6 @@ std::string freshLine(const ServerProcess& server, int round) {
     server.execute("insert into xsdzb (xsdid, chid, quantity1, price1, money1) values ('0001', '0100101', " +
                    std::to_string(round + 1) + ", 1, 1)");
     return server.scalar("select max(lineid) from xsdzb");
-}
-
-// Runs both applies at once; returns the failures of each.
-std::pair<int, int> race(ClientDataSet& a, ClientDataSet& b) {
-    int failedA = 0, failedB = 0;
-    std::barrier start(2);
-    std::thread other([&] {
-        start.arrive_and_wait();
-        failedB = b.ApplyUpdates(-1);
-    });
-    start.arrive_and_wait();
-    failedA = a.ApplyUpdates(-1);
-    other.join();
-    return {failedA, failedB};
 }
 
 TEST_F(TwoServers, OfTwoChangesToOneOrderLineExactlyOneWins) {
