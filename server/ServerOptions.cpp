@@ -58,6 +58,8 @@ const char* serverUsage() {
     return "usage: velmora-server [options]\n"
            "       velmora-server user add NAME [--role admin|approver|operator] [--db PATH]\n"
            "       velmora-server user passwd|del NAME [--db PATH]\n"
+           "       velmora-server user role NAME admin|approver|operator [--db PATH]\n"
+           "       velmora-server user disable|enable NAME [--db PATH]\n"
            "       velmora-server user list [--db PATH]\n"
            "  --port N              TCP port to listen on (default 211; 0 picks a free one)\n"
            "  --listen ADDRESS      IPv4 address to listen on (default 0.0.0.0, every address)\n"

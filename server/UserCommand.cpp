@@ -8,6 +8,7 @@
 #include <string>
 
 #include "server/SocketServer.h"
+#include "server/UserAdmin.h"
 #include "server/UserStore.h"
 #include "transport/Errors.h"
 
@@ -59,8 +60,10 @@ Role roleFor(const std::string& asked, UserStore& users) {
 int runUserCommand(const ServerOptions& options) {
     const std::vector<std::string>& args = options.userCommand;
     std::string verb = args.size() > 1 ? args[1] : "";
-    bool needsName = verb == "add" || verb == "passwd" || verb == "del";
-    if (!(needsName && args.size() == 3) && !(verb == "list" && args.size() == 2)) {
+    bool needsName =
+        verb == "add" || verb == "passwd" || verb == "del" || verb == "disable" || verb == "enable";
+    if (!(needsName && args.size() == 3) && !(verb == "list" && args.size() == 2) &&
+        !(verb == "role" && args.size() == 4)) {
         std::fputs(serverUsage(), stderr);
         return 2;
     }
@@ -71,11 +74,25 @@ int runUserCommand(const ServerOptions& options) {
         if (!options.userRole.empty() && verb != "add") throw VelmoraError("--role goes with user add only");
         if (verb == "list") {
             for (const auto& [name, role] : users.namesAndRoles())
-                std::printf("%s\t%s\n", name.c_str(), roleName(role));
+                std::printf("%s\t%s%s\n", name.c_str(), roleName(role),
+                            users.isActive(name) ? "" : "\tdisabled");
             return 0;
         }
         const std::string& name = args[2];
-        if (verb == "del") {
+        // The administrator at the server's console, held to the rules of the user management
+        // window: the last enabled administrator stays.
+        Access console{"", Role::Administrator, Rights::presetOf(Role::Administrator)};
+        if (verb == "role") {
+            std::optional<Role> role = roleNamed(args[3]);
+            if (!role)
+                throw VelmoraError(
+                    formatText("a role is admin, approver or operator, not '%s'", args[3].c_str()));
+            UserAdmin(*db, console).change(name, *role, "");  // the role's preset rights
+            std::printf("%s is now %s\n", name.c_str(), roleName(*role));
+        } else if (verb == "disable" || verb == "enable") {
+            UserAdmin(*db, console).setEnabled(name, verb == "enable");
+            std::printf("%s user %s\n", verb == "enable" ? "enabled" : "disabled", name.c_str());
+        } else if (verb == "del") {
             users.remove(name);
             std::printf("removed user %s\n", name.c_str());
         } else if (verb == "add") {

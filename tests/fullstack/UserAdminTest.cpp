@@ -114,6 +114,21 @@ TEST(UserAdmin, UsersAreAddedWithTheirRoleWhichNoClientCanReadOrWrite) {
     ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
     EXPECT_EQ(out, "甲\tadmin\n乙\toperator\n丙\tapprover\n");
 
+    // A role change takes the role's preset rights; a disabled user cannot log in; the last
+    // administrator stays.
+    ASSERT_EQ(server.runCommand({"user", "role", "乙", "approver"}, "", &out), 0);
+    EXPECT_EQ(out, "乙 is now approver\n");
+    EXPECT_EQ(server.runCommand({"user", "role", "甲", "operator"}, ""), 1);
+    EXPECT_EQ(server.runCommand({"user", "disable", "甲"}, ""), 1);
+    ASSERT_EQ(server.runCommand({"user", "disable", "丙"}, "", &out), 0);
+    ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
+    EXPECT_EQ(out, "甲\tadmin\n乙\tapprover\n丙\tapprover\tdisabled\n");
+    Client disabled(server, Client::LoggedOut);
+    EXPECT_ANY_THROW(loginAs(disabled.connection, "丙", "pw-three"));
+    ASSERT_EQ(server.runCommand({"user", "enable", "丙"}, "", &out), 0);
+    EXPECT_EQ(out, "enabled user 丙\n");
+    ASSERT_EQ(server.runCommand({"user", "role", "乙", "operator"}, "", &out), 0);
+
     Client c(server, Client::LoggedOut);
     loginAs(c.connection, "乙", "pw-two");
     for (const char* sql : {"select role from user1", "select username, role from user1 where role = 'admin'",
