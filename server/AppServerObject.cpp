@@ -100,9 +100,8 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
 void AppServerObject::manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step) {
     session_.requireLogin(what);
     try {
-        std::optional<Access> access = UserStore(db_).access(session_.user());
-        if (!access) throw RightsRefused("没有权限：用户已不存在 (the user no longer exists)");
-        UserAdmin admin(db_, *access);
+        Access access = UserStore(db_).requireAccess(session_.user());
+        UserAdmin admin(db_, access);
         step(admin);
     } catch (const VelmoraError& e) {
         session_.logRefusal(what, e.what());
@@ -116,12 +115,11 @@ void AppServerObject::changeApproval(DispatchCall& call, bool approve) {
     session_.requireLogin(what);
     std::string number = call.arg(0).toString();
     try {
-        std::optional<Access> access = UserStore(db_).access(session_.user());
-        if (!access) throw RightsRefused("没有权限：用户已不存在 (the user no longer exists)");
+        Access access = UserStore(db_).requireAccess(session_.user());
         if (approve)
-            approveOrder(db_, *access, number, allowOwnApproval_);
+            approveOrder(db_, access, number, allowOwnApproval_);
         else
-            withdrawApproval(db_, *access, number);
+            withdrawApproval(db_, access, number);
     } catch (const VelmoraError& e) {
         session_.logRefusal(formatText("%s %s", what, number.c_str()), e.what());
         throw;

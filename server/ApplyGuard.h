@@ -13,12 +13,6 @@
 
 namespace velmora::server {
 
-// A change the user may not make; its text (Chinese) is what the user is shown.
-class RightsRefused : public VelmoraError {
-  public:
-    using VelmoraError::VelmoraError;
-};
-
 // Checks a change packet against the user's rights and the orders' approval before the apply
 // writes anything, inside the apply's transaction: master data needs maintain_master_data; an
 // order (its header or any of its lines) may be changed only while it is not approved, and only

@@ -173,19 +173,14 @@ Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const 
         session_.logRefusal("a change packet", e.what());
         throw;
     }
-    // Rights as they stand now: an administrator's change counts from the next apply on.
-    std::optional<Access> access = UserStore(db_).access(session_.user());
-    if (!access) {
-        session_.logRefusal("a change packet", "the user is no longer in the user store");
-        throw RightsRefused("没有权限：用户已不存在 (the user no longer exists)");
-    }
-    ChangeApplier::Hooks hooks;
-    hooks.maker = access->user;
-    hooks.beforeWrites = [&](const ChangePacket& packet) { ApplyGuard(db_, def, *access).check(packet); };
-    ChangeApplier applier(db_, def, std::move(hooks));
     FailedRecordsPacket result;
     try {
-        result = applier.apply(changes, maxErrors, errorCount);
+        // Rights as they stand now: an administrator's change counts from the next apply on.
+        Access access = UserStore(db_).requireAccess(session_.user());
+        ChangeApplier::Hooks hooks;
+        hooks.maker = access.user;
+        hooks.beforeWrites = [&](const ChangePacket& packet) { ApplyGuard(db_, def, access).check(packet); };
+        result = ChangeApplier(db_, def, std::move(hooks)).apply(changes, maxErrors, errorCount);
     } catch (const RightsRefused& e) {
         session_.logRefusal("changes to " + def.name, e.what());
         throw;

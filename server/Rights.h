@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "transport/Errors.h"
+
 namespace velmora::server {
 
 // What a user is: administrator, approver or operator, stored as "admin", "approver" and
@@ -50,6 +52,12 @@ class Rights {
 
 // The stored name of a right.
 const char* rightName(Right r);
+
+// A request the user may not make; its text (Chinese first) is what the user is shown.
+class RightsRefused : public VelmoraError {
+  public:
+    using VelmoraError::VelmoraError;
+};
 
 // What the server knows of a user when it checks a request.
 struct Access {

@@ -41,16 +41,9 @@ std::vector<UserRecord> UserAdmin::list() {
 }
 
 UserRecord UserAdmin::existing(const std::string& name) {
-    auto q =
-        db_.query("select role, rights, disabled from user1 where username = ?", {DbValue::ofText(name)});
-    if (!q->next()) throw VelmoraError(formatText("用户 %s 不存在 (there is no such user)", name.c_str()));
-    UserRecord u;
-    u.name = name;
-    u.role = roleNamed(q->text(0)).value_or(Role::Operator);
-    u.rights =
-        q->type(1) == DbType::Null ? Rights::presetOf(u.role) : Rights::parse(q->text(1)).value_or(Rights());
-    u.disabled = q->type(2) != DbType::Null && q->integer(2) != 0;
-    return u;
+    std::optional<UserRecord> u = UserStore(db_).find(name);
+    if (!u) throw VelmoraError(formatText("用户 %s 不存在 (there is no such user)", name.c_str()));
+    return *u;
 }
 
 Rights UserAdmin::rightsFor(Role role, const std::string& text) {

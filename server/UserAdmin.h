@@ -5,16 +5,9 @@
 
 #include "server/Database.h"
 #include "server/Rights.h"
+#include "server/UserStore.h"
 
 namespace velmora::server {
-
-// One user as the user management window lists it; never a password or a hash.
-struct UserRecord {
-    std::string name;
-    Role role = Role::Operator;
-    Rights rights;
-    bool disabled = false;
-};
 
 // User management by a logged-in user with the right manage_users (系统管理 → 用户管理). Every
 // refusal is a RightsRefused or VelmoraError whose text (Chinese first) the user is shown. The last

@@ -71,17 +71,30 @@ bool UserStore::isActive(const std::string& name) {
     return q->next();
 }
 
-std::optional<Access> UserStore::access(const std::string& name) {
-    auto q = db_.query("select role, rights from user1 where username = ? and disabled = ?",
-                       {DbValue::ofText(name), falseValue()});
+std::optional<UserRecord> UserStore::find(const std::string& name) {
+    auto q =
+        db_.query("select role, rights, disabled from user1 where username = ?", {DbValue::ofText(name)});
     if (!q->next()) return std::nullopt;
-    Access out;
-    out.user = name;
-    out.role = roleNamed(q->text(0)).value_or(Role::Operator);
+    UserRecord u;
+    u.name = name;
+    u.role = roleNamed(q->text(0)).value_or(Role::Operator);
     // Rights stored in a form this version does not read count as none rather than as the preset.
-    out.rights = q->type(1) == DbType::Null ? Rights::presetOf(out.role)
-                                            : Rights::parse(q->text(1)).value_or(Rights());
-    return out;
+    u.rights =
+        q->type(1) == DbType::Null ? Rights::presetOf(u.role) : Rights::parse(q->text(1)).value_or(Rights());
+    u.disabled = q->type(2) != DbType::Null && q->integer(2) != 0;
+    return u;
+}
+
+std::optional<Access> UserStore::access(const std::string& name) {
+    std::optional<UserRecord> u = find(name);
+    if (!u || u->disabled) return std::nullopt;
+    return Access{name, u->role, u->rights};
+}
+
+Access UserStore::requireAccess(const std::string& name) {
+    std::optional<Access> a = access(name);
+    if (!a) throw RightsRefused("没有权限：用户已不存在 (the user no longer exists)");
+    return *a;
 }
 
 std::optional<Role> UserStore::role(const std::string& name) {

@@ -10,6 +10,14 @@
 
 namespace velmora::server {
 
+// One user as user management sees it; never a password or a hash.
+struct UserRecord {
+    std::string name;
+    Role role = Role::Operator;
+    Rights rights;  // the role's preset unless an administrator adjusted them
+    bool disabled = false;
+};
+
 // The users who may log in, with their passwords as hashes only and their roles, in the table user1
 // (username, password1, role). Nothing else of the server reads or writes that table.
 class UserStore {
@@ -31,11 +39,15 @@ class UserStore {
     // The user's role; nothing when there is no such user.
     std::optional<Role> role(const std::string& name);
     bool isAdministrator(const std::string& name) { return role(name) == Role::Administrator; }
+    // The user's role, rights and state; nothing when there is no such user.
+    std::optional<UserRecord> find(const std::string& name);
     // True when the user exists and is not disabled.
     bool isActive(const std::string& name);
     // The user's role and rights; nothing when there is no such user or it is disabled. Rights
     // never adjusted are the role's preset.
     std::optional<Access> access(const std::string& name);
+    // access(), refused with RightsRefused when the user is gone or disabled.
+    Access requireAccess(const std::string& name);
     // The users with their roles, in the order of names().
     std::vector<std::pair<std::string, Role>> namesAndRoles();
     // Adds a user; fails when the name is taken or empty.

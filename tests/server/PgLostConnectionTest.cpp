@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "server/PgDatabase.h"
+#include "tests/server/PgTableFixture.h"
 #include "tests/support/TestDatabase.h"
 
 namespace velmora::server {
@@ -17,32 +18,7 @@ namespace {
 
 constexpr const char* kEndOwnBackend = "select pg_terminate_backend(pg_backend_pid())";
 
-class PgLostConnectionTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(test::onPostgres()) << "runs on the PostgreSQL test cluster (ctest -L postgres)";
-        database = test::TestDatabase::create("/tmp");
-        database->execute("create table t (k integer primary key, v text)");
-        db = std::make_unique<PgConnection>(database->location(), "");
-    }
-
-    void insert(int key, const std::string& value) {
-        db->execute("insert into t (k, v) values (?, ?)", {DbValue::ofInteger(key), DbValue::ofText(value)});
-    }
-    std::vector<std::string> values() const { return database->query("select v from t order by k"); }
-    template <typename Fn>
-    static std::string failure(Fn fn) {
-        try {
-            fn();
-        } catch (const VelmoraError& e) {
-            return e.what();
-        }
-        return "";
-    }
-
-    std::unique_ptr<test::TestDatabase> database;
-    std::unique_ptr<DbConnection> db;
-};
+using PgLostConnectionTest = PgTableFixture;
 
 TEST_F(PgLostConnectionTest, ATransactionThatLostItsConnectionFailsWholeAndTheNextOneRuns) {
     db->begin();
