@@ -57,9 +57,9 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
     // the role's stored name and the rights' names separated by commas.
     addMember(8, "GetUserRights", 2, [this](DispatchCall& c) {
         session_.requireLogin("GetUserRights");
-        std::optional<Access> access = UserStore(db_).access(session_.user());
-        c.arg(0).assignKeepingRef(Variant(std::string(access ? roleName(access->role) : "")));
-        c.arg(1).assignKeepingRef(Variant(access ? access->rights.text() : std::string()));
+        const Access& access = session_.access();
+        c.arg(0).assignKeepingRef(Variant(std::string(roleName(access.role))));
+        c.arg(1).assignKeepingRef(Variant(access.rights.text()));
     });
     addMember(6, "ApproveOrder", 1, [this](DispatchCall& c) { changeApproval(c, true); });
     // User management (系统管理 → 用户管理); passwords go in, never out.
@@ -100,7 +100,7 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
 void AppServerObject::manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step) {
     session_.requireLogin(what);
     try {
-        Access access = UserStore(db_).requireAccess(session_.user());
+        const Access& access = session_.access();  // as requireLogin learnt them just now
         UserAdmin admin(db_, access);
         step(admin);
     } catch (const VelmoraError& e) {
@@ -115,7 +115,7 @@ void AppServerObject::changeApproval(DispatchCall& call, bool approve) {
     session_.requireLogin(what);
     std::string number = call.arg(0).toString();
     try {
-        Access access = UserStore(db_).requireAccess(session_.user());
+        const Access& access = session_.access();  // as requireLogin learnt them just now
         if (approve)
             approveOrder(db_, access, number, allowOwnApproval_);
         else

@@ -33,6 +33,12 @@ using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 // The text a client is told when its command text would do more than read.
 std::string readOnlyRefusal(const std::string& what);
 
+// What a client's command text may read: every table and view a client reads, or all of them but
+// the report view xsdview (a user without the right view_reports).
+enum class ClientReads { Everything, WithoutReports };
+// The text a user without the right view_reports is told when a command text reads the reports.
+constexpr const char* kReportsRefused = "没有权限：查看报表 (reading the reports is not among your rights)";
+
 enum class DbType { Null, Integer, Float, Text };
 
 // A parameter or a value read back.
@@ -96,7 +102,11 @@ class DbConnection {
                                            const std::vector<DbValue>& params = {}) = 0;
     // Runs a command text a client sent: one statement that only reads the product's tables and
     // view, checked by the database before it runs; anything else fails with StatementRefused.
-    virtual std::unique_ptr<DbQuery> clientQuery(const std::string& sql) = 0;
+    // Without the reports, reading xsdview fails with StatementRefused(kReportsRefused).
+    virtual std::unique_ptr<DbQuery> clientQuery(const std::string& sql, ClientReads reads) = 0;
+    std::unique_ptr<DbQuery> clientQuery(const std::string& sql) {
+        return clientQuery(sql, ClientReads::Everything);
+    }
     // Statements on this connection fail with QueryTimeout once deadline passes; none: no limit.
     virtual void setDeadline(Deadline deadline) = 0;
     // A row of a command text's result larger than maxBytes fails with ResultTooLarge before the

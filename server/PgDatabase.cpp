@@ -686,9 +686,9 @@ class PgStreamQuery : public DbQuery {
 
 }  // namespace
 
-std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql) {
+std::unique_ptr<DbQuery> PgConnection::clientQuery(const std::string& sql, ClientReads reads) {
     if (sql.find('\0') != std::string::npos) throw StatementRefused(readOnlyRefusal("a NUL character"));
-    CheckedQuery query = checkPostgresQuery(sql);
+    CheckedQuery query = checkPostgresQuery(sql, reads);
     // Measuring every row costs a tenth of a large read; only a query that builds values needs it.
     std::string checked =
         rowLimit_ > 0 && query.buildsValues ? boundedRows(query.text, rowLimit_) : query.text;

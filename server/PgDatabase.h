@@ -46,7 +46,8 @@ class PgConnection : public DbConnection {
 
     Dialect dialect() const override { return Dialect::Postgres; }
     std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params) override;
-    std::unique_ptr<DbQuery> clientQuery(const std::string& sql) override;
+    using DbConnection::clientQuery;
+    std::unique_ptr<DbQuery> clientQuery(const std::string& sql, ClientReads reads) override;
     void setDeadline(Deadline deadline) override { deadline_ = deadline; }
     void setRowLimit(size_t maxBytes) override { rowLimit_ = maxBytes; }
     void scrubDeletedContent() override {}

@@ -53,6 +53,7 @@ bool listed(const std::string_view (&list)[N], std::string_view name) {
 
 class Walker {
   public:
+    explicit Walker(ClientReads reads) : reads_(reads) {}
     bool buildsValues() const { return buildsValues_; }
 
     // The statement in stmt (a node {"SelectStmt": {...}}) must be a query.
@@ -233,6 +234,7 @@ class Walker {
             refuse("the clause " + key);
         }
         if (std::find(ctes_.begin(), ctes_.end(), name) != ctes_.end()) return;
+        if (name == kReportView && !isClientReadable(name, reads_)) throw StatementRefused(kReportsRefused);
         // The parser folds unquoted names to lower case; the product's tables have such names.
         if (!isClientReadable(name) ||
             std::any_of(name.begin(), name.end(), [](unsigned char c) { return std::isupper(c); }))
@@ -397,6 +399,7 @@ class Walker {
         }
     }
 
+    ClientReads reads_;
     std::vector<std::string> ctes_;  // the WITH queries a name in FROM may mean, innermost last
     int depth_ = 0;
     bool buildsValues_ = false;
@@ -404,7 +407,7 @@ class Walker {
 
 }  // namespace
 
-CheckedQuery checkPostgresQuery(const std::string& sql) {
+CheckedQuery checkPostgresQuery(const std::string& sql, ClientReads reads) {
     if (sql.size() > kMaxPostgresQueryBytes)
         refuse(formatText("a text longer than %zu bytes", kMaxPostgresQueryBytes));
     // The parser keeps its memory per thread and frees it when the thread ends.
@@ -422,7 +425,7 @@ CheckedQuery checkPostgresQuery(const std::string& sql) {
         throw VelmoraError("The command text holds no statement");
     if (statements.size() > 1) throw StatementRefused("Only one statement may be sent at a time");
     const Json& only = statements[0];
-    Walker walker;
+    Walker walker(reads);
     try {
         walker.statement(only.at("stmt"));
     } catch (const Json::exception&) {

@@ -99,13 +99,13 @@ Bytes ProviderHost::run(const ProviderDef& def, const std::string& sql, int32_t&
     }
     return limited(sql, [&] {
         if (!def.nestsOrderLines) {
-            auto rows = db_.clientQuery(sql);
+            auto rows = db_.clientQuery(sql, session_.clientReads());
             return buildRecordsPacket(db_, *rows, def, recsOut, limits_.maxResultBytes);
         }
         // Headers and lines from one snapshot.
         db_.beginRead();
         Transaction tx(db_, Transaction::kAlreadyBegun);
-        auto rows = db_.clientQuery(sql);
+        auto rows = db_.clientQuery(sql, session_.clientReads());
         Bytes packet = buildRecordsPacket(db_, *rows, def, recsOut, limits_.maxResultBytes);
         rows.reset();
         tx.commit();
@@ -175,8 +175,7 @@ Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const 
     }
     FailedRecordsPacket result;
     try {
-        // Rights as they stand now: an administrator's change counts from the next apply on.
-        Access access = UserStore(db_).requireAccess(session_.user());
+        const Access& access = session_.access();  // as requireLogin learnt them just now
         ChangeApplier::Hooks hooks;
         hooks.maker = access.user;
         hooks.beforeWrites = [&](const ChangePacket& packet) { ApplyGuard(db_, def, access).check(packet); };
@@ -204,7 +203,7 @@ void ProviderHost::RemoteExecute(const std::string& providerName, const std::str
     }
     // The one write a command text may do is the password change; anything else must only read.
     limited(sql, [&] {
-        auto rows = db_.clientQuery(sql);
+        auto rows = db_.clientQuery(sql, session_.clientReads());
         while (rows->next()) {
         }
         return 0;

@@ -259,7 +259,8 @@ void tryToLimitReaderRole(DbConnection& db) {
 
 }  // namespace
 
-bool isClientReadable(std::string_view table) {
+bool isClientReadable(std::string_view table, ClientReads reads) {
+    if (reads == ClientReads::WithoutReports && sameName(table, kReportView)) return false;
     static constexpr std::string_view kReadable[] = {"ch", "chfl", "kh", "ywy", "xsdtb", "xsdzb", "xsdview"};
     for (std::string_view t : kReadable)
         if (sameName(t, table)) return true;

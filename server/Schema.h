@@ -8,8 +8,10 @@
 namespace velmora::server {
 
 // The tables and the view a client's command text may read; the user store and the server's
-// own tables are not among them.
-bool isClientReadable(std::string_view table);
+// own tables are not among them; nor is the report view when reads leaves out the reports.
+bool isClientReadable(std::string_view table, ClientReads reads = ClientReads::Everything);
+// The view the reports read: the order list and the summaries.
+constexpr std::string_view kReportView = "xsdview";
 
 // Every text column of the product's tables holds at most this many characters (VARCHAR(50)).
 // PostgreSQL enforces it and SQLite does not, so the server checks it before it writes.

@@ -59,6 +59,7 @@ const char* serverUsage() {
            "       velmora-server user add NAME [--role admin|approver|operator] [--db PATH]\n"
            "       velmora-server user passwd|del NAME [--db PATH]\n"
            "       velmora-server user role NAME admin|approver|operator [--db PATH]\n"
+           "       velmora-server user rights NAME RIGHT[,RIGHT...]|preset [--db PATH]\n"
            "       velmora-server user disable|enable NAME [--db PATH]\n"
            "       velmora-server user list [--db PATH]\n"
            "  --port N              TCP port to listen on (default 211; 0 picks a free one)\n"
@@ -110,6 +111,8 @@ const char* serverUsage() {
            "  --help                this text\n"
            "The user commands read the password from standard input (without echo on a terminal).\n"
            "A user added without --role is an operator, the first user of a database an administrator.\n"
+           "A role gives its preset rights; 'user rights' adjusts them (approve, maintain_master_data,\n"
+           "delete_orders, manage_users, view_reports) and 'preset' gives the role's back.\n"
            "Prints 'listening on ADDRESS:PORT' once it accepts connections; stops on SIGINT or SIGTERM.\n";
 }
 

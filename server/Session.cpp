@@ -62,12 +62,16 @@ void Session::requireLogin(std::string_view what) {
         throw NotLoggedIn();
     }
     if (closeReason_) throw VelmoraError(kUserGone);
-    bool active = false;
+    std::optional<Access> access;
     {
         ConnectionPool::Lease db = pool_.lease();
-        active = UserStore(*db).isActive(user_);
+        access = UserStore(*db).access(user_);
     }
-    if (active) return;
+    if (access) {
+        access_ = std::move(*access);
+        return;
+    }
+    access_ = Access{};
     // An administrator disabled or removed the user: this call is the session's last.
     logRefusal(what, "the user has been disabled or removed");
     closeReason_ = "the user has been disabled or removed";

@@ -69,7 +69,15 @@ class Session : public ConnectionWatch {
 
     // Throws NotLoggedIn, with a log line naming what was refused, unless logged in. A user
     // disabled or removed since the login is refused as well, and the connection then closes.
+    // Learns the user's rights as they stand now: an administrator's change counts from the next
+    // call on.
     void requireLogin(std::string_view what);
+    // What the user may do, as of the last requireLogin that passed; nothing before.
+    const Access& access() const { return access_; }
+    // What the user's command texts may read.
+    ClientReads clientReads() const {
+        return access_.rights.has(Right::ViewReports) ? ClientReads::Everything : ClientReads::WithoutReports;
+    }
     // Logs a refusal of what, with the reason given.
     void logRefusal(std::string_view what, std::string_view reason) const;
     // Answers a login check: true (and logged in as user) when the password matches. Repeated
@@ -121,6 +129,7 @@ class Session : public ConnectionWatch {
     SessionHooks hooks_;
     bool loggedIn_ = false;
     std::string user_;
+    Access access_;  // rights of user_, learnt by requireLogin; none until then
     int failures_ = 0;
     std::optional<std::string> closeReason_;  // a login kept out by the limits
     std::string tokenHash_;  // of the token this connection was given; never the token itself

@@ -22,7 +22,10 @@ class SessionDatabase : public DbConnection {
     std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params) override {
         return db().query(sql, params);
     }
-    std::unique_ptr<DbQuery> clientQuery(const std::string& sql) override { return db().clientQuery(sql); }
+    using DbConnection::clientQuery;
+    std::unique_ptr<DbQuery> clientQuery(const std::string& sql, ClientReads reads) override {
+        return db().clientQuery(sql, reads);
+    }
     void setDeadline(Deadline deadline) override { db().setDeadline(deadline); }
     // Kept until the connection opens: the limit is set before the login.
     void setRowLimit(size_t maxBytes) override;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "data/FieldDef.h"
 #include "server/Schema.h"
 #include "transport/Errors.h"
 
@@ -138,8 +139,9 @@ int SqliteConnection::progress(void* self) {
 }
 
 int SqliteConnection::authorize(void* self, int action, const char* a, const char* b, const char* database,
-                                const char*) {
-    std::string& refusal = static_cast<SqliteConnection*>(self)->refusal_;
+                                const char* view) {
+    auto* connection = static_cast<SqliteConnection*>(self);
+    std::string& refusal = connection->refusal_;
     auto deny = [&](std::string what) {
         if (refusal.empty()) refusal = std::move(what);
         return SQLITE_DENY;
@@ -149,9 +151,14 @@ int SqliteConnection::authorize(void* self, int action, const char* a, const cha
         case SQLITE_RECURSIVE:
             return SQLITE_OK;
         case SQLITE_READ:
-            return static_cast<SqliteConnection*>(self)->mayRead(a ? a : "", database)
-                       ? SQLITE_OK
-                       : deny(std::string("reading ") + (a ? a : "?"));
+            // The report view's columns are read as its tables' columns, on behalf of the view.
+            if (connection->reads_ == ClientReads::WithoutReports &&
+                ((a && sameName(a, kReportView)) || (view && sameName(view, kReportView)))) {
+                connection->reportsRefused_ = true;
+                return deny("reading the reports");
+            }
+            return connection->mayRead(a ? a : "", database) ? SQLITE_OK
+                                                             : deny(std::string("reading ") + (a ? a : "?"));
         case SQLITE_FUNCTION:
             return isForbiddenFunction(b) ? deny(std::string("calling ") + b) : SQLITE_OK;
         case SQLITE_INSERT:
@@ -217,8 +224,9 @@ sqlite3_stmt* SqliteConnection::prepare(const std::string& sql) {
     return stmt;
 }
 
-std::unique_ptr<DbQuery> SqliteConnection::clientQuery(const std::string& sql) {
+std::unique_ptr<DbQuery> SqliteConnection::clientQuery(const std::string& sql, ClientReads reads) {
     if (sql.find('\0') != std::string::npos) throw StatementRefused(readOnlyRefusal("a NUL character"));
+    reads_ = reads;
     // The authorizer judges the statement as the database compiles it, whatever its spelling;
     // client statements are never cached, so none is run without that judgement.
     namesFresh_ = false;
@@ -238,6 +246,7 @@ std::unique_ptr<DbQuery> SqliteConnection::clientQuery(const std::string& sql) {
 
 sqlite3_stmt* SqliteConnection::prepareJudged(const std::string& sql) {
     refusal_.clear();
+    reportsRefused_ = false;
     namesWanted_ = false;
     sqlite3_set_authorizer(db_, authorize, this);
     sqlite3_stmt* stmt = nullptr;
@@ -245,6 +254,7 @@ sqlite3_stmt* SqliteConnection::prepareJudged(const std::string& sql) {
         stmt = prepare(sql);
     } catch (const VelmoraError&) {
         sqlite3_set_authorizer(db_, nullptr, nullptr);
+        if (reportsRefused_) throw StatementRefused(kReportsRefused);
         if (namesWanted_ && !namesFresh_) return nullptr;
         if (!refusal_.empty()) throw StatementRefused(readOnlyRefusal(refusal_));
         throw;

@@ -29,7 +29,8 @@ class SqliteConnection : public DbConnection {
 
     Dialect dialect() const override { return Dialect::Sqlite; }
     std::unique_ptr<DbQuery> query(const std::string& sql, const std::vector<DbValue>& params) override;
-    std::unique_ptr<DbQuery> clientQuery(const std::string& sql) override;
+    using DbConnection::clientQuery;
+    std::unique_ptr<DbQuery> clientQuery(const std::string& sql, ClientReads reads) override;
     void setDeadline(Deadline deadline) override { deadline_ = deadline; }
     // SQLite caps every value itself (SQLITE_LIMIT_LENGTH), so no row outgrows the result limit by much.
     void setRowLimit(size_t) override {}
@@ -78,7 +79,9 @@ class SqliteConnection : public DbConnection {
     sqlite3* db_ = nullptr;
     std::unordered_map<std::string, CacheEntry> cache_;
     Deadline deadline_;
-    std::string refusal_;                // what the authorizer refused in the statement being prepared
+    std::string refusal_;  // what the authorizer refused in the statement being prepared
+    ClientReads reads_ = ClientReads::Everything;  // what the statement being prepared may read
+    bool reportsRefused_ = false;        // the authorizer refused the statement a read of the reports
     std::set<std::string> schemaNames_;  // every table, view and index, lower case
     int64_t schemaVersion_ = -1;         // the schema's version when schemaNames_ was read
     bool namesFresh_ = false;            // schemaNames_ was brought up to date for this statement

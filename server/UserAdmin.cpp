@@ -22,6 +22,11 @@ void checkName(const std::string& name) {
         throw VelmoraError(formatText("用户名最多 %zu 个字符 (the name is too long)", kTextColumnChars));
 }
 
+// An enabled administrator who may manage users: the last of them must stay, or nobody could.
+bool managesUsers(const UserRecord& user) {
+    return user.role == Role::Administrator && !user.disabled && user.rights.has(Right::ManageUsers);
+}
+
 void checkPassword(const std::string& password) {
     if (password.empty()) throw VelmoraError("口令不能为空 (a password may not be empty)");
 }
@@ -54,9 +59,12 @@ Rights UserAdmin::rightsFor(Role role, const std::string& text) {
 }
 
 void UserAdmin::keepAnAdministrator(const UserRecord& user, const char* what) {
-    if (user.role != Role::Administrator || user.disabled) return;
-    auto q = db_.query("select count(*) from user1 where role = 'admin' and disabled = ? and username <> ?",
-                       {DbValue::ofInteger(0), DbValue::ofText(user.name)});
+    if (!managesUsers(user)) return;
+    // Rights never adjusted are the preset, which for an administrator includes managing users.
+    auto q = db_.query(
+        "select count(*) from user1 where role = 'admin' and disabled = ? and username <> ? and "
+        "(rights is null or ',' || rights || ',' like '%,manage_users,%')",
+        {DbValue::ofInteger(0), DbValue::ofText(user.name)});
     if (q->next() && q->integer(0) == 0)
         throw VelmoraError(formatText("不能%s最后一个系统管理员 (the last administrator must stay)", what));
 }
@@ -77,7 +85,7 @@ void UserAdmin::change(const std::string& name, Role role, const std::string& ri
     Rights granted = rightsFor(role, rights);
     Transaction tx(db_);
     UserRecord user = existing(name);
-    if (role != Role::Administrator) keepAnAdministrator(user, "改变");
+    if (!managesUsers(UserRecord{name, role, granted, user.disabled})) keepAnAdministrator(user, "改变");
     // A user whose rights are the role's preset keeps none of the own, so that a later preset
     // follows the role.
     DbValue stored = granted == Rights::presetOf(role) ? DbValue::null() : DbValue::ofText(granted.text());

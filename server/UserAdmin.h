@@ -11,8 +11,8 @@ namespace velmora::server {
 
 // User management by a logged-in user with the right manage_users (系统管理 → 用户管理). Every
 // refusal is a RightsRefused or VelmoraError whose text (Chinese first) the user is shown. The last
-// enabled administrator can be neither removed, disabled nor given another role, and nobody
-// removes or disables the own account.
+// enabled administrator who may manage users can be neither removed, disabled, given another role
+// nor lose that right, and nobody removes or disables the own account.
 class UserAdmin {
   public:
     // Throws RightsRefused when admin lacks manage_users.
@@ -30,7 +30,7 @@ class UserAdmin {
 
   private:
     UserRecord existing(const std::string& name);
-    // Refuses when taking name out of the enabled administrators would leave none.
+    // Refuses when taking user out of the enabled administrators who manage users would leave none.
     void keepAnAdministrator(const UserRecord& user, const char* what);
     static Rights rightsFor(Role role, const std::string& text);
 

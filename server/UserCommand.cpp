@@ -63,7 +63,7 @@ int runUserCommand(const ServerOptions& options) {
     bool needsName =
         verb == "add" || verb == "passwd" || verb == "del" || verb == "disable" || verb == "enable";
     if (!(needsName && args.size() == 3) && !(verb == "list" && args.size() == 2) &&
-        !(verb == "role" && args.size() == 4)) {
+        !((verb == "role" || verb == "rights") && args.size() == 4)) {
         std::fputs(serverUsage(), stderr);
         return 2;
     }
@@ -73,9 +73,12 @@ int runUserCommand(const ServerOptions& options) {
         UserStore users(*db);
         if (!options.userRole.empty() && verb != "add") throw VelmoraError("--role goes with user add only");
         if (verb == "list") {
-            for (const auto& [name, role] : users.namesAndRoles())
-                std::printf("%s\t%s%s\n", name.c_str(), roleName(role),
-                            users.isActive(name) ? "" : "\tdisabled");
+            for (const auto& [name, role] : users.namesAndRoles()) {
+                std::optional<UserRecord> u = users.find(name);
+                if (!u) continue;  // removed meanwhile
+                std::printf("%s\t%s\t%s%s\n", name.c_str(), roleName(u->role), u->rights.text().c_str(),
+                            u->disabled ? "\tdisabled" : "");
+            }
             return 0;
         }
         const std::string& name = args[2];
@@ -89,6 +92,16 @@ int runUserCommand(const ServerOptions& options) {
                     formatText("a role is admin, approver or operator, not '%s'", args[3].c_str()));
             UserAdmin(*db, console).change(name, *role, "");  // the role's preset rights
             std::printf("%s is now %s\n", name.c_str(), roleName(*role));
+        } else if (verb == "rights") {
+            std::optional<UserRecord> user = users.find(name);
+            if (!user) throw VelmoraError(formatText("There is no user %s", name.c_str()));
+            // "preset" goes back to the role's own rights.
+            std::string rights = args[3] == "preset" ? "" : args[3];
+            if (!rights.empty() && !Rights::parse(rights))
+                throw VelmoraError(formatText("unknown rights '%s'; the rights are %s", rights.c_str(),
+                                              Rights::presetOf(Role::Administrator).text().c_str()));
+            UserAdmin(*db, console).change(name, user->role, rights);
+            std::printf("%s may now: %s\n", name.c_str(), users.find(name)->rights.text().c_str());
         } else if (verb == "disable" || verb == "enable") {
             UserAdmin(*db, console).setEnabled(name, verb == "enable");
             std::printf("%s user %s\n", verb == "enable" ? "enabled" : "disabled", name.c_str());

@@ -91,12 +91,6 @@ std::optional<Access> UserStore::access(const std::string& name) {
     return Access{name, u->role, u->rights};
 }
 
-Access UserStore::requireAccess(const std::string& name) {
-    std::optional<Access> a = access(name);
-    if (!a) throw RightsRefused("没有权限：用户已不存在 (the user no longer exists)");
-    return *a;
-}
-
 std::optional<Role> UserStore::role(const std::string& name) {
     auto q = db_.query("select role from user1 where username = ?", {DbValue::ofText(name)});
     if (!q->next()) return std::nullopt;

@@ -46,8 +46,6 @@ class UserStore {
     // The user's role and rights; nothing when there is no such user or it is disabled. Rights
     // never adjusted are the role's preset.
     std::optional<Access> access(const std::string& name);
-    // access(), refused with RightsRefused when the user is gone or disabled.
-    Access requireAccess(const std::string& name);
     // The users with their roles, in the order of names().
     std::vector<std::pair<std::string, Role>> namesAndRoles();
     // Adds a user; fails when the name is taken or empty.

@@ -271,6 +271,38 @@ TEST_F(Rights, EachUserLearnsTheOwnRoleAndRights) {
     EXPECT_EQ(role + "|" + rights, "operator|delete_orders,view_reports");
 }
 
+TEST_F(Rights, WithoutViewReportsNoCommandTextReadsTheReportView) {
+    server.execute("update user1 set rights = 'delete_orders' where username = '李出纳'");
+    auto c = loggedIn(server, kOperator);
+    ClientDataSet& list = c->dm().ClientDataSetxsdview;
+    // The provider's own statement, sent by no text at all, reads the view.
+    EXPECT_NE(refusal([&] {
+                  list.setCommandText("");
+                  list.Open();
+              }).find("没有权限：查看报表"),
+              std::string::npos);
+    // The order list's statement, its totals, a summary, and the view hidden in other spellings.
+    for (const char* sql :
+         {"select * from xsdview where xsdid<> ' '",
+          "select sum(quantity1) as sl, sum(money1) as je  from  xsdview",
+          "select khname, sum(money1) from xsdview group by khname", "select * from \"xsdview\"",
+          "select count(*) from kh where exists (select 1 from XSDVIEW)",
+          "with v as (select * from xsdview) select * from v"}) {
+        std::string refused = refusal([&] { Client::requery(list, sql); });
+        EXPECT_NE(refused.find("没有权限：查看报表"), std::string::npos) << sql << ": " << refused;
+    }
+    // A text a tokenizer could misread is judged as the database reads it.
+    EXPECT_NE(refusal([&] { Client::requery(list, "select * from xsdview /* unclosed"); }), "<served>");
+    EXPECT_TRUE(logShows(server, "李出纳@")) << server.log();
+    EXPECT_TRUE(logShows(server, "没有权限：查看报表")) << server.log();
+    // The orders themselves stay readable for entering them; the right given back counts at once.
+    EXPECT_EQ(refusal([&] { Client::requery(c->dm().ClientDataSetxsdtb, "select * from xsdtb"); }),
+              "<served>");
+    server.execute("update user1 set rights = null where username = '李出纳'");
+    EXPECT_EQ(refusal([&] { Client::requery(list, "select * from xsdview"); }), "<served>");
+    EXPECT_GT(list.RecordCount(), 0);
+}
+
 TEST(RightsOption, AnOfficeOfOnePersonMayLetMakersApproveTheirOwnOrders) {
     ServerProcess::Options options;
     options.extraArgs = {"--allow-own-approval"};

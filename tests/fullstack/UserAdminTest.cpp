@@ -22,6 +22,13 @@ bool logsIn(const ServerProcess& server, const std::string& user, const std::str
     }
 }
 
+// The demo's users as `user list` prints them: name, role, rights.
+const char* const kDemoUsers =
+    "管理员\tadmin\tapprove,maintain_master_data,delete_orders,manage_users,view_reports\n"
+    "王会计\tapprover\tapprove,delete_orders,view_reports\n"
+    "李出纳\toperator\tdelete_orders,view_reports\n";
+constexpr const char* kAll = "approve,maintain_master_data,delete_orders,manage_users,view_reports";
+
 std::string fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream bytes;
@@ -33,7 +40,7 @@ TEST(UserAdmin, UsersAreListedAddedChangedAndRemovedBesideARunningServer) {
     ServerProcess server;
     std::string out;
     ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
-    EXPECT_EQ(out, "管理员\tadmin\n王会计\tapprover\n李出纳\toperator\n");
+    EXPECT_EQ(out, kDemoUsers);
 
     ASSERT_EQ(server.runCommand({"user", "add", "赵会计"}, "secret one\n", &out), 0);
     EXPECT_EQ(out, "added user 赵会计 (operator)\n");
@@ -52,7 +59,7 @@ TEST(UserAdmin, UsersAreListedAddedChangedAndRemovedBesideARunningServer) {
     EXPECT_EQ(server.runCommand({"user", "del", "赵会计"}, ""), 1);
     EXPECT_EQ(server.runCommand({"user", "rename", "x"}, ""), 2);
     ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
-    EXPECT_EQ(out, "管理员\tadmin\n王会计\tapprover\n李出纳\toperator\n");
+    EXPECT_EQ(out, kDemoUsers);
     EXPECT_EQ(server.scalar("select count(*) from user1 where password1 not like '$argon2id$%'"), "0");
 }
 
@@ -112,7 +119,10 @@ TEST(UserAdmin, UsersAreAddedWithTheirRoleWhichNoClientCanReadOrWrite) {
     EXPECT_EQ(server.runCommand({"user", "add", "丁", "--role", "boss"}, "pw\n"), 1);
     EXPECT_EQ(server.runCommand({"user", "del", "乙", "--role", "admin"}, ""), 1);
     ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
-    EXPECT_EQ(out, "甲\tadmin\n乙\toperator\n丙\tapprover\n");
+    EXPECT_EQ(
+        out,
+        std::string("甲\tadmin\t") + kAll +
+            "\n乙\toperator\tdelete_orders,view_reports\n丙\tapprover\tapprove,delete_orders,view_reports\n");
 
     // A role change takes the role's preset rights; a disabled user cannot log in; the last
     // administrator stays.
@@ -122,12 +132,27 @@ TEST(UserAdmin, UsersAreAddedWithTheirRoleWhichNoClientCanReadOrWrite) {
     EXPECT_EQ(server.runCommand({"user", "disable", "甲"}, ""), 1);
     ASSERT_EQ(server.runCommand({"user", "disable", "丙"}, "", &out), 0);
     ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
-    EXPECT_EQ(out, "甲\tadmin\n乙\tapprover\n丙\tapprover\tdisabled\n");
+    EXPECT_EQ(out, std::string("甲\tadmin\t") + kAll +
+                       "\n乙\tapprover\tapprove,delete_orders,view_reports\n"
+                       "丙\tapprover\tapprove,delete_orders,view_reports\tdisabled\n");
     Client disabled(server, Client::LoggedOut);
     EXPECT_ANY_THROW(loginAs(disabled.connection, "丙", "pw-three"));
     ASSERT_EQ(server.runCommand({"user", "enable", "丙"}, "", &out), 0);
     EXPECT_EQ(out, "enabled user 丙\n");
     ASSERT_EQ(server.runCommand({"user", "role", "乙", "operator"}, "", &out), 0);
+
+    // Single rights adjusted, and the preset given back; unknown names and the last
+    // administrator's right to manage users are refused.
+    ASSERT_EQ(server.runCommand({"user", "rights", "乙", "maintain_master_data, view_reports"}, "", &out), 0);
+    EXPECT_EQ(out, "乙 may now: maintain_master_data,view_reports\n");
+    EXPECT_EQ(server.scalar("select rights from user1 where username = '乙'"),
+              "maintain_master_data,view_reports");
+    EXPECT_EQ(server.runCommand({"user", "rights", "乙", "fly"}, ""), 1);
+    EXPECT_EQ(server.runCommand({"user", "rights", "甲", "approve"}, ""), 1);
+    EXPECT_EQ(server.runCommand({"user", "rights", "nobody", "approve"}, ""), 1);
+    ASSERT_EQ(server.runCommand({"user", "rights", "乙", "preset"}, "", &out), 0);
+    EXPECT_EQ(out, "乙 may now: delete_orders,view_reports\n");
+    EXPECT_EQ(server.scalar("select coalesce(rights, 'null') from user1 where username = '乙'"), "null");
 
     Client c(server, Client::LoggedOut);
     loginAs(c.connection, "乙", "pw-two");

@@ -92,6 +92,15 @@ TEST_F(UserManagement, TheOfficeKeepsAnAdministratorAndNobodyRemovesThemselves) 
     EXPECT_NE(refusal([&] { app->SetUserEnabled("管理员", false); }).find("不能停用自己"), std::string::npos);
     EXPECT_NE(refusal([&] { app->ChangeUser("管理员", "operator", ""); }).find("最后一个系统管理员"),
               std::string::npos);
+    // An administrator who may not manage users would leave nobody who could.
+    EXPECT_NE(refusal([&] {
+                  app->ChangeUser("管理员", "admin", "approve,view_reports");
+              }).find("最后一个系统管理员"),
+              std::string::npos);
+    app->ChangeUser("王会计", "admin", "view_reports");
+    EXPECT_NE(refusal([&] { app->SetUserEnabled("管理员", false); }).find("不能停用自己"), std::string::npos);
+    EXPECT_NE(refusal([&] { app->ChangeUser("管理员", "operator", ""); }).find("最后一个系统管理员"),
+              std::string::npos);
     // With a second administrator, the first may step down.
     app->ChangeUser("王会计", "admin", "");
     app->ChangeUser("管理员", "approver", "");
