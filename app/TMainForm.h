@@ -64,6 +64,7 @@ class TMainForm : public QMainWindow {
     QMenu* File1 = nullptr;
     QMenu* N2 = nullptr;
     QMenu* N7 = nullptr;
+    QMenu* N16 = nullptr;  // 系统管理
     QMenu* Help1 = nullptr;
     QAction* FileNewItem = nullptr;
     QAction* N15 = nullptr;
@@ -78,6 +79,7 @@ class TMainForm : public QMainWindow {
     QAction* N13 = nullptr;
     QAction* N12 = nullptr;
     QAction* N14 = nullptr;
+    QAction* N17 = nullptr;  // 用户管理
     QAction* HelpAboutItem = nullptr;
 
     // Actions of ActionList1.
@@ -114,6 +116,7 @@ class TMainForm : public QMainWindow {
     void N13Click();
     void N12Click();
     void N14Click();
+    void N17Click();
     void HelpAbout1Execute();
     void LabelMouseMove(NavLabel* label);
     void Panel3MouseMove();
@@ -138,7 +141,8 @@ class TMainForm : public QMainWindow {
     // After the login check: asks the server what the user may do, keeps it in the session and
     // offers only that. A lost connection resumed keeps what was learnt.
     void LearnUserRights();
-    // Enables the report items for a user who may view reports.
+    // Enables the report items for a user who may view reports, user management for one who may
+    // manage users.
     void ApplyUserRights();
     // After the login: what lets a lost connection be resumed without the password.
     void PrepareReconnect();

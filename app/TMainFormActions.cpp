@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QWidget>
 
+#include "admin/TFrmusers.h"
 #include "app/TAboutBox.h"
 #include "app/TFrmchangepassword.h"
 #include "app/TMainForm.h"
@@ -169,6 +170,10 @@ void TMainForm::buildMenu() {
     N13 = item(N7, "N13", "存货销量汇总表", 15, &TMainForm::N13Click);
     N12 = item(N7, "N12", "业务员销量汇总表", 16, &TMainForm::N12Click);
 
+    N16 = bar->addMenu(QStringLiteral("[系统管理]"));
+    N16->setObjectName(QStringLiteral("N16"));
+    N17 = item(N16, "N17", "用户管理", 13, &TMainForm::N17Click);
+
     Help1 = bar->addMenu(QStringLiteral("[帮助]"));
     Help1->setObjectName(QStringLiteral("Help1"));
     Help1->menuAction()->setStatusTip(QStringLiteral("Help topics"));
@@ -297,6 +302,10 @@ void TMainForm::N13Click() {
 
 void TMainForm::N12Click() {
     if (Frmywyhzquery) Frmywyhzquery->ShowModal();
+}
+
+void TMainForm::N17Click() {
+    ShowOrCreateForm(Frmusers, MainForm);
 }
 
 void TMainForm::N14Click() {

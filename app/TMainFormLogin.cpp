@@ -100,6 +100,7 @@ void TMainForm::ApplyUserRights() {
     for (QAction* report : {N10, N11, N13, N12}) report->setEnabled(reports);
     // The navigation entries 销售单列表 and 客户销量汇总 perform the same items.
     for (NavLabel* label : {NavLabels[5], NavLabels[6]}) label->setEnabled(reports);
+    N17->setEnabled(Session.CurrentUserRights.has(UserRight::ManageUsers));
 }
 
 bool TMainForm::FormCloseQuery() {

@@ -8,15 +8,9 @@ namespace velmora {
 
 namespace {
 
-QToolButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QIcon& icon) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setText(caption);
-    button->setIcon(icon);
-    button->setIconSize(QSize(16, 16));
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setAutoRaise(true);  // flat until the mouse is over it
-    button->setFocusPolicy(Qt::NoFocus);
+QToolButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        MaintenancePicture picture) {
+    QToolButton* button = pictureButton(parent, name, caption, picture);
     button->setMinimumWidth(64);
     return button;
 }
@@ -26,17 +20,13 @@ QToolButton* makeButton(QWidget* parent, const char* name, const QString& captio
 MaintenanceBar::MaintenanceBar(QWidget* parent) : Panel(parent, Bevel::Raised) {
     setObjectName(QStringLiteral("Panel1"));
     setFixedHeight(34);
-    n_insert =
-        makeButton(this, "n_insert", QStringLiteral("增加"), maintenanceIcon(MaintenancePicture::Insert));
-    n_edit = makeButton(this, "n_edit", QStringLiteral("修改"), maintenanceIcon(MaintenancePicture::Edit));
-    n_delete =
-        makeButton(this, "n_delete", QStringLiteral("册除"), maintenanceIcon(MaintenancePicture::Delete));
-    n_cancel =
-        makeButton(this, "n_cancel", QStringLiteral("放弃"), maintenanceIcon(MaintenancePicture::Cancel));
-    n_save = makeButton(this, "n_save", QStringLiteral("保存"), maintenanceIcon(MaintenancePicture::Save));
-    n_refresh =
-        makeButton(this, "n_refresh", QStringLiteral("刷新"), maintenanceIcon(MaintenancePicture::Refresh));
-    n_exit = makeButton(this, "n_exit", QStringLiteral("退出"), maintenanceIcon(MaintenancePicture::Exit));
+    n_insert = makeButton(this, "n_insert", QStringLiteral("增加"), MaintenancePicture::Insert);
+    n_edit = makeButton(this, "n_edit", QStringLiteral("修改"), MaintenancePicture::Edit);
+    n_delete = makeButton(this, "n_delete", QStringLiteral("册除"), MaintenancePicture::Delete);
+    n_cancel = makeButton(this, "n_cancel", QStringLiteral("放弃"), MaintenancePicture::Cancel);
+    n_save = makeButton(this, "n_save", QStringLiteral("保存"), MaintenancePicture::Save);
+    n_refresh = makeButton(this, "n_refresh", QStringLiteral("刷新"), MaintenancePicture::Refresh);
+    n_exit = makeButton(this, "n_exit", QStringLiteral("退出"), MaintenancePicture::Exit);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);

@@ -117,15 +117,7 @@ void TFrmkp::buildToolBar() {
     };
     int left = 8;
     for (const Button& b : buttons) {
-        b.button = new QToolButton(Panel1);
-        b.button->setObjectName(QString::fromLatin1(b.name));
-        b.button->setText(b.caption);
-        // A picture beside the caption, greyed with it while the button is disabled.
-        b.button->setIcon(maintenanceIcon(b.picture));
-        b.button->setIconSize(QSize(16, 16));
-        b.button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b.button->setAutoRaise(true);  // flat until the mouse is over it
-        b.button->setFocusPolicy(Qt::NoFocus);
+        b.button = pictureButton(Panel1, b.name, b.caption, b.picture);
         b.button->setGeometry(left, 9, kToolButtonWidth, 22);
         left += kToolButtonWidth;
     }

@@ -11,6 +11,7 @@
 #include "transport/DispatchAppServer.h"
 #include "transport/Errors.h"
 #include "transport/SocketConnection.h"
+#include "widgets/FailureText.h"
 #include "widgets/MessageService.h"
 
 namespace velmora {
@@ -18,15 +19,6 @@ namespace velmora {
 namespace {
 
 const QString kCaption = QStringLiteral("Velmora系统");
-
-// The part of a server's refusal meant for the user: its texts say it in Chinese first, with an
-// English gloss in parentheses after it.
-QString refusalText(const std::exception& e) {
-    QString text = QString::fromUtf8(e.what()).trimmed();
-    const qsizetype gloss = text.lastIndexOf(QStringLiteral(" ("));
-    if (gloss > 0 && text.endsWith(QLatin1Char(')'))) text.truncate(gloss);
-    return text;
-}
 
 }  // namespace
 

@@ -15,11 +15,12 @@ declare -A allowed=(
     [masterdata]="masterdata session widgets data transport"
     [sales]="sales session widgets data transport"
     [reports]="reports sales session widgets data transport"
-    [app]="app masterdata sales reports session widgets data transport"
+    [admin]="admin session widgets data transport"
+    [app]="app masterdata sales reports admin session widgets data transport"
     [bench]="bench server data transport"
     [fuzz]="fuzz server data transport"
 )
-windows=(widgets session masterdata sales reports)
+windows=(widgets session masterdata sales reports admin)
 
 # Which folder each of the project's headers lives in (header names are unique over the tree).
 declare -A home=()

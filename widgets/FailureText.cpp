@@ -29,4 +29,11 @@ FailureText describeFailure(const std::exception& failure) {
     return {QString::fromUtf8(kOperationFailed), own, false};
 }
 
+QString refusalText(const std::exception& refusal) {
+    QString text = QString::fromUtf8(refusal.what()).trimmed();
+    const qsizetype gloss = text.lastIndexOf(QStringLiteral(" ("));
+    if (gloss > 0 && text.endsWith(QLatin1Char(')'))) text.truncate(gloss);
+    return text;
+}
+
 }  // namespace velmora

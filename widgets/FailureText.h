@@ -16,6 +16,10 @@ struct FailureText {
 
 FailureText describeFailure(const std::exception& failure);
 
+// The part of a server's refusal meant for the user: its texts say it in Chinese first, with an
+// English gloss in parentheses after it, which is left out.
+QString refusalText(const std::exception& refusal);
+
 // True when text opens with a Chinese character: a text of the program's own (or the server's,
 // which opens its refusals with one) that needs no sentence before it.
 bool opensInChinese(const QString& text);

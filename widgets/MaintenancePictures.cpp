@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QToolButton>
 
 namespace velmora {
 
@@ -102,6 +103,34 @@ void drawSeal(QPainter& g, bool given) {
     }
 }
 
+// A brass key: a password set anew.
+void drawKey(QPainter& g) {
+    g.setPen(QPen(QColor(120, 90, 20), 1.2));
+    g.setBrush(QColor(230, 190, 60));
+    g.drawEllipse(QRectF(1.5, 1.5, 7, 7));
+    g.setBrush(Qt::white);
+    g.drawEllipse(QRectF(3.5, 3.5, 2.5, 2.5));
+    g.setPen(QPen(QColor(120, 90, 20), 2.2, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(7.5, 7.5), QPointF(14, 14));
+    g.drawLine(QPointF(11, 11), QPointF(13, 9));
+    g.drawLine(QPointF(13, 13), QPointF(14.5, 11.5));
+}
+
+// A padlock, closed to keep a user out, open to let the user in again.
+void drawLock(QPainter& g, bool closed) {
+    g.setPen(QPen(QColor(90, 90, 100), 1.8));
+    g.setBrush(Qt::NoBrush);
+    if (closed)
+        g.drawArc(QRectF(4.5, 1.5, 7, 9), 0, 180 * 16);
+    else
+        g.drawArc(QRectF(7.5, 0.5, 7, 9), 0, 180 * 16);
+    g.setPen(QPen(QColor(90, 60, 10), 1));
+    g.setBrush(closed ? QColor(200, 150, 40) : QColor(120, 180, 90));
+    g.drawRect(QRectF(2.5, 6.5, 11, 8));
+    g.setBrush(QColor(60, 40, 10));
+    g.drawEllipse(QRectF(7, 9, 2, 2));
+}
+
 }  // namespace
 
 QIcon maintenanceIcon(MaintenancePicture picture) {
@@ -146,9 +175,31 @@ QIcon maintenanceIcon(MaintenancePicture picture) {
         case MaintenancePicture::Withdraw:
             drawSeal(g, false);
             break;
+        case MaintenancePicture::Password:
+            drawKey(g);
+            break;
+        case MaintenancePicture::Disable:
+            drawLock(g, true);
+            break;
+        case MaintenancePicture::Enable:
+            drawLock(g, false);
+            break;
     }
     g.end();
     return QIcon(p);
+}
+
+QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
+                           MaintenancePicture picture) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setIcon(maintenanceIcon(picture));
+    button->setIconSize(QSize(16, 16));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
 }
 
 }  // namespace velmora

@@ -4,6 +4,8 @@
 
 #include <QIcon>
 
+class QToolButton;
+
 namespace velmora {
 
 enum class MaintenancePicture {
@@ -19,8 +21,15 @@ enum class MaintenancePicture {
     DeleteLine,
     Approve,   // 审核: a red seal with a tick
     Withdraw,  // 弃审: the seal greyed and struck through
+    Password,  // 重设口令: a key
+    Disable,   // 停用: a closed padlock
+    Enable,    // 启用: an open padlock
 };
 
 QIcon maintenanceIcon(MaintenancePicture picture);
+
+// A flat button of a window's button bar: the picture beside the caption (greyed with it while
+// disabled), raised only under the mouse, never taking the focus from the boxes.
+QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption, MaintenancePicture picture);
 
 }  // namespace velmora

@@ -91,7 +91,7 @@ class ShellTest : public QObject {
         ShellSession s;
         QStringList titles;
         for (QAction* a : MainForm->menuBar()->actions()) titles << a->text();
-        QCOMPARE(titles, QStringList({"[文件]", "[基础信息设置]", "[销售]", "[帮助]"}));
+        QCOMPARE(titles, QStringList({"[文件]", "[基础信息设置]", "[销售]", "[系统管理]", "[帮助]"}));
         const QList<QPair<QAction*, QString>> items = {{MainForm->FileNewItem, "打印设置"},
                                                        {MainForm->N15, "更改口令"},
                                                        {MainForm->FileOpenItem, "退出"},
@@ -104,6 +104,7 @@ class ShellTest : public QObject {
                                                        {MainForm->N11, "客户销量汇总表"},
                                                        {MainForm->N13, "存货销量汇总表"},
                                                        {MainForm->N12, "业务员销量汇总表"},
+                                                       {MainForm->N17, "用户管理"},
                                                        {MainForm->N14, "帮助"},
                                                        {MainForm->HelpAboutItem, "关于"}};
         for (const auto& [action, caption] : items) {

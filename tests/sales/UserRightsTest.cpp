@@ -56,6 +56,7 @@ class UserRightsTest : public QObject {
         for (UserRight r : {UserRight::Approve, UserRight::MaintainMasterData, UserRight::DeleteOrders,
                             UserRight::ManageUsers, UserRight::ViewReports})
             QVERIFY(rights().has(r));
+        QVERIFY(MainForm->N17->isEnabled());
         checkMasterData(true);
     }
 
@@ -66,6 +67,7 @@ class UserRightsTest : public QObject {
                 rights().has(UserRight::ViewReports));
         QVERIFY(!rights().has(UserRight::MaintainMasterData) && !rights().has(UserRight::ManageUsers));
         QVERIFY(MainForm->N10->isEnabled() && MainForm->N11->isEnabled());
+        QVERIFY(!MainForm->N17->isEnabled());  // user management
         checkMasterData(false);
     }
 
