@@ -97,6 +97,16 @@ int TFrmuseredit::Ask(Mode mode, const UserEntry& user) {
         w->setVisible(mode != Mode::Password);
     for (QWidget* w : std::initializer_list<QWidget*>{Label3, Edit2, Label4, Edit3})
         w->setVisible(mode != Mode::Change);
+    // The rows shown close up, and the buttons follow them.
+    const int passwords = mode == Mode::Password ? 52 : 214;
+    Edit2->move(Edit2->x(), passwords);
+    Label3->move(Label3->x(), passwords + 3);
+    Edit3->move(Edit3->x(), passwords + 32);
+    Label4->move(Label4->x(), passwords + 35);
+    const int buttons = mode == Mode::Change ? 218 : passwords + 72;
+    BitBtn1->move(BitBtn1->x(), buttons);
+    BitBtn2->move(BitBtn2->x(), buttons);
+    setClientSize(360, buttons + 44);
     Edit2->clear();
     Edit3->clear();
     return ShowModal();
