@@ -17,7 +17,8 @@ namespace {
 
 const char* const kRoles[] = {"admin", "approver", "operator"};
 
-const char* const kRightBoxes[] = {"审核与弃审", "可维护基础资料", "可删除单据", "可管理用户", "可查看报表"};
+const char* const kRightBoxes[] = {"审核与弃审", "可维护基础资料", "可删除单据",
+                                   "可管理用户", "可查看报表",     "可查看操作日志"};
 
 QLineEdit* passwordBox(QWidget* parent, const char* name, int top) {
     auto* box = new QLineEdit(parent);

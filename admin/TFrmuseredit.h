@@ -37,7 +37,7 @@ class TFrmuseredit : public DialogForm {
     QLabel* Label2 = nullptr;
     QComboBox* ComboBox1 = nullptr;          // the role
     QGroupBox* GroupBox1 = nullptr;          // the rights
-    std::array<QCheckBox*, 5> CheckBoxes{};  // a tick per right, in the order of UserRights::kEvery
+    std::array<QCheckBox*, 6> CheckBoxes{};  // a tick per right, in the order of UserRights::kEvery
     QLabel* Label3 = nullptr;
     QLineEdit* Edit2 = nullptr;  // the password
     QLabel* Label4 = nullptr;

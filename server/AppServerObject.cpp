@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "server/ApplyGuard.h"
+#include "server/AuditPacket.h"
 #include "server/Log.h"
 #include "server/OrderApproval.h"
 #include "server/UserStore.h"
@@ -11,6 +12,17 @@
 namespace velmora::server {
 
 namespace {
+
+// A user management step as the audit trail records it: the user, and the role and rights given
+// (never a password).
+AuditEntry userEntry(const char* action, const std::string& name, const std::string& role = "",
+                     const std::string& rights = "") {
+    std::string changes;
+    if (!role.empty())
+        changes = "{\"role\":" + auditJson(DbValue::ofText(role)) + ",\"rights\":" +
+                  auditJson(rights.empty() ? DbValue::ofText("preset") : DbValue::ofText(rights)) + "}";
+    return {action, "user1", name, "", changes};
+}
 
 Role roleArgument(const Variant& v) {
     std::optional<Role> role = roleNamed(v.toString());
@@ -36,7 +48,8 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
       db_(db),
       session_(session),
       providers_(db, session, limits),
-      allowOwnApproval_(allowOwnApproval) {
+      allowOwnApproval_(allowOwnApproval),
+      maxResultBytes_(limits.maxResultBytes) {
     addMember(1, "GetSysTime", 1, [this](DispatchCall& c) {
         session_.requireLogin("GetSysTime");
         c.arg(0).assignKeepingRef(Variant::date(currentDateTime()));
@@ -70,39 +83,82 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
     });
     addMember(10, "CreateUser", 4, [this](DispatchCall& c) {
         std::string name = c.arg(0).toString();
-        manageUsers("CreateUser " + name, [&](UserAdmin& a) {
-            a.create(name, roleArgument(c.arg(1)), c.arg(2).toString(), c.arg(3).toString());
-        });
+        manageUsers(
+            "CreateUser " + name,
+            [&](UserAdmin& a) {
+                a.create(name, roleArgument(c.arg(1)), c.arg(2).toString(), c.arg(3).toString());
+            },
+            userEntry("user_add", name, c.arg(1).toString(), c.arg(2).toString()));
     });
     addMember(11, "ChangeUser", 3, [this](DispatchCall& c) {
         std::string name = c.arg(0).toString();
-        manageUsers("ChangeUser " + name,
-                    [&](UserAdmin& a) { a.change(name, roleArgument(c.arg(1)), c.arg(2).toString()); });
+        manageUsers(
+            "ChangeUser " + name,
+            [&](UserAdmin& a) { a.change(name, roleArgument(c.arg(1)), c.arg(2).toString()); },
+            userEntry("user_change", name, c.arg(1).toString(), c.arg(2).toString()));
     });
     addMember(12, "ResetUserPassword", 2, [this](DispatchCall& c) {
         std::string name = c.arg(0).toString();
-        manageUsers("ResetUserPassword " + name,
-                    [&](UserAdmin& a) { a.resetPassword(name, c.arg(1).toString()); });
+        manageUsers(
+            "ResetUserPassword " + name, [&](UserAdmin& a) { a.resetPassword(name, c.arg(1).toString()); },
+            userEntry("user_password", name));
     });
     addMember(13, "SetUserEnabled", 2, [this](DispatchCall& c) {
         std::string name = c.arg(0).toString();
         bool enabled = c.arg(1).toBool();
-        manageUsers(std::string(enabled ? "EnableUser " : "DisableUser ") + name,
-                    [&](UserAdmin& a) { a.setEnabled(name, enabled); });
+        manageUsers(
+            std::string(enabled ? "EnableUser " : "DisableUser ") + name,
+            [&](UserAdmin& a) { a.setEnabled(name, enabled); },
+            userEntry(enabled ? "user_enable" : "user_disable", name));
     });
     addMember(14, "RemoveUser", 1, [this](DispatchCall& c) {
         std::string name = c.arg(0).toString();
-        manageUsers("RemoveUser " + name, [&](UserAdmin& a) { a.remove(name); });
+        manageUsers(
+            "RemoveUser " + name, [&](UserAdmin& a) { a.remove(name); }, userEntry("user_remove", name));
     });
     addMember(7, "WithdrawApproval", 1, [this](DispatchCall& c) { changeApproval(c, false); });
+    // The audit trail, read only: a record's history (历史) and the query of 操作日志.
+    addMember(15, "GetRecordHistory", 3, [this](DispatchCall& c) {
+        std::string table = c.arg(0).toString(), key = c.arg(1).toString();
+        readAudit("GetRecordHistory " + table + " " + key, c.arg(2),
+                  [&] { return recordHistory(db_, table, key); });
+    });
+    addMember(16, "QueryAuditLog", 7, [this](DispatchCall& c) {
+        AuditQuery q;
+        q.from = c.arg(0).toString();
+        q.to = c.arg(1).toString();
+        q.user = c.arg(2).toString();
+        q.action = c.arg(3).toString();
+        q.table = c.arg(4).toString();
+        q.keyContains = c.arg(5).toString();
+        readAudit("QueryAuditLog", c.arg(6), [&] { return queryAudit(db_, q); });
+    });
 }
 
-void AppServerObject::manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step) {
+void AppServerObject::readAudit(const std::string& what, Variant& result,
+                                const std::function<std::vector<AuditRow>()>& read) {
+    session_.requireLogin(what);
+    if (!session_.access().rights.has(Right::ViewAudit)) {
+        const char* refusal = "没有权限：查看操作日志 (reading the audit trail is not among your rights)";
+        session_.auditRefusal(what, refusal);
+        throw RightsRefused(refusal);
+    }
+    result.assignKeepingRef(Variant::byteArray(auditRowsPacket(read(), maxResultBytes_)));
+}
+
+void AppServerObject::manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step,
+                                  const AuditEntry& entry) {
     session_.requireLogin(what);
     try {
         const Access& access = session_.access();  // as requireLogin learnt them just now
         UserAdmin admin(db_, access);
+        Transaction tx(db_);
         step(admin);
+        if (!entry.action.empty()) appendAudit(db_, session_.auditContext(), {entry});
+        tx.commit();
+    } catch (const RightsRefused& e) {
+        session_.auditRefusal(what, e.what());
+        throw;
     } catch (const VelmoraError& e) {
         session_.logRefusal(what, e.what());
         throw;
@@ -116,10 +172,14 @@ void AppServerObject::changeApproval(DispatchCall& call, bool approve) {
     std::string number = call.arg(0).toString();
     try {
         const Access& access = session_.access();  // as requireLogin learnt them just now
-        if (approve)
-            approveOrder(db_, access, number, allowOwnApproval_);
-        else
-            withdrawApproval(db_, access, number);
+        Transaction tx(db_);
+        AuditEntry entry = approve ? approveOrder(db_, access, number, allowOwnApproval_)
+                                   : withdrawApproval(db_, access, number);
+        appendAudit(db_, session_.auditContext(), {entry});
+        tx.commit();
+    } catch (const RightsRefused& e) {
+        session_.auditRefusal(formatText("%s %s", what, number.c_str()), e.what());
+        throw;
     } catch (const VelmoraError& e) {
         session_.logRefusal(formatText("%s %s", what, number.c_str()), e.what());
         throw;
@@ -134,7 +194,10 @@ void AppServerObject::recordLogin(const char* event, DispatchCall& call) {
     std::string address = call.arg(1).toString();
     std::string user = call.arg(2).toString();
     std::string time = call.arg(3).toString();
+    if (std::string(event) == "AddUser") session_.setComputer(computer.substr(0, 100));
     Transaction tx(db_);
+    if (std::string(event) == "DelUser")
+        appendAudit(db_, session_.auditContext(), {{"logout", "", "", "", ""}});
     db_.execute(
         "insert into server_logins (event, computername, address, username, logintime, recorded, peer, "
         "sessionuser) "

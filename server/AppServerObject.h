@@ -30,12 +30,19 @@ class AppServerObject : public ProviderDispatch {
     // 审核 (approve) or 弃审 (withdraw) of the order named by the call's argument.
     void changeApproval(DispatchCall& call, bool approve);
     // Runs a user management step for the logged-in user, logging it, or its refusal, by what.
-    void manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step);
+    // Answers result with the rows read returns, as a data packet, for a user with view_audit.
+    void readAudit(const std::string& what, Variant& result,
+                   const std::function<std::vector<AuditRow>()>& read);
+    // Runs step for a user with manage_users and records entry (unless its action is empty) in
+    // the same transaction.
+    void manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step,
+                     const AuditEntry& entry = {});
 
     DbConnection& db_;
     Session& session_;
     ProviderHost providers_;
     bool allowOwnApproval_;
+    size_t maxResultBytes_;
 };
 
 // The server's current local date-time as a date value.

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "data/Cell.h"
+#include "server/ChangeAudit.h"
 #include "server/ProviderDefs.h"
 #include "server/Schema.h"
 #include "transport/Errors.h"
@@ -210,8 +211,10 @@ FailedRecordsPacket ChangeApplier::apply(const ChangePacket& packet, int32_t max
         result_.rolledBack = true;
         result_.updated.clear();
     } else {
+        if (auditing()) hooks_.recordChanges(audit_);
         tx.commit();
     }
+    audit_.clear();
     errorCount = static_cast<int32_t>(result_.failed.size());
     return std::move(result_);
 }
@@ -255,6 +258,7 @@ void ChangeApplier::applyRecord(const Level& level, const ChangeRecord& record, 
     }
     bool renumbered = parent.original && parent.current && *parent.original != *parent.current;
     size_t decidedBefore = result_.updated.size();
+    size_t auditedBefore = audit_.size();
     std::optional<ChangeRecord> moved;
     if (renumbered) moved = followRenumbering(level, record, parent, path);
     const ChangeRecord& r = moved ? *moved : record;
@@ -271,8 +275,9 @@ void ChangeApplier::applyRecord(const Level& level, const ChangeRecord& record, 
         else
             run();
     } catch (const std::exception& e) {
-        // A record that failed keeps the values the client gave it.
+        // A record that failed keeps the values the client gave it, and was not written.
         result_.updated.resize(decidedBefore);
+        audit_.resize(auditedBefore);
         fail(path, e.what());
         return;
     }
@@ -329,6 +334,16 @@ void ChangeApplier::flush() {
                 p.decided.values.emplace_back(static_cast<uint16_t>(p.generated),
                                               Variant(static_cast<int32_t>(key)));
             if (!p.decided.values.empty()) result_.updated.push_back(std::move(p.decided));
+            if (p.audit) {
+                if (p.generated >= 0) {
+                    // The key the database gave: the record's key, and its last field.
+                    p.audit->key = std::to_string(key);
+                    p.audit->changes.insert(
+                        p.audit->changes.size() - 1,
+                        "," + auditJson(DbValue::ofText(*p.generatedName)) + ":" + p.audit->key);
+                }
+                audit_.push_back(std::move(*p.audit));
+            }
         }
         from += outcome.done;
         if (from == queued_.size()) break;
@@ -420,6 +435,12 @@ uint64_t ChangeApplier::insert(const Level& level, const ChangeRecord& record, c
         pending.generated = plan->generated;
     }
     uint64_t number = pending.number;
+    if (auditing()) {
+        // The key the database gives is added once it is known (see flush).
+        pending.audit =
+            wholeRowEntry("insert", AuditedRow{level.def, level.fields, plan->fields, statement.params});
+        pending.generatedName = &level.def.generatedKey;
+    }
     try {
         for (size_t p = 0; p < plan->fields.size(); ++p)
             checkFits(level.fields[plan->fields[p]], statement.params[p]);
@@ -469,6 +490,19 @@ void ChangeApplier::modify(const Level& level, const ChangeRecord& record) {
                     {toDb(at(record.values, static_cast<size_t>(orderField))),
                      toDb(at(record.original, static_cast<size_t>(orderField)))});
     }
+    if (!auditing()) return;
+    std::vector<DbValue> before, after;
+    for (size_t i = 0; i < level.fields.size(); ++i) {
+        const bool column = isColumn(level.fields[i]);
+        before.push_back(column ? toDb(at(record.original, i)) : DbValue::null());
+        after.push_back(column ? toDb(at(record.values, i)) : DbValue::null());
+    }
+    audit_.push_back(changedFieldsEntry(level.def, level.fields, before, after));
+    if (orderField >= 0) {
+        auto index = static_cast<size_t>(orderField);
+        audit_.push_back({"modify", "xsdzb", "", before[index].text,
+                          "{\"xsdid\":[" + auditJson(before[index]) + "," + auditJson(after[index]) + "]}"});
+    }
 }
 
 void ChangeApplier::remove(const Level& level, const ChangeRecord& record) {
@@ -481,12 +515,23 @@ void ChangeApplier::remove(const Level& level, const ChangeRecord& record) {
         // Gone already: what the delete wanted holds. Still there but changed: refuse.
         if (rowExists(db_, level.def.table, byKey, keyParams)) throw VelmoraError(kChangedByAnotherUser);
         if (byKey.empty()) return;
+    } else if (auditing()) {
+        AuditedRow row{level.def, level.fields, {}, {}};
+        for (size_t i = 0; i < level.fields.size(); ++i) {
+            if (!isColumn(level.fields[i])) continue;
+            row.columns.push_back(i);
+            row.values.push_back(toDb(at(record.original, i)));
+        }
+        audit_.push_back(wholeRowEntry("delete", row));
     }
     if (level.def.nestsOrderLines) {
         int order = findField(level.fields, "xsdid");
-        if (order >= 0)
-            db_.execute("delete from xsdzb where xsdid = ?",
-                        {toDb(at(record.original, static_cast<size_t>(order)))});
+        if (order < 0) return;
+        DbValue number = toDb(at(record.original, static_cast<size_t>(order)));
+        if (auditing())
+            for (AuditEntry& line : deletedLinesEntries(db_, std::string(number.textValue())))
+                audit_.push_back(std::move(line));
+        db_.execute("delete from xsdzb where xsdid = ?", {number});
     }
 }
 

@@ -11,6 +11,7 @@
 #include "data/ChangePacket.h"
 #include "data/FailedRecordsPacket.h"
 #include "data/RowLayout.h"
+#include "server/AuditTrail.h"
 #include "server/Database.h"
 #include "server/ProviderDefs.h"
 
@@ -30,6 +31,9 @@ class ChangeApplier {
         // Who makes a new order (its username); its approver and approval flag start empty. Empty:
         // the packet's values stand.
         std::string maker;
+        // Runs inside the transaction just before it commits, with an entry per record written
+        // (and per order line deleted or renumbered with its order); none: nothing is collected.
+        std::function<void(const std::vector<AuditEntry>&)> recordChanges;
     };
 
     ChangeApplier(DbConnection& db, const ProviderDef& provider, Hooks hooks = {})
@@ -89,11 +93,14 @@ class ChangeApplier {
         ServerValues decided;  // the values the server set, sent back once the insert holds
         int generated = -1;    // the field that takes the generated key (-1: none)
         uint64_t number = 0;
-        uint64_t header = 0;  // the insert of the order this line belongs to
+        uint64_t header = 0;                         // the insert of the order this line belongs to
+        std::optional<AuditEntry> audit;             // its entry, but for a key the database gives
+        const std::string* generatedName = nullptr;  // the name of that key
     };
     // Inserts sent in one round trip at most; where a round trip is cheap it changes nothing.
     static constexpr size_t kRunLength = 1000;
 
+    bool auditing() const { return static_cast<bool>(hooks_.recordChanges); }
     // The value the server gives a stamped column of a new order (see Hooks::maker), if any.
     std::optional<DbValue> stamped(const Level& level, const FieldDef& field) const;
 
@@ -108,6 +115,7 @@ class ChangeApplier {
     int32_t maxErrors_ = 0;
     int savepoints_ = 0;
     FailedRecordsPacket result_;
+    std::vector<AuditEntry> audit_;  // of the records written so far
     std::map<std::pair<const FieldDefs*, bool>, InsertPlan> plans_;
 };
 

@@ -142,10 +142,17 @@ class DbConnection {
 };
 
 // Rolls back on scope exit unless committed: a client that drops mid-call leaves nothing open.
+// A transaction, rolled back unless committed. One begun while another is open joins it: its
+// commit leaves the committing to the outer one, and a failure that leaves it uncommitted rolls
+// back the whole (the outer one cannot commit what failed inside it). So a step that keeps its
+// own transaction can run inside a caller's, which then adds its own writes (an audit row) to
+// the same transaction.
 class Transaction {
   public:
     enum AlreadyBegun { kAlreadyBegun };
-    explicit Transaction(DbConnection& db) : db_(db) { db_.begin(); }
+    explicit Transaction(DbConnection& db) : db_(db), joined_(db.inTransaction()) {
+        if (!joined_) db_.begin();
+    }
     Transaction(DbConnection& db, AlreadyBegun) : db_(db) {}
     ~Transaction() {
         if (!done_) {
@@ -156,7 +163,7 @@ class Transaction {
         }
     }
     void commit() {
-        db_.commit();
+        if (!joined_) db_.commit();
         done_ = true;
     }
     void rollback() {
@@ -166,6 +173,7 @@ class Transaction {
 
   private:
     DbConnection& db_;
+    bool joined_ = false;
     bool done_ = false;
 };
 

@@ -16,9 +16,19 @@ OrderState requireOrder(DbConnection& db, const Access& access, const std::strin
     return *order;
 }
 
+// The approval flag and the approver, before and after.
+AuditEntry approvalEntry(const char* action, const std::string& number, const std::string& approverBefore,
+                         const std::string& approverAfter) {
+    const bool approved = !approverAfter.empty();
+    auto name = [](const std::string& n) { return n.empty() ? DbValue::null() : DbValue::ofText(n); };
+    return {action, "xsdtb", number, "",
+            std::string("{\"ischeck\":[") + (approved ? "false,true" : "true,false") + "],\"shrname\":[" +
+                auditJson(name(approverBefore)) + "," + auditJson(name(approverAfter)) + "]}"};
+}
+
 }  // namespace
 
-void approveOrder(DbConnection& db, const Access& access, const std::string& number, bool allowOwn) {
+AuditEntry approveOrder(DbConnection& db, const Access& access, const std::string& number, bool allowOwn) {
     Transaction tx(db);
     OrderState order = requireOrder(db, access, number, "审核单据");
     if (order.approved) throw VelmoraError("此单据已审核 (the order is approved already)");
@@ -27,15 +37,17 @@ void approveOrder(DbConnection& db, const Access& access, const std::string& num
     db.execute("update xsdtb set ischeck = ?, shrname = ? where xsdid = ?",
                {DbValue::ofInteger(1), DbValue::ofText(access.user), DbValue::ofText(number)});
     tx.commit();
+    return approvalEntry("approve", number, order.approver, access.user);
 }
 
-void withdrawApproval(DbConnection& db, const Access& access, const std::string& number) {
+AuditEntry withdrawApproval(DbConnection& db, const Access& access, const std::string& number) {
     Transaction tx(db);
     OrderState order = requireOrder(db, access, number, "弃审");
     if (!order.approved) throw VelmoraError("此单据尚未审核 (the order is not approved)");
     db.execute("update xsdtb set ischeck = ?, shrname = null where xsdid = ?",
                {DbValue::ofInteger(0), DbValue::ofText(number)});
     tx.commit();
+    return approvalEntry("withdraw", number, order.approver, "");
 }
 
 }  // namespace velmora::server

@@ -11,6 +11,7 @@ namespace velmora::server {
 struct OrderState {
     std::string maker;  // username, 制单人
     bool approved = false;
+    std::string approver;  // shrname, 审核人; empty when none
 };
 
 // Reads order number's state inside the caller's write transaction and keeps it from changing

@@ -84,7 +84,7 @@ auto ProviderHost::limited(const std::string& sql, Fn fn) {
         session_.logRefusal(sql, formatText("its result passed %zu MB", mb));
         throw VelmoraError(formatText("结果过大 (the result passed the size limit of %zu MB)", mb));
     } catch (const StatementRefused& e) {
-        session_.logRefusal(sql, e.what());
+        session_.auditRefusal(sql, e.what());
         throw;
     }
 }
@@ -94,7 +94,7 @@ Bytes ProviderHost::run(const ProviderDef& def, const std::string& sql, int32_t&
     UserStatement statement = recogniseUserStatement(sql);
     if (statement.kind != UserStatement::Kind::None) return answerUserStatement(statement, recsOut);
     if (namesUserStore(sql)) {
-        session_.logRefusal(sql, "it names the user store");
+        session_.auditRefusal(sql, "it names the user store");
         throw StatementRefused(readOnlyRefusal("reading user1"));
     }
     return limited(sql, [&] {
@@ -127,15 +127,15 @@ Bytes ProviderHost::answerUserStatement(const UserStatement& statement, int32_t&
             return packetOf({textField("username"), textField("password1")}, rows, recsOut);
         }
         default:
-            session_.logRefusal("a password change", "it was sent as a query");
+            session_.auditRefusal("a password change", "it was sent as a query");
             throw StatementRefused(readOnlyRefusal("writing user1"));
     }
 }
 
 void ProviderHost::changeOwnPassword(const UserStatement& statement) {
     if (statement.namesUser && statement.user != session_.user()) {
-        session_.logRefusal("a password change for " + statement.user,
-                            "only the own password may be changed");
+        session_.auditRefusal("a password change for " + statement.user,
+                              "only the own password may be changed");
         throw StatementRefused("只能更改自己的口令 (only your own password can be changed)");
     }
     session_.changePassword(statement.password);
@@ -179,9 +179,12 @@ Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const 
         ChangeApplier::Hooks hooks;
         hooks.maker = access.user;
         hooks.beforeWrites = [&](const ChangePacket& packet) { ApplyGuard(db_, def, access).check(packet); };
+        hooks.recordChanges = [&](const std::vector<AuditEntry>& entries) {
+            appendAudit(db_, session_.auditContext(), entries);
+        };
         result = ChangeApplier(db_, def, std::move(hooks)).apply(changes, maxErrors, errorCount);
     } catch (const RightsRefused& e) {
-        session_.logRefusal("changes to " + def.name, e.what());
+        session_.auditRefusal("changes to " + def.name, e.what());
         throw;
     }
     // Nothing to report is reported as nothing.
@@ -198,7 +201,7 @@ void ProviderHost::RemoteExecute(const std::string& providerName, const std::str
     UserStatement statement = recogniseUserStatement(sql);
     if (statement.kind == UserStatement::Kind::PasswordChange) return changeOwnPassword(statement);
     if (statement.kind != UserStatement::Kind::None || namesUserStore(sql)) {
-        session_.logRefusal(sql, "it names the user store");
+        session_.auditRefusal(sql, "it names the user store");
         throw StatementRefused(readOnlyRefusal("reading user1"));
     }
     // The one write a command text may do is the password change; anything else must only read.

@@ -4,8 +4,8 @@ namespace velmora::server {
 
 namespace {
 
-constexpr Right kAllRights[] = {Right::Approve, Right::MaintainMasterData, Right::DeleteOrders,
-                                Right::ManageUsers, Right::ViewReports};
+constexpr Right kAllRights[] = {Right::Approve,     Right::MaintainMasterData, Right::DeleteOrders,
+                                Right::ManageUsers, Right::ViewReports,        Right::ViewAudit};
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -44,9 +44,11 @@ const char* rightName(Right r) {
         case Right::ManageUsers:
             return "manage_users";
         case Right::ViewReports:
+            return "view_reports";
+        case Right::ViewAudit:
             break;
     }
-    return "view_reports";
+    return "view_audit";
 }
 
 Rights Rights::presetOf(Role role) {
@@ -58,7 +60,7 @@ Rights Rights::presetOf(Role role) {
             return all;
         }
         case Role::Approver:
-            return operatorRights.with(Right::Approve);
+            return operatorRights.with(Right::Approve).with(Right::ViewAudit);
         case Role::Operator:
             break;
     }

@@ -27,6 +27,7 @@ enum class Right : uint32_t {
                              // unless an administrator)
     ManageUsers = 8,         // "manage_users": add, change and remove users
     ViewReports = 16,        // "view_reports": the order list and the summaries
+    ViewAudit = 32,          // "view_audit": the audit trail (历史, 操作日志)
 };
 
 class Rights {

@@ -1,6 +1,7 @@
 #include "server/Schema.h"
 
 #include "data/FieldDef.h"
+#include "server/AuditTrail.h"
 #include "server/Log.h"
 #include "server/ResumeTokens.h"
 
@@ -269,6 +270,7 @@ bool isClientReadable(std::string_view table, ClientReads reads) {
 
 void createSchema(DbConnection& db) {
     db.executeScript(kResumeTokensTable);
+    createAuditTables(db);
     if (db.dialect() == Dialect::Sqlite) return db.executeScript(kSchema);
     db.executeScript(kPostgresSchema);
     db.executeScript(kPostgresReaderRole);
@@ -288,6 +290,7 @@ bool hasColumn(DbConnection& db, const char* table, const char* column) {
 
 void upgradeSchema(DbConnection& db) {
     db.executeScript(kResumeTokensTable);
+    createAuditTables(db);
     if (db.dialect() == Dialect::Postgres) tryToLimitReaderRole(db);
     // Databases made before logins were tied to sessions lack the columns that say who really
     // connected.

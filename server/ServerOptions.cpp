@@ -62,6 +62,8 @@ const char* serverUsage() {
            "       velmora-server user rights NAME RIGHT[,RIGHT...]|preset [--db PATH]\n"
            "       velmora-server user disable|enable NAME [--db PATH]\n"
            "       velmora-server user list [--db PATH]\n"
+           "       velmora-server audit verify [--db PATH]\n"
+           "       velmora-server audit export --before YYYY-MM-DD [--prune] [--db PATH] > FILE.csv\n"
            "  --port N              TCP port to listen on (default 211; 0 picks a free one)\n"
            "  --listen ADDRESS      IPv4 address to listen on (default 0.0.0.0, every address)\n"
            "  --db PATH|URI         SQLite database file (default velmora.db), or a PostgreSQL URI\n"
@@ -112,17 +114,21 @@ const char* serverUsage() {
            "The user commands read the password from standard input (without echo on a terminal).\n"
            "A user added without --role is an operator, the first user of a database an administrator.\n"
            "A role gives its preset rights; 'user rights' adjusts them (approve, maintain_master_data,\n"
-           "delete_orders, manage_users, view_reports) and 'preset' gives the role's back.\n"
+           "delete_orders, manage_users, view_reports, view_audit) and 'preset' gives the role's back.\n"
+           "'audit verify' checks the audit trail's chain of hashes and names the first broken link;\n"
+           "'audit export' writes the rows before the date as CSV, and with --prune then removes them.\n"
            "Prints 'listening on ADDRESS:PORT' once it accepts connections; stops on SIGINT or SIGTERM.\n";
 }
 
 ServerOptions parseServerOptions(int argc, char** argv) {
     ServerOptions o;
     int first = 1;
-    if (argc > 1 && !std::strcmp(argv[1], "user")) {
-        o.userCommand.emplace_back("user");
+    // A command's words run up to its first option.
+    for (auto [word, command] : {std::pair{"user", &o.userCommand}, std::pair{"audit", &o.auditCommand}}) {
+        if (argc <= 1 || std::strcmp(argv[1], word) != 0) continue;
+        command->emplace_back(word);
         for (first = 2; first < argc && std::strncmp(argv[first], "--", 2) != 0; ++first)
-            o.userCommand.emplace_back(argv[first]);
+            command->emplace_back(argv[first]);
     }
     for (int i = first; i < argc; ++i) {
         const char* arg = argv[i];
@@ -167,6 +173,10 @@ ServerOptions parseServerOptions(int argc, char** argv) {
                 o.trustedProxies.push_back(std::move(address));
         } else if (!std::strcmp(arg, "--role")) {
             o.userRole = value();
+        } else if (!std::strcmp(arg, "--before")) {
+            o.auditBefore = value();
+        } else if (!std::strcmp(arg, "--prune")) {
+            o.auditPrune = true;
         } else if (!std::strcmp(arg, "--login-timeout")) {
             o.session.loginTimeout = seconds(arg, value(), 0.1, kDay);
         } else if (!std::strcmp(arg, "--idle-timeout")) {
@@ -197,6 +207,8 @@ ServerOptions parseServerOptions(int argc, char** argv) {
         }
     }
     if (!o.userRole.empty() && o.userCommand.empty()) throw VelmoraError("--role goes with user add only");
+    if ((!o.auditBefore.empty() || o.auditPrune) && o.auditCommand.empty())
+        throw VelmoraError("--before and --prune go with audit export only");
     return o;
 }
 

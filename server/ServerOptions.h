@@ -33,6 +33,10 @@ struct ServerOptions {
     // "user add NAME" and the like: manage the users instead of serving.
     std::vector<std::string> userCommand;
     std::string userRole;  // "user add --role ROLE"
+    // "audit verify" and "audit export": check or archive the audit trail instead of serving.
+    std::vector<std::string> auditCommand;
+    std::string auditBefore;  // "audit export --before DATE"
+    bool auditPrune = false;  // "audit export --prune"
     bool help = false;
     bool version = false;
 };

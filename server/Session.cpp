@@ -44,8 +44,29 @@ std::vector<std::string> Session::userNames() {
 void Session::changePassword(const std::string& password) {
     requireLogin("a password change");
     ConnectionPool::Lease db = pool_.lease();
+    Transaction tx(*db);
     // Sessions begun elsewhere with the old password cannot be resumed; this one can.
     UserStore(*db).setPassword(user_, password, tokenHash_);
+    appendAudit(*db, auditContext(), {{"password", "user1", user_, "", ""}});
+    tx.commit();
+}
+
+void Session::audit(const AuditContext& who, const AuditEntry& entry) {
+    try {
+        ConnectionPool::Lease db = pool_.lease();
+        recordAudit(*db, who, entry);
+    } catch (const std::exception& e) {
+        logLine(formatText("%s: the audit trail could not record %s: %s", peer_.c_str(), entry.action.c_str(),
+                           e.what()));
+    }
+}
+
+void Session::auditRefusal(std::string_view what, std::string_view reason) {
+    logRefusal(what, reason);
+    if (!loggedIn_) return;
+    audit(auditContext(), {"refused", "", "", "",
+                           "{\"what\":" + auditJson(DbValue::ofText(shortened(what))) +
+                               ",\"reason\":" + auditJson(DbValue::ofText(std::string(reason))) + "}"});
 }
 
 std::string Session::address() const {
@@ -103,14 +124,14 @@ bool Session::checkLogin(const std::string& user, const std::string& password) {
         hash = UserStore(*db).storedHash(user);
     }
     if (UserStore::passwordMatches(hash, password)) {
-        enter(user, "logged in");
+        enter(user, "logged in", "login");
         return true;
     }
     countFailure(formatText("login as %s failed", shortened(user).c_str()), user);
     return false;
 }
 
-void Session::enter(const std::string& user, const char* how) {
+void Session::enter(const std::string& user, const char* how, const char* action) {
     if ((!loggedIn_ || user != user_) && hooks_.admit) {
         try {
             hooks_.admit(user);
@@ -126,10 +147,13 @@ void Session::enter(const std::string& user, const char* how) {
     loggedIn_ = true;
     user_ = user;
     logLine(formatText("%s: %s as %s", peer_.c_str(), how, user.c_str()));
+    audit(auditContext(), {action, "", "", "", ""});
 }
 
 void Session::countFailure(const std::string& what, const std::string& user) {
     ++failures_;
+    // The name tried, as far as the log would show it; the throttle bounds how often.
+    audit({"", peer_, computer_}, {"login_failed", "user1", shortened(user), "", ""});
     std::string from = address();
     int inRow = throttle_.failed(from, user);
     logLine(formatText("%s: %s (%d on this connection, %d in a row from %s, %d against %s)", peer_.c_str(),
@@ -165,7 +189,7 @@ std::string Session::resume(const std::string& user, const std::string& token) {
     }
     ResumeTokens::Outcome outcome = withTokens([&](ResumeTokens& t) { return t.consume(user, token); });
     if (outcome == ResumeTokens::Outcome::Accepted) {
-        enter(user, "resumed the session");
+        enter(user, "resumed the session", "resume");
         return issueResumeToken();
     }
     const char* why = outcome == ResumeTokens::Outcome::Expired ? "the token has expired"

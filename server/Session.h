@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "server/AuditTrail.h"
 #include "server/ConnectionPool.h"
 #include "server/LoginThrottle.h"
 #include "server/ResumeTokens.h"
@@ -80,6 +81,13 @@ class Session : public ConnectionWatch {
     }
     // Logs a refusal of what, with the reason given.
     void logRefusal(std::string_view what, std::string_view reason) const;
+    // Logs it and, for a logged-in user, records it in the audit trail as well (in a transaction
+    // of its own: what was refused left nothing behind). Call outside any transaction.
+    void auditRefusal(std::string_view what, std::string_view reason);
+    // Who this session's audit rows name.
+    AuditContext auditContext() const { return {user_, peer_, computer_}; }
+    // The computer name the client gave at its login (AddUser).
+    void setComputer(std::string computer) { computer_ = std::move(computer); }
     // Answers a login check: true (and logged in as user) when the password matches. Repeated
     // failures from one address, or against one user, wait longer each time; too many on this
     // connection close it.
@@ -110,8 +118,12 @@ class Session : public ConnectionWatch {
     void strayError(const std::string& message) override;
 
   private:
-    // Logs the connection in as user; how says by what ("logged in", "resumed the session").
-    void enter(const std::string& user, const char* how);
+    // Logs the connection in as user; how says by what ("logged in", "resumed the session"), and
+    // action names it in the audit trail.
+    void enter(const std::string& user, const char* how, const char* action);
+    // Records entry in the audit trail in a transaction of its own; a failure to is logged, so
+    // that it never hides what the caller reports.
+    void audit(const AuditContext& who, const AuditEntry& entry);
     // Repeated failures from the peer's address, or against user, make this attempt wait.
     void waitForThrottle(const std::string& user) const;
     // Counts a failed login or resume as user and logs what failed.
@@ -130,6 +142,7 @@ class Session : public ConnectionWatch {
     bool loggedIn_ = false;
     std::string user_;
     Access access_;  // rights of user_, learnt by requireLogin; none until then
+    std::string computer_;
     int failures_ = 0;
     std::optional<std::string> closeReason_;  // a login kept out by the limits
     std::string tokenHash_;  // of the token this connection was given; never the token itself

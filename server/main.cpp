@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/AuditCommand.h"
 #include "server/ConfigFile.h"
 #include "server/Log.h"
 #include "server/PgDatabase.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!options.userCommand.empty()) return runUserCommand(options);
+    if (!options.auditCommand.empty()) return runAuditCommand(options);
 
     // Signals go to one thread that asks the server to stop; every other thread blocks them.
     sigset_t stopSignals;

@@ -18,6 +18,7 @@ constexpr Named kNames[] = {
     {"delete_orders", UserRight::DeleteOrders, "删除单据"},
     {"manage_users", UserRight::ManageUsers, "用户管理"},
     {"view_reports", UserRight::ViewReports, "查看报表"},
+    {"view_audit", UserRight::ViewAudit, "查看日志"},
 };
 
 }  // namespace
@@ -38,8 +39,11 @@ UserRights UserRights::presetOf(const QString& role) {
     UserRights preset;
     preset.role_ = role;
     if (role == QLatin1String("admin")) return preset;
-    preset.bits_ = static_cast<uint32_t>(UserRight::DeleteOrders) | static_cast<uint32_t>(UserRight::ViewReports);
-    if (role == QLatin1String("approver")) preset.bits_ |= static_cast<uint32_t>(UserRight::Approve);
+    preset.bits_ =
+        static_cast<uint32_t>(UserRight::DeleteOrders) | static_cast<uint32_t>(UserRight::ViewReports);
+    if (role == QLatin1String("approver"))
+        preset.bits_ |=
+            static_cast<uint32_t>(UserRight::Approve) | static_cast<uint32_t>(UserRight::ViewAudit);
     return preset;
 }
 

@@ -15,6 +15,7 @@ enum class UserRight : uint32_t {
     DeleteOrders = 4,        // "delete_orders"
     ManageUsers = 8,         // "manage_users"
     ViewReports = 16,        // "view_reports"
+    ViewAudit = 32,          // "view_audit"
 };
 
 class UserRights {
@@ -25,7 +26,8 @@ class UserRights {
     // Names the client does not know are ignored.
     static UserRights fromServer(const QString& role, const QString& rights);
     // What a user of role starts with until an administrator adjusts it, as the server presets
-    // it: 系统管理员 everything; 审核员 approve, delete_orders, view_reports; 操作员 the last two.
+    // it: 系统管理员 everything; 审核员 approve, delete_orders, view_reports, view_audit; 操作员
+    // delete_orders, view_reports.
     static UserRights presetOf(const QString& role);
 
     bool has(UserRight right) const { return (bits_ & static_cast<uint32_t>(right)) != 0; }
@@ -40,16 +42,16 @@ class UserRights {
     bool operator==(const UserRights& other) const { return bits_ == other.bits_; }
 
     // Every right, in the order of the enumeration.
-    static constexpr UserRight kEvery[] = {UserRight::Approve, UserRight::MaintainMasterData,
+    static constexpr UserRight kEvery[] = {UserRight::Approve,      UserRight::MaintainMasterData,
                                            UserRight::DeleteOrders, UserRight::ManageUsers,
-                                           UserRight::ViewReports};
+                                           UserRight::ViewReports,  UserRight::ViewAudit};
     // How the windows name a right and a role (系统管理员, 审核员, 操作员; a role the client does
     // not know keeps its stored name).
     static QString caption(UserRight right);
     static QString roleCaption(const QString& role);
 
   private:
-    static constexpr uint32_t kAll = 31;
+    static constexpr uint32_t kAll = 63;
     QString role_;
     uint32_t bits_ = kAll;
 };

@@ -22,6 +22,12 @@ Variant plainValue(const Variant& value) {
     copy.setRef(RefKind::None);
     return copy;
 }
+// A data packet the server answered with; anything else is a fault of the server.
+Bytes packetOf(const Variant& answer) {
+    Variant value = plainValue(answer);
+    if (!value.isByteArray()) throw VelmoraError("The server did not answer with a data packet");
+    return value.bytes();
+}
 }  // namespace
 
 DispatchAppServer::DispatchAppServer(DispatchPtr server) : server_(std::move(server)) {
@@ -180,6 +186,21 @@ void DispatchAppServer::ChangeUser(const std::string& name, const std::string& r
                                    const std::string& rights) {
     std::vector<Variant> args{Variant(name), Variant(role), Variant(rights)};
     callByName("ChangeUser", args);
+}
+
+Bytes DispatchAppServer::GetRecordHistory(const std::string& table, const std::string& key) {
+    std::vector<Variant> args{Variant(table), Variant(key), byRefVariant(Variant())};
+    callByName("GetRecordHistory", args);
+    return packetOf(args[2]);
+}
+
+Bytes DispatchAppServer::QueryAuditLog(const std::string& from, const std::string& to,
+                                       const std::string& user, const std::string& action,
+                                       const std::string& table, const std::string& keyContains) {
+    std::vector<Variant> args{Variant(from),  Variant(to),          Variant(user),          Variant(action),
+                              Variant(table), Variant(keyContains), byRefVariant(Variant())};
+    callByName("QueryAuditLog", args);
+    return packetOf(args[6]);
 }
 
 void DispatchAppServer::ResetUserPassword(const std::string& name, const std::string& password) {

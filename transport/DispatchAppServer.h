@@ -56,6 +56,13 @@ class DispatchAppServer : public IProviderServer {
     void ResetUserPassword(const std::string& name, const std::string& password);
     void SetUserEnabled(const std::string& name, bool enabled);
     void RemoveUser(const std::string& name);
+    // The audit trail, for a user with the right view_audit, as data packets (seq, at, username,
+    // peer, computer, action, tablename, recordkey, parentkey, changes), newest first: a record's
+    // history (an order's with its lines'), and the rows the criteria select (empty ones do not
+    // restrict; dates YYYY-MM-DD, inclusive).
+    Bytes GetRecordHistory(const std::string& table, const std::string& key);
+    Bytes QueryAuditLog(const std::string& from, const std::string& to, const std::string& user,
+                        const std::string& action, const std::string& table, const std::string& keyContains);
 
     // Looks the member up by name and invokes it as a method with no result; args in declared
     // order, by-reference ones updated. Fails with "Method '%s' not supported by automation object"

@@ -82,8 +82,8 @@ class UserWindowTest : public QObject {
         TFrmusers& f = openUsers();
         QCOMPARE(f.Caption(), QString("用户管理"));
         QCOMPARE(rows(f),
-                 QStringList({"管理员|系统管理员|审核、维护基础资料、删除单据、用户管理、查看报表|正常",
-                              "王会计|审核员|审核、删除单据、查看报表|正常",
+                 QStringList({"管理员|系统管理员|审核、维护基础资料、删除单据、用户管理、查看报表、查看日志|正常",
+                              "王会计|审核员|审核、删除单据、查看报表、查看日志|正常",
                               "李出纳|操作员|删除单据、查看报表|正常"}));
         f.selectUser("管理员");
         QVERIFY(f.n_change->isEnabled() && f.n_password->isEnabled());
@@ -138,11 +138,11 @@ class UserWindowTest : public QObject {
             QCOMPARE(d.windowTitle(), QString("修改用户"));
             QVERIFY(d.Edit1->isReadOnly() && !d.Edit2->isVisible());
             chooseRole(d, "approver");
-            QCOMPARE(d.rights().names(), QString("approve,delete_orders,view_reports"));
+            QCOMPARE(d.rights().names(), QString("approve,delete_orders,view_reports,view_audit"));
             tick(d, UserRight::DeleteOrders, false);
         });
         SalesSession::click(f.n_change);
-        QCOMPARE(stored("李出纳"), QString("approver|approve,view_reports|0"));
+        QCOMPARE(stored("李出纳"), QString("approver|approve,view_reports,view_audit|0"));
         QCOMPARE(f.selectedUser()->name, QString("李出纳"));
         // Back to the preset: stored as none of its own, so that the user follows the role.
         answerDialog([](TFrmuseredit& d) { chooseRole(d, "operator"); });
@@ -182,7 +182,7 @@ class UserWindowTest : public QObject {
         QCOMPARE(stored("王会计"), QString("approver|preset|0"));
         SalesSession::click(f.n_enable);  // answered Yes
         QCOMPARE(stored("王会计"), QString("approver|preset|1"));
-        QVERIFY(rows(f).contains("王会计|审核员|审核、删除单据、查看报表|停用"));
+        QVERIFY(rows(f).contains("王会计|审核员|审核、删除单据、查看报表、查看日志|停用"));
         QCOMPARE(f.n_enable->text(), QString("启用"));
         SalesSession::click(f.n_enable);  // enabling asks nothing
         QCOMPARE(stored("王会计"), QString("approver|preset|0"));

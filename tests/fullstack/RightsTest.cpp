@@ -264,9 +264,9 @@ TEST_F(Rights, EachUserLearnsTheOwnRoleAndRights) {
     std::string role, rights;
     loggedIn(server, kAdministrator)->connection.getServer()->GetUserRights(role, rights);
     EXPECT_EQ(role + "|" + rights,
-              "admin|approve,maintain_master_data,delete_orders,manage_users,view_reports");
+              "admin|approve,maintain_master_data,delete_orders,manage_users,view_reports,view_audit");
     loggedIn(server, kApprover)->connection.getServer()->GetUserRights(role, rights);
-    EXPECT_EQ(role + "|" + rights, "approver|approve,delete_orders,view_reports");
+    EXPECT_EQ(role + "|" + rights, "approver|approve,delete_orders,view_reports,view_audit");
     loggedIn(server, kOperator)->connection.getServer()->GetUserRights(role, rights);
     EXPECT_EQ(role + "|" + rights, "operator|delete_orders,view_reports");
 }

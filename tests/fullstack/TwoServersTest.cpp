@@ -101,6 +101,14 @@ TEST_F(TwoServers, OrdersSavedThroughBothAreNeitherLostNorDoubled) {
                      "having count(*) <> " +
                      std::to_string(kLinesPerOrder) + ") odd"),
         "0");
+    // Both servers wrote one audit trail: a row for each order and line, in one unbroken chain.
+    EXPECT_EQ(
+        first.scalar("select count(*) from audit_log where action = 'insert' and (recordkey like 'T%' or "
+                     "parentkey like 'T%')"),
+        std::to_string(orders * (1 + kLinesPerOrder)));
+    EXPECT_EQ(first.scalar("select count(distinct seq) - count(*) from audit_log"), "0");
+    std::string verified;
+    EXPECT_EQ(second.runCommand({"audit", "verify"}, "", &verified), 0) << verified;
 }
 
 TEST_F(TwoServers, OfTwoChangesFromTheSameOriginalExactlyOneWins) {

@@ -24,10 +24,11 @@ bool logsIn(const ServerProcess& server, const std::string& user, const std::str
 
 // The demo's users as `user list` prints them: name, role, rights.
 const char* const kDemoUsers =
-    "管理员\tadmin\tapprove,maintain_master_data,delete_orders,manage_users,view_reports\n"
-    "王会计\tapprover\tapprove,delete_orders,view_reports\n"
+    "管理员\tadmin\tapprove,maintain_master_data,delete_orders,manage_users,view_reports,view_audit\n"
+    "王会计\tapprover\tapprove,delete_orders,view_reports,view_audit\n"
     "李出纳\toperator\tdelete_orders,view_reports\n";
-constexpr const char* kAll = "approve,maintain_master_data,delete_orders,manage_users,view_reports";
+constexpr const char* kAll =
+    "approve,maintain_master_data,delete_orders,manage_users,view_reports,view_audit";
 
 std::string fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -119,10 +120,9 @@ TEST(UserAdmin, UsersAreAddedWithTheirRoleWhichNoClientCanReadOrWrite) {
     EXPECT_EQ(server.runCommand({"user", "add", "丁", "--role", "boss"}, "pw\n"), 1);
     EXPECT_EQ(server.runCommand({"user", "del", "乙", "--role", "admin"}, ""), 1);
     ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
-    EXPECT_EQ(
-        out,
-        std::string("甲\tadmin\t") + kAll +
-            "\n乙\toperator\tdelete_orders,view_reports\n丙\tapprover\tapprove,delete_orders,view_reports\n");
+    EXPECT_EQ(out, std::string("甲\tadmin\t") + kAll +
+                       "\n乙\toperator\tdelete_orders,view_reports\n丙\tapprover\tapprove,delete_orders,view_"
+                       "reports,view_audit\n");
 
     // A role change takes the role's preset rights; a disabled user cannot log in; the last
     // administrator stays.
@@ -133,8 +133,8 @@ TEST(UserAdmin, UsersAreAddedWithTheirRoleWhichNoClientCanReadOrWrite) {
     ASSERT_EQ(server.runCommand({"user", "disable", "丙"}, "", &out), 0);
     ASSERT_EQ(server.runCommand({"user", "list"}, "", &out), 0);
     EXPECT_EQ(out, std::string("甲\tadmin\t") + kAll +
-                       "\n乙\tapprover\tapprove,delete_orders,view_reports\n"
-                       "丙\tapprover\tapprove,delete_orders,view_reports\tdisabled\n");
+                       "\n乙\tapprover\tapprove,delete_orders,view_reports,view_audit\n"
+                       "丙\tapprover\tapprove,delete_orders,view_reports,view_audit\tdisabled\n");
     Client disabled(server, Client::LoggedOut);
     EXPECT_ANY_THROW(loginAs(disabled.connection, "丙", "pw-three"));
     ASSERT_EQ(server.runCommand({"user", "enable", "丙"}, "", &out), 0);

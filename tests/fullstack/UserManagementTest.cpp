@@ -25,10 +25,11 @@ class UserManagement : public ::testing::Test {
 };
 
 TEST_F(UserManagement, AnAdministratorAddsChangesAndRemovesUsersWhoseRightsTakeEffect) {
-    EXPECT_EQ(app->GetUsers(),
-              "管理员\tadmin\tapprove,maintain_master_data,delete_orders,manage_users,view_reports\t0\n"
-              "王会计\tapprover\tapprove,delete_orders,view_reports\t0\n"
-              "李出纳\toperator\tdelete_orders,view_reports\t0\n");
+    EXPECT_EQ(
+        app->GetUsers(),
+        "管理员\tadmin\tapprove,maintain_master_data,delete_orders,manage_users,view_reports,view_audit\t0\n"
+        "王会计\tapprover\tapprove,delete_orders,view_reports,view_audit\t0\n"
+        "李出纳\toperator\tdelete_orders,view_reports\t0\n");
     app->CreateUser("赵会计", "operator", "maintain_master_data,view_reports", "s3cret");
     EXPECT_NE(app->GetUsers().find("赵会计\toperator\tmaintain_master_data,view_reports\t0\n"),
               std::string::npos);
