@@ -133,6 +133,15 @@ void ClientDataSet::Open() {
     notify(Notice::State);
 }
 
+void ClientDataSet::OpenPacket(Bytes packet) {
+    Close();
+    loadPacket(decodeDataPacket(std::move(packet)), 0);
+    fetched_ = false;  // no provider holds a command for these rows: closing resets none
+    state_ = DataSetState::Browse;
+    notify(Notice::Opened);
+    notify(Notice::State);
+}
+
 void ClientDataSet::Close() {
     if (!Active()) return;
     for (ClientDataSet* d : details_) d->Close();

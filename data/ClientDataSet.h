@@ -59,6 +59,9 @@ class ClientDataSet {
     // Fetches every row of the command text; nothing happens when already open. A nested
     // dataset opens its master first.
     void Open();
+    // Opens on a data packet the caller already holds (one a server member answered with) instead
+    // of asking the provider; the rows can be browsed, filtered and indexed as any others.
+    void OpenPacket(Bytes packet);
     // Drops rows and unapplied changes; tells the provider to reset when rows were fetched.
     void Close();
     bool Active() const { return state_ != DataSetState::Inactive; }

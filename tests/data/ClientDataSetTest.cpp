@@ -449,5 +449,21 @@ TEST_F(DataSetFixture, ObserversHearRowChangesBeforeAndAfterTheyHappen) {
     EXPECT_EQ(r.seen, expected);
 }
 
+TEST(OpenPacket, AHeldPacketOpensWithoutAProviderAndADamagedOneLeavesItClosed) {
+    ClientDataSet rows("rows");
+    rows.OpenPacket(customersPacket({{"K1", "甲"}, {"K2", "乙"}}));
+    EXPECT_TRUE(rows.Active());
+    EXPECT_EQ(rows.RecordCount(), 2);
+    EXPECT_EQ(rows.FieldByName("khname").AsString(), "甲");
+    rows.Next();
+    EXPECT_EQ(rows.FieldByName("khid").AsString(), "K2");
+    // Opened again on another packet: its rows replace the others.
+    rows.OpenPacket(customersPacket({{"K9", "丙"}}));
+    EXPECT_EQ(rows.RecordCount(), 1);
+    EXPECT_EQ(errorOf([&] { rows.OpenPacket(Bytes("too short", 9)); }), "Invalid data packet");
+    EXPECT_FALSE(rows.Active());
+}
+
 }  // namespace
 }  // namespace velmora::test
+
