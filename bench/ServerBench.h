@@ -27,6 +27,8 @@ constexpr int kApplyRounds = 3;
 constexpr int kClients = 20;
 constexpr int kOrdersPerClient = 200;
 constexpr int kSaves = 1000;
+// Orders saved one per apply, with and without their audit rows, per round.
+constexpr int kAuditSaves = 300;
 
 // Code, name, model (size and kind) and unit of the items the lines cycle through.
 inline const char* const kItems[][4] = {{"0100101", "大白兔奶糖", "500克/袋", "袋"},

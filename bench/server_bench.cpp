@@ -9,13 +9,16 @@
 //      statements run directly by SQLite in one transaction each;
 //  (d) 20 connections applying 200 orders each, one order per apply: orders per second, and a
 //      count afterwards showing that none was lost or doubled;
+//  (e) the audit trail's cost: 10,000 orders of 5 lines in one packet, and 300 orders one per
+//      apply, applied by the server's applier with their audit rows and without (bench/audit_cost);
 //  and the client's resident memory before opening (a), with it open, and after closing it.
 // Both sides run at the same durability: --durability full (default) or normal, the server's
 // option of that name and the matching PRAGMA synchronous on the direct connection.
 // Last line: RESULT open_ratio=.. apply_ratio=.. save_p50_ratio=.. save_p99_ms=..
-//            concurrent_orders_per_s=.. lost=.. durability=full|normal
-// --lines N opens the view on N lines instead of 200,000; --only apply|save repeats one
-// measurement 20 times and prints its times (for a profiler).
+//            concurrent_orders_per_s=.. lost=.. audit_apply_ratio=.. audit_save_ratio=..
+//            durability=full|normal
+// --lines N opens the view on N lines instead of 200,000; --only apply|save|audit repeats one
+// measurement and prints its times (for a profiler).
 // The server runs in this process, on its own threads, behind real TCP sockets, on a database
 // that holds the demo users (every client logs in) and none of the demo orders.
 //
@@ -44,6 +47,7 @@
 #include <vector>
 
 #include "bench/ServerBench.h"
+#include "bench/audit_cost.h"
 #include "server/PgDatabase.h"
 #include "server/SocketServer.h"
 
@@ -306,6 +310,16 @@ int runSqlite(const SqliteRun& run) {
         finish();
         return 0;
     }
+    auto measureAudit = [&] {
+        return measureAuditCost(path, run.durability, kApplyOrders, kAuditSaves, run.only.empty() ? 3 : 6);
+    };
+    if (run.only == "audit") {
+        AuditCost cost = measureAudit();
+        std::printf("audit: bulk with %.3f s, without %.3f s; one order with %.2f ms, without %.2f ms\n",
+                    cost.bulkWith, cost.bulkWithout, cost.saveWith * 1e3, cost.saveWithout * 1e3);
+        finish();
+        return 0;
+    }
     if (run.only == "save") {
         std::vector<double> direct, ours;
         for (int round = 0; round < rounds; ++round)
@@ -368,6 +382,7 @@ int runSqlite(const SqliteRun& run) {
     int stored = std::stoi(scalar(db, "select count(*) from xsdtb where xsdid like 'C%'"));
     int storedLines = std::stoi(scalar(db, "select count(*) from xsdzb where xsdid like 'C%'"));
     int lost = std::abs(expected - stored) + std::abs(expected * kLinesPerOrder - storedLines);
+    AuditCost audit = measureAudit();
     finish();
 
     double ourP50 = percentile(ourSaves, 0.5), directP50 = percentile(directSaves, 0.5);
@@ -384,10 +399,15 @@ int runSqlite(const SqliteRun& run) {
     std::printf("%d clients x %d orders: %.2f s, %d failed applies, %d orders stored of %d\n", kClients,
                 kOrdersPerClient, concurrent, failures.load(), stored, expected);
     std::printf(
+        "audit trail: %d orders in one apply %.3f s with, %.3f s without; one order per apply p50 "
+        "%.2f ms with, %.2f ms without\n",
+        kApplyOrders, audit.bulkWith, audit.bulkWithout, audit.saveWith * 1e3, audit.saveWithout * 1e3);
+    std::printf(
         "RESULT open_ratio=%.2f apply_ratio=%.2f save_p50_ratio=%.2f save_p99_ms=%.2f "
-        "concurrent_orders_per_s=%.0f lost=%d durability=%s\n",
+        "concurrent_orders_per_s=%.0f lost=%d audit_apply_ratio=%.2f audit_save_ratio=%.2f durability=%s\n",
         ourOpen / directOpen, ourApply / directApply, ourP50 / directP50, percentile(ourSaves, 0.99) * 1e3,
-        expected / concurrent, lost, full ? "full" : "normal");
+        expected / concurrent, lost, audit.bulkWith / audit.bulkWithout, audit.saveWith / audit.saveWithout,
+        full ? "full" : "normal");
     return 0;
 }
 
@@ -405,13 +425,14 @@ int main(int argc, char** argv) {
         } else if (arg == "--lines" && std::atoi(next.c_str()) >= kLinesPerOrder) {
             run.lines = std::atoi(next.c_str());
             ++i;
-        } else if (arg == "--only" && (next == "apply" || next == "save")) {
+        } else if (arg == "--only" && (next == "apply" || next == "save" || next == "audit")) {
             run.only = next;
             ++i;
         } else {
-            std::fprintf(stderr,
-                         "usage: server_bench [--durability full|normal] [--lines N] [--only apply|save]\n"
-                         "       server_bench --db postgresql://... [--reader-db URI]\n");
+            std::fprintf(
+                stderr,
+                "usage: server_bench [--durability full|normal] [--lines N] [--only apply|save|audit]\n"
+                "       server_bench --db postgresql://... [--reader-db URI]\n");
             return 2;
         }
     }

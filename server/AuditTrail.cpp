@@ -2,10 +2,11 @@
 
 #include <sodium.h>
 
+#include <charconv>
 #include <chrono>
 #include <cinttypes>
+#include <cmath>
 #include <ctime>
-#include <nlohmann/json.hpp>
 
 #include "transport/Errors.h"
 
@@ -293,19 +294,88 @@ int64_t exportAudit(DbConnection& db, const std::string& before, std::ostream& o
     return written;
 }
 
-std::string auditJson(const DbValue& value) {
+namespace {
+
+// Text as a JSON string's content: quotes, backslashes and control characters escaped, bytes
+// that are not UTF-8 replaced (a client may send any bytes; the trail stays valid JSON).
+void appendEscaped(std::string& out, std::string_view text) {
+    static const char* const kHex = "0123456789abcdef";
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else if (c < 0x20) {
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
+            } else {
+                out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        // The length a lead byte announces, and the least value of that length (no overlongs).
+        const size_t length = c >= 0xF0 && c <= 0xF4   ? 4
+                              : c >= 0xE0 && c <= 0xEF ? 3
+                              : c >= 0xC2 && c <= 0xDF ? 2
+                                                       : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        uint32_t code = length == 4 ? c & 0x07 : length == 3 ? c & 0x0F : c & 0x1F;
+        for (size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (valid)
+            valid = (length != 3 || (code >= 0x800 && (code < 0xD800 || code > 0xDFFF))) &&
+                    (length != 4 || (code >= 0x10000 && code <= 0x10FFFF));
+        if (valid) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";  // U+FFFD for the one byte that could not start a character
+            ++i;
+        }
+    }
+}
+
+}  // namespace
+
+void appendJson(std::string& out, const DbValue& value) {
+    char number[32];
     switch (value.type) {
         case DbType::Null:
-            return "null";
-        case DbType::Integer:
-            return std::to_string(value.integer);
-        case DbType::Float:
-            return nlohmann::json(value.real).dump();
+            out += "null";
+            return;
+        case DbType::Integer: {
+            auto end = std::to_chars(number, number + sizeof number, value.integer).ptr;
+            out.append(number, end);
+            return;
+        }
+        case DbType::Float: {
+            if (!std::isfinite(value.real)) {
+                out += "null";  // JSON has no such number
+                return;
+            }
+            // The shortest text that reads back as the same double.
+            auto end = std::to_chars(number, number + sizeof number, value.real).ptr;
+            out.append(number, end);
+            return;
+        }
         case DbType::Text:
-            return nlohmann::json(std::string(value.textValue()))
-                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+            out += '"';
+            appendEscaped(out, value.textValue());
+            out += '"';
+            return;
     }
-    return "null";
+}
+
+std::string auditJson(const DbValue& value) {
+    std::string out;
+    appendJson(out, value);
+    return out;
 }
 
 }  // namespace velmora::server

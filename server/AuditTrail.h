@@ -79,7 +79,9 @@ AuditCheck verifyAuditChain(DbConnection& db);
 // one transaction. Returns the number of rows written.
 int64_t exportAudit(DbConnection& db, const std::string& before, std::ostream& out, bool prune);
 
-// A JSON text of one value, as the changes hold values.
+// A JSON text of one value, as the changes hold values; appendJson adds it to out. Text that is not
+// UTF-8 has its stray bytes replaced, so that the changes are always valid JSON.
 std::string auditJson(const DbValue& value);
+void appendJson(std::string& out, const DbValue& value);
 
 }  // namespace velmora::server

@@ -24,9 +24,26 @@ bool isKeyColumn(const ProviderDef& def, const FieldDef& f) {
     return false;
 }
 
-// The JSON text of a field name: the names are the schema's own, plain ASCII.
-std::string quotedName(const std::string& name) {
-    return auditJson(DbValue::ofText(name));
+// "name": with the name as the schema has it, plain ASCII.
+void appendName(std::string& out, const std::string& name) {
+    out += '"';
+    out += name;
+    out += "\":";
+}
+
+bool sameValue(const DbValue& a, const DbValue& b) {
+    if (a.type != b.type) return false;
+    switch (a.type) {
+        case DbType::Null:
+            return true;
+        case DbType::Integer:
+            return a.integer == b.integer;
+        case DbType::Float:
+            return a.real == b.real;
+        case DbType::Text:
+            return a.textValue() == b.textValue();
+    }
+    return false;
 }
 
 // Key and parent of a record from (field, value) pairs.
@@ -47,10 +64,12 @@ AuditEntry wholeRowEntry(const char* action, const AuditedRow& row) {
     e.action = action;
     identify(e, row.def, row.fields, row.columns.size(),
              [&](size_t i) { return std::make_pair(row.columns[i], &row.values[i]); });
+    e.changes.reserve(32 * row.columns.size());
     e.changes = "{";
     for (size_t i = 0; i < row.columns.size(); ++i) {
         if (i) e.changes += ',';
-        e.changes += quotedName(row.fields[row.columns[i]].name) + ':' + auditJson(row.values[i]);
+        appendName(e.changes, row.fields[row.columns[i]].name);
+        appendJson(e.changes, row.values[i]);
     }
     e.changes += '}';
     return e;
@@ -64,11 +83,14 @@ AuditEntry changedFieldsEntry(const ProviderDef& def, const FieldDefs& fields,
     identify(e, def, fields, current.size(), [&](size_t i) { return std::make_pair(i, &current[i]); });
     e.changes = "{";
     for (size_t i = 0; i < original.size() && i < current.size(); ++i) {
-        if (fields[i].type == FieldType::DataSet) continue;
-        const std::string before = auditJson(original[i]), after = auditJson(current[i]);
-        if (before == after) continue;
+        if (fields[i].type == FieldType::DataSet || sameValue(original[i], current[i])) continue;
         if (e.changes.size() > 1) e.changes += ',';
-        e.changes += quotedName(fields[i].name) + ":[" + before + ',' + after + ']';
+        appendName(e.changes, fields[i].name);
+        e.changes += '[';
+        appendJson(e.changes, original[i]);
+        e.changes += ',';
+        appendJson(e.changes, current[i]);
+        e.changes += ']';
     }
     e.changes += '}';
     return e;
@@ -97,7 +119,8 @@ std::vector<AuditEntry> deletedLinesEntries(DbConnection& db, const std::string&
             const std::string name = q->columnName(c);
             if (sameName(name, "lineid")) e.key = plainText(v);
             if (c) e.changes += ',';
-            e.changes += quotedName(name) + ':' + auditJson(v);
+            appendName(e.changes, name);
+            appendJson(e.changes, v);
         }
         e.changes += '}';
         entries.push_back(std::move(e));
