@@ -24,6 +24,7 @@ enum class MaintenancePicture {
     Password,  // 重设口令: a key
     Disable,   // 停用: a closed padlock
     Enable,    // 启用: an open padlock
+    History,   // 历史: a clock
 };
 
 QIcon maintenanceIcon(MaintenancePicture picture);

@@ -63,7 +63,7 @@ class ShellTest : public QObject {
         };
         entry.createAll();
         QCOMPARE(order, QStringList({"TMainForm", "TAboutBox", "Tdm", "TFrmywyquery", "TFrmxsdquery",
-                                     "TFrmkhhzquery", "TFrmchhzquery", "TFrmywyhzquery", "TFrmlogin",
+                                     "TFrmkhhzquery", "TFrmchhzquery", "TFrmywyhzquery", "TFrmauditquery", "TFrmlogin",
                                      "TFrmchangepassword"}));
         QVERIFY(splashUp);
         QVERIFY(!Frmflash);
@@ -99,7 +99,8 @@ class ShellTest : public QObject {
             {MainForm->N5, "业务员档案"},        {MainForm->N8, "销售开票 "},
             {MainForm->N10, "销售单列表"},       {MainForm->N11, "客户销量汇总表"},
             {MainForm->N13, "存货销量汇总表"},   {MainForm->N12, "业务员销量汇总表"},
-            {MainForm->N17, "用户管理"},         {MainForm->N14, "帮助"},
+            {MainForm->N17, "用户管理"},         {MainForm->N18, "操作日志"},
+            {MainForm->N14, "帮助"},
             {MainForm->HelpAboutItem, "关于"}};
         for (const auto& [action, caption] : items) {
             QCOMPARE(action->text(), caption);
@@ -234,7 +235,8 @@ class ShellTest : public QObject {
                                    "Frmkp",        "Frmkhquery",    "Frmywyquery",   "frmClbm_Fzlr",
                                    "Frmxsdquery",  "Frmxsdresult",  "Frmkhhzquery",  "Frmkhhzresult",
                                    "Frmchhzquery", "Frmchhzresult", "Frmywyhzquery", "Frmywyhzresult",
-                                   "Frmusers",     "Frmuseredit",   "print",         "export"})
+                                   "Frmusers",     "Frmuseredit",   "Frmhistory",    "Frmauditquery",
+                                   "Frmauditresult", "print",       "export"})
             QVERIFY2(HelpWindow::sections().contains(QString::fromLatin1(window)), window);
         QFile manual(QStringLiteral(":/manual/index.html"));
         QVERIFY(manual.open(QIODevice::ReadOnly));
