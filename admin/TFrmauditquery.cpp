@@ -128,19 +128,23 @@ void TFrmauditquery::FormShow() {
 }
 
 std::vector<std::string> TFrmauditquery::criteriaLines() const {
-    auto orAll = [](const QString& text) { return toStdString(text.trimmed().isEmpty() ? kAll : text.trimmed()); };
+    auto orAll = [](const QString& text) {
+        return toStdString(text.trimmed().isEmpty() ? kAll : text.trimmed());
+    };
     std::vector<std::string> lines{"日期：" + pickerDateText(dp1) + " 至 " + pickerDateText(dp2),
                                    "用户：" + orAll(ComboBox1->currentText()),
                                    "操作：" + toStdString(ComboBox2->currentText()),
                                    "对象：" + toStdString(ComboBox3->currentText())};
-    if (!Edit1->text().trimmed().isEmpty()) lines.push_back("关键字含：" + toStdString(Edit1->text().trimmed()));
+    if (!Edit1->text().trimmed().isEmpty())
+        lines.push_back("关键字含：" + toStdString(Edit1->text().trimmed()));
     return lines;
 }
 
 void TFrmauditquery::BitBtn1Click() {
     const std::string from = pickerDateText(dp1), to = pickerDateText(dp2);
     if (from > to) {
-        MessageService::messageBox(QStringLiteral("起始日期晚于截止日期"), kCaption, MB_OK | MB_ICONINFORMATION);
+        MessageService::messageBox(QStringLiteral("起始日期晚于截止日期"), kCaption,
+                                   MB_OK | MB_ICONINFORMATION);
         dp1->setFocus();
         return;
     }

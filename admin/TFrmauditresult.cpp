@@ -19,8 +19,8 @@ TFrmauditresult::TFrmauditresult(QWidget* owner, ClientSession&) : ReportResultF
         const char* title;
         int width;
     } columns[] = {
-        {"at", "时间", 140},      {"username", "用户", 70},  {"peer", "地址", 130},
-        {"computer", "计算机", 80}, {"action", "操作", 70},  {"object", "对象", 90},
+        {"at", "时间", 140},          {"username", "用户", 70}, {"peer", "地址", 130},
+        {"computer", "计算机", 80},   {"action", "操作", 70},   {"object", "对象", 90},
         {"recordkey", "关键字", 110}, {"content", "内容", 400},
     };
     std::vector<DBGridColumn> gridColumns;
@@ -52,7 +52,8 @@ void TFrmauditresult::ShowRows(const std::vector<ReadableAuditRow>& rows, std::v
     bindTo(&source_);
     QString count = QStringLiteral("共 %1 条，最新的在前").arg(rows.size());
     if (capped) {
-        const QString cut = QStringLiteral("一次查询最多列出最新的 %1 条，更早的没有列出").arg(kAuditQueryCap);
+        const QString cut =
+            QStringLiteral("一次查询最多列出最新的 %1 条，更早的没有列出").arg(kAuditQueryCap);
         count += QStringLiteral("。") + cut + QStringLiteral("，请缩小查询范围。");
         criteria.push_back(cut.toStdString());
     }

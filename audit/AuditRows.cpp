@@ -55,7 +55,9 @@ std::vector<ReadableAuditRow> readableAuditRows(ClientDataSet& rows, const Value
         row.time = localTimeText(row.at);
         row.action = actionCaption(row.actionName);
         row.object = tableCaption(row.table);
-        row.key = row.parentKey.empty() ? row.recordKey : row.parentKey + " " + fieldCaption("xsdzb", "lineid") + row.recordKey;
+        row.key = row.parentKey.empty()
+                      ? row.recordKey
+                      : row.parentKey + " " + fieldCaption("xsdzb", "lineid") + row.recordKey;
         row.content = changeLines(row.table, row.changes, namer);
         out.push_back(std::move(row));
     }
@@ -68,7 +70,8 @@ Bytes readableAuditPacket(const std::vector<ReadableAuditRow>& rows, std::string
                         textField("recordkey", 120), textField("content", 4000)});
     for (const ReadableAuditRow& r : rows) {
         w.beginRow();
-        for (const std::string* value : {&r.time, &r.user, &r.peer, &r.computer, &r.action, &r.object, &r.key})
+        for (const std::string* value :
+             {&r.time, &r.user, &r.peer, &r.computer, &r.action, &r.object, &r.key})
             w.addText(*value);
         w.addText(joined(r.content, separator));
         w.endRow();

@@ -64,19 +64,23 @@ std::string captionOf(const std::vector<AuditName>& names, std::string_view name
 
 const std::vector<AuditName>& auditActions() {
     static const std::vector<AuditName> actions = {
-        {"insert", "新增"},       {"modify", "修改"},         {"delete", "删除"},        {"approve", "审核"},
-        {"withdraw", "弃审"},     {"login", "登录"},          {"login_failed", "登录失败"}, {"logout", "退出"},
-        {"resume", "恢复登录"},   {"password", "更改口令"},   {"refused", "拒绝"},       {"user_add", "增加用户"},
-        {"user_change", "修改用户"}, {"user_password", "重设口令"}, {"user_enable", "启用用户"},
-        {"user_disable", "停用用户"}, {"user_remove", "删除用户"},
+        {"insert", "新增"},           {"modify", "修改"},
+        {"delete", "删除"},           {"approve", "审核"},
+        {"withdraw", "弃审"},         {"login", "登录"},
+        {"login_failed", "登录失败"}, {"logout", "退出"},
+        {"resume", "恢复登录"},       {"password", "更改口令"},
+        {"refused", "拒绝"},          {"user_add", "增加用户"},
+        {"user_change", "修改用户"},  {"user_password", "重设口令"},
+        {"user_enable", "启用用户"},  {"user_disable", "停用用户"},
+        {"user_remove", "删除用户"},
     };
     return actions;
 }
 
 const std::vector<AuditName>& auditTables() {
     static const std::vector<AuditName> tables = {
-        {"xsdtb", "销售发票"},   {"xsdzb", "发票明细"}, {"kh", "客户档案"},         {"ywy", "业务员档案"},
-        {"ch", "存货档案"},      {"chfl", "存货分类档案"}, {"user1", "用户"},
+        {"xsdtb", "销售发票"}, {"xsdzb", "发票明细"},    {"kh", "客户档案"}, {"ywy", "业务员档案"},
+        {"ch", "存货档案"},    {"chfl", "存货分类档案"}, {"user1", "用户"},
     };
     return tables;
 }

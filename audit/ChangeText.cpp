@@ -48,7 +48,8 @@ bool blank(std::string_view text) {
 
 }  // namespace
 
-std::vector<std::string> changeLines(std::string_view table, std::string_view changes, const ValueNamer& namer) {
+std::vector<std::string> changeLines(std::string_view table, std::string_view changes,
+                                     const ValueNamer& namer) {
     if (blank(changes)) return {};
     const Json object = parsedObject(changes);
     if (object.is_discarded()) return {std::string(changes)};
@@ -56,7 +57,8 @@ std::vector<std::string> changeLines(std::string_view table, std::string_view ch
     for (const auto& [field, value] : object.items()) {
         std::string line = fieldCaption(table, field) + "：";
         if (value.is_array() && value.size() == 2)
-            line += valueText(table, field, value[0], namer) + kArrow + valueText(table, field, value[1], namer);
+            line +=
+                valueText(table, field, value[0], namer) + kArrow + valueText(table, field, value[1], namer);
         else
             line += valueText(table, field, value, namer);
         lines.push_back(std::move(line));

@@ -11,7 +11,8 @@ namespace velmora {
 
 // Gives a stored text value the words the windows use for it (a role's caption, say); returns
 // the text unchanged when it has none.
-using ValueNamer = std::function<std::string(std::string_view table, std::string_view field, const std::string& text)>;
+using ValueNamer =
+    std::function<std::string(std::string_view table, std::string_view field, const std::string& text)>;
 
 // changes is the row's JSON object: {"field": [old, new], ...} or {"field": value, ...}, in the
 // order stored. Fields keep their stored names in a table the client does not know; null and an

@@ -17,9 +17,9 @@ class ClientSession;
 
 // The record whose history is asked for.
 struct HistorySubject {
-    std::string table;  // kh, ywy, ch, chfl, xsdtb
-    std::string key;    // the record's key: khid, ywyid, chid, chflid, xsdid
-    QString name;       // what the window title adds to the key (a customer's name, say); may be empty
+    std::string table;     // kh, ywy, ch, chfl, xsdtb
+    std::string key;       // the record's key: khid, ywyid, chid, chflid, xsdid
+    QString name;          // what the window title adds to the key (a customer's name, say); may be empty
     OrderLineNames lines;  // for an order: how its lines are named
 };
 
@@ -31,9 +31,9 @@ class TFrmhistory : public DialogForm {
   public:
     TFrmhistory(ClientSession& session, QWidget* parent);
 
-    QLabel* Label1 = nullptr;              // how many rows
+    QLabel* Label1 = nullptr;             // how many rows
     QTableWidget* HistoryGrid = nullptr;  // 时间, 用户, 操作, 内容
-    BitBtn* BitBtn1 = nullptr;             // 关闭
+    BitBtn* BitBtn1 = nullptr;            // 关闭
 
     // Reads the subject's rows and shows them; a refusal of the server is shown as it gives it
     // instead, and the window stays closed.

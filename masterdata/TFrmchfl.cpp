@@ -95,9 +95,8 @@ TFrmchfl::TFrmchfl(QWidget* owner, ClientSession& session)
     connect(TreeView1, &FolderTreeView::nodeClicked, this, guardedSlot([this] { TreeView1Click(); }));
     // 历史 concerns the category selected, however it was selected; the root is none.
     Panel1->setHistoryAllowed(mayReadHistory(session));
-    connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* node) {
-        Panel1->setRecordShown(nodeKind(node) != CategoryLevel::None);
-    });
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* node) { Panel1->setRecordShown(nodeKind(node) != CategoryLevel::None); });
     Panel1->connectHandlers(this);
 
     dm.Users.use(this, {&dm.ClientDataSetchfl, &dm.ClientDataSetchfl_index, &dm.ClientDataSetch});

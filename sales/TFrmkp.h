@@ -70,8 +70,8 @@ class TFrmkp : public MdiChildForm {
     Panel* Panel5 = nullptr;  // footer
     QLabel* Label9 = nullptr;
     QLabel* Label10 = nullptr;
-    DBEdit* DBEdit7 = nullptr;  // username
-    DBEdit* DBEdit8 = nullptr;  // shrname
+    DBEdit* DBEdit7 = nullptr;         // username
+    DBEdit* DBEdit8 = nullptr;         // shrname
     QToolButton* n_history = nullptr;  // 历史, beside the approver
 
     // Orders.

@@ -31,6 +31,7 @@ QIcon maintenanceIcon(MaintenancePicture picture);
 
 // A flat button of a window's button bar: the picture beside the caption (greyed with it while
 // disabled), raised only under the mouse, never taking the focus from the boxes.
-QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption, MaintenancePicture picture);
+QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
+                           MaintenancePicture picture);
 
 }  // namespace velmora

@@ -45,7 +45,8 @@ TEST(ChangeLines, AddedRecordsKeepTheirStoredOrderAndStrangeInputShowsAsItIs) {
     for (const char* raw : {R"({"tel":[1,)", "[1,2]", "\"text\"", "{\"a\":1}trailing"})
         EXPECT_EQ(changeLines("kh", raw), Lines{raw}) << raw;
     // A value of unexpected shape is shown as JSON text.
-    EXPECT_EQ(changeLines("kh", R"({"tel":[1,2,3],"tax":{"a":1}})"), (Lines{"联系电话：[1,2,3]", "税号：{\"a\":1}"}));
+    EXPECT_EQ(changeLines("kh", R"({"tel":[1,2,3],"tax":{"a":1}})"),
+              (Lines{"联系电话：[1,2,3]", "税号：{\"a\":1}"}));
 }
 
 TEST(ChangeLines, TheNamerRenamesTextValuesOnly) {
@@ -70,9 +71,10 @@ TEST(OrderLineNames, LinesAreNamedByTheirPlaceOrTheirItem) {
     OrderLineNames names;
     names.addCurrent("17", 2, "彩电");
     names.addCurrent("18", 1, "");
-    names.learn("18", R"({"xsdid":"XS1","chid":"0100101","chname":"","lineid":18})");  // the code, lacking a name
-    names.learn("19", R"({"chid":"0100102","chname":"冰箱"})");                            // deleted since
-    names.learn("17", R"({"chname":"旧名"})");  // what the line holds now wins
+    names.learn("18",
+                R"({"xsdid":"XS1","chid":"0100101","chname":"","lineid":18})");  // the code, lacking a name
+    names.learn("19", R"({"chid":"0100102","chname":"冰箱"})");                  // deleted since
+    names.learn("17", R"({"chname":"旧名"})");    // what the line holds now wins
     names.learn("20", R"({"quantity1":[1,5]})");  // a modification names no item
     EXPECT_EQ(names.nameOf("17"), "第2行（彩电）");
     EXPECT_EQ(names.nameOf("18"), "第1行（0100101）");
@@ -103,18 +105,22 @@ class LocalTime : public ::testing::Test {
 TEST_F(LocalTime, UtcStampsReadAsLocalTimeAndLocalDaysSpanTheirUtcDates) {
     EXPECT_EQ(localTimeText("2024-05-01T20:30:05.123Z"), "2024-05-02 04:30:05");
     EXPECT_EQ(localTimeText("2024-12-31T16:00:00Z"), "2025-01-01 00:00:00");
-    for (const char* odd : {"", "yesterday", "2024-05-01", "2024-05-01 20:30"}) EXPECT_EQ(localTimeText(odd), odd);
+    for (const char* odd : {"", "yesterday", "2024-05-01", "2024-05-01 20:30"})
+        EXPECT_EQ(localTimeText(odd), odd);
     // The local 2nd of May runs from 16:00 UTC on the 1st to 15:59:59 UTC on the 2nd.
-    EXPECT_EQ(utcDatesSpanning("2024-05-02", "2024-05-02"), std::make_pair(std::string("2024-05-01"), std::string("2024-05-02")));
-    EXPECT_EQ(utcDatesSpanning("2024-03-01", "2024-03-07"), std::make_pair(std::string("2024-02-29"), std::string("2024-03-07")));
-    EXPECT_EQ(utcDatesSpanning("bad", "2024-03-07"), std::make_pair(std::string("bad"), std::string("2024-03-07")));
+    EXPECT_EQ(utcDatesSpanning("2024-05-02", "2024-05-02"),
+              std::make_pair(std::string("2024-05-01"), std::string("2024-05-02")));
+    EXPECT_EQ(utcDatesSpanning("2024-03-01", "2024-03-07"),
+              std::make_pair(std::string("2024-02-29"), std::string("2024-03-07")));
+    EXPECT_EQ(utcDatesSpanning("bad", "2024-03-07"),
+              std::make_pair(std::string("bad"), std::string("2024-03-07")));
 }
 
 // A packet as the server answers GetRecordHistory and QueryAuditLog with.
 Bytes serverPacket(const std::vector<std::vector<std::string>>& rows) {
     FieldDefs fields;
-    for (const char* name :
-         {"seq", "at", "username", "peer", "computer", "action", "tablename", "recordkey", "parentkey", "changes"}) {
+    for (const char* name : {"seq", "at", "username", "peer", "computer", "action", "tablename", "recordkey",
+                             "parentkey", "changes"}) {
         FieldDef f;
         f.name = name;
         f.type = std::string(name) == "seq" ? FieldType::Integer : FieldType::String;
@@ -137,7 +143,8 @@ TEST_F(LocalTime, ServerRowsBecomeReadableRowsAndAPacketForGridAndExport) {
     server.OpenPacket(serverPacket({
         {"2024-05-01T02:00:00.000Z", "管理员", "127.0.0.1:5000", "PC-1", "modify", "xsdzb", "17", "XS1",
          R"({"quantity1":[1.0,5.0],"price1":[2.0,3.0]})"},
-        {"2024-05-01T01:00:00.000Z", "李出纳", "10.0.0.2:6000", "", "refused", "", "", "", R"({"what":"x","reason":"y"})"},
+        {"2024-05-01T01:00:00.000Z", "李出纳", "10.0.0.2:6000", "", "refused", "", "", "",
+         R"({"what":"x","reason":"y"})"},
         {"2024-05-01T00:00:00.000Z", "", "10.0.0.3:7000", "", "login_failed", "user1", "王会计", "", ""},
     }));
     std::vector<ReadableAuditRow> rows = readableAuditRows(server);
@@ -156,7 +163,9 @@ TEST_F(LocalTime, ServerRowsBecomeReadableRowsAndAPacketForGridAndExport) {
     ClientDataSet shown("shown");
     shown.OpenPacket(readableAuditPacket(rows, "；"));
     ASSERT_EQ(shown.RecordCount(), 3);
-    auto cell = [&](int row, const char* field) { return shown.textAt(row, shown.FieldByName(field).Index()); };
+    auto cell = [&](int row, const char* field) {
+        return shown.textAt(row, shown.FieldByName(field).Index());
+    };
     EXPECT_EQ(cell(0, "at"), "2024-05-01 10:00:00");
     EXPECT_EQ(cell(0, "content"), "数量：1 → 5；单价：2 → 3");
     EXPECT_EQ(cell(1, "peer"), "10.0.0.2:6000");

@@ -122,9 +122,9 @@ class HistoryWindowTest : public QObject {
     void anOrdersHistoryHoldsItsApprovalAndItsLinesChanges() {
         // The administrator changes a line of another's order, approves it and reads its history.
         s = std::make_unique<SalesSession>();
-        const std::string number =
-            s->scalar("select min(xsdid) from xsdtb where not ischeck and username = '李出纳' and xsdid in "
-                      "(select xsdid from xsdzb)");
+        const std::string number = s->scalar(
+            "select min(xsdid) from xsdtb where not ischeck and username = '李出纳' and xsdid in "
+            "(select xsdid from xsdzb)");
         TFrmkp* f = &s->openInvoicing();
         QVERIFY(SalesSession::gotoOrder(number));
         const std::string firstLine = dm->ClientDataSetxsdzb.FieldByName("lineid").AsString();
@@ -148,8 +148,8 @@ class HistoryWindowTest : public QObject {
         QVERIFY2(seen.rows[0].endsWith(QStringLiteral("|管理员|审核|审核：否 → 是 / 审核人：空 → 管理员")),
                  qPrintable(seen.rows[0]));
         // The line says which it is: first in the grid, with its item.
-        QVERIFY2(seen.rows[1].contains(QStringLiteral("|管理员|修改|第1行（") + item + QStringLiteral("）： / 数量：") +
-                                       quantity + QStringLiteral(" → 777")),
+        QVERIFY2(seen.rows[1].contains(QStringLiteral("|管理员|修改|第1行（") + item +
+                                       QStringLiteral("）： / 数量：") + quantity + QStringLiteral(" → 777")),
                  qPrintable(seen.rows[1]));
     }
 
