@@ -19,9 +19,10 @@ TFrmauditresult::TFrmauditresult(QWidget* owner, ClientSession&) : ReportResultF
         const char* title;
         int width;
     } columns[] = {
-        {"at", "时间", 140},          {"username", "用户", 70}, {"peer", "地址", 130},
-        {"computer", "计算机", 80},   {"action", "操作", 70},   {"object", "对象", 90},
-        {"recordkey", "关键字", 110}, {"content", "内容", 400},
+        // Who did what to which record first; where from last, as the window is narrow.
+        {"at", "时间", 130},       {"username", "用户", 60},      {"action", "操作", 60},
+        {"object", "对象", 80},    {"recordkey", "关键字", 100},  {"content", "内容", 420},
+        {"peer", "地址", 120},     {"computer", "计算机", 80},
     };
     std::vector<DBGridColumn> gridColumns;
     for (const auto& c : columns)

@@ -13,8 +13,8 @@ namespace velmora {
 class ClientSession;
 struct ReadableAuditRow;
 
-// The rows the audit log query found, newest first: 时间, 用户, 地址, 计算机, 操作, 对象, 关键字,
-// 内容, printed and exported as the other result windows. Holds its rows itself; a later query
+// The rows the audit log query found, newest first: 时间, 用户, 操作, 对象, 关键字, 内容, 地址,
+// 计算机, printed and exported as the other result windows. Holds its rows itself; a later query
 // replaces them.
 class TFrmauditresult : public ReportResultForm {
     Q_OBJECT

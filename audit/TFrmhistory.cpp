@@ -69,6 +69,9 @@ TFrmhistory::TFrmhistory(ClientSession& session, QWidget* parent) : DialogForm(p
 
     BitBtn1 = addStandardButton(BitBtn::Kind::Ok, "BitBtn1", 0, 0, mrOk);
     BitBtn1->setDefault(true);
+    // A column made wider or narrower wraps the changes anew.
+    connect(HistoryGrid->horizontalHeader(), &QHeaderView::sectionResized, HistoryGrid,
+            &QTableWidget::resizeRowsToContents);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 10, 10, 10);
@@ -78,12 +81,24 @@ TFrmhistory::TFrmhistory(ClientSession& session, QWidget* parent) : DialogForm(p
     layout->addWidget(BitBtn1, 0, Qt::AlignRight);
 }
 
+void TFrmhistory::FormShow() {
+    if (QWidget* owner = parentWidget()) {
+        const QRect over = owner->window()->geometry();
+        move(over.center() - QPoint(width() / 2, height() / 2));
+    }
+    // The changes' column has its width only once the layout ran.
+    layout()->activate();
+    HistoryGrid->resizeRowsToContents();
+    HistoryGrid->setCurrentItem(nullptr);
+    BitBtn1->setFocus();
+}
+
 void TFrmhistory::ShowHistory(const HistorySubject& subject) {
-    QString title = kCaption + QStringLiteral(" - ") + toQString(tableCaption(subject.table)) +
-                    QLatin1Char(' ') + toQString(subject.key);
-    if (!subject.name.isEmpty()) title += QLatin1Char(' ') + subject.name;
-    setCaption(title);
+    QString record = toQString(tableCaption(subject.table)) + QLatin1Char(' ') + toQString(subject.key);
+    if (!subject.name.isEmpty()) record += QLatin1Char(' ') + subject.name;
+    setCaption(kCaption + QStringLiteral(" - ") + record);
     if (!readRows(subject)) return;
+    Label1->setText(record + QStringLiteral("：") + Label1->text());
     ShowModal();
 }
 
@@ -118,7 +133,7 @@ bool TFrmhistory::readRows(const HistorySubject& subject) {
         HistoryGrid->setItem(row, 3, cell(content.join(QLatin1Char('\n'))));
     }
     HistoryGrid->resizeRowsToContents();
-    Label1->setText(rows.empty() ? QStringLiteral("这条记录没有操作日志。")
+    Label1->setText(rows.empty() ? QStringLiteral("没有操作记录。")
                                  : QStringLiteral("共 %1 条，最新的在前。").arg(rows.size()));
     return true;
 }

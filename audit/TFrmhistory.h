@@ -39,6 +39,10 @@ class TFrmhistory : public DialogForm {
     // instead, and the window stays closed.
     void ShowHistory(const HistorySubject& subject);
 
+  protected:
+    // Over the window it was opened from, its rows as high as their lines.
+    void FormShow() override;
+
   private:
     // False when the server refused; the refusal was shown.
     bool readRows(const HistorySubject& subject);

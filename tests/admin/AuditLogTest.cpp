@@ -165,10 +165,10 @@ class AuditLogTest : public QObject {
             QString::fromUtf8(file.readAll()).remove(QChar(0xFEFF)).split(QStringLiteral("\r\n"));
         QCOMPARE(lines.takeLast(), QString());
         QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[0], QStringLiteral("时间,用户,地址,计算机,操作,对象,关键字,内容"));
+        QCOMPARE(lines[0], QStringLiteral("时间,用户,操作,对象,关键字,内容,地址,计算机"));
         for (int i : {1, 2}) {
-            QVERIFY2(lines[i].contains(QStringLiteral(",管理员,127.0.0.1:")), qPrintable(lines[i]));
-            QVERIFY2(lines[i].contains(QStringLiteral(",修改,客户档案,K00")), qPrintable(lines[i]));
+            QVERIFY2(lines[i].contains(QStringLiteral(",管理员,修改,客户档案,K00")), qPrintable(lines[i]));
+            QVERIFY2(lines[i].contains(QStringLiteral(",127.0.0.1:")), qPrintable(lines[i]));
             QVERIFY2(lines[i].contains(QStringLiteral("联系电话：")), qPrintable(lines[i]));
         }
         QVERIFY(lines[1].contains(QStringLiteral("K002")));  // newest first
