@@ -20,9 +20,9 @@ TFrmauditresult::TFrmauditresult(QWidget* owner, ClientSession&) : ReportResultF
         int width;
     } columns[] = {
         // Who did what to which record first; where from last, as the window is narrow.
-        {"at", "时间", 130},       {"username", "用户", 60},      {"action", "操作", 60},
-        {"object", "对象", 80},    {"recordkey", "关键字", 100},  {"content", "内容", 420},
-        {"peer", "地址", 120},     {"computer", "计算机", 80},
+        {"at", "时间", 130},    {"username", "用户", 60},     {"action", "操作", 60},
+        {"object", "对象", 80}, {"recordkey", "关键字", 100}, {"content", "内容", 420},
+        {"peer", "地址", 120},  {"computer", "计算机", 80},
     };
     std::vector<DBGridColumn> gridColumns;
     for (const auto& c : columns)
