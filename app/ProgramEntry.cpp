@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "admin/TFrmauditquery.h"
 #include "app/TAboutBox.h"
 #include "app/TFrmchangepassword.h"
 #include "app/TFrmflash.h"
@@ -42,6 +43,7 @@ void ProgramEntry::createAll() {
         create("TFrmkhhzquery", [] { Frmkhhzquery = new TFrmkhhzquery(MainForm->Session); });
         create("TFrmchhzquery", [] { Frmchhzquery = new TFrmchhzquery(MainForm->Session); });
         create("TFrmywyhzquery", [] { Frmywyhzquery = new TFrmywyhzquery(MainForm->Session); });
+        create("TFrmauditquery", [] { Frmauditquery = new TFrmauditquery(MainForm->Session); });
         create("TFrmlogin", [] { Frmlogin = new TFrmlogin(MainForm->SocketConnection1, *dm); });
         create("TFrmchangepassword", [] { Frmchangepassword = new TFrmchangepassword(*dm); });
     } catch (...) {
@@ -67,6 +69,8 @@ void ProgramEntry::destroyAll() {
     delete Frmlogin;
     Frmlogin = nullptr;
     HelpWindow::destroyInstance();
+    delete Frmauditquery;
+    Frmauditquery = nullptr;
     delete Frmywyhzquery;
     Frmywyhzquery = nullptr;
     delete Frmchhzquery;

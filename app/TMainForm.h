@@ -80,6 +80,7 @@ class TMainForm : public QMainWindow {
     QAction* N12 = nullptr;
     QAction* N14 = nullptr;
     QAction* N17 = nullptr;  // 用户管理
+    QAction* N18 = nullptr;  // 操作日志
     QAction* HelpAboutItem = nullptr;
 
     // Actions of ActionList1.
@@ -117,6 +118,7 @@ class TMainForm : public QMainWindow {
     void N12Click();
     void N14Click();
     void N17Click();
+    void N18Click();
     void HelpAbout1Execute();
     void LabelMouseMove(NavLabel* label);
     void Panel3MouseMove();

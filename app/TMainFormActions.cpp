@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QWidget>
 
+#include "admin/TFrmauditquery.h"
 #include "admin/TFrmusers.h"
 #include "app/TAboutBox.h"
 #include "app/TFrmchangepassword.h"
@@ -173,6 +174,7 @@ void TMainForm::buildMenu() {
     N16 = bar->addMenu(QStringLiteral("[系统管理]"));
     N16->setObjectName(QStringLiteral("N16"));
     N17 = item(N16, "N17", "用户管理", 13, &TMainForm::N17Click);
+    N18 = item(N16, "N18", "操作日志", 10, &TMainForm::N18Click);
 
     Help1 = bar->addMenu(QStringLiteral("[帮助]"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -306,6 +308,10 @@ void TMainForm::N12Click() {
 
 void TMainForm::N17Click() {
     ShowOrCreateForm(Frmusers, MainForm);
+}
+
+void TMainForm::N18Click() {
+    if (Frmauditquery) Frmauditquery->ShowModal();
 }
 
 void TMainForm::N14Click() {

@@ -8,8 +8,8 @@
 
 namespace velmora {
 
-// The button bar across the top of every maintenance window: seven flat buttons, left to right
-// 增加, 修改, 册除, 放弃, 保存, 刷新, 退出.
+// The button bar across the top of every maintenance window: flat buttons, left to right 增加, 修改,
+// 册除, 放弃, 保存, 刷新, 历史, 退出.
 class MaintenanceBar : public Panel {
     Q_OBJECT
 
@@ -22,6 +22,7 @@ class MaintenanceBar : public Panel {
     QToolButton* n_cancel;
     QToolButton* n_save;
     QToolButton* n_refresh;
+    QToolButton* n_history;  // 历史 of the record shown
     QToolButton* n_exit;
 
     // Browse state: adding, changing, deleting, refreshing and leaving are offered; discarding
@@ -32,7 +33,13 @@ class MaintenanceBar : public Panel {
     // For a user who may not change master data: 增加, 修改, 册除 and 保存 stay disabled in every
     // state from now on (the server refuses such changes anyway).
     void setBrowseOnly(bool browseOnly);
+    // The buttons the edit state switches (all but 历史).
     std::array<QToolButton*, 7> buttons() const;
+
+    // 历史 is offered in browse state with a record shown, to a user who may read the audit
+    // trail (the server refuses everyone else).
+    void setHistoryAllowed(bool allowed);
+    void setRecordShown(bool shown);
 
     // Connects each button to the form's handler of the same name (n_insertClick, ...), through
     // the error guard, so that what a handler throws ends only that action.
@@ -48,12 +55,16 @@ class MaintenanceBar : public Panel {
         wire(n_cancel, &Form::n_cancelClick);
         wire(n_save, &Form::n_saveClick);
         wire(n_refresh, &Form::n_refreshClick);
+        wire(n_history, &Form::n_historyClick);
         wire(n_exit, &Form::n_exitClick);
     }
 
   private:
     void keepChangesOff();
+    void updateHistory();
     bool browseOnly_ = false;
+    bool historyAllowed_ = false;
+    bool recordShown_ = false;
 };
 
 }  // namespace velmora

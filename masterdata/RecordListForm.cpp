@@ -6,7 +6,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "audit/TFrmhistory.h"
 #include "data/ClientDataSet.h"
+#include "data/DataSetFollower.h"
 #include "data/DataSource.h"
 #include "masterdata/MaintenanceBar.h"
 #include "widgets/Colors.h"
@@ -14,6 +16,7 @@
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Panel.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 
@@ -88,6 +91,33 @@ RecordListForm::RecordListForm(QWidget* owner, DataSource& source, const std::ve
     layout->addWidget(Panel3);
 
     Panel1->connectHandlers(this);
+}
+
+RecordListForm::~RecordListForm() = default;
+
+void RecordListForm::offerHistory(ClientSession& session, const char* table, const char* keyField,
+                                  const char* nameField) {
+    session_ = &session;
+    historyTable_ = table;
+    historyKey_ = keyField;
+    historyName_ = nameField;
+    Panel1->setHistoryAllowed(mayReadHistory(session));
+    auto follow = [this] {
+        ClientDataSet& rows = dataSet();
+        Panel1->setRecordShown(rows.Active() && !rows.IsEmpty());
+    };
+    follower_ = std::make_unique<DataSetFollower>(dataSet(), follow);
+    follow();
+}
+
+void RecordListForm::n_historyClick() {
+    ClientDataSet& rows = dataSet();
+    if (!session_ || !rows.Active() || rows.IsEmpty() || rows.State() != DataSetState::Browse) return;
+    HistorySubject subject;
+    subject.table = historyTable_;
+    subject.key = rows.FieldByName(historyKey_).AsString();
+    subject.name = toQString(rows.FieldByName(historyName_).AsString());
+    showRecordHistory(*session_, this, subject);
 }
 
 ClientDataSet& RecordListForm::dataSet() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "widgets/MdiChildForm.h"
@@ -10,6 +11,8 @@ class QLabel;
 namespace velmora {
 
 class ClientDataSet;
+class ClientSession;
+class DataSetFollower;
 class DBEdit;
 class DBGrid;
 class DataSource;
@@ -42,11 +45,17 @@ class RecordListForm : public MdiChildForm {
     void n_cancelClick();
     void n_deleteClick();
     void n_refreshClick();
+    // The history (历史) of the row shown.
+    void n_historyClick();
     void n_exitClick();
 
   protected:
     // Builds the window on source's dataset; Enter in a box moves to the next, but for the last.
     RecordListForm(QWidget* owner, DataSource& source, const std::vector<FieldDef>& fields);
+    ~RecordListForm() override;  // out of line: the follower's type is complete there
+
+    // Offers 历史 for the rows of table, found by keyField and titled with nameField as well.
+    void offerHistory(ClientSession& session, const char* table, const char* keyField, const char* nameField);
 
     ClientDataSet& dataSet() const;
     void ToggleEditState();
@@ -58,6 +67,11 @@ class RecordListForm : public MdiChildForm {
   private:
     DataSource& source_;
     bool shown_ = false;
+    ClientSession* session_ = nullptr;  // set when history is offered
+    const char* historyTable_ = "";
+    const char* historyKey_ = "";
+    const char* historyName_ = "";
+    std::unique_ptr<DataSetFollower> follower_;  // keeps 历史 in step with the row shown
 };
 
 }  // namespace velmora

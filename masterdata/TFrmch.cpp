@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QToolButton>
 
+#include "audit/TFrmhistory.h"
+#include "data/DataSetFollower.h"
 #include "data/Tdm.h"
 #include "masterdata/MaintenanceBar.h"
 #include "masterdata/RowCountProbe.h"
@@ -100,7 +102,16 @@ TFrmch::TFrmch(QWidget* owner, ClientSession& session)
     Panel1->connectHandlers(this);
 
     dm.Users.use(this, {&dm.ClientDataSetchfl, &dm.ClientDataSetxsdzb, &dm.ClientDataSetch});
+    Panel1->setHistoryAllowed(mayReadHistory(session));
+    auto follow = [this] {
+        ClientDataSet& items = dm.ClientDataSetch;
+        Panel1->setRecordShown(items.Active() && !items.IsEmpty());
+    };
+    follower_ = std::make_unique<DataSetFollower>(dm.ClientDataSetch, follow);
+    follow();
 }
+
+TFrmch::~TFrmch() = default;
 
 void TFrmch::FormShow() {
     if (!firstShowing()) return;
@@ -220,6 +231,16 @@ void TFrmch::n_deleteClick() {
 void TFrmch::n_refreshClick() {
     BuildTree(dm.ClientDataSetchfl);
     TreeView1->selectNode(RootNode());
+}
+
+void TFrmch::n_historyClick() {
+    ClientDataSet& items = dm.ClientDataSetch;
+    if (!items.Active() || items.IsEmpty() || items.State() != DataSetState::Browse) return;
+    HistorySubject subject;
+    subject.table = "ch";
+    subject.key = items.FieldByName("chid").AsString();
+    subject.name = toQString(items.FieldByName("chname").AsString());
+    showRecordHistory(session_, this, subject);
 }
 
 void TFrmch::n_exitClick() {

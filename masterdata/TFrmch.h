@@ -2,6 +2,7 @@
 // The inventory item window.
 
 #include <array>
+#include <memory>
 
 #include "masterdata/CategoryTreeForm.h"
 
@@ -10,6 +11,7 @@ class QLabel;
 namespace velmora {
 
 class ClientSession;
+class DataSetFollower;
 class DBEdit;
 class DBGrid;
 class Tdm;
@@ -22,6 +24,7 @@ class TFrmch : public CategoryTreeForm {
 
   public:
     TFrmch(QWidget* owner, ClientSession& session);
+    ~TFrmch() override;  // out of line: the follower's type is complete there
 
     std::array<QLabel*, 5> Labels{};  // Label1 to Label5, the captions of the boxes
     DBEdit* DBEdit1;                  // chid
@@ -38,6 +41,8 @@ class TFrmch : public CategoryTreeForm {
     void n_cancelClick();
     void n_deleteClick();
     void n_refreshClick();
+    // The history (历史) of the item shown.
+    void n_historyClick();
     void n_exitClick();
 
   protected:
@@ -51,6 +56,8 @@ class TFrmch : public CategoryTreeForm {
 
     void ToggleEditState();
     void setItemFilter(const QString& code);
+
+    std::unique_ptr<DataSetFollower> follower_;  // keeps 历史 in step with the item shown
 };
 
 inline TFrmch* Frmch = nullptr;

@@ -6,6 +6,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "audit/TFrmhistory.h"
 #include "data/Tdm.h"
 #include "masterdata/MaintenanceBar.h"
 #include "masterdata/RowCountProbe.h"
@@ -92,6 +93,10 @@ TFrmchfl::TFrmchfl(QWidget* owner, ClientSession& session)
     list->addWidget(DBGrid1);
 
     connect(TreeView1, &FolderTreeView::nodeClicked, this, guardedSlot([this] { TreeView1Click(); }));
+    // 历史 concerns the category selected, however it was selected; the root is none.
+    Panel1->setHistoryAllowed(mayReadHistory(session));
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* node) { Panel1->setRecordShown(nodeKind(node) != CategoryLevel::None); });
     Panel1->connectHandlers(this);
 
     dm.Users.use(this, {&dm.ClientDataSetchfl, &dm.ClientDataSetchfl_index, &dm.ClientDataSetch});
@@ -298,6 +303,18 @@ void TFrmchfl::n_deleteClick() {
 void TFrmchfl::n_refreshClick() {
     BuildTree(dm.ClientDataSetchfl);
     TreeView1->selectNode(RootNode());
+}
+
+void TFrmchfl::n_historyClick() {
+    QTreeWidgetItem* node = TreeView1->selectedNode();
+    const CategoryLevel level = nodeKind(node);
+    if (level == CategoryLevel::None) return;
+    const QString text = node->text(0);
+    HistorySubject subject;
+    subject.table = "chfl";
+    subject.key = toStdString(codeByPosition(text, level));
+    subject.name = text.mid(text.indexOf(QLatin1Char(')')) + 1).trimmed();
+    showRecordHistory(session_, this, subject);
 }
 
 void TFrmchfl::n_exitClick() {

@@ -41,6 +41,8 @@ class TFrmchfl : public CategoryTreeForm {
     void n_cancelClick();
     void n_deleteClick();
     void n_refreshClick();
+    // The history (历史) of the category selected.
+    void n_historyClick();
     void n_exitClick();
 
   protected:

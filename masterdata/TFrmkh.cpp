@@ -21,6 +21,7 @@ TFrmkh::TFrmkh(QWidget* owner, ClientSession& session)
     setObjectName(QStringLiteral("Frmkh"));
     // Browsing only for a user who may not change master data; the server refuses it anyway.
     Panel1->setBrowseOnly(!session.CurrentUserRights.has(UserRight::MaintainMasterData));
+    offerHistory(session, "kh", "khid", "khname");
     setCaption(QStringLiteral("客户档案"));
     setFont(songFont(12));
 

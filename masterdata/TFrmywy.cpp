@@ -18,6 +18,7 @@ TFrmywy::TFrmywy(QWidget* owner, ClientSession& session)
     setObjectName(QStringLiteral("Frmywy"));
     // Browsing only for a user who may not change master data; the server refuses it anyway.
     Panel1->setBrowseOnly(!session.CurrentUserRights.has(UserRight::MaintainMasterData));
+    offerHistory(session, "ywy", "ywyid", "ywyname");
     setCaption(QStringLiteral("业务员档案"));
     setFont(songFont(12));
 

@@ -55,7 +55,7 @@ class ReportResultForm : public MdiChildForm {
     void bindTo(DataSource* source);
     void setTotals(const QString& quantity, const QString& money);
     // The title of the printout and of the exported sheet, and the fields under which the
-    // quantity and amount totals stand.
+    // quantity and amount totals stand (empty: no such total).
     void setReportTitle(const QString& title, std::string quantityField, std::string moneyField);
     // One more total under field (beside quantity and amount).
     void setExtraTotal(std::string field, const QString& text);

@@ -63,8 +63,9 @@ ReportTable ReportResultForm::reportTable() const {
     DataSource* source = DBGrid1->dataSource();
     ReportTable table(toStdString(reportTitle_), std::move(columns), source ? source->DataSet() : nullptr);
     table.criteria = criteria_;
-    table.setTotal(quantityField_, toStdString(Label1->text()));
-    table.setTotal(moneyField_, toStdString(Label2->text()));
+    // A window without sums (no total fields named) prints and exports no totals row.
+    if (!quantityField_.empty()) table.setTotal(quantityField_, toStdString(Label1->text()));
+    if (!moneyField_.empty()) table.setTotal(moneyField_, toStdString(Label2->text()));
     for (const auto& [field, text] : extraTotals_) table.setTotal(field, toStdString(text));
     return table;
 }

@@ -183,6 +183,9 @@ void TFrmkp::buildFooter() {
     DBEdit7 = makeEdit(Panel5, "DBEdit7", source, "username", Label9, 80, 10);
     DBEdit7->setReadOnly(true);
     DBEdit8 = makeEdit(Panel5, "DBEdit8", source, "shrname", Label10, 352, 10);
+    // The tool bar is full; the order's history stands with who made and who approved it.
+    n_history = pictureButton(Panel5, "n_history", QStringLiteral("历史"), MaintenancePicture::History);
+    n_history->setGeometry(496, 9, kToolButtonWidth + 7, 22);
 }
 
 void TFrmkp::connectHandlers() {
@@ -200,6 +203,7 @@ void TFrmkp::connectHandlers() {
     onClick(n_deleteone, &TFrmkp::n_deleteoneClick);
     onClick(n_approve, &TFrmkp::n_approveClick);
     onClick(n_withdraw, &TFrmkp::n_withdrawClick);
+    onClick(n_history, &TFrmkp::n_historyClick);
     // n_refresh has no action.
 
     DBEdit1->setKeyPressHook([this](QKeyEvent& key) { return DBEdit1KeyPress(key); });

@@ -70,8 +70,9 @@ class TFrmkp : public MdiChildForm {
     Panel* Panel5 = nullptr;  // footer
     QLabel* Label9 = nullptr;
     QLabel* Label10 = nullptr;
-    DBEdit* DBEdit7 = nullptr;  // username
-    DBEdit* DBEdit8 = nullptr;  // shrname
+    DBEdit* DBEdit7 = nullptr;         // username
+    DBEdit* DBEdit8 = nullptr;         // shrname
+    QToolButton* n_history = nullptr;  // 历史, beside the approver
 
     // Orders.
     void n_insertClick();
@@ -84,6 +85,8 @@ class TFrmkp : public MdiChildForm {
     // 审核 and 弃审 of the order shown, each after a confirmation; the server decides.
     void n_approveClick();
     void n_withdrawClick();
+    // The history (历史) of the order shown, its lines' with it.
+    void n_historyClick();
     // Header boxes; each returns true when it swallowed the key.
     bool DBEdit1KeyPress(QKeyEvent& key);
     bool DBEdit2KeyPress(QKeyEvent& key);
@@ -124,8 +127,8 @@ class TFrmkp : public MdiChildForm {
     void alignLineNumbers();
     // Whether the order shown is approved (审核): locked against changes and deletion.
     bool currentOrderApproved();
-    // Offers 审核, 弃审 and 册除 as the user's rights and the order shown allow: approval only in
-    // browse state with an order shown. Called whenever the state or the order shown changes.
+    // Offers 审核, 弃审, 册除 and 历史 as the user's rights and the order shown allow: approval and
+    // history only in browse state with an order shown. Called whenever the state or the order shown changes.
     void UpdateOrderButtons();
     // From now on until the window goes, UpdateOrderButtons follows the order datasets.
     void followOrders();

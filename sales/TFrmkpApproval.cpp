@@ -1,8 +1,9 @@
-// The invoicing window's approval: 审核 and 弃审 of the order shown, and the order buttons that
-// follow the user's rights and the order's state. The server checks every approval itself; the
-// buttons only spare the user a refusal.
+// The invoicing window's approval: 审核 and 弃审 of the order shown, its history, and the order
+// buttons that follow the user's rights and the order's state. The server checks every approval
+// and every reading of the audit trail itself; the buttons only spare the user a refusal.
 #include <QToolButton>
 
+#include "audit/TFrmhistory.h"
 #include "data/DataSetFollower.h"
 #include "data/Tdm.h"
 #include "sales/OrderStatements.h"
@@ -13,6 +14,7 @@
 #include "transport/SocketConnection.h"
 #include "widgets/FailureText.h"
 #include "widgets/MessageService.h"
+#include "widgets/Text.h"
 
 namespace velmora {
 
@@ -38,6 +40,7 @@ void TFrmkp::UpdateOrderButtons() {
     const bool approver = rights.has(UserRight::Approve);
     n_approve->setEnabled(shown && approver && !approved);
     n_withdraw->setEnabled(shown && approver && approved);
+    n_history->setEnabled(shown && mayReadHistory(session_));
     // 册除 itself follows the edit state; the right only takes it away.
     if (!rights.has(UserRight::DeleteOrders)) n_delete->setEnabled(false);
 }
@@ -48,6 +51,27 @@ void TFrmkp::n_approveClick() {
 
 void TFrmkp::n_withdrawClick() {
     changeApproval(false, QStringLiteral("确认弃审此单据吗？"));
+}
+
+void TFrmkp::n_historyClick() {
+    ClientDataSet& headers = dm.ClientDataSetxsdtb;
+    if (editing_ || headers.State() != DataSetState::Browse || headers.IsEmpty()) return;
+    HistorySubject subject;
+    subject.table = "xsdtb";
+    subject.key = dm.ClientDataSetxsdtbxsdid().AsString();
+    // The lines as the grid shows them now: "第2行" is the second line there.
+    ClientDataSet& lines = dm.ClientDataSetxsdzb;
+    Field* lineId = lines.Active() ? lines.FindField("lineid") : nullptr;
+    if (lineId) {
+        Field* name = lines.FindField("chname");
+        Field* code = lines.FindField("chid");
+        for (int row = 0; row < lines.RecordCount(); ++row) {
+            std::string item = name ? lines.textAt(row, name->Index()) : std::string();
+            if (item.empty() && code) item = lines.textAt(row, code->Index());
+            subject.lines.addCurrent(lines.textAt(row, lineId->Index()), row + 1, item);
+        }
+    }
+    showRecordHistory(session_, this, subject);
 }
 
 void TFrmkp::changeApproval(bool approve, const QString& question) {

@@ -12,15 +12,16 @@ declare -A allowed=(
     [server]="server data transport"
     [widgets]="widgets data transport"
     [session]="session widgets data transport"
-    [masterdata]="masterdata session widgets data transport"
-    [sales]="sales session widgets data transport"
+    [audit]="audit session widgets data transport"
+    [masterdata]="masterdata audit session widgets data transport"
+    [sales]="sales audit session widgets data transport"
     [reports]="reports sales session widgets data transport"
-    [admin]="admin session widgets data transport"
-    [app]="app masterdata sales reports admin session widgets data transport"
+    [admin]="admin reports audit session widgets data transport"
+    [app]="app masterdata sales reports admin audit session widgets data transport"
     [bench]="bench server data transport"
     [fuzz]="fuzz server data transport"
 )
-windows=(widgets session masterdata sales reports admin)
+windows=(widgets session audit masterdata sales reports admin)
 
 # Which folder each of the project's headers lives in (header names are unique over the tree).
 declare -A home=()

@@ -131,6 +131,25 @@ void drawLock(QPainter& g, bool closed) {
     g.drawEllipse(QRectF(7, 9, 2, 2));
 }
 
+// A clock face: what happened to a record, and when.
+void drawClock(QPainter& g) {
+    g.setPen(QPen(QColor(30, 60, 120), 1.4));
+    g.setBrush(QColor(235, 242, 255));
+    g.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    g.setPen(QPen(QColor(30, 60, 120), 1));
+    for (int hour = 0; hour < 12; hour += 3) {
+        g.save();
+        g.translate(8, 8);
+        g.rotate(hour * 30.0);
+        g.drawLine(QPointF(0, -5.5), QPointF(0, -4.5));
+        g.restore();
+    }
+    g.setPen(QPen(QColor(20, 20, 20), 1.6, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(8, 8), QPointF(8, 4));
+    g.setPen(QPen(QColor(200, 0, 0), 1.4, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(8, 8), QPointF(11, 10));
+}
+
 }  // namespace
 
 QIcon maintenanceIcon(MaintenancePicture picture) {
@@ -183,6 +202,9 @@ QIcon maintenanceIcon(MaintenancePicture picture) {
             break;
         case MaintenancePicture::Enable:
             drawLock(g, false);
+            break;
+        case MaintenancePicture::History:
+            drawClock(g);
             break;
     }
     g.end();

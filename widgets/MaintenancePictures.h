@@ -24,12 +24,14 @@ enum class MaintenancePicture {
     Password,  // 重设口令: a key
     Disable,   // 停用: a closed padlock
     Enable,    // 启用: an open padlock
+    History,   // 历史: a clock
 };
 
 QIcon maintenanceIcon(MaintenancePicture picture);
 
 // A flat button of a window's button bar: the picture beside the caption (greyed with it while
 // disabled), raised only under the mouse, never taking the focus from the boxes.
-QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption, MaintenancePicture picture);
+QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
+                           MaintenancePicture picture);
 
 }  // namespace velmora

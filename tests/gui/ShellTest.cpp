@@ -63,8 +63,8 @@ class ShellTest : public QObject {
         };
         entry.createAll();
         QCOMPARE(order, QStringList({"TMainForm", "TAboutBox", "Tdm", "TFrmywyquery", "TFrmxsdquery",
-                                     "TFrmkhhzquery", "TFrmchhzquery", "TFrmywyhzquery", "TFrmlogin",
-                                     "TFrmchangepassword"}));
+                                     "TFrmkhhzquery", "TFrmchhzquery", "TFrmywyhzquery", "TFrmauditquery",
+                                     "TFrmlogin", "TFrmchangepassword"}));
         QVERIFY(splashUp);
         QVERIFY(!Frmflash);
         QVERIFY(MainForm && AboutBox && dm && Frmywyquery && Frmxsdquery && Frmkhhzquery && Frmlogin &&
@@ -92,15 +92,22 @@ class ShellTest : public QObject {
         QStringList titles;
         for (QAction* a : MainForm->menuBar()->actions()) titles << a->text();
         QCOMPARE(titles, QStringList({"[文件]", "[基础信息设置]", "[销售]", "[系统管理]", "[帮助]"}));
-        const QList<QPair<QAction*, QString>> items = {
-            {MainForm->FileNewItem, "打印设置"}, {MainForm->N15, "更改口令"},
-            {MainForm->FileOpenItem, "退出"},    {MainForm->N6, "存货分类档案"},
-            {MainForm->N3, "存货档案"},          {MainForm->N4, "客户档案"},
-            {MainForm->N5, "业务员档案"},        {MainForm->N8, "销售开票 "},
-            {MainForm->N10, "销售单列表"},       {MainForm->N11, "客户销量汇总表"},
-            {MainForm->N13, "存货销量汇总表"},   {MainForm->N12, "业务员销量汇总表"},
-            {MainForm->N17, "用户管理"},         {MainForm->N14, "帮助"},
-            {MainForm->HelpAboutItem, "关于"}};
+        const QList<QPair<QAction*, QString>> items = {{MainForm->FileNewItem, "打印设置"},
+                                                       {MainForm->N15, "更改口令"},
+                                                       {MainForm->FileOpenItem, "退出"},
+                                                       {MainForm->N6, "存货分类档案"},
+                                                       {MainForm->N3, "存货档案"},
+                                                       {MainForm->N4, "客户档案"},
+                                                       {MainForm->N5, "业务员档案"},
+                                                       {MainForm->N8, "销售开票 "},
+                                                       {MainForm->N10, "销售单列表"},
+                                                       {MainForm->N11, "客户销量汇总表"},
+                                                       {MainForm->N13, "存货销量汇总表"},
+                                                       {MainForm->N12, "业务员销量汇总表"},
+                                                       {MainForm->N17, "用户管理"},
+                                                       {MainForm->N18, "操作日志"},
+                                                       {MainForm->N14, "帮助"},
+                                                       {MainForm->HelpAboutItem, "关于"}};
         for (const auto& [action, caption] : items) {
             QCOMPARE(action->text(), caption);
             QVERIFY2(!action->icon().isNull(), qPrintable(caption));
@@ -229,12 +236,13 @@ class ShellTest : public QObject {
     }
 
     void everyWindowHasASectionAndEveryPictureOfTheManualExists() {
-        for (const char* window : {"MainForm",     "AboutBox",      "Frmlogin",      "Frmchangepassword",
-                                   "Frmchfl",      "Frmch",         "Frmkh",         "Frmywy",
-                                   "Frmkp",        "Frmkhquery",    "Frmywyquery",   "frmClbm_Fzlr",
-                                   "Frmxsdquery",  "Frmxsdresult",  "Frmkhhzquery",  "Frmkhhzresult",
-                                   "Frmchhzquery", "Frmchhzresult", "Frmywyhzquery", "Frmywyhzresult",
-                                   "Frmusers",     "Frmuseredit",   "print",         "export"})
+        for (const char* window : {"MainForm",       "AboutBox",      "Frmlogin",      "Frmchangepassword",
+                                   "Frmchfl",        "Frmch",         "Frmkh",         "Frmywy",
+                                   "Frmkp",          "Frmkhquery",    "Frmywyquery",   "frmClbm_Fzlr",
+                                   "Frmxsdquery",    "Frmxsdresult",  "Frmkhhzquery",  "Frmkhhzresult",
+                                   "Frmchhzquery",   "Frmchhzresult", "Frmywyhzquery", "Frmywyhzresult",
+                                   "Frmusers",       "Frmuseredit",   "Frmhistory",    "Frmauditquery",
+                                   "Frmauditresult", "print",         "export"})
             QVERIFY2(HelpWindow::sections().contains(QString::fromLatin1(window)), window);
         QFile manual(QStringLiteral(":/manual/index.html"));
         QVERIFY(manual.open(QIODevice::ReadOnly));
