@@ -81,10 +81,11 @@ class UserWindowTest : public QObject {
         s = std::make_unique<SalesSession>();
         TFrmusers& f = openUsers();
         QCOMPARE(f.Caption(), QString("用户管理"));
-        QCOMPARE(rows(f),
-                 QStringList({"管理员|系统管理员|审核、维护基础资料、删除单据、用户管理、查看报表、查看日志|正常",
-                              "王会计|审核员|审核、删除单据、查看报表、查看日志|正常",
-                              "李出纳|操作员|删除单据、查看报表|正常"}));
+        QCOMPARE(
+            rows(f),
+            QStringList({"管理员|系统管理员|审核、维护基础资料、删除单据、用户管理、查看报表、查看日志|正常",
+                         "王会计|审核员|审核、删除单据、查看报表、查看日志|正常",
+                         "李出纳|操作员|删除单据、查看报表|正常"}));
         f.selectUser("管理员");
         QVERIFY(f.n_change->isEnabled() && f.n_password->isEnabled());
         QVERIFY(!f.n_enable->isEnabled() && !f.n_remove->isEnabled());

@@ -466,4 +466,3 @@ TEST(OpenPacket, AHeldPacketOpensWithoutAProviderAndADamagedOneLeavesItClosed) {
 
 }  // namespace
 }  // namespace velmora::test
-
