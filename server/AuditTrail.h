@@ -5,6 +5,7 @@
 // chain's head (the last number and hash) lives in the one row of audit_head, which a writer locks
 // in its transaction: two servers on one database append one after the other. No client reads or
 // writes either table through a command text or an apply.
+// A row's hash covers the hash of the row before it, which is therefore not stored again.
 
 #include <cstdint>
 #include <optional>
@@ -40,7 +41,7 @@ struct AuditRow {
     std::string at;  // UTC, ISO 8601
     AuditContext who;
     AuditEntry what;
-    std::string prevHash;
+    std::string prevHash;  // the hash of the row before: part of this one's, not stored
     std::string hash;
 };
 

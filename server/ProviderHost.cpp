@@ -179,9 +179,10 @@ Variant ProviderHost::RemoteApplyUpdates(const std::string& providerName, const 
         ChangeApplier::Hooks hooks;
         hooks.maker = access.user;
         hooks.beforeWrites = [&](const ChangePacket& packet) { ApplyGuard(db_, def, access).check(packet); };
-        hooks.recordChanges = [&](const std::vector<AuditEntry>& entries) {
-            appendAudit(db_, session_.auditContext(), entries);
-        };
+        if (limits_.auditApplies)
+            hooks.recordChanges = [&](const std::vector<AuditEntry>& entries) {
+                appendAudit(db_, session_.auditContext(), entries);
+            };
         result = ChangeApplier(db_, def, std::move(hooks)).apply(changes, maxErrors, errorCount);
     } catch (const RightsRefused& e) {
         session_.auditRefusal("changes to " + def.name, e.what());

@@ -16,6 +16,9 @@ namespace velmora::server {
 struct QueryLimits {
     std::chrono::milliseconds timeout{30'000};
     size_t maxResultBytes = size_t(256) << 20;
+    // Whether an apply writes its audit rows: always, but for the benchmark's baseline, which
+    // sets this in code to measure what the trail costs; no option or configuration reaches it.
+    bool auditApplies = true;
 };
 
 // The nine providers of one client connection, over that connection's database. Each provider
