@@ -221,6 +221,12 @@ TEST_F(Audit, NoClientWritesTheTrailAndOnlyUsersWithTheRightReadIt) {
                                                                   owner);
               }).find("Provider not exported"),
               std::string::npos);
+    int32_t errors = 0;
+    EXPECT_NE(refusal([&] {
+                  admin->connection.getServer()->RemoteApplyUpdates("audit_log", Variant::byteArray(Bytes()),
+                                                                    -1, errors, owner);
+              }).find("Provider not exported"),
+              std::string::npos);
 
     // The history of a record and the query, for an administrator and an approver.
     ClientDataSet& ywy = admin->dm().ClientDataSetywy;
@@ -266,7 +272,9 @@ TEST_F(Audit, VerifyFindsAnEditedADeletedAndAnInsertedRow) {
     ASSERT_GE(rows, 3);
 
     server.execute("update audit_log set username = '王会计' where seq = 2");
-    EXPECT_EQ(verify(), "1 audit trail BROKEN after 2 rows: row 2 was changed after it was written, or row 1 before it\n");
+    EXPECT_EQ(
+        verify(),
+        "1 audit trail BROKEN after 2 rows: row 2 was changed after it was written, or row 1 before it\n");
     server.execute("update audit_log set username = '管理员' where seq = 2");
     EXPECT_EQ(verify().substr(0, 20), "0 audit trail intact");
 
