@@ -72,8 +72,9 @@ std::string rowHash(const AuditRow& r) {
         throw VelmoraError("SHA-256 is not available");
     const std::string seq = std::to_string(r.seq);
     EVP_DigestUpdate(c.ctx, seq.data(), seq.size());
-    for (const std::string* part : {&r.at, &r.who.user, &r.who.peer, &r.who.computer, &r.what.action, &r.what.table,
-                                    &r.what.key, &r.what.parent, &r.what.changes, &r.prevHash}) {
+    for (const std::string* part :
+         {&r.at, &r.who.user, &r.who.peer, &r.who.computer, &r.what.action, &r.what.table, &r.what.key,
+          &r.what.parent, &r.what.changes, &r.prevHash}) {
         EVP_DigestUpdate(c.ctx, "\x1f", 1);
         EVP_DigestUpdate(c.ctx, part->data(), part->size());
     }
@@ -288,9 +289,8 @@ int64_t exportAudit(DbConnection& db, const std::string& before, std::ostream& o
     while (q->next()) {
         AuditRow r = readRow(*q);
         out << r.seq;
-        for (const std::string* f :
-             {&r.at, &r.who.user, &r.who.peer, &r.who.computer, &r.what.action, &r.what.table, &r.what.key,
-              &r.what.parent, &r.what.changes, &r.hash})
+        for (const std::string* f : {&r.at, &r.who.user, &r.who.peer, &r.who.computer, &r.what.action,
+                                     &r.what.table, &r.what.key, &r.what.parent, &r.what.changes, &r.hash})
             out << ',' << csvField(*f);
         out << '\n';
         lastHash = r.hash;
