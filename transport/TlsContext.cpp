@@ -88,6 +88,10 @@ std::shared_ptr<const TlsContext> TlsContext::forClient(const TlsClientSettings&
     return context;
 }
 
+std::string TlsContext::ownFingerprint() const {
+    return certificateFingerprint(SSL_CTX_get0_certificate(ctx_));
+}
+
 TlsContext::~TlsContext() {
     SSL_CTX_free(ctx_);
 }

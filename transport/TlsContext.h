@@ -70,6 +70,8 @@ class TlsContext {
 
     ssl_ctx_st* native() const { return ctx_; }
     bool isServer() const { return server_; }
+    // A server's own certificate's fingerprint (see certificateFingerprint).
+    std::string ownFingerprint() const;
 
   private:
     TlsContext(ssl_ctx_st* ctx, bool server) : ctx_(ctx), server_(server) {}
