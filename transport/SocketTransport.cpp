@@ -492,7 +492,8 @@ std::optional<std::string> SocketTransport::plainRefusal(std::vector<uint8_t> by
         }
         return true;
     };
-    if (bytes.empty() || !readTo(DataBlock::kHeaderSize)) return std::nullopt;
+    // A server that refused at once may have closed before the handshake read its answer.
+    if (!readTo(DataBlock::kHeaderSize)) return std::nullopt;
     uint32_t signature;
     uint32_t size;
     std::memcpy(&signature, bytes.data(), 4);
