@@ -51,10 +51,12 @@ TEST(TlsTransport, BlocksDecryptedTogetherAreAllHandedOnWithoutMoreBytesOnTheSoc
                     RawSocket(::dup(fd)).readable(10);
             }
             // The connection stays open and silent until the client has seen them.
-            waitUntil([&] {
-                std::lock_guard<std::mutex> guard(lock);
-                return done;
-            });
+            waitUntil(
+                [&] {
+                    std::lock_guard<std::mutex> guard(lock);
+                    return done;
+                },
+                std::chrono::seconds(60));
         }
         ::close(fd);
     });
