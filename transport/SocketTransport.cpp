@@ -559,9 +559,12 @@ std::optional<DataBlock> SocketTransport::receive(bool waitForInput, int) {
         // A load balancer's PROXY header (either version) sent to a server that does not trust
         // the sender as one: say so, since it is a set-up fault more often than an attack.
         bool proxyHeader = std::memcmp(header, "\r\n\r\n", 4) == 0 || std::memcmp(header, "PROX", 4) == 0;
+        // Likewise a TLS client meeting a side that serves plain connections only.
+        bool tlsHandshake = header[0] == 0x16 && header[1] == 0x03;
         throw SocketConnectionError(
-            proxyHeader ? "Invalid data packet: a PROXY protocol header from a peer not trusted as a proxy"
-                        : "Invalid data packet");
+            proxyHeader    ? "Invalid data packet: a PROXY protocol header from a peer not trusted as a proxy"
+            : tlsHandshake ? "Invalid data packet: a TLS handshake where plain blocks were expected"
+                           : "Invalid data packet");
     }
     readFully(header + 4, 4);
     uint32_t size;

@@ -135,6 +135,9 @@ TEST(TlsConnection, APlainServerIsReachedInPlainOnlyWhenTheClientPrefersTls) {
     TlsClient required(server, Encryption::Required);
     EXPECT_EQ(refusal([&] { required.login(); }),
               "服务器不支持加密连接 (the server does not offer an encrypted connection)");
+    EXPECT_TRUE(
+        logShows(server, "closed, Invalid data packet: a TLS handshake where plain blocks were expected"))
+        << server.log();
 }
 
 TEST(TlsConnection, ABusyServersRefusalReachesATlsClientAsItsOwnMessage) {
