@@ -81,7 +81,8 @@ std::shared_ptr<const TlsContext> TlsContext::forClient(const TlsClientSettings&
     // Without the system's CAs, only the CA file and the client's own trust decide.
     if (SSL_CTX_set_default_verify_paths(ctx) != 1) ERR_clear_error();
     if (!settings.caFile.empty() && SSL_CTX_load_verify_locations(ctx, settings.caFile.c_str(), nullptr) != 1)
-        throw TlsError("cannot read the CA file " + settings.caFile + ": " + takeTlsErrors());
+        throw TlsError("无法读取CA证书文件 (cannot read the CA file " + settings.caFile + ": " +
+                       takeTlsErrors() + ")");
     // The handshake always ends; whether the certificate is trusted is decided after it, by the CA
     // check's result and the client's own verifier.
     SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);

@@ -133,8 +133,10 @@ inline bool endsSoon(RawSocket& socket, std::chrono::milliseconds within = std::
 // A TLS client spoken by hand over a raw socket, for peers that misbehave inside TLS.
 class RawTls {
   public:
-    explicit RawTls(uint16_t port)
+    // preamble: bytes sent in the clear before the handshake (a proxy's header).
+    explicit RawTls(uint16_t port, const std::vector<uint8_t>& preamble = {})
         : socket_(RawSocket::connectTo(port)), stream_(TlsContext::forClient({}), socket_.fd(), "127.0.0.1") {
+        writeAll(socket_, preamble);
         int flags = fcntl(socket_.fd(), F_GETFL);
         fcntl(socket_.fd(), F_SETFL, flags | O_NONBLOCK);
     }

@@ -82,6 +82,18 @@ TEST(TlsWireAttack, ABlockTooLargeForALoginIsRefusedInsideTlsAsInPlain) {
         << server.log();
 }
 
+TEST(TlsWireAttack, BehindATrustedProxyTheHandshakeFollowsTheProxysHeader) {
+    TlsFiles files;
+    ServerProcess server = serverWith(files.serverArgs({"--trusted-proxy", "127.0.0.1"}));
+    // A PROXY protocol v2 header of a TCP connection from 10.1.2.3:4000.
+    std::vector<uint8_t> header = {0x0D, 0x0A, 0x0D, 0x0A, 0x00, 0x0D, 0x0A, 0x51, 0x55, 0x49,
+                                   0x54, 0x0A, 0x21, 0x11, 0x00, 12,   10,   1,    2,    3,
+                                   127,  0,    0,    1,    0x0F, 0xA0, 0,    211};
+    RawTls inside(server.port(), header);
+    ASSERT_TRUE(inside.handshake());
+    EXPECT_TRUE(logShows(server, "10.1.2.3:4000: encrypted, TLSv1.3")) << server.log();
+}
+
 TEST(TlsWireAttack, AThousandHalfOpenHandshakesDoNotHurtALoggedInUser) {
     TlsFiles files;
     ServerProcess server = serverWith(files.serverArgs({"--max-login-connections-per-address", "1000"}));
