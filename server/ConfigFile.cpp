@@ -56,8 +56,8 @@ std::vector<std::string> expandConfigFiles(const std::vector<std::string>& args)
     std::vector<std::string> head, fromFiles, rest;
     size_t i = 0;
     if (!args.empty()) head.push_back(args[i++]);
-    // "user add NAME": the words before the first option stay in front.
-    if (i < args.size() && args[i] == "user")
+    // "user add NAME", "cert create": the words before the first option stay in front.
+    if (i < args.size() && (args[i] == "user" || args[i] == "audit" || args[i] == "cert"))
         while (i < args.size() && args[i].rfind("--", 0) != 0) head.push_back(args[i++]);
     for (; i < args.size(); ++i) {
         if (args[i] != "--config") {

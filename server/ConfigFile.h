@@ -13,8 +13,8 @@ namespace velmora::server {
 std::vector<std::string> readConfigFile(const std::string& path);
 
 // The command line with every "--config FILE" replaced by the options of its file. They go right
-// after the user command's words (if any) and before every option of the command line, so that an
-// option given on the command line wins over the file.
+// after a command's words ("user add NAME", "audit verify", "cert create"; if any) and before every
+// option of the command line, so that an option given on the command line wins over the file.
 std::vector<std::string> expandConfigFiles(const std::vector<std::string>& args);
 
 }  // namespace velmora::server

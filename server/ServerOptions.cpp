@@ -64,6 +64,8 @@ const char* serverUsage() {
            "       velmora-server user list [--db PATH]\n"
            "       velmora-server audit verify [--db PATH]\n"
            "       velmora-server audit export --before YYYY-MM-DD [--prune] [--db PATH] > FILE.csv\n"
+           "       velmora-server cert create [--days N] [--name HOST]... [--cert FILE --key FILE]\n"
+           "       velmora-server cert show [--cert FILE]\n"
            "  --port N              TCP port to listen on (default 211; 0 picks a free one)\n"
            "  --listen ADDRESS      IPv4 address to listen on (default 0.0.0.0, every address)\n"
            "  --db PATH|URI         SQLite database file (default velmora.db), or a PostgreSQL URI\n"
@@ -107,6 +109,11 @@ const char* serverUsage() {
            "  --max-objects N       server objects one connection may have created at once (default 1024)\n"
            "  --allow-own-approval  a user may approve (审核) the orders the user made; by default the\n"
            "                        maker and the approver are two people\n"
+           "  --tls off|allow|require  encryption: off serves plain connections only, allow serves both,\n"
+           "                        require refuses plain ones (default: require with --tls-cert, else off)\n"
+           "  --tls-cert FILE       the server's certificate (PEM, with any intermediate certificates)\n"
+           "  --tls-key FILE        its private key (PEM); the server refuses a key others may read\n"
+           "  --tls-min-version 1.2|1.3  the oldest TLS version served (default 1.3)\n"
            "  --config FILE         read options from FILE, one 'name = value' per line (the options\n"
            "                        above without their dashes); the command line's own options win\n"
            "  --version             the program's version\n"
@@ -117,6 +124,9 @@ const char* serverUsage() {
            "delete_orders, manage_users, view_reports, view_audit) and 'preset' gives the role's back.\n"
            "'audit verify' checks the audit trail's chain of hashes and names the first broken link;\n"
            "'audit export' writes the rows before the date as CSV, and with --prune then removes them.\n"
+           "'cert create' makes a self-signed certificate and its private key (P-256; default --days 825,\n"
+           "names this host and localhost, files --tls-cert and --tls-key or velmora-cert.pem and\n"
+           "velmora-key.pem) and prints its SHA-256 fingerprint; 'cert show' describes the certificate.\n"
            "Prints 'listening on ADDRESS:PORT' once it accepts connections; stops on SIGINT or SIGTERM.\n";
 }
 
@@ -124,7 +134,8 @@ ServerOptions parseServerOptions(int argc, char** argv) {
     ServerOptions o;
     int first = 1;
     // A command's words run up to its first option.
-    for (auto [word, command] : {std::pair{"user", &o.userCommand}, std::pair{"audit", &o.auditCommand}}) {
+    for (auto [word, command] : {std::pair{"user", &o.userCommand}, std::pair{"audit", &o.auditCommand},
+                                 std::pair{"cert", &o.certCommand}}) {
         if (argc <= 1 || std::strcmp(argv[1], word) != 0) continue;
         command->emplace_back(word);
         for (first = 2; first < argc && std::strncmp(argv[first], "--", 2) != 0; ++first)
@@ -198,6 +209,36 @@ ServerOptions parseServerOptions(int argc, char** argv) {
             o.maxObjects = static_cast<size_t>(number(arg, value(), 1, 1 << 20));
         } else if (!std::strcmp(arg, "--stall-timeout")) {
             o.stallTimeoutMs = static_cast<int>(seconds(arg, value(), 0.1, kDay).count());
+        } else if (!std::strcmp(arg, "--tls")) {
+            const char* v = value();
+            if (!std::strcmp(v, "off"))
+                o.tls = TlsMode::Off;
+            else if (!std::strcmp(v, "allow"))
+                o.tls = TlsMode::Allow;
+            else if (!std::strcmp(v, "require"))
+                o.tls = TlsMode::Require;
+            else
+                throw VelmoraError(formatText("--tls takes off, allow or require, not '%s'", v));
+        } else if (!std::strcmp(arg, "--tls-cert")) {
+            o.tlsCert = value();
+        } else if (!std::strcmp(arg, "--tls-key")) {
+            o.tlsKey = value();
+        } else if (!std::strcmp(arg, "--tls-min-version")) {
+            const char* v = value();
+            if (!std::strcmp(v, "1.2"))
+                o.tlsMinVersion = TlsVersion::V1_2;
+            else if (!std::strcmp(v, "1.3"))
+                o.tlsMinVersion = TlsVersion::V1_3;
+            else
+                throw VelmoraError(formatText("--tls-min-version takes 1.2 or 1.3, not '%s'", v));
+        } else if (!std::strcmp(arg, "--days")) {
+            o.certDays = static_cast<int>(number(arg, value(), 1, 36500));
+        } else if (!std::strcmp(arg, "--name")) {
+            o.certNames.emplace_back(value());
+        } else if (!std::strcmp(arg, "--cert")) {
+            o.certFile = value();
+        } else if (!std::strcmp(arg, "--key")) {
+            o.certKeyFile = value();
         } else if (!std::strcmp(arg, "--version")) {
             o.version = true;
         } else if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
@@ -209,7 +250,15 @@ ServerOptions parseServerOptions(int argc, char** argv) {
     if (!o.userRole.empty() && o.userCommand.empty()) throw VelmoraError("--role goes with user add only");
     if ((!o.auditBefore.empty() || o.auditPrune) && o.auditCommand.empty())
         throw VelmoraError("--before and --prune go with audit export only");
+    if (o.certCommand.empty() &&
+        (o.certDays != 825 || !o.certNames.empty() || !o.certFile.empty() || !o.certKeyFile.empty()))
+        throw VelmoraError("--days, --name, --cert and --key go with cert create or cert show only");
     return o;
+}
+
+TlsMode tlsMode(const ServerOptions& options) {
+    if (options.tls) return *options.tls;
+    return options.tlsCert.empty() ? TlsMode::Off : TlsMode::Require;
 }
 
 int administratorSlots(const ServerOptions& options) {

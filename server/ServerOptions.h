@@ -1,13 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "server/ProviderHost.h"
 #include "server/Session.h"
+#include "transport/TlsContext.h"
 
 namespace velmora::server {
+
+// Which connections the server takes: plain only, both, or encrypted only.
+enum class TlsMode { Off, Allow, Require };
 
 struct ServerOptions {
     std::string listen = "0.0.0.0";
@@ -30,6 +35,10 @@ struct ServerOptions {
     int stallTimeoutMs = 60'000;                // between the bytes of one block
     size_t maxObjects = 1024;                   // server objects one connection may hold
     bool allowOwnApproval = false;              // a maker may approve the own orders
+    std::optional<TlsMode> tls;                 // unset: require with a certificate, else off
+    std::string tlsCert;                        // PEM certificate (chain) of the server
+    std::string tlsKey;                         // PEM private key; only its owner may read it
+    TlsVersion tlsMinVersion = TlsVersion::V1_3;
     // "user add NAME" and the like: manage the users instead of serving.
     std::vector<std::string> userCommand;
     std::string userRole;  // "user add --role ROLE"
@@ -37,6 +46,12 @@ struct ServerOptions {
     std::vector<std::string> auditCommand;
     std::string auditBefore;  // "audit export --before DATE"
     bool auditPrune = false;  // "audit export --prune"
+    // "cert create" and "cert show": make or describe the server's certificate instead of serving.
+    std::vector<std::string> certCommand;
+    int certDays = 825;                  // "cert create --days N"
+    std::vector<std::string> certNames;  // "cert create --name HOST", repeatable
+    std::string certFile;                // "cert create|show --cert FILE"
+    std::string certKeyFile;             // "cert create --key FILE"
     bool help = false;
     bool version = false;
 };
@@ -46,6 +61,8 @@ ServerOptions parseServerOptions(int argc, char** argv);
 // The slots kept for administrators: as asked, else a tenth of the connections (at least one);
 // always leaving one slot for everyone else.
 int administratorSlots(const ServerOptions& options);
+// The encryption the server applies: as asked, else require when a certificate is given, else off.
+TlsMode tlsMode(const ServerOptions& options);
 const char* serverUsage();
 
 }  // namespace velmora::server

@@ -1,5 +1,6 @@
 #include "server/SocketServer.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,16 +25,39 @@ namespace velmora::server {
 namespace {
 
 constexpr const char* kServerBusy = "服务器忙 (server busy)";
+constexpr const char* kTlsRequired = "服务器要求加密连接 (this server requires an encrypted connection)";
+// The first byte of a TLS connection: a handshake record's type.
+constexpr uint8_t kTlsHandshakeRecord = 0x16;
+
+// Reads and drops what the peer still sends, until it closes, for up to a second and 64 KB: a
+// socket closed with unread bytes is reset, and a reset may overtake the answer just sent.
+void drainBeforeClosing(int fd) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    size_t dropped = 0;
+    while (dropped < (size_t(64) << 10)) {
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return;
+        uint8_t scratch[4096];
+        ssize_t n = ::recv(fd, scratch, sizeof scratch, MSG_DONTWAIT);
+        if (n <= 0) return;
+        dropped += static_cast<size_t>(n);
+    }
+}
 
 // Tells a peer that will not be served why, then lets it go: the reply is an error block, which
-// the peer's first call reads as the failure of that call.
-void refuse(SocketTransport& transport, const std::string& peer, const std::string& reason) {
+// the peer's first call reads as the failure of that call. Only a connection's own thread may
+// linger for the peer's last bytes; the accept loop must not.
+void refuse(SocketTransport& transport, const std::string& peer, const std::string& reason,
+            const char* answer = kServerBusy, bool linger = false) {
     logLine(formatText("%s: refused, %s", peer.c_str(), reason.c_str()));
     try {
         DataBlock block(replySignature(Action::Error));
-        writeText(block, kServerBusy);
+        writeText(block, answer);
         transport.send(block);
         ::shutdown(transport.waitHandle(), SHUT_WR);
+        if (linger) drainBeforeClosing(transport.waitHandle());
     } catch (const std::exception&) {
         // a peer gone already needs no answer
     }
@@ -81,8 +105,10 @@ void prepareDatabase(const std::string& path, bool initDemo) {
                            converted, redactedLocation(path).c_str()));
 }
 
-SocketServer::SocketServer(const ServerOptions& options)
+SocketServer::SocketServer(const ServerOptions& options, std::shared_ptr<const TlsContext> tls)
     : options_(options),
+      tlsMode_(tlsMode(options)),
+      tls_(tls || tlsMode_ == TlsMode::Off ? std::move(tls) : loadServerTls(options)),
       listener_(options.listen, options.port),
       buffers_(options.maxBufferBytes),
       // Twice the connections that may be waiting for their login, for those closed to make room
@@ -176,6 +202,30 @@ void SocketServer::admitLogin(ConnectionTable::Id id, const std::string& who, co
     transport.setBudget(&buffers_);
 }
 
+bool SocketServer::startEncryption(SocketTransport& transport, const std::string& peer,
+                                   std::chrono::steady_clock::time_point loginDeadline) {
+    if (tlsMode_ == TlsMode::Off) return true;
+    try {
+        // The same words as a connection that stays silent after its handshake.
+        transport.setReadDeadline(loginDeadline, formatText("not logged in within %g s",
+                                                            options_.session.loginTimeout.count() / 1000.0));
+        if (transport.peekFirstByte() == kTlsHandshakeRecord) {
+            transport.startServerTls(tls_);
+            logLine(peer + ": encrypted, " + transport.encryption());
+            return true;
+        }
+        if (tlsMode_ == TlsMode::Require) {
+            refuse(transport, peer, "not encrypted, and this server requires TLS", kTlsRequired, true);
+            return false;
+        }
+        logLine(peer + ": not encrypted");
+        return true;
+    } catch (const std::exception& e) {
+        logLine(peer + ": closed, " + e.what());
+        return false;
+    }
+}
+
 void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport> transport, bool proxied) {
     auto loginDeadline = std::chrono::steady_clock::now() + options_.session.loginTimeout;
     transport->setStallTimeout(options_.stallTimeoutMs);
@@ -196,6 +246,10 @@ void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport
         peer = *real;
     } else {
         logLine(peer + ": connected");
+    }
+    if (!startEncryption(*transport, peer, loginDeadline)) {
+        table_.remove(id);
+        return;
     }
     try {
         SessionDatabase database([this] { return openFor(options_); });

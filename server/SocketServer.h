@@ -7,6 +7,7 @@
 #include "server/ConnectionTable.h"
 #include "server/LoginThrottle.h"
 #include "server/ServerOptions.h"
+#include "server/ServerTls.h"
 #include "transport/ByteBudget.h"
 #include "transport/ServerConnection.h"
 #include "transport/SocketListener.h"
@@ -25,8 +26,9 @@ void prepareDatabase(const std::string& path, bool initDemo);
 // login.
 class SocketServer {
   public:
-    // Binds the listening socket; fails with a SocketError naming the call.
-    explicit SocketServer(const ServerOptions& options);
+    // Binds the listening socket; fails with a SocketError naming the call. tls: the context of
+    // encrypted connections (none: loaded from the options when they ask for encryption).
+    explicit SocketServer(const ServerOptions& options, std::shared_ptr<const TlsContext> tls = nullptr);
     ~SocketServer();
 
     uint16_t port() const { return listener_.port(); }
@@ -47,8 +49,14 @@ class SocketServer {
     void admitLogin(ConnectionTable::Id id, const std::string& who, const std::string& user,
                     SessionDatabase& database, SocketTransport& transport);
     bool trustedProxy(const std::string& address) const;
+    // Tells a TLS client from a plain one by its first byte and shakes hands with the former,
+    // before the login deadline; false when the connection was closed (logged).
+    bool startEncryption(SocketTransport& transport, const std::string& peer,
+                         std::chrono::steady_clock::time_point loginDeadline);
 
     ServerOptions options_;
+    TlsMode tlsMode_;
+    std::shared_ptr<const TlsContext> tls_;
     SocketListener listener_;
     ByteBudget buffers_;
     ByteBudget loginBuffers_;  // blocks of connections not logged in, apart from the users' budget

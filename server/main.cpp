@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "server/AuditCommand.h"
+#include "server/CertCommand.h"
 #include "server/ConfigFile.h"
 #include "server/Log.h"
 #include "server/PgDatabase.h"
 #include "server/ServerOptions.h"
+#include "server/ServerTls.h"
 #include "server/SocketServer.h"
 #include "server/UserCommand.h"
 #include "transport/Errors.h"
@@ -41,6 +43,16 @@ int main(int argc, char** argv) {
     }
     if (!options.userCommand.empty()) return runUserCommand(options);
     if (!options.auditCommand.empty()) return runAuditCommand(options);
+    if (!options.certCommand.empty()) return runCertCommand(options);
+
+    // A certificate that cannot serve stops the start before anything else happens.
+    std::shared_ptr<const TlsContext> tls;
+    try {
+        tls = loadServerTls(options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmora-server: %s\n", e.what());
+        return 1;
+    }
 
     // Signals go to one thread that asks the server to stop; every other thread blocks them.
     sigset_t stopSignals;
@@ -61,7 +73,7 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<SocketServer> server;
     try {
-        server = std::make_unique<SocketServer>(options);
+        server = std::make_unique<SocketServer>(options, tls);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "velmora-server: cannot listen on %s:%u: %s\n", options.listen.c_str(),
                      options.port, e.what());
@@ -86,6 +98,10 @@ int main(int argc, char** argv) {
     logLine(formatText("serving %s on %s:%u (durability %s)", redactedLocation(options.database).c_str(),
                        server->address().c_str(), server->port(),
                        options.durability == Durability::Full ? "full" : "normal"));
+    if (tls)
+        logLine(formatText("TLS %s, certificate %s, SHA-256 fingerprint %s",
+                           tlsMode(options) == TlsMode::Require ? "required" : "allowed",
+                           options.tlsCert.c_str(), tls->ownFingerprint().c_str()));
     server->run();
     signals.join();
     logLine("stopped");

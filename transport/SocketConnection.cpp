@@ -49,6 +49,28 @@ void SocketConnection::setConnected(bool value) {
         doDisconnect();
 }
 
+void SocketConnection::setTlsSettings(TlsClientSettings value) {
+    tlsSettings_ = std::move(value);
+    tlsContext_.reset();
+}
+
+std::unique_ptr<SocketTransport> SocketConnection::openEncrypted() {
+    if (!tlsContext_) tlsContext_ = TlsContext::forClient(tlsSettings_);
+    std::unique_ptr<SocketTransport> transport = makeTransport();
+    transport->setClientTls(tlsContext_, verifier_);
+    try {
+        transport->setConnected(true);
+        encrypted_ = true;
+        serverFingerprint_ = transport->peerFingerprint();
+        return transport;
+    } catch (const TlsNotOffered&) {
+        if (encryption_ == Encryption::Required) throw;
+    }
+    transport = makeTransport();
+    transport->setConnected(true);
+    return transport;
+}
+
 std::unique_ptr<SocketTransport> SocketConnection::makeTransport() const {
     auto t = std::make_unique<SocketTransport>(host_, address_, port_, interceptGUID_);
     t->setMaxPayload(maxPayload_);
@@ -63,17 +85,22 @@ void SocketConnection::doConnect() {
             formatText("Cannot connect, %s must contain a valid ServerName or ServerGUID", name_.c_str()));
     try {
         if (address_.empty() && host_.empty()) throw SocketConnectionError("No address specified");
+        encrypted_ = false;
+        serverFingerprint_.clear();
+        // A plain transport opens on the transport thread; an encrypted one is open already.
+        std::unique_ptr<SocketTransport> transport =
+            encryption_ == Encryption::Off ? makeTransport() : openEncrypted();
         if (supportCallbacks_) {
             {
                 std::lock_guard<std::mutex> guard(noticeLock_);
                 notices_.clear();
             }
             thread_ = std::make_unique<TransportThread>(
-                makeTransport(), [this](TransportNotice n) { pushNotice(std::move(n)); });
+                std::move(transport), [this](TransportNotice n) { pushNotice(std::move(n)); });
             thread_->start();
         } else {
-            syncTransport_ = makeTransport();
-            syncTransport_->setConnected(true);
+            syncTransport_ = std::move(transport);
+            if (!syncTransport_->connected()) syncTransport_->setConnected(true);
         }
         interpreter_ = std::make_unique<DataBlockInterpreter>(*this, &localClasses_);
         appServer_ = Variant(interpreter_->callCreateObject(objectName));

@@ -12,6 +12,7 @@
 #include "transport/IProviderServer.h"
 #include "transport/SendDataBlock.h"
 #include "transport/SocketTransport.h"
+#include "transport/TlsContext.h"
 #include "transport/TransportThread.h"
 
 namespace velmora {
@@ -52,6 +53,27 @@ class SocketConnection : public SendDataBlock {
     void setLoginPrompt(bool value) { loginPrompt_ = value; }
     void setMaxPayload(size_t bytes) { maxPayload_ = bytes; }
 
+    // Encryption of the next open. Off (the default): plain, as ever. Required: TLS or no
+    // connection; a server that does not speak TLS fails the open with TlsNotOffered. Preferred:
+    // TLS first; when the server does not speak TLS (it closes, or answers with something else),
+    // the connection is opened again in plain and encrypted() says false. A certificate the
+    // verifier refuses, or a TLS handshake that fails, fails the open in either mode: only a
+    // server that does not speak TLS at all is reached in plain.
+    enum class Encryption { Off, Preferred, Required };
+    void setEncryption(Encryption value) { encryption_ = value; }
+    Encryption encryption() const { return encryption_; }
+    // The CA file and oldest TLS version of the next open (the system's CAs are always trusted).
+    void setTlsSettings(TlsClientSettings value);
+    // Judges the server's certificate during the open, on the calling thread: the host as set
+    // (host name or address), the port, the fingerprint, and whether a trusted CA vouches for it.
+    // None installed: only a certificate a trusted CA vouches for is accepted. The hook is where a
+    // client asks its user about a new certificate and compares it with the one it remembers.
+    void setCertificateVerifier(CertificateVerifier verifier) { verifier_ = std::move(verifier); }
+    // While connected: whether the connection is encrypted, and the server certificate's SHA-256
+    // fingerprint (empty when plain), e.g. to bind a resume token to the server it came from.
+    bool encrypted() const { return connected() && encrypted_; }
+    const std::string& serverFingerprint() const { return serverFingerprint_; }
+
     // True while AppServer holds the remote object and the transport is alive.
     bool connected() const;
     void setConnected(bool value);
@@ -91,6 +113,8 @@ class SocketConnection : public SendDataBlock {
     void transportEnded();
     void callNoticeHook();
     std::unique_ptr<SocketTransport> makeTransport() const;
+    // Connects (TLS first) on the calling thread, so that the verifier runs there.
+    std::unique_ptr<SocketTransport> openEncrypted();
 
     std::string name_;
     std::string serverGUID_;
@@ -103,6 +127,12 @@ class SocketConnection : public SendDataBlock {
     bool loginPrompt_ = false;
     size_t maxPayload_ = kDefaultMaxPayload;
     bool reopenOnDemand_ = true;
+    Encryption encryption_ = Encryption::Off;
+    TlsClientSettings tlsSettings_;
+    std::shared_ptr<const TlsContext> tlsContext_;  // made at the first encrypted open
+    CertificateVerifier verifier_;
+    bool encrypted_ = false;
+    std::string serverFingerprint_;
 
     ClassRegistry localClasses_;
     std::unique_ptr<DataBlockInterpreter> interpreter_;

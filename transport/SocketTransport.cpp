@@ -1,6 +1,7 @@
 #include "transport/SocketTransport.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -16,6 +17,8 @@
 #include <map>
 
 #include "transport/Errors.h"
+#include "transport/TlsStream.h"
+#include "transport/VariantCodec.h"
 
 namespace velmora {
 
@@ -33,6 +36,16 @@ std::map<std::string, DataInterceptFactory>& interceptRegistry() {
 
 // First read of a growing payload; past it, the buffer follows the bytes that actually arrive.
 constexpr size_t kInitialPayloadChunk = size_t(1) << 20;
+
+// The largest error block a plain server's refusal is read from, when a TLS client meets one.
+constexpr size_t kLargestRefusal = size_t(64) << 10;
+
+using TlsResult = TlsStream::Result;
+
+void setNonBlocking(int fd) {
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
 
 }  // namespace
 
@@ -124,10 +137,15 @@ void SocketTransport::open() {
     } while (rc < 0 && errno == EINTR);
     if (rc < 0) socketFailure("connect", errno);
     setNoDelay(fd_);
+    if (clientTls_) startClientTls();
 }
 
 void SocketTransport::closeSocket() {
     std::lock_guard<std::mutex> guard(fdLock_);
+    if (tls_) {
+        tls_->close();
+        tls_.reset();
+    }
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
@@ -169,6 +187,11 @@ int SocketTransport::send(DataBlock& block) {
     if (DataIntercept* i = intercept()) i->dataOut(block);
     const Bytes& head = block.headForSending();
     const Bytes& tail = block.tail();
+    if (tls_) {
+        writeEncrypted(head.data(), head.size());
+        writeEncrypted(tail.data(), tail.size());
+        return 0;
+    }
     iovec parts[2] = {{const_cast<uint8_t*>(head.data()), head.size()},
                       {const_cast<uint8_t*>(tail.data()), tail.size()}};
     size_t first = 0;
@@ -200,28 +223,61 @@ void SocketTransport::setReadDeadline(std::optional<std::chrono::steady_clock::t
     deadlineReason_ = std::move(reason);
 }
 
+void SocketTransport::awaitSocket(short events, Wait what) {
+    int64_t wait = what == Wait::FirstByte ? -1 : stallTimeoutMs_;
+    bool deadlineFirst = false;
+    if (deadline_) {
+        int64_t left = std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                *deadline_ - std::chrono::steady_clock::now())
+                                                .count());
+        deadlineFirst = wait < 0 || left <= wait;
+        if (deadlineFirst) wait = left;
+    }
+    // Without a limit a plain socket's read simply blocks; an encrypted one never blocks, so it
+    // always waits here.
+    if ((wait >= 0 || tls_) && !pollFor(events, wait)) {
+        closeSocket();
+        if (deadlineFirst) throw SocketConnectionError(deadlineReason_);
+        throw SocketConnectionError(
+            formatText("%s stalled: no bytes for %d s%s", what == Wait::Handshake ? "TLS handshake" : "Block",
+                       stallTimeoutMs_ / 1000, what == Wait::Handshake ? "" : " in the middle of a block"));
+    }
+    // Readable bytes past the deadline are left unread: a steady trickle must not outlast it.
+    if (deadline_ && std::chrono::steady_clock::now() >= *deadline_) {
+        closeSocket();
+        throw SocketConnectionError(deadlineReason_);
+    }
+}
+
 void SocketTransport::readFully(uint8_t* out, size_t n) {
     size_t got = 0;
+    short want = POLLIN;
     while (got < n) {
-        int64_t wait = stallTimeoutMs_;
-        bool deadlineFirst = false;
-        if (deadline_) {
-            int64_t left = std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                    *deadline_ - std::chrono::steady_clock::now())
-                                                    .count());
-            deadlineFirst = wait < 0 || left <= wait;
-            if (deadlineFirst) wait = left;
-        }
-        if (wait >= 0 && !waitReadable(wait)) {
-            closeSocket();
-            if (deadlineFirst) throw SocketConnectionError(deadlineReason_);
-            throw SocketConnectionError(formatText(
-                "Block stalled: no bytes for %d s in the middle of a block", stallTimeoutMs_ / 1000));
-        }
-        // Readable bytes past the deadline are left unread: a steady trickle must not outlast it.
-        if (deadline_ && std::chrono::steady_clock::now() >= *deadline_) {
-            closeSocket();
-            throw SocketConnectionError(deadlineReason_);
+        // Bytes TLS has decrypted already never make the socket readable.
+        if (!tls_ || tls_->buffered() == 0) awaitSocket(want, Wait::Block);
+        if (tls_) {
+            size_t moved = 0;
+            switch (tls_->read(out + got, n - got, moved)) {
+                case TlsResult::Done:
+                    got += moved;
+                    want = POLLIN;
+                    break;
+                case TlsResult::WantRead:
+                    want = POLLIN;
+                    break;
+                case TlsResult::WantWrite:
+                    want = POLLOUT;
+                    break;
+                case TlsResult::Closed:
+                    closeSocket();
+                    throw SocketConnectionError("Error reading from socket");
+                case TlsResult::Failed: {
+                    std::string why = tls_->failure();
+                    closeSocket();
+                    throw TlsError("TLS failure: " + why);
+                }
+            }
+            continue;
         }
         ssize_t r = ::recv(fd_, out + got, n - got, 0);
         if (r < 0) {
@@ -239,13 +295,33 @@ void SocketTransport::readFully(uint8_t* out, size_t n) {
     }
 }
 
-bool SocketTransport::waitReadable(int64_t ms) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (fd_ < 0) return true;  // the next read reports the closed socket
+void SocketTransport::writeEncrypted(const uint8_t* data, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        size_t moved = 0;
+        switch (tls_->write(data + done, n - done, moved)) {
+            case TlsResult::Done:
+                done += moved;
+                break;
+            case TlsResult::WantRead:
+                pollFor(POLLIN, -1);
+                break;
+            case TlsResult::WantWrite:
+                pollFor(POLLOUT, -1);
+                break;
+            case TlsResult::Closed:
+            case TlsResult::Failed:
+                closeSocket();
+                throw SocketConnectionError("Error writing to socket");
+        }
+    }
+}
+
+bool SocketTransport::pollFor(short events, int64_t ms) {
     int timeout = ms < 0 ? -1 : static_cast<int>(std::min<int64_t>(ms, int64_t{24} * 3600 * 1000));
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     for (;;) {
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{fd_, events, 0};
         int rc = ::poll(&p, 1, timeout);
         if (rc > 0) return true;
         if (rc == 0) return false;
@@ -255,6 +331,181 @@ bool SocketTransport::waitReadable(int64_t ms) {
                 until - std::chrono::steady_clock::now());
             timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
         }
+    }
+}
+
+bool SocketTransport::waitReadable(int64_t ms) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (fd_ < 0) return true;  // the next read reports the closed socket
+    if (!tls_) return pollFor(POLLIN, ms);
+    // Readable is not enough: the bytes may be part of a record, or a record without data.
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max<int64_t>(0, ms));
+    for (;;) {
+        if (tls_->buffered() > 0) return true;
+        int64_t left = ms < 0 ? -1
+                              : std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                         until - std::chrono::steady_clock::now())
+                                                         .count());
+        if (!pollFor(POLLIN, left)) return false;
+        TlsResult r = tls_->peek();
+        // Data, or a close or failure that the next read reports.
+        if (r != TlsResult::WantRead) return true;
+    }
+}
+
+bool SocketTransport::hasBufferedInput() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return tls_ && tls_->buffered() > 0;
+}
+
+bool SocketTransport::encrypted() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return tls_ != nullptr;
+}
+
+std::string SocketTransport::encryption() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return tls_ ? tls_->description() : std::string();
+}
+
+std::string SocketTransport::peerFingerprint() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return peerFingerprint_;
+}
+
+uint8_t SocketTransport::peekFirstByte() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    for (;;) {
+        if (fd_ < 0) throw SocketConnectionError("Error reading from socket");
+        awaitSocket(POLLIN, Wait::FirstByte);
+        uint8_t first = 0;
+        ssize_t r = ::recv(fd_, &first, 1, MSG_PEEK);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            closeSocket();
+            throw SocketConnectionError("Error reading from socket");
+        }
+        return first;
+    }
+}
+
+void SocketTransport::setClientTls(std::shared_ptr<const TlsContext> context, CertificateVerifier verifier,
+                                   int handshakeTimeoutMs) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    clientTls_ = std::move(context);
+    verifier_ = std::move(verifier);
+    handshakeTimeoutMs_ = handshakeTimeoutMs;
+}
+
+int SocketTransport::runHandshake() {
+    for (;;) {
+        TlsResult r = tls_->handshake();
+        if (r == TlsResult::WantRead)
+            awaitSocket(POLLIN, Wait::Handshake);
+        else if (r == TlsResult::WantWrite)
+            awaitSocket(POLLOUT, Wait::Handshake);
+        else
+            return static_cast<int>(r);
+    }
+}
+
+void SocketTransport::startServerTls(std::shared_ptr<const TlsContext> context) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (fd_ < 0) throw SocketConnectionError("Error reading from socket");
+    setNonBlocking(fd_);
+    tls_ = std::make_unique<TlsStream>(std::move(context), fd_);
+    auto r = static_cast<TlsResult>(runHandshake());
+    if (r == TlsResult::Done) return;
+    std::string why = tls_->failure();
+    closeSocket();
+    if (r == TlsResult::Closed)
+        throw SocketConnectionError("TLS handshake not finished: the peer closed the connection");
+    throw TlsError("TLS handshake failed: " + why);
+}
+
+void SocketTransport::startClientTls() {
+    setNonBlocking(fd_);
+    tls_ = std::make_unique<TlsStream>(clientTls_, fd_, host_.empty() ? address_ : host_);
+    // The handshake has a deadline of its own: a server that takes the connection and never
+    // answers must not hold the client for ever.
+    struct Restore {
+        SocketTransport& t;
+        std::optional<std::chrono::steady_clock::time_point> deadline;
+        std::string reason;
+        ~Restore() {
+            t.deadline_ = deadline;
+            t.deadlineReason_ = std::move(reason);
+        }
+    } restore{*this, deadline_, deadlineReason_};
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(handshakeTimeoutMs_);
+    deadlineReason_ = formatText("加密连接超时 (no TLS handshake within %d s)", handshakeTimeoutMs_ / 1000);
+    auto r = static_cast<TlsResult>(runHandshake());
+    if (r == TlsResult::Done) {
+        checkServerCertificate();
+        return;
+    }
+    if (tls_->peerSpokeTls()) {
+        std::string why = tls_->failure();
+        closeSocket();
+        throw TlsError("加密连接失败 (TLS handshake failed): " + why);
+    }
+    std::vector<uint8_t> start = tls_->firstBytes();
+    std::optional<std::string> refusal = plainRefusal(std::move(start));
+    closeSocket();
+    if (refusal) throw RemoteError(*refusal);
+    throw TlsNotOffered();
+}
+
+void SocketTransport::checkServerCertificate() {
+    ServerCertificate seen;
+    seen.host = host_.empty() ? address_ : host_;
+    seen.port = port_;
+    seen.fingerprint = tls_->peerFingerprint();
+    seen.subject = tls_->peerSubject();
+    seen.trustedByCa = tls_->peerTrusted();
+    peerFingerprint_ = seen.fingerprint;
+    bool accepted = false;
+    try {
+        accepted = verifier_ ? verifier_(seen) : seen.trustedByCa;
+    } catch (...) {
+        closeSocket();
+        throw;
+    }
+    if (accepted) return;
+    closeSocket();
+    throw TlsError("服务器证书未获信任，连接已取消 (the server's certificate was not accepted)");
+}
+
+std::optional<std::string> SocketTransport::plainRefusal(std::vector<uint8_t> bytes) {
+    // Reads on up to need bytes while the handshake's deadline lasts; false when they do not come.
+    auto readTo = [&](size_t need) {
+        while (bytes.size() < need) {
+            int64_t left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               *deadline_ - std::chrono::steady_clock::now())
+                               .count();
+            if (left <= 0 || !pollFor(POLLIN, left)) return false;
+            uint8_t chunk[4096];
+            ssize_t r = ::recv(fd_, chunk, std::min(sizeof chunk, need - bytes.size()), 0);
+            if (r < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+            if (r <= 0) return false;
+            bytes.insert(bytes.end(), chunk, chunk + r);
+        }
+        return true;
+    };
+    // A server that refused at once may have closed before the handshake read its answer.
+    if (!readTo(DataBlock::kHeaderSize)) return std::nullopt;
+    uint32_t signature;
+    uint32_t size;
+    std::memcpy(&signature, bytes.data(), 4);
+    std::memcpy(&size, bytes.data() + 4, 4);
+    if (signature != replySignature(Action::Error) || size > kLargestRefusal) return std::nullopt;
+    if (!readTo(DataBlock::kHeaderSize + size)) return std::nullopt;
+    bytes.resize(DataBlock::kHeaderSize + size);
+    try {
+        DataBlock block = DataBlock::fromReceived(Bytes(bytes.data(), bytes.size()));
+        return readText(block);
+    } catch (const std::exception&) {
+        return std::nullopt;
     }
 }
 
@@ -287,13 +538,17 @@ class BudgetCharge {
 std::optional<DataBlock> SocketTransport::receive(bool waitForInput, int) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (fd_ < 0) throw SocketConnectionError("Error reading from socket");
-    pollfd p{fd_, POLLIN, 0};
-    int rc;
-    do {
-        rc = ::poll(&p, 1, waitForInput ? -1 : 0);
-    } while (rc < 0 && errno == EINTR);
-    if (rc < 0) throw SocketConnectionError(std::strerror(errno));
-    if (rc == 0) return std::nullopt;
+    if (tls_) {
+        if (!waitReadable(waitForInput ? -1 : 0)) return std::nullopt;
+    } else {
+        pollfd p{fd_, POLLIN, 0};
+        int rc;
+        do {
+            rc = ::poll(&p, 1, waitForInput ? -1 : 0);
+        } while (rc < 0 && errno == EINTR);
+        if (rc < 0) throw SocketConnectionError(std::strerror(errno));
+        if (rc == 0) return std::nullopt;
+    }
 
     uint8_t header[DataBlock::kHeaderSize];
     readFully(header, 4);
@@ -304,9 +559,12 @@ std::optional<DataBlock> SocketTransport::receive(bool waitForInput, int) {
         // A load balancer's PROXY header (either version) sent to a server that does not trust
         // the sender as one: say so, since it is a set-up fault more often than an attack.
         bool proxyHeader = std::memcmp(header, "\r\n\r\n", 4) == 0 || std::memcmp(header, "PROX", 4) == 0;
+        // Likewise a TLS client meeting a side that serves plain connections only.
+        bool tlsHandshake = header[0] == 0x16 && header[1] == 0x03;
         throw SocketConnectionError(
-            proxyHeader ? "Invalid data packet: a PROXY protocol header from a peer not trusted as a proxy"
-                        : "Invalid data packet");
+            proxyHeader    ? "Invalid data packet: a PROXY protocol header from a peer not trusted as a proxy"
+            : tlsHandshake ? "Invalid data packet: a TLS handshake where plain blocks were expected"
+                           : "Invalid data packet");
     }
     readFully(header + 4, 4);
     uint32_t size;

@@ -6,8 +6,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "transport/ByteBudget.h"
+#include "transport/TlsContext.h"
 #include "transport/Transport.h"
 
 namespace velmora {
@@ -16,7 +18,10 @@ namespace velmora {
 // up front, since a buffer grows only as the bytes actually arrive.
 constexpr size_t kDefaultMaxPayload = size_t(256) << 20;
 
-// A TCP stream socket carrying data blocks. Reads and writes are serialised by the socket's lock.
+class TlsStream;
+
+// A TCP stream socket carrying data blocks, in the clear or inside TLS; every limit below holds
+// alike for the bytes inside TLS. Reads and writes are serialised by the socket's lock.
 class SocketTransport : public Transport {
   public:
     // Client side: host (resolved by name) wins over address (dotted IPv4) when both are set.
@@ -31,6 +36,25 @@ class SocketTransport : public Transport {
     int send(DataBlock& block) override;
     std::optional<DataBlock> receive(bool waitForInput, int context) override;
     void abort() override;
+    bool hasBufferedInput() const override;
+
+    // Client side, before opening: the TCP connect is followed by a TLS handshake that must end
+    // within handshakeTimeoutMs, then verifier decides on the server's certificate (none: only a
+    // certificate a trusted CA vouches for is accepted). Opening fails with TlsNotOffered when the
+    // server does not speak TLS, with the server's own refusal when it answered with an error
+    // block, and with a TlsError when the handshake failed or the certificate was refused.
+    void setClientTls(std::shared_ptr<const TlsContext> context, CertificateVerifier verifier,
+                      int handshakeTimeoutMs = 30'000);
+    // Server side, before any block: the TLS handshake, under the stall timeout and the read
+    // deadline. A failure closes the connection and raises a SocketConnectionError saying why.
+    void startServerTls(std::shared_ptr<const TlsContext> context);
+    // The first byte the peer sends, left unread; waits under the read deadline only.
+    uint8_t peekFirstByte();
+    bool encrypted() const;
+    // "TLSv1.3 TLS_AES_256_GCM_SHA384" on an encrypted connection, for log lines; else empty.
+    std::string encryption() const;
+    // On an encrypted client connection, the SHA-256 fingerprint of the server's certificate.
+    std::string peerFingerprint() const;
 
     // A block declaring more than bytes closes the connection, with reason when one is given.
     void setMaxPayload(size_t bytes, std::string reason = {}) {
@@ -59,10 +83,25 @@ class SocketTransport : public Transport {
     std::string peerName() const;
 
   private:
+    // What a wait for the socket is for: the stall timeout bounds a block's bytes and a handshake,
+    // never the wait for a first byte.
+    enum class Wait { Block, Handshake, FirstByte };
+
     SocketTransport() = default;
     void open();
     void closeSocket();
     void readFully(uint8_t* out, size_t n);
+    // Waits until the socket is ready for events, under the stall timeout and the read deadline;
+    // past either, closes the socket and raises why.
+    void awaitSocket(short events, Wait what);
+    bool pollFor(short events, int64_t ms);
+    void writeEncrypted(const uint8_t* data, size_t n);
+    void startClientTls();
+    // Drives the handshake to its end: Done, Closed or Failed (waits in between).
+    int runHandshake();
+    void checkServerCertificate();
+    // The refusal text of a plain server's error block whose first bytes the handshake took.
+    std::optional<std::string> plainRefusal(std::vector<uint8_t> bytes);
     DataIntercept* intercept();
     [[noreturn]] void socketFailure(const char* api, int error);
 
@@ -78,6 +117,11 @@ class SocketTransport : public Transport {
     std::optional<std::chrono::steady_clock::time_point> deadline_;
     std::string deadlineReason_;
     ByteBudget* budget_ = nullptr;
+    std::shared_ptr<const TlsContext> clientTls_;
+    CertificateVerifier verifier_;
+    int handshakeTimeoutMs_ = 30'000;
+    std::unique_ptr<TlsStream> tls_;
+    std::string peerFingerprint_;
     std::atomic<int> fd_{-1};
     mutable std::recursive_mutex lock_;  // serialises reads and writes
     std::mutex fdLock_;                  // held while the descriptor is closed or shut down

@@ -24,6 +24,9 @@ class Transport {
     virtual std::optional<DataBlock> receive(bool waitForInput, int context) = 0;
     // Makes a receive blocked in another thread return; the transport is unusable afterwards.
     virtual void abort() = 0;
+    // Bytes already taken off the socket (decrypted, not yet read): the wait handle does not poll
+    // readable for them, so a reader must look here before it waits.
+    virtual bool hasBufferedInput() const { return false; }
 };
 
 // Optional block interceptor: sees every received block before the interpreter and every block

@@ -129,7 +129,9 @@ void TransportThread::run() {
 
     bool stopping = false;
     try {
-        transport_->setConnected(true);
+        // A connection opened by its caller already (an encrypted one, whose certificate the
+        // caller had to judge on its own thread) is taken as it is.
+        if (!transport_->connected()) transport_->setConnected(true);
     } catch (...) {
         sink_({TransportNotice::Kind::Error, std::nullopt, std::current_exception()});
         stopping = true;
@@ -147,12 +149,14 @@ void TransportThread::run() {
                     timeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(1, left.count()));
                 }
             }
+            // Decrypted bytes waiting in the transport never make its descriptor readable.
+            bool buffered = timeoutMs < 0 && transport_->hasBufferedInput();
             // poll passes over a negative descriptor: while the socket is lent or was just given
             // back, only a wake or the end of the spell counts.
             pollfd fds[2] = {{timeoutMs < 0 ? transport_->waitHandle() : -1, POLLIN, 0},
                              {wakeFd_, POLLIN, 0}};
-            int rc = ::poll(fds, 2, timeoutMs);
-            if (rc == 0) continue;
+            int rc = ::poll(fds, 2, buffered ? 0 : timeoutMs);
+            if (rc == 0 && !buffered) continue;
             if (rc < 0) {
                 if (errno == EINTR) continue;
                 throw SocketConnectionError(std::strerror(errno));
@@ -162,7 +166,7 @@ void TransportThread::run() {
                 Message message;
                 while (!stopping && takeMessage(message)) handle(message, stopping);
             }
-            if (!stopping && fds[0].revents && transport_->connected()) {
+            if (!stopping && (fds[0].revents || buffered) && transport_->connected()) {
                 {
                     std::lock_guard<std::mutex> guard(lock_);
                     if (lent_) continue;  // the borrower reads what arrived

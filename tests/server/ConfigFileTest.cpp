@@ -69,6 +69,28 @@ TEST_F(ConfigFileTest, TheCommandLineWinsOverTheFileAndUserCommandsKeepTheirWord
     EXPECT_EQ(user.database, "/var/lib/velmora/velmora.db");
 }
 
+TEST_F(ConfigFileTest, TheAuditAndCertCommandsKeepTheirWordsAndReadTheTlsSettings) {
+    write(
+        "db = /var/lib/velmora/velmora.db\ntls = allow\ntls-cert = /etc/c.pem\ntls-key = /etc/k.pem\n"
+        "tls-min-version = 1.2\n");
+    ServerOptions audit = parse({"velmora-server", "audit", "verify", "--config", path_});
+    EXPECT_EQ(audit.auditCommand, (std::vector<std::string>{"audit", "verify"}));
+    EXPECT_EQ(audit.database, "/var/lib/velmora/velmora.db");
+
+    ServerOptions cert = parse({"velmora-server", "cert", "create", "--config", path_, "--name", "shop"});
+    EXPECT_EQ(cert.certCommand, (std::vector<std::string>{"cert", "create"}));
+    EXPECT_EQ(cert.certNames, (std::vector<std::string>{"shop"}));
+    EXPECT_EQ(cert.tlsCert, "/etc/c.pem");
+    EXPECT_EQ(cert.tlsKey, "/etc/k.pem");
+    EXPECT_EQ(tlsMode(cert), TlsMode::Allow);
+    EXPECT_EQ(cert.tlsMinVersion, TlsVersion::V1_2);
+    // A certificate without a mode requires TLS; no certificate, no TLS.
+    EXPECT_EQ(tlsMode(parse({"velmora-server", "--tls-cert", "c.pem", "--tls-key", "k.pem"})),
+              TlsMode::Require);
+    EXPECT_EQ(tlsMode(parse({"velmora-server"})), TlsMode::Off);
+    EXPECT_THROW(parse({"velmora-server", "--name", "shop"}), VelmoraError);
+}
+
 TEST_F(ConfigFileTest, AWrongValueInTheFileIsRefusedLikeOnTheCommandLine) {
     write("port = 70000\n");
     EXPECT_THROW(parse({"velmora-server", "--config", path_}), VelmoraError);
