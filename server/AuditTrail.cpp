@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <ctime>
+#include <memory>
 
 #include "transport/Errors.h"
 
@@ -59,28 +60,23 @@ std::string utcNow() {
 // unit separator, so that no two different rows read alike. Machines with SHA instructions make
 // this a fraction of a microsecond.
 std::string rowHash(const AuditRow& r) {
-    struct Context {
-        EVP_MD* sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-        EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-        ~Context() {
-            EVP_MD_CTX_free(ctx);
-            EVP_MD_free(sha256);
-        }
-    };
-    thread_local Context c;
-    if (!c.sha256 || !c.ctx || !EVP_DigestInit_ex(c.ctx, c.sha256, nullptr))
+    // Fetched once for the process and kept: a connection's thread may outlive the server's end.
+    static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    EVP_MD_CTX* ctx = context.get();
+    if (!sha256 || !ctx || !EVP_DigestInit_ex(ctx, sha256, nullptr))
         throw VelmoraError("SHA-256 is not available");
     const std::string seq = std::to_string(r.seq);
-    EVP_DigestUpdate(c.ctx, seq.data(), seq.size());
+    EVP_DigestUpdate(ctx, seq.data(), seq.size());
     for (const std::string* part :
          {&r.at, &r.who.user, &r.who.peer, &r.who.computer, &r.what.action, &r.what.table, &r.what.key,
           &r.what.parent, &r.what.changes, &r.prevHash}) {
-        EVP_DigestUpdate(c.ctx, "\x1f", 1);
-        EVP_DigestUpdate(c.ctx, part->data(), part->size());
+        EVP_DigestUpdate(ctx, "\x1f", 1);
+        EVP_DigestUpdate(ctx, part->data(), part->size());
     }
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_DigestFinal_ex(c.ctx, digest, &length);
+    EVP_DigestFinal_ex(ctx, digest, &length);
     static const char* const kHex = "0123456789abcdef";
     std::string hex(2 * length, '0');
     for (unsigned int i = 0; i < length; ++i) {
