@@ -1,5 +1,6 @@
 #include "server/SocketServer.h"
 
+#include <openssl/crypto.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -226,6 +227,13 @@ bool SocketServer::startEncryption(SocketTransport& transport, const std::string
     }
 }
 
+void SocketServer::leave(ConnectionTable::Id id) {
+    // The thread's own OpenSSL state (hashing, TLS) is freed before the table lets the server
+    // end: a detached thread's exit may come after the process's.
+    OPENSSL_thread_stop();
+    table_.remove(id);
+}
+
 void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport> transport, bool proxied) {
     auto loginDeadline = std::chrono::steady_clock::now() + options_.session.loginTimeout;
     transport->setStallTimeout(options_.stallTimeoutMs);
@@ -239,7 +247,7 @@ void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport
         transport->setReadDeadline(loginDeadline, "no PROXY protocol header in time");
         std::optional<std::string> real = readProxyHeader(id, *transport, peer);
         if (!real) {
-            table_.remove(id);
+            leave(id);
             return;
         }
         logLine(formatText("%s: connected through the proxy %s", real->c_str(), peer.c_str()));
@@ -248,7 +256,7 @@ void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport
         logLine(peer + ": connected");
     }
     if (!startEncryption(*transport, peer, loginDeadline)) {
-        table_.remove(id);
+        leave(id);
         return;
     }
     try {
@@ -282,7 +290,7 @@ void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport
     } catch (const std::exception& e) {
         logLine(peer + ": failure, " + e.what());
     }
-    table_.remove(id);
+    leave(id);
 }
 
 }  // namespace velmora::server

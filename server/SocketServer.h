@@ -39,6 +39,8 @@ class SocketServer {
     void stop();
 
   private:
+    // The connection's last step: it leaves the table of connections.
+    void leave(ConnectionTable::Id id);
     void serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport> transport, bool proxied);
     // Reads the PROXY header a trusted balancer sends first; the client's peer, or nothing when
     // the connection was closed (logged).
