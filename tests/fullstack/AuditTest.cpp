@@ -12,13 +12,6 @@
 namespace velmora::test {
 namespace {
 
-std::unique_ptr<Client> loggedIn(const ServerProcess& server, const std::string& user,
-                                 const std::string& password) {
-    auto c = std::make_unique<Client>(server, Client::LoggedOut);
-    loginAs(c->connection, user, password);
-    return c;
-}
-
 class Audit : public ::testing::Test {
   protected:
     ServerProcess server;

@@ -48,13 +48,6 @@ bool connections(const ServerProcess& server, int n) {
 }
 
 // A client logged in as user.
-std::unique_ptr<Client> loggedIn(const ServerProcess& server, const std::string& user,
-                                 const std::string& password) {
-    auto client = std::make_unique<Client>(server, Client::LoggedOut);
-    loginAs(client->connection, user, password);
-    return client;
-}
-
 // The PROXY protocol v2 header of a TCP connection from the IPv4 client source:port.
 std::vector<uint8_t> proxyHeader(const char* source, uint16_t port) {
     std::vector<uint8_t> h = {0x0D, 0x0A, 0x0D, 0x0A, 0x00, 0x0D, 0x0A, 0x51,

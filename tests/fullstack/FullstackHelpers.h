@@ -61,4 +61,12 @@ struct Client {
     std::unique_ptr<Tdm> module;
 };
 
+// A client logged in as user with password, on a connection of its own.
+inline std::unique_ptr<Client> loggedIn(const ServerProcess& server, const std::string& user,
+                                        const std::string& password) {
+    auto c = std::make_unique<Client>(server, Client::LoggedOut);
+    loginAs(c->connection, user, password);
+    return c;
+}
+
 }  // namespace velmora::test

@@ -23,9 +23,7 @@ constexpr User kApprover{"王会计", "1234", false};
 constexpr User kOperator{"李出纳", "5678", false};
 
 std::unique_ptr<Client> loggedIn(const ServerProcess& server, const User& user) {
-    auto c = std::make_unique<Client>(server, Client::LoggedOut);
-    loginAs(c->connection, user.name, user.password);
-    return c;
+    return loggedIn(server, user.name, user.password);
 }
 
 // A master-data provider: its dataset, its table, a new row's key and the field a change sets.
