@@ -114,17 +114,7 @@ void TFrmauditquery::buildCriteria() {
 }
 
 void TFrmauditquery::FormShow() {
-    // The list is rebuilt rather than added to; what was typed stays.
-    QString typed = ComboBox1->currentText();
-    ComboBox1->clear();
-    ClientDataSet& hz = session_.dm().ClientDataSethz;
-    hz.Close();
-    hz.setCommandText("");
-    hz.setCommandText("select username from user1");
-    hz.Open();
-    ComboBox1->addItem(QString());
-    for (int row = 0, n = hz.RecordCount(); row < n; ++row) ComboBox1->addItem(toQString(hz.textAt(row, 0)));
-    ComboBox1->setEditText(typed);
+    fillUserNames(ComboBox1, session_.dm().ClientDataSethz, true);
 }
 
 std::vector<std::string> TFrmauditquery::criteriaLines() const {

@@ -1,9 +1,11 @@
 #include "reports/ReportControls.h"
 
+#include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 
+#include "data/ClientDataSet.h"
 #include "reports/SqlText.h"
 #include "widgets/DatePicker.h"
 
@@ -35,6 +37,19 @@ QDateEdit* addDatePicker(QWidget* parent, const char* name, int left, int top, i
 std::string pickerDateText(const QDateEdit* picker) {
     QDate d = picker->date();
     return shortDateText(d.year(), d.month(), d.day());
+}
+
+void fillUserNames(QComboBox* box, ClientDataSet& hz, bool anyone) {
+    const QString typed = box->currentText();
+    box->clear();
+    hz.Close();
+    hz.setCommandText("");
+    hz.setCommandText("select username from user1");
+    hz.Open();
+    if (anyone) box->addItem(QString());
+    for (int row = 0, n = hz.RecordCount(); row < n; ++row)
+        box->addItem(QString::fromStdString(hz.textAt(row, 0)));
+    box->setEditText(typed);
 }
 
 }  // namespace velmora

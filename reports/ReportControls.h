@@ -6,12 +6,15 @@
 #include <QString>
 #include <string>
 
+class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QWidget;
 
 namespace velmora {
+
+class ClientDataSet;
 
 // A caption at left, top, as wide as its text.
 QLabel* addLabel(QWidget* parent, const char* name, int left, int top, const QString& text);
@@ -23,6 +26,10 @@ QDateEdit* addDatePicker(QWidget* parent, const char* name, int left, int top, i
 
 // The short date text of a picker's date.
 std::string pickerDateText(const QDateEdit* picker);
+
+// Fills box with the names of the login's user list, read through hz, after an empty entry when
+// anyone is asked for; the list is rebuilt rather than added to, and what was typed stays.
+void fillUserNames(QComboBox* box, ClientDataSet& hz, bool anyone);
 
 // The date the report dialogs' pickers hold when the program starts.
 inline QDate initialReportDate() {

@@ -129,21 +129,8 @@ void TFrmxsdquery::buildCriteria() {
 }
 
 void TFrmxsdquery::FormShow() {
-    // The list is rebuilt rather than added to, so a dialog cancelled earlier shows no name twice;
-    // what was typed stays.
-    QString typed = ComboBox1->currentText();
-    ComboBox1->clear();
-    ClientDataSet& hz = session_.dm().ClientDataSethz;
-    hz.Close();
-    hz.setCommandText("");
-    hz.setCommandText("select username from user1");
-    hz.Open();
-    hz.First();
-    for (int i = 0, n = hz.RecordCount(); i < n; ++i) {
-        ComboBox1->addItem(toQString(hz.FieldByName("username").AsString()));
-        hz.Next();
-    }
-    ComboBox1->setEditText(typed);
+    // Rebuilt each showing, so a dialog cancelled earlier shows no name twice.
+    fillUserNames(ComboBox1, session_.dm().ClientDataSethz, false);
 }
 
 ListCriteria TFrmxsdquery::criteria() const {

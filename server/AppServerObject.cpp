@@ -152,9 +152,10 @@ void AppServerObject::manageUsers(const std::string& what, const std::function<v
     try {
         const Access& access = session_.access();  // as requireLogin learnt them just now
         UserAdmin admin(db_, access);
+        if (entry.action.empty()) return step(admin);  // a read: no write transaction
         Transaction tx(db_);
         step(admin);
-        if (!entry.action.empty()) appendAudit(db_, session_.auditContext(), {entry});
+        appendAudit(db_, session_.auditContext(), {entry});
         tx.commit();
     } catch (const RightsRefused& e) {
         session_.auditRefusal(what, e.what());
@@ -163,7 +164,7 @@ void AppServerObject::manageUsers(const std::string& what, const std::function<v
         session_.logRefusal(what, e.what());
         throw;
     }
-    if (what != "GetUsers") logLine(formatText("%s: %s", session_.who().c_str(), what.c_str()));
+    logLine(formatText("%s: %s", session_.who().c_str(), what.c_str()));
 }
 
 void AppServerObject::changeApproval(DispatchCall& call, bool approve) {

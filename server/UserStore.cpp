@@ -65,12 +65,6 @@ bool UserStore::verify(const std::string& name, const std::string& password) {
     return passwordMatches(storedHash(name), password);
 }
 
-bool UserStore::isActive(const std::string& name) {
-    auto q = db_.query("select 1 from user1 where username = ? and disabled = ?",
-                       {DbValue::ofText(name), falseValue()});
-    return q->next();
-}
-
 std::optional<UserRecord> UserStore::find(const std::string& name) {
     auto q =
         db_.query("select role, rights, disabled from user1 where username = ?", {DbValue::ofText(name)});

@@ -41,8 +41,6 @@ class UserStore {
     bool isAdministrator(const std::string& name) { return role(name) == Role::Administrator; }
     // The user's role, rights and state; nothing when there is no such user.
     std::optional<UserRecord> find(const std::string& name);
-    // True when the user exists and is not disabled.
-    bool isActive(const std::string& name);
     // The user's role and rights; nothing when there is no such user or it is disabled. Rights
     // never adjusted are the role's preset.
     std::optional<Access> access(const std::string& name);
