@@ -27,10 +27,19 @@ void requireSodium() {
     if (!ready) throw VelmoraError("The password library cannot start");
 }
 
-std::string hashOf(const std::string& token) {
+// A plain connection's tokens hash as they always have, so that tokens stored by an older server
+// stay good; an encrypted one's hash covers the server identity as well.
+std::string hashOf(const std::string& token, const std::string& serverIdentity) {
     std::array<unsigned char, crypto_generichash_BYTES> digest{};
-    crypto_generichash(digest.data(), digest.size(), reinterpret_cast<const unsigned char*>(token.data()),
-                       token.size(), nullptr, 0);
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, nullptr, 0, digest.size());
+    if (!serverIdentity.empty()) {
+        const std::string prefix = serverIdentity + '\n';
+        crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(prefix.data()),
+                                  prefix.size());
+    }
+    crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(token.data()), token.size());
+    crypto_generichash_final(&state, digest.data(), digest.size());
     std::array<char, crypto_generichash_BYTES * 2 + 1> hex{};
     sodium_bin2hex(hex.data(), hex.size(), digest.data(), digest.size());
     return hex.data();
@@ -61,7 +70,8 @@ int64_t ResumeTokens::now() const {
         .count();
 }
 
-std::string ResumeTokens::issue(const std::string& user, std::string& hash, std::chrono::seconds validFor) {
+std::string ResumeTokens::issue(const std::string& user, std::string& hash, std::chrono::seconds validFor,
+                                const std::string& serverIdentity) {
     requireSodium();
     std::array<unsigned char, kTokenBytes> raw{};
     randombytes_buf(raw.data(), raw.size());
@@ -70,7 +80,7 @@ std::string ResumeTokens::issue(const std::string& user, std::string& hash, std:
     sodium_memzero(raw.data(), raw.size());
     std::string token = text.data();
     sodium_memzero(text.data(), text.size());
-    hash = hashOf(token);
+    hash = hashOf(token, serverIdentity);
     Transaction tx(db_);
     db_.execute("delete from resume_tokens where expires < ?", {DbValue::ofInteger(now())});
     db_.execute("insert into resume_tokens (tokenhash, username, expires) values (?, ?, ?)",
@@ -79,9 +89,10 @@ std::string ResumeTokens::issue(const std::string& user, std::string& hash, std:
     return token;
 }
 
-ResumeTokens::Outcome ResumeTokens::consume(const std::string& user, const std::string& token) {
+ResumeTokens::Outcome ResumeTokens::consume(const std::string& user, const std::string& token,
+                                            const std::string& serverIdentity) {
     if (!wellFormed(token)) return Outcome::Unknown;
-    std::string wanted = hashOf(token);
+    std::string wanted = hashOf(token, serverIdentity);
     struct Row {
         std::string hash, user;
         int64_t expires;

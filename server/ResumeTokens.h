@@ -14,6 +14,13 @@ namespace velmora::server {
 // hash, its user and when it expires, so that a restarted server, or another server on the same
 // database, honours it. A resume consumes the token and issues the next one. Tokens are secrets:
 // they are never logged.
+//
+// A token is bound to the identity the server showed the connection it was issued on: the
+// fingerprint of the certificate of an encrypted connection, nothing for a plain one. It is
+// honoured only on a connection that shows the same, so that a token issued over TLS is no use on
+// a plain connection (whoever listens there could not have learnt it from an encrypted one, but
+// a client tricked into a plain connection must not be able to hand it over either), nor after
+// the server's certificate has changed.
 class ResumeTokens {
   public:
     // Wall-clock seconds since the epoch: expiries must survive a restart of the server.
@@ -23,12 +30,14 @@ class ResumeTokens {
 
     // A new token for user, valid for validFor from now. Returns the token; hash receives what
     // the database keeps of it, by which the issuing session extends or revokes it.
-    std::string issue(const std::string& user, std::string& hash, std::chrono::seconds validFor);
+    std::string issue(const std::string& user, std::string& hash, std::chrono::seconds validFor,
+                      const std::string& serverIdentity = {});
 
     enum class Outcome { Accepted, Unknown, Expired, OtherUser };
     // Checks token for user and, when it is user's and unexpired, consumes it. A token presented
     // for another user is revoked as well: it has leaked.
-    Outcome consume(const std::string& user, const std::string& token);
+    Outcome consume(const std::string& user, const std::string& token,
+                    const std::string& serverIdentity = {});
 
     // Makes the token valid for validFor from now: while its connection works, and when it ends.
     void extend(const std::string& hash, std::chrono::seconds validFor);

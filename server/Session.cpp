@@ -171,8 +171,9 @@ std::string Session::issueResumeToken() {
     requireLogin("GetResumeToken");
     if (limits_.resumeTimeout.count() == 0) throw VelmoraError(kResumeOff);
     revokeResumeToken();
-    std::string token = withTokens(
-        [&](ResumeTokens& t) { return t.issue(user_, tokenHash_, tokenValidityWhileConnected()); });
+    std::string token = withTokens([&](ResumeTokens& t) {
+        return t.issue(user_, tokenHash_, tokenValidityWhileConnected(), serverIdentity_);
+    });
     tokenExtended_ = Clock::now();
     return token;
 }
@@ -187,7 +188,8 @@ std::string Session::resume(const std::string& user, const std::string& token) {
         logRefusal("a resume as " + user, "resuming is turned off (--resume-timeout 0)");
         throw VelmoraError(kResumeOff);
     }
-    ResumeTokens::Outcome outcome = withTokens([&](ResumeTokens& t) { return t.consume(user, token); });
+    ResumeTokens::Outcome outcome =
+        withTokens([&](ResumeTokens& t) { return t.consume(user, token, serverIdentity_); });
     if (outcome == ResumeTokens::Outcome::Accepted) {
         enter(user, "resumed the session", "resume");
         return issueResumeToken();

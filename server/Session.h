@@ -86,6 +86,9 @@ class Session : public ConnectionWatch {
     void auditRefusal(std::string_view what, std::string_view reason);
     // Who this session's audit rows name.
     AuditContext auditContext() const { return {user_, peer_, computer_}; }
+    // The fingerprint of the certificate this connection's TLS session showed (none when plain):
+    // the resume tokens it issues and honours are bound to it.
+    void setServerIdentity(std::string fingerprint) { serverIdentity_ = std::move(fingerprint); }
     // The computer name the client gave at its login (AddUser).
     void setComputer(std::string computer) { computer_ = std::move(computer); }
     // Answers a login check: true (and logged in as user) when the password matches. Repeated
@@ -143,6 +146,7 @@ class Session : public ConnectionWatch {
     std::string user_;
     Access access_;  // rights of user_, learnt by requireLogin; none until then
     std::string computer_;
+    std::string serverIdentity_;
     int failures_ = 0;
     std::optional<std::string> closeReason_;  // a login kept out by the limits
     std::string tokenHash_;  // of the token this connection was given; never the token itself

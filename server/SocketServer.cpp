@@ -265,6 +265,7 @@ void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport
         hooks.admit = [&, id](const std::string& user) { admitLogin(id, peer, user, database, *transport); };
         hooks.pause = [this, id](std::chrono::milliseconds wait) { table_.pause(id, wait); };
         Session session(peer, pool_, throttle_, options_.session, std::move(hooks));
+        if (transport->encrypted()) session.setServerIdentity(tls_->ownFingerprint());
         ClassRegistry classes;
         classes.add({kAppServerClassId, kAppServerProgId, true, true, [&database, &session, this] {
                          return std::make_shared<AppServerObject>(database, session, options_.query,

@@ -8,6 +8,7 @@
 #include <cctype>
 
 #include "tests/fullstack/TlsHelpers.h"
+#include "transport/DispatchAppServer.h"
 
 namespace velmora::test {
 namespace {
@@ -134,6 +135,36 @@ TEST(TlsConnection, AllowServesPlainAndEncryptedClientsOnOnePort) {
     EXPECT_EQ(encrypted.client.dm().ClientDataSetywy.RecordCount(), 5);
     EXPECT_TRUE(encrypted.client.connection.encrypted());
     EXPECT_TRUE(logShows(server, ": not encrypted")) << server.log();
+}
+
+TEST(TlsConnection, AResumeTokenIssuedOverTlsIsHonouredOnlyOverTlsWithTheSameCertificate) {
+    TlsFiles files;
+    ServerProcess server = serverWith(files.serverArgs({"--tls", "allow"}));
+    TlsClient first(server, Encryption::Required);
+    first.login();
+    const std::string token = first.client.connection.getServer()->GetResumeToken();
+    first.client.connection.close();
+
+    Client plain(server, Client::LoggedOut);
+    EXPECT_EQ(refusal([&] { plain.connection.getServer()->ResumeSession("管理员", token); }),
+              "恢复登录失败：凭据无效，请重新登录 (the resume token is not valid)");
+
+    // The refusal on the plain connection did not use the token up.
+    TlsClient again(server, Encryption::Required);
+    std::string next;
+    EXPECT_NO_THROW(next = again.client.connection.getServer()->ResumeSession("管理员", token));
+    again.client.connection.close();
+
+    // The same database served with another certificate: the server is not the one that issued it.
+    TlsFiles renewed;
+    ServerProcess::Options sameDatabase;
+    sameDatabase.demo = false;
+    sameDatabase.databasePath = server.databasePath();
+    sameDatabase.extraArgs = renewed.serverArgs({"--tls", "allow"});
+    ServerProcess other(sameDatabase);
+    TlsClient elsewhere(other, Encryption::Required);
+    EXPECT_EQ(refusal([&] { elsewhere.client.connection.getServer()->ResumeSession("管理员", next); }),
+              "恢复登录失败：凭据无效，请重新登录 (the resume token is not valid)");
 }
 
 TEST(TlsConnection, APlainServerIsReachedInPlainOnlyWhenTheClientPrefersTls) {
