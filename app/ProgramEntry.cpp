@@ -44,7 +44,8 @@ void ProgramEntry::createAll() {
         create("TFrmchhzquery", [] { Frmchhzquery = new TFrmchhzquery(MainForm->Session); });
         create("TFrmywyhzquery", [] { Frmywyhzquery = new TFrmywyhzquery(MainForm->Session); });
         create("TFrmauditquery", [] { Frmauditquery = new TFrmauditquery(MainForm->Session); });
-        create("TFrmlogin", [] { Frmlogin = new TFrmlogin(MainForm->SocketConnection1, *dm); });
+        create("TFrmlogin",
+               [] { Frmlogin = new TFrmlogin(MainForm->SocketConnection1, MainForm->Trust, *dm); });
         create("TFrmchangepassword", [] { Frmchangepassword = new TFrmchangepassword(*dm); });
     } catch (...) {
         delete Frmflash;

@@ -9,6 +9,7 @@
 
 #include "app/LoginValues.h"
 #include "app/Pictures.h"
+#include "app/ServerTrust.h"
 #include "data/Tdm.h"
 #include "transport/SocketConnection.h"
 #include "widgets/ApplicationQuit.h"
@@ -35,8 +36,8 @@ QLabel* label(QWidget* parent, const char* name, int left, int top, const char* 
 
 }  // namespace
 
-TFrmlogin::TFrmlogin(SocketConnection& connection, Tdm& module, QWidget* parent)
-    : DialogForm(parent), connection_(connection), dm_(module) {
+TFrmlogin::TFrmlogin(SocketConnection& connection, ServerTrust& trust, Tdm& module, QWidget* parent)
+    : DialogForm(parent), connection_(connection), trust_(trust), dm_(module) {
     setObjectName(QStringLiteral("Frmlogin"));
     setCaption(QStringLiteral("系统登录"));
     setClientSize(432, 345);
@@ -93,6 +94,8 @@ void TFrmlogin::buildInputRows() {
     Button1->setGeometry(352, 184, 33, 21);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, guardedSlot([this] { Button1Click(); }));
+    Label11 = label(this, "Label11", 389, 186, "");
+    Label11->hide();
 
     Label1 = label(this, "Label1", 89, 224, "请选择用户名：");
     ComboBox1 = new QComboBox(this);
@@ -131,22 +134,33 @@ void TFrmlogin::buildButtons() {
 void TFrmlogin::Button1Click() {
     std::optional<ServerAddress> target = parseServerAddress(toStdString(Edit2->text()));
     bool opened = false;
+    QString reason;
     if (target) {
         connection_.setAddress(target->address);
         if (target->port) connection_.setPort(*target->port);
         try {
-            connection_.open();
+            if (!openTrusted(connection_, trust_)) {
+                // The user declined the server's certificate, or was warned about it.
+                endProgram();
+                return;
+            }
             opened = true;
-        } catch (...) {
-            // The reason is not shown: the message names every likely one.
+        } catch (const std::exception& e) {
+            reason = QString::fromUtf8(e.what());
         }
     }
     if (!opened) {
-        MessageService::showMessage(QStringLiteral(
-            "你输入的IP地址不正确或者远程服务器未正确安装或者服务器端velmora-server程序未运行"));
+        // The message names every likely reason; the lower layer's own text goes below it.
+        MessageRequest failure;
+        failure.text = QStringLiteral(
+            "你输入的IP地址不正确或者远程服务器未正确安装或者服务器端velmora-server程序未运行");
+        failure.caption = MessageService::applicationTitle();
+        failure.details = reason;
+        MessageService::show(failure);
         endProgram();
         return;
     }
+    showEncryptionMark(Label11, connection_);
 
     MessageService::showMessage(QStringLiteral("请选择用户名"));
     setControlColor(ComboBox1, clWindow());

@@ -13,23 +13,26 @@ namespace velmora {
 
 class BitBtn;
 class PictureBox;
+class ServerTrust;
 class SocketConnection;
 class Tdm;
 
 // The login dialog: the server address, the connect button, the user name and the password.
-// Connecting fills the user list; the main window verifies the password once the dialog ends
+// Connecting (under the workstation's trust in servers) fills the user list and marks a
+// connection that is not encrypted; the main window verifies the password once the dialog ends
 // with OK. Every way out but OK and the close box ends the program.
 class TFrmlogin : public DialogForm {
     Q_OBJECT
 
   public:
-    TFrmlogin(SocketConnection& connection, Tdm& module, QWidget* parent = nullptr);
+    TFrmlogin(SocketConnection& connection, ServerTrust& trust, Tdm& module, QWidget* parent = nullptr);
 
     QLabel* Label10 = nullptr;
     QFrame* Bevel1 = nullptr;
     QLabel* Label3 = nullptr;
     QLineEdit* Edit2 = nullptr;      // server address
     QPushButton* Button1 = nullptr;  // connect
+    QLabel* Label11 = nullptr;       // 未加密 or 已加密, once connected
     QLabel* Label1 = nullptr;
     QComboBox* ComboBox1 = nullptr;  // user name
     QLabel* Label2 = nullptr;
@@ -59,6 +62,7 @@ class TFrmlogin : public DialogForm {
     void endProgram();
 
     SocketConnection& connection_;
+    ServerTrust& trust_;
     Tdm& dm_;
 };
 

@@ -57,6 +57,10 @@ TMainForm::TMainForm() {
     bar->setObjectName(QStringLiteral("StatusBar"));
     bar->setFixedHeight(19);
     describeStatusBar(bar, QStringLiteral("状态栏"));
+    EncryptionLabel = new QLabel(bar);
+    EncryptionLabel->setObjectName(QStringLiteral("EncryptionLabel"));
+    EncryptionLabel->hide();
+    bar->addPermanentWidget(EncryptionLabel);
     setStatusBar(bar);
 
     Timer1 = new QTimer(this);

@@ -7,6 +7,7 @@
 #include <array>
 #include <vector>
 
+#include "app/ServerTrust.h"
 #include "session/ClientSession.h"
 #include "transport/SocketConnection.h"
 #include "widgets/ConnectionLoss.h"
@@ -36,6 +37,9 @@ class TMainForm : public QMainWindow {
     // The one connection to the application server; the data module's datasets use it.
     SocketConnection SocketConnection1{"SocketConnection1"};
 
+    // Which servers this workstation trusts; the login and every reconnect open under it.
+    ServerTrust Trust;
+
     // What the windows share: the logged-in user (CurrentUserName, written by the login), the
     // list totals, the picker results, the data module; handed to every window opened.
     ClientSession Session{*this, SocketConnection1};
@@ -57,6 +61,7 @@ class TMainForm : public QMainWindow {
     Panel* Panel4 = nullptr;
     QSplitter* Splitter1 = nullptr;
     QLabel* Label1 = nullptr;
+    QLabel* EncryptionLabel = nullptr;     // in the status bar: 未加密 or 已加密 once logged in
     std::array<NavLabel*, 7> NavLabels{};  // Label2 to Label8
     std::array<PictureBox*, 8> Images{};   // Image1 (the strip) to Image8
 
@@ -154,8 +159,10 @@ class TMainForm : public QMainWindow {
     void tileChildren(bool stacked);
 
     bool shown_ = false;
-    // The token the server gave for resuming this login; no password is kept.
+    // The token the server gave for resuming this login; no password is kept. It is handed only
+    // to the server that showed the login's certificate (none for a plain login).
     std::string resumeToken_;
+    std::string loginFingerprint_;
 };
 
 // The main window, set at start-up.

@@ -79,6 +79,7 @@ void TMainForm::RunLogin() {
         LoginServerTime = time.toString();
         server->AddUser(LoginComputerName, LoginAddress, LoginUserName, LoginServerTime);
     });
+    showEncryptionMark(EncryptionLabel, SocketConnection1);
     PrepareReconnect();
 }
 

@@ -30,6 +30,7 @@ void closeQuietly(SocketConnection& c) {
 void TMainForm::PrepareReconnect() {
     // A connection opened behind the program's back would not be logged in.
     SocketConnection1.setReopenOnDemand(false);
+    loginFingerprint_ = SocketConnection1.serverFingerprint();
     try {
         resumeToken_ = SocketConnection1.getServer()->GetResumeToken();
     } catch (const std::exception&) {
@@ -42,10 +43,21 @@ ReconnectResult TMainForm::Reconnect() {
     const QString where = serverAddress(SocketConnection1);
     try {
         closeQuietly(SocketConnection1);
-        SocketConnection1.open();
+        if (!openTrusted(SocketConnection1, Trust)) {
+            closeQuietly(SocketConnection1);
+            return {false, QStringLiteral("未连接服务器 %1：它的证书未获信任。").arg(where), QString()};
+        }
     } catch (const std::exception& e) {
         closeQuietly(SocketConnection1);
         return {false, QStringLiteral("无法连接服务器 %1。").arg(where), QString::fromUtf8(e.what())};
+    }
+    showEncryptionMark(EncryptionLabel, SocketConnection1);
+    if (SocketConnection1.serverFingerprint() != loginFingerprint_) {
+        // Another certificate than at the login (a CA may vouch for both): the token stays here.
+        closeQuietly(SocketConnection1);
+        return {false,
+                QStringLiteral("服务器 %1 的证书与登录时不同，不能恢复登录，请退出后重新登录。").arg(where),
+                QString()};
     }
     if (resumeToken_.empty()) {
         closeQuietly(SocketConnection1);

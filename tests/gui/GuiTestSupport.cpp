@@ -1,12 +1,25 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include <QDir>
 #include <QKeyEvent>
 #include <QTimer>
+#include <cstdlib>
 #include <memory>
 
 #include "widgets/ApplicationQuit.h"
 
 namespace velmora::test {
+
+PrivateSettings::PrivateSettings() {
+    QByteArray pattern = QDir::tempPath().toLocal8Bit() + "/velmora-settings-XXXXXX";
+    if (!::mkdtemp(pattern.data())) qFatal("mkdtemp failed");
+    dir_ = QString::fromLocal8Bit(pattern);
+    qputenv("XDG_CONFIG_HOME", pattern);
+}
+
+PrivateSettings::~PrivateSettings() {
+    QDir(dir_).removeRecursively();
+}
 
 MessageRecorder::MessageRecorder() {
     MessageService::setHandler([this](const MessageRequest& request) {

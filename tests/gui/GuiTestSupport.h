@@ -54,13 +54,27 @@ void typeText(QWidget* widget, const QString& text);
 // Runs action once, from the event loop, as soon as a modal dialog is up (within timeoutMs).
 void whenModal(std::function<void(QWidget* dialog)> action, int timeoutMs = 10000);
 
+// Points the user's settings (the servers the client trusts, say) at a folder of the test run's
+// own, removed when the run ends, so that no test reads what another run or the user left.
+class PrivateSettings {
+  public:
+    PrivateSettings();
+    ~PrivateSettings();
+    PrivateSettings(const PrivateSettings&) = delete;
+    PrivateSettings& operator=(const PrivateSettings&) = delete;
+
+  private:
+    QString dir_;
+};
+
 // A QApplication prepared as the program prepares it, for a test's main().
-#define VELMORA_GUI_TEST_MAIN(TestClass)        \
-    int main(int argc, char** argv) {           \
-        QApplication app(argc, argv);           \
-        velmora::setupApplication(app);         \
-        TestClass test;                         \
-        return QTest::qExec(&test, argc, argv); \
+#define VELMORA_GUI_TEST_MAIN(TestClass)         \
+    int main(int argc, char** argv) {            \
+        velmora::test::PrivateSettings settings; \
+        QApplication app(argc, argv);            \
+        velmora::setupApplication(app);          \
+        TestClass test;                          \
+        return QTest::qExec(&test, argc, argv);  \
     }
 
 }  // namespace velmora::test
