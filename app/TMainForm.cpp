@@ -59,6 +59,7 @@ TMainForm::TMainForm() {
     describeStatusBar(bar, QStringLiteral("状态栏"));
     EncryptionLabel = new QLabel(bar);
     EncryptionLabel->setObjectName(QStringLiteral("EncryptionLabel"));
+    EncryptionLabel->setContentsMargins(8, 0, 12, 0);
     EncryptionLabel->hide();
     bar->addPermanentWidget(EncryptionLabel);
     setStatusBar(bar);

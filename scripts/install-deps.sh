@@ -8,7 +8,7 @@ test=(googletest libgtest-dev libgmock-dev xvfb xauth fonts-arphic-uming fonts-n
 run=(xvfb xauth xdotool imagemagick fonts-arphic-uming fonts-noto-cjk)
 # Building the Debian packages (dpkg-shlibdeps), and what their tests check them and install them with.
 package=(dpkg-dev)
-package_test=(dpkg-dev desktop-file-utils systemd fonts-arphic-ukai qt6-qpa-plugins)
+package_test=(dpkg-dev desktop-file-utils systemd fonts-arphic-ukai qt6-qpa-plugins openssl)
 
 wanted=()
 for set in "${@:-build}"; do

@@ -61,7 +61,11 @@ fi
 # The shipped configuration is one the program accepts, and it names the packaged database.
 conf=$work/server/etc/velmora/velmora-server.conf
 grep -qxF "db = /var/lib/velmora/velmora.db" "$conf" || fail "configuration does not name /var/lib/velmora/velmora.db"
-"$installed_server" --config "$conf" --db "$work/check.db" --init-only || fail "the shipped configuration is refused"
+# It asks for encryption with the certificate the installation makes.
+grep -qxF "tls = require" "$conf" || fail "configuration does not ask for encryption"
+"$installed_server" cert create --cert "$work/cert.pem" --key "$work/key.pem" >/dev/null || fail "cert create"
+"$installed_server" --config "$conf" --db "$work/check.db" --tls-cert "$work/cert.pem" --tls-key "$work/key.pem" \
+    --init-only || fail "the shipped configuration is refused"
 [ -s "$work/check.db" ] || fail "--init-only created no database"
 # In the journal (standard error is the stream systemd names) a log line has no time stamp of
 # its own: the journal stamps it.

@@ -71,6 +71,10 @@ expect_equal "$(stat -c '%U:%G %a' /var/lib/velmora)" "velmora:velmora 750" "sta
 expect_equal "$(stat -c '%U:%G %a' "$CONF")" "root:velmora 640" "configuration"
 expect_equal "$(stat -c '%U %a' "$DB" 2>/dev/null)" "velmora 640" "database created at installation"
 expect_equal "$(users)" "" "users of a database without demo data"
+expect_equal "$(stat -c '%U %a' /var/lib/velmora/velmora-key.pem 2>/dev/null)" "velmora 600" "the certificate's key"
+fingerprint=$(velmora-server cert show --config "$CONF" 2>&1 | sed -n 's/^SHA-256 fingerprint: //p')
+[ -n "$fingerprint" ] || fail "no certificate made at installation: $(velmora-server cert show --config "$CONF" 2>&1)"
+expect_contains "$(velmora-server cert show --config "$CONF" 2>&1)" "$(hostname)" "the certificate's names"
 [ -L /etc/systemd/system/multi-user.target.wants/velmora-server.service ] || fail "service not enabled"
 expect_equal "$(velmora-server --version)" "velmora-server $(dpkg-query -W -f='${Version}' velmora-server | cut -d- -f1)" \
     "installed velmora-server --version"
@@ -115,11 +119,33 @@ echo "== the installed server answers the client's requests (on a temporary data
 VELMORA_TEST_SERVER=/usr/bin/velmora-server "$fullstack" --gtest_brief=1 \
     --gtest_filter='TestLogin.*:ServerData.*' || fail "fullstack tests against /usr/bin/velmora-server"
 
+echo "== the installed server requires encryption, with the certificate made at installation"
+(cd / && exec setpriv --reuid=velmora --regid=velmora --init-groups \
+    velmora-server --config "$CONF" --port 0 --listen 127.0.0.1 >"$work/tls.out" 2>"$work/tls.err") &
+tls_pid=$!
+for _ in $(seq 100); do grep -q '^listening on ' "$work/tls.out" && break; sleep 0.1; done
+port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/tls.out")
+if [ -n "$port" ]; then
+    shown=$(openssl s_client -connect "127.0.0.1:$port" </dev/null 2>/dev/null |
+        openssl x509 -noout -fingerprint -sha256 2>/dev/null | sed 's/^[^=]*=//')
+    expect_equal "$shown" "$fingerprint" "the fingerprint the installed server shows"
+    # A plain client is told and closed.
+    (exec 3<>"/dev/tcp/127.0.0.1/$port" && printf 'plain' >&3 && timeout 20 cat <&3 >/dev/null) 2>/dev/null
+    for _ in $(seq 100); do grep -q 'requires TLS' "$work/tls.err" && break; sleep 0.1; done
+    expect_contains "$(cat "$work/tls.err")" "not encrypted, and this server requires TLS" "a plain client"
+else
+    fail "the installed server did not start with its certificate: $(cat "$work/tls.err")"
+fi
+kill -TERM "$tls_pid" 2>/dev/null
+wait "$tls_pid" || fail "the encrypted server: no clean stop on SIGTERM"
+
 echo "== an upgrade keeps the database"
 echo 'secret 1' | as_service velmora-server user add 赵会计 --config "$CONF" >/dev/null 2>&1 ||
     fail "user add as the service's user"
 dpkg -i "$server_deb" >"$work/dpkg.log" 2>&1 || fail "reinstalling over itself: $(cat "$work/dpkg.log")"
 expect_equal "$(users)" "赵会计 " "users after an upgrade"
+expect_equal "$(velmora-server cert show --config "$CONF" 2>&1 | sed -n 's/^SHA-256 fingerprint: //p')" \
+    "$fingerprint" "the certificate after an upgrade"
 
 echo "== removal keeps the database, a purge deletes it"
 apt-get remove -y -qq velmora-server >/dev/null 2>&1 || fail "apt-get remove"
