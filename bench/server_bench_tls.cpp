@@ -84,7 +84,8 @@ double openView(uint16_t port, const std::string& fingerprint, int lines) {
     Client client(port, fingerprint);
     if (client.connection.encrypted() != !fingerprint.empty()) return -1;
     ClientDataSet& view = client.module->ClientDataSetxsdview;
-    view.setCommandText("select * from xsdview");
+    // The lines the run began with, whatever the measurements before this one stored.
+    view.setCommandText("select * from xsdview where xsdid like 'L%'");
     size_t bytes = 0;
     int rows = 0;
     auto start = Clock::now();
