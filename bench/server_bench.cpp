@@ -440,7 +440,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--lines" && std::atoi(next.c_str()) >= kLinesPerOrder) {
             run.lines = std::atoi(next.c_str());
             ++i;
-        } else if (arg == "--only" && (next == "apply" || next == "save" || next == "audit" || next == "tls")) {
+        } else if (arg == "--only" &&
+                   (next == "apply" || next == "save" || next == "audit" || next == "tls")) {
             run.only = next;
             ++i;
         } else {

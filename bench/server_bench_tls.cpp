@@ -15,8 +15,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <optional>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,9 +43,9 @@ double median(std::vector<double> samples) {
 // The administrator's hash at the least work libsodium allows for Argon2id.
 std::string cheapestHash() {
     char out[crypto_pwhash_STRBYTES];
-    if (sodium_init() < 0 ||
-        crypto_pwhash_str_alg(out, kPassword, std::char_traits<char>::length(kPassword), crypto_pwhash_OPSLIMIT_MIN,
-                              crypto_pwhash_MEMLIMIT_MIN, crypto_pwhash_ALG_ARGON2ID13) != 0)
+    if (sodium_init() < 0 || crypto_pwhash_str_alg(out, kPassword, std::char_traits<char>::length(kPassword),
+                                                   crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN,
+                                                   crypto_pwhash_ALG_ARGON2ID13) != 0)
         return {};
     return out;
 }
@@ -170,8 +170,8 @@ std::optional<TlsCost> measureTls(const server::ServerOptions& options, const st
 }
 
 void printTlsCost(const TlsCost& cost) {
-    std::printf("open+walk %d rows: over TLS %.3f s, in the clear %.3f s (best of %d, one server)\n", cost.lines,
-                cost.openTls, cost.openPlain, kOpenRounds);
+    std::printf("open+walk %d rows: over TLS %.3f s, in the clear %.3f s (best of %d, one server)\n",
+                cost.lines, cost.openTls, cost.openPlain, kOpenRounds);
     std::printf(
         "login from connect, password check excluded: over TLS p50 %.2f ms, in the clear p50 %.2f ms "
         "(the handshake's share %.2f ms; %d each); the check takes %.3f ms at the least work, %.1f ms at "

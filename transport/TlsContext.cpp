@@ -65,7 +65,8 @@ X509_STORE* storeWithCaFile(const std::string& caFile) {
     if (!folder || X509_LOOKUP_add_dir(folder, nullptr, X509_FILETYPE_DEFAULT) != 1) ERR_clear_error();
     if (X509_STORE_load_file(store, caFile.c_str()) != 1) {
         X509_STORE_free(store);
-        throw TlsError("无法读取CA证书文件 (cannot read the CA file " + caFile + ": " + takeTlsErrors() + ")");
+        throw TlsError("无法读取CA证书文件 (cannot read the CA file " + caFile + ": " + takeTlsErrors() +
+                       ")");
     }
     return store;
 }
