@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "data/Tdm.h"
+#include "server/ServerOptions.h"
 #include "tests/support/TestLogin.h"
 #include "transport/SocketConnection.h"
 
@@ -67,12 +69,22 @@ inline void appendOrder(Tdm& m, const std::string& id) {
     m.ClientDataSetxsdtb.Post();
 }
 
-// A connection logged in as the administrator, with its data module.
+// Sets connection up for the server on this machine at port, encrypted when fingerprint names the
+// server certificate it must present (empty: in the clear).
+inline void connectTo(SocketConnection& connection, uint16_t port, const std::string& fingerprint = {}) {
+    connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
+    connection.setAddress("127.0.0.1");
+    connection.setPort(port);
+    if (fingerprint.empty()) return;
+    connection.setEncryption(SocketConnection::Encryption::Required);
+    connection.setCertificateVerifier(
+        [fingerprint](const ServerCertificate& seen) { return seen.fingerprint == fingerprint; });
+}
+
+// A connection logged in as the administrator, with its data module; encrypted as connectTo says.
 struct Client {
-    explicit Client(uint16_t port) {
-        connection.setServerGUID("{276F7104-2B30-4414-AD12-DE1160EAA8D1}");
-        connection.setAddress("127.0.0.1");
-        connection.setPort(port);
+    explicit Client(uint16_t port, const std::string& fingerprint = {}) {
+        connectTo(connection, port, fingerprint);
         velmora::test::loginAs(connection);
         module = std::make_unique<Tdm>(connection);
     }
@@ -109,6 +121,23 @@ inline double runConcurrentClients(const std::function<uint16_t(int)>& portOf, s
     for (auto& t : clients) t.join();
     return seconds(Clock::now() - start);
 }
+
+// What TLS costs: seconds, besides the lines opened.
+struct TlsCost {
+    int lines = 0;
+    double openTls = 0, openPlain = 0;    // best open and walk of the view
+    double loginTls = 0, loginPlain = 0;  // p50 of a login from connect, the password check excluded
+    double cheapCheck = 0;                // p50 of the check at the least work (the share excluded)
+    double serverCheck = 0;               // the check at the server's own settings, for comparison
+};
+
+// Measures TLS on the SQLite run's database (lines order lines in the view) through a server of
+// its own started from options with TLS allowed; dir is a folder of the bench's own for the
+// certificate. Leaves the administrator's stored hash at the least work. Empty when a measurement
+// went wrong (said on stderr).
+std::optional<TlsCost> measureTls(const server::ServerOptions& options, const std::string& dir, int lines);
+// Its figures and its RESULT line.
+void printTlsCost(const TlsCost& cost);
 
 // The PostgreSQL run: location is the URI of a database the bench may empty; reader, when not
 // empty, the URI the servers run command texts on. Returns the process's exit code.

@@ -12,14 +12,17 @@
 //  (e) the audit trail's cost: orders saved one by one as in (c), and 10,000 orders in one
 //      packet as in (b), each alternately through this server and through a second one on the
 //      same database whose applies write no audit rows (a setting only code reaches);
+//  (f) what TLS costs, on a server with TLS allowed: (a) over TLS against in the clear, and a
+//      login from connect with the password hash's own cost excluded (server_bench_tls.cpp);
 //  and the client's resident memory before opening (a), with it open, and after closing it.
 // Both sides run at the same durability: --durability full (default) or normal, the server's
 // option of that name and the matching PRAGMA synchronous on the direct connection.
+// Next to last line: RESULT tls_open_ratio=.. tls_login_ms=..
 // Last line: RESULT open_ratio=.. apply_ratio=.. save_p50_ratio=.. save_p99_ms=..
 //            concurrent_orders_per_s=.. lost=.. audit_apply_ratio=.. audit_bulk_ratio=..
 //            durability=full|normal
 // --lines N opens the view on N lines instead of 200,000; --only apply|save|audit repeats one
-// measurement and prints its times (for a profiler).
+// measurement and prints its times (for a profiler); --only tls runs (f) alone.
 // The server runs in this process, on its own threads, behind real TCP sockets, on a database
 // that holds the demo users (every client logs in) and none of the demo orders.
 //
@@ -48,6 +51,7 @@
 #include <vector>
 
 #include "bench/ServerBench.h"
+#include "bench/ServerChild.h"
 #include "server/PgDatabase.h"
 #include "server/SocketServer.h"
 
@@ -186,49 +190,6 @@ std::string scalar(sqlite3* db, const char* sql) {
 
 }  // namespace
 
-// velmora-server's SocketServer in a child process of its own, so that the client's memory is
-// measured without the server's.
-class ServerChild {
-  public:
-    explicit ServerChild(const ServerOptions& options) {
-        int fds[2];
-        if (pipe(fds) != 0) std::exit(1);
-        std::fflush(nullptr);
-        pid_ = fork();
-        if (pid_ < 0) std::exit(1);
-        if (pid_ == 0) {
-            close(fds[0]);
-            SocketServer server(options);
-            uint16_t port = server.port();
-            if (write(fds[1], &port, sizeof port) != sizeof port) _exit(1);
-            close(fds[1]);
-            server.run();
-            _exit(0);
-        }
-        close(fds[1]);
-        if (read(fds[0], &port_, sizeof port_) != sizeof port_) {
-            std::fprintf(stderr, "the server did not start\n");
-            std::exit(1);
-        }
-        close(fds[0]);
-    }
-    ~ServerChild() { stop(); }
-    ServerChild(const ServerChild&) = delete;
-    ServerChild& operator=(const ServerChild&) = delete;
-
-    uint16_t port() const { return port_; }
-    void stop() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGKILL);  // every apply was acknowledged, so committed, before this
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    uint16_t port_ = 0;
-};
-
 struct SqliteRun {
     Durability durability = Durability::Full;
     std::string only;    // empty: every measurement once
@@ -363,6 +324,13 @@ int runSqlite(const SqliteRun& run) {
         finish();
         return 0;
     }
+    if (run.only == "tls") {
+        std::optional<TlsCost> cost = measureTls(options, dir, run.lines);
+        finish();
+        if (!cost) return 1;
+        printTlsCost(*cost);
+        return 0;
+    }
     if (run.only == "save") {
         std::vector<double> direct, ours;
         for (int round = 0; round < rounds; ++round)
@@ -426,7 +394,10 @@ int runSqlite(const SqliteRun& run) {
     int storedLines = std::stoi(scalar(db, "select count(*) from xsdzb where xsdid like 'C%'"));
     int lost = std::abs(expected - stored) + std::abs(expected * kLinesPerOrder - storedLines);
     AuditCost audit = measureAudit();
+    // Last, as it leaves the administrator's password at the cheapest hash.
+    std::optional<TlsCost> tls = measureTls(options, dir, run.lines);
     finish();
+    if (!tls) return 1;
 
     double ourP50 = percentile(ourSaves, 0.5), directP50 = percentile(directSaves, 0.5);
     std::printf("open+walk %d rows: ours %.3f s, sqlite3 %.3f s (%zu / %zu bytes of text)\n", rows, ourOpen,
@@ -445,6 +416,7 @@ int runSqlite(const SqliteRun& run) {
         "audit trail: %d orders in one apply %.3f s with, %.3f s without; one order per apply p50 "
         "%.2f ms with, %.2f ms without\n",
         kApplyOrders, audit.bulkWith, audit.bulkWithout, audit.saveWith * 1e3, audit.saveWithout * 1e3);
+    printTlsCost(*tls);
     std::printf(
         "RESULT open_ratio=%.2f apply_ratio=%.2f save_p50_ratio=%.2f save_p99_ms=%.2f "
         "concurrent_orders_per_s=%.0f lost=%d audit_apply_ratio=%.2f audit_bulk_ratio=%.2f durability=%s\n",
@@ -468,13 +440,14 @@ int main(int argc, char** argv) {
         } else if (arg == "--lines" && std::atoi(next.c_str()) >= kLinesPerOrder) {
             run.lines = std::atoi(next.c_str());
             ++i;
-        } else if (arg == "--only" && (next == "apply" || next == "save" || next == "audit")) {
+        } else if (arg == "--only" &&
+                   (next == "apply" || next == "save" || next == "audit" || next == "tls")) {
             run.only = next;
             ++i;
         } else {
             std::fprintf(
                 stderr,
-                "usage: server_bench [--durability full|normal] [--lines N] [--only apply|save|audit]\n"
+                "usage: server_bench [--durability full|normal] [--lines N] [--only apply|save|audit|tls]\n"
                 "       server_bench --db postgresql://... [--reader-db URI]\n");
             return 2;
         }

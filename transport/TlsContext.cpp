@@ -32,6 +32,45 @@ SSL_CTX* newContext(bool server, TlsVersion minVersion) {
     return ctx;
 }
 
+// The system's CAs, read once for the process: parsing the system bundle takes tens of
+// milliseconds, which every new connection object's first open would otherwise pay before its
+// handshake. Certificates are only added to it here and by OpenSSL's own lookups, under the
+// store's lock, so contexts on any thread share it.
+X509_STORE* systemStore() {
+    static X509_STORE* store = [] {
+        X509_STORE* s = X509_STORE_new();
+        if (s && X509_STORE_set_default_paths(s) != 1) ERR_clear_error();
+        return s;
+    }();
+    return store;
+}
+
+// A store of the system's CAs and the office's own CA file, for one context: the system's are
+// taken from the shared store, never parsed again, and the shared store never learns the file's.
+X509_STORE* storeWithCaFile(const std::string& caFile) {
+    X509_STORE* store = X509_STORE_new();
+    if (!store) throw TlsError("TLS: " + takeTlsErrors());
+    X509_STORE* system = systemStore();
+    if (system) {
+        X509_STORE_lock(system);
+        STACK_OF(X509_OBJECT)* objects = X509_STORE_get0_objects(system);
+        for (int i = 0; i < sk_X509_OBJECT_num(objects); ++i)
+            if (X509* certificate = X509_OBJECT_get0_X509(sk_X509_OBJECT_value(objects, i)))
+                X509_STORE_add_cert(store, certificate);
+        X509_STORE_unlock(system);
+    }
+    // The system's folder of CAs is looked up by name when a chain needs one, as the shared
+    // store does.
+    X509_LOOKUP* folder = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir());
+    if (!folder || X509_LOOKUP_add_dir(folder, nullptr, X509_FILETYPE_DEFAULT) != 1) ERR_clear_error();
+    if (X509_STORE_load_file(store, caFile.c_str()) != 1) {
+        X509_STORE_free(store);
+        throw TlsError("无法读取CA证书文件 (cannot read the CA file " + caFile + ": " + takeTlsErrors() +
+                       ")");
+    }
+    return store;
+}
+
 }  // namespace
 
 std::string takeTlsErrors() {
@@ -79,10 +118,11 @@ std::shared_ptr<const TlsContext> TlsContext::forClient(const TlsClientSettings&
     SSL_CTX* ctx = newContext(false, settings.minVersion);
     std::shared_ptr<const TlsContext> context(new TlsContext(ctx, false));
     // Without the system's CAs, only the CA file and the client's own trust decide.
-    if (SSL_CTX_set_default_verify_paths(ctx) != 1) ERR_clear_error();
-    if (!settings.caFile.empty() && SSL_CTX_load_verify_locations(ctx, settings.caFile.c_str(), nullptr) != 1)
-        throw TlsError("无法读取CA证书文件 (cannot read the CA file " + settings.caFile + ": " +
-                       takeTlsErrors() + ")");
+    if (settings.caFile.empty()) {
+        if (X509_STORE* system = systemStore()) SSL_CTX_set1_cert_store(ctx, system);
+    } else {
+        SSL_CTX_set_cert_store(ctx, storeWithCaFile(settings.caFile));
+    }
     // The handshake always ends; whether the certificate is trusted is decided after it, by the CA
     // check's result and the client's own verifier.
     SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);

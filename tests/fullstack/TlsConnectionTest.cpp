@@ -89,6 +89,32 @@ TEST(TlsConnection, WithoutAVerifierOnlyACertificateACaVouchesForIsAccepted) {
     EXPECT_FALSE(asked.seen[0].trustedByCa);
 }
 
+TEST(TlsConnection, AnOfficeCaFileIsTrustedOnlyByTheConnectionsThatNameIt) {
+    // The system's CAs are read once and shared by every client context: a CA file must reach
+    // only the contexts made with it, before and after one made without it.
+    TlsFiles files;
+    ServerProcess server = serverWith(files.serverArgs());
+    TlsClientSettings office;
+    office.caFile = files.cert;
+    for (bool withFile : {true, false, true}) {
+        Client c(server, Client::LoggedOut);
+        c.connection.setEncryption(Encryption::Required);
+        if (withFile) c.connection.setTlsSettings(office);
+        if (withFile) {
+            loginAs(c.connection);
+            EXPECT_TRUE(c.connection.encrypted());
+        } else {
+            EXPECT_EQ(refusal([&] { loginAs(c.connection); }),
+                      "服务器证书未获信任，连接已取消 (the server's certificate was not accepted)");
+        }
+    }
+    // A CA file that cannot be read still fails the open, saying which file.
+    Client broken(server, Client::LoggedOut);
+    broken.connection.setEncryption(Encryption::Required);
+    broken.connection.setTlsSettings(TlsClientSettings{files.dir + "/missing.pem", TlsVersion::V1_3});
+    EXPECT_NE(refusal([&] { loginAs(broken.connection); }).find("missing.pem"), std::string::npos);
+}
+
 TEST(TlsConnection, ACertificateTheVerifierRefusesEndsTheOpenAndNeverFallsBackToPlain) {
     TlsFiles files;
     ServerProcess server = serverWith(files.serverArgs({"--tls", "allow"}));
