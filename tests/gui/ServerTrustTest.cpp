@@ -77,9 +77,19 @@ class ServerTrustTest : public QObject {
             if (f.isVisible()) f.BitBtn2->click();  // connected: cancel ends the program as well
         });
     }
-    void login(ShellSession& s) {
+    // The whole login; returns the mark the login dialog showed once connected.
+    QString login(ShellSession& s) {
+        QString mark;
         const QString at = address();
-        s.showAndLogin([at](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, "管理员", "vantu"); });
+        s.showAndLogin([&](TFrmlogin& f) {
+            f.Edit2->setText(at);
+            QTest::mouseClick(f.Button1, Qt::LeftButton);
+            mark = f.Label11->isVisible() ? f.Label11->text() : QString();
+            f.ComboBox1->setEditText("管理员");
+            f.Edit1->setText("vantu");
+            QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        });
+        return mark;
     }
 
   private slots:
@@ -91,16 +101,8 @@ class ServerTrustTest : public QObject {
         server = serverWith(c.serverArgs("require"));
         {
             ShellSession s;
-            QString seenMark;
             const QString at = address();
-            s.showAndLogin([&](TFrmlogin& f) {
-                f.Edit2->setText(at);
-                QTest::mouseClick(f.Button1, Qt::LeftButton);
-                seenMark = f.Label11->isVisible() ? f.Label11->text() : QString();
-                f.ComboBox1->setEditText("管理员");
-                f.Edit1->setText("vantu");
-                QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
-            });
+            const QString seenMark = login(s);
             QCOMPARE(s.ending.count(), 0);
             QCOMPARE(box(s, 0).text,
                      "首次连接到服务器 " + at + "，证书指纹 " + c.fingerprint + "，是否信任？");
@@ -165,16 +167,8 @@ class ServerTrustTest : public QObject {
     void aPlainServerIsReachedWithTheUnencryptedMarkShown() {
         server = std::make_unique<ServerProcess>();
         ShellSession s;
-        QString mark;
         const QString at = address();
-        s.showAndLogin([&](TFrmlogin& f) {
-            f.Edit2->setText(at);
-            QTest::mouseClick(f.Button1, Qt::LeftButton);
-            mark = f.Label11->isVisible() ? f.Label11->text() : QString();
-            f.ComboBox1->setEditText("管理员");
-            f.Edit1->setText("vantu");
-            QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
-        });
+        const QString mark = login(s);
         QCOMPARE(s.ending.count(), 0);
         QCOMPARE(box(s, 0).text, QString("请选择用户名"));
         QCOMPARE(mark, QString("未加密"));
