@@ -22,7 +22,8 @@ SSL_CTX* newContext(bool server, TlsVersion minVersion) {
     SSL_CTX_set_cipher_list(ctx, kTls12Ciphers);
     // TLS 1.3's own suites, AES-128-GCM first: as strong as the transport needs and the cheapest
     // on processors with AES instructions, which a bulk reply notices.
-    SSL_CTX_set_ciphersuites(ctx, "TLS_AES_128_GCM_SHA256:TLS_AES_256_GCM_SHA384:TLS_CHACHA20_POLY1305_SHA256");
+    SSL_CTX_set_ciphersuites(ctx,
+                             "TLS_AES_128_GCM_SHA256:TLS_AES_256_GCM_SHA384:TLS_CHACHA20_POLY1305_SHA256");
     SSL_CTX_set_options(ctx, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION | SSL_OP_NO_TICKET |
                                  SSL_OP_CIPHER_SERVER_PREFERENCE);
     // Every connection makes a full handshake: no ticket arrives after it that a reader would have
