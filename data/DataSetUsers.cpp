@@ -9,19 +9,29 @@ void DataSetUsers::use(const void* user, std::initializer_list<ClientDataSet*> d
         // Claimed only once it opened: a failed open leaves nothing that would keep it open later.
         ds->Open();
         users_[ds].insert(user);
+        // A nested dataset's rows live in its master's rows, which its open fetched: the user holds
+        // the master as well, so that letting the nested one go lets them go too.
+        for (ClientDataSet* master = ds->MasterDataSet(); master; master = master->MasterDataSet())
+            users_[master].insert(user);
     }
 }
 
 void DataSetUsers::release(const void* user, std::initializer_list<ClientDataSet*> dataSets) {
     for (ClientDataSet* ds : dataSets) {
-        auto it = users_.find(ds);
-        if (it != users_.end()) {
-            it->second.erase(user);
-            if (!it->second.empty()) continue;
-            users_.erase(it);
-        }
-        ds->Close();
+        releaseOne(user, ds);
+        for (ClientDataSet* master = ds->MasterDataSet(); master; master = master->MasterDataSet())
+            releaseOne(user, master);
     }
+}
+
+void DataSetUsers::releaseOne(const void* user, ClientDataSet* ds) {
+    auto it = users_.find(ds);
+    if (it != users_.end()) {
+        it->second.erase(user);
+        if (!it->second.empty()) return;
+        users_.erase(it);
+    }
+    ds->Close();
 }
 
 void DataSetUsers::forget(const void* user) {

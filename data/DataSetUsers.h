@@ -16,6 +16,7 @@ class ClientDataSet;
 class DataSetUsers {
   public:
     // Records user as a user of each dataset and opens it (a dataset already open stays as it is).
+    // A nested dataset's masters are held with it.
     void use(const void* user, std::initializer_list<ClientDataSet*> dataSets);
     // Drops user's claim on each dataset and closes those that no other user still holds.
     void release(const void* user, std::initializer_list<ClientDataSet*> dataSets);
@@ -27,6 +28,8 @@ class DataSetUsers {
     std::set<ClientDataSet*> heldBy(const void* user) const;
 
   private:
+    void releaseOne(const void* user, ClientDataSet* ds);
+
     std::map<const ClientDataSet*, std::set<const void*>> users_;
 };
 

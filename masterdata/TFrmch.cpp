@@ -7,9 +7,9 @@
 
 #include "audit/TFrmhistory.h"
 #include "data/DataSetFollower.h"
+#include "data/ProviderProbe.h"
 #include "data/Tdm.h"
 #include "masterdata/MaintenanceBar.h"
-#include "masterdata/RowCountProbe.h"
 #include "session/ClientSession.h"
 #include "transport/Errors.h"
 #include "widgets/Colors.h"
@@ -204,7 +204,7 @@ void TFrmch::n_deleteClick() {
     if (nodeKind(TreeView1->selectedNode()) != CategoryLevel::Sub) return;
     ClientDataSet& items = dm.ClientDataSetch;
     QString chid = items.RecordCount() > 0 ? toQString(items.FieldByName("chid").AsString()) : QString();
-    RowCountProbe lines(dm.ClientDataSetxsdzb2, session_.providerSource(), "select * from xsdzb");
+    ProviderProbe lines(dm.ClientDataSetxsdzb2, session_.providerSource(), "select * from xsdzb");
     int used = lines.count(toStdString(QStringLiteral("select * from xsdzb where chid = '") +
                                        sqlEscaped(chid) + QLatin1Char('\'')));
     if (used > 0) {

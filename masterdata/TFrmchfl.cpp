@@ -7,9 +7,9 @@
 #include <QToolButton>
 
 #include "audit/TFrmhistory.h"
+#include "data/ProviderProbe.h"
 #include "data/Tdm.h"
 #include "masterdata/MaintenanceBar.h"
-#include "masterdata/RowCountProbe.h"
 #include "session/ClientSession.h"
 #include "transport/Errors.h"
 #include "widgets/Colors.h"
@@ -278,7 +278,7 @@ void TFrmchfl::n_deleteClick() {
     switch (nodeKind(node)) {
         case CategoryLevel::Sub: {
             QString code = codeBetweenParentheses(node->text(0));
-            RowCountProbe items(dm.ClientDataSetch, session_.providerSource(), "select * from ch");
+            ProviderProbe items(dm.ClientDataSetch, session_.providerSource(), "select * from ch");
             int used = items.count(toStdString(QStringLiteral("select * from ch where chflid = '") +
                                                sqlEscaped(code) + QLatin1Char('\'')));
             if (used > 0) {

@@ -24,8 +24,12 @@ std::string salesmanLookupQuery(std::string_view ywyid) {
     return "select * from  ywy where ywyid='" + quoteDoubled(ywyid) + "'";
 }
 
-std::string orderLinesFilter(std::string_view xsdid) {
-    return "xsdid='" + quoteDoubled(xsdid) + "'";
+std::string orderLinesQuery(std::string_view xsdid) {
+    return "select * from xsdzb where xsdid='" + quoteDoubled(xsdid) + "'";
+}
+
+std::string orderItemLinesQuery(std::string_view xsdid, std::string_view chid) {
+    return orderLinesQuery(xsdid) + " and chid='" + quoteDoubled(chid) + "'";
 }
 
 }  // namespace velmora

@@ -16,7 +16,8 @@ std::string orderNumberQuery(std::string_view xsdid);
 // The customer, respectively the salesman, with this code.
 std::string customerLookupQuery(std::string_view khid);
 std::string salesmanLookupQuery(std::string_view ywyid);
-// The row filter of the stored lines of one order.
-std::string orderLinesFilter(std::string_view xsdid);
+// The stored lines of one order, and those of one item in it.
+std::string orderLinesQuery(std::string_view xsdid);
+std::string orderItemLinesQuery(std::string_view xsdid, std::string_view chid);
 
 }  // namespace velmora

@@ -221,7 +221,7 @@ void TFrmkp::FormCreate() {
     // Every item passes: the filter another window left on the items is dropped.
     dm.ClientDataSetch.setFilter("");
     dm.ClientDataSetch.setFiltered(true);
-    dm.Users.use(this, {&dm.ClientDataSetch, &dm.ClientDataSetxsdzb2, &dm.ClientDataSetxsdtb2});
+    dm.Users.use(this, {&dm.ClientDataSetch});
     dm.ClientDataSetxsdtb.First();
 }
 
@@ -239,9 +239,8 @@ void TFrmkp::FormShow() {
 void TFrmkp::FormClose(CloseAction& action) {
     discardGridEditor();
     // Closed unless another open window (the item or category window) still uses them.
-    dm.Users.release(
-        this, {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh, &dm.ClientDataSetywy,
-               &dm.ClientDataSetch, &dm.ClientDataSetxsdzb2, &dm.ClientDataSetxsdtb2});
+    dm.Users.release(this, {&dm.ClientDataSetxsdtb, &dm.ClientDataSetxsdzb, &dm.ClientDataSetkh,
+                            &dm.ClientDataSetywy, &dm.ClientDataSetch});
     action = CloseAction::Free;
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "data/ProviderProbe.h"
 #include "widgets/MdiChildForm.h"
 
 class QLabel;
@@ -137,6 +138,10 @@ class TFrmkp : public MdiChildForm {
     void changeApproval(bool approve, const QString& question);
     // Fetches the approval columns of the order shown again, keeping the user's place.
     void refetchApproval(const std::string& number);
+    // Queries of one order's stored header or lines, on datasets of their own: the window never
+    // holds every stored order or line.
+    ProviderProbe storedOrders();
+    ProviderProbe storedLines();
     // Looks the code in box up through ClientDataSetkh; true when found, with the name in nameBox.
     bool lookUpCode(DBEdit* box, const std::string& sql, const char* nameField, DBEdit* nameBox,
                     const QString& unknownText);

@@ -96,20 +96,17 @@ void TFrmkp::changeApproval(bool approve, const QString& question) {
 }
 
 void TFrmkp::refetchApproval(const std::string& number) {
-    ClientDataSet& stored = dm.ClientDataSetxsdtb2;
-    stored.Close();
-    stored.setCommandText("");
-    stored.setCommandText(orderNumberQuery(number));
-    stored.Open();
-    ClientDataSet& headers = dm.ClientDataSetxsdtb;
-    // The user stays on the order; only its approval columns change, nothing is logged for them.
-    if (stored.IsEmpty() || headers.IsEmpty() || headers.State() != DataSetState::Browse ||
-        dm.ClientDataSetxsdtbxsdid().AsString() != number)
-        return;
-    const Variant ischeck = stored.FieldByName("ischeck").Value();
-    const bool approved = !ischeck.isNull() && !ischeck.isEmpty() && ischeck.toBool();
-    headers.TakeServerValues(
-        {{"ischeck", Variant(approved)}, {"shrname", stored.FieldByName("shrname").Value()}});
+    storedOrders().read(orderNumberQuery(number), [&](ClientDataSet& stored) {
+        ClientDataSet& headers = dm.ClientDataSetxsdtb;
+        // The user stays on the order; only its approval columns change, nothing is logged for them.
+        if (stored.IsEmpty() || headers.IsEmpty() || headers.State() != DataSetState::Browse ||
+            dm.ClientDataSetxsdtbxsdid().AsString() != number)
+            return;
+        const Variant ischeck = stored.FieldByName("ischeck").Value();
+        const bool approved = !ischeck.isNull() && !ischeck.isEmpty() && ischeck.toBool();
+        headers.TakeServerValues(
+            {{"ischeck", Variant(approved)}, {"shrname", stored.FieldByName("shrname").Value()}});
+    });
 }
 
 }  // namespace velmora

@@ -45,12 +45,7 @@ void TFrmkp::n_insertoneClick() {
 
 void TFrmkp::addPickedLine(const PickedItem& item) {
     // Only lines stored on the server are checked: lines added since the last save are not there.
-    ClientDataSet& stored = dm.ClientDataSetxsdzb2;
-    stored.Refresh();
-    stored.setFilter(orderLinesFilter(dm.ClientDataSetxsdtbxsdid().AsString()));
-    stored.setFiltered(true);
-    stored.setIndexFieldNames("chid");
-    if (stored.FindKey({Variant(item.chid)})) {
+    if (storedLines().count(orderItemLinesQuery(dm.ClientDataSetxsdtbxsdid().AsString(), item.chid)) > 0) {
         MessageService::messageBox(
             QStringLiteral("已有存货编号为") + toQString(item.chid) + QStringLiteral("的物资"), kCaption,
             MB_OK | MB_ICONINFORMATION);

@@ -65,16 +65,9 @@ void TFrmkp::n_editClick() {
 
 void TFrmkp::n_saveClick() {
     if (!commitGridEditor()) return;
-    if (IsInserting) {
-        ClientDataSet& tb2 = dm.ClientDataSetxsdtb2;
-        tb2.Close();
-        tb2.setCommandText("");
-        tb2.setCommandText(orderNumberQuery(toStdString(DBEdit1->text())));
-        tb2.Open();
-        if (tb2.RecordCount() > 0) {
-            inform(QStringLiteral("销售发票号重复"));
-            return;
-        }
+    if (IsInserting && storedOrders().count(orderNumberQuery(toStdString(DBEdit1->text()))) > 0) {
+        inform(QStringLiteral("销售发票号重复"));
+        return;
     }
     dm.ClientDataSetxsdzb.First();  // stores a line still pending in the grid
     alignLineNumbers();
@@ -132,13 +125,20 @@ void TFrmkp::n_deleteClick() {
     tb.Delete();
     // The server removes the order's lines with it; a failure is shown and ends the deletion here.
     tb.ApplyUpdates(0);
-    // The stored lines as last loaded are deleted as well; those the server already removed count
-    // as deleted, so nothing stays pending.
-    ClientDataSet& zb2 = dm.ClientDataSetxsdzb2;
-    zb2.setFilter(orderLinesFilter(number));
-    zb2.setFiltered(true);
-    for (int i = 0, n = zb2.RecordCount(); i < n; ++i) zb2.Delete();
-    zb2.ApplyUpdates(0);
+    // The order's stored lines are deleted as well, should any be left; the server removes them
+    // with the order, so there are none to send as a rule.
+    storedLines().read(orderLinesQuery(number), [](ClientDataSet& lines) {
+        for (int i = 0, n = lines.RecordCount(); i < n; ++i) lines.Delete();
+        if (lines.ChangeCount() > 0) lines.ApplyUpdates(0);
+    });
+}
+
+ProviderProbe TFrmkp::storedOrders() {
+    return ProviderProbe(dm.ClientDataSetxsdtb2, session_.providerSource(), "select * from xsdtb");
+}
+
+ProviderProbe TFrmkp::storedLines() {
+    return ProviderProbe(dm.ClientDataSetxsdzb2, session_.providerSource(), "select * from xsdzb");
 }
 
 void TFrmkp::n_printClick() {

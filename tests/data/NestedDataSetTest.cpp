@@ -1,6 +1,7 @@
 // Order headers with their nested lines: the lines follow the header, their changes live in the
 // header's log and travel with it.
 
+#include "data/DataSetUsers.h"
 #include "data/Tdm.h"
 #include "tests/data/RecordingProvider.h"
 #include "tests/data/TestPackets.h"
@@ -317,6 +318,26 @@ TEST_F(NestedTest, LinesCannotBeAddedWithoutAHeader) {
     provider->answer("DataSetProviderxsdtb", ordersPacket({}));
     zb.Open();
     EXPECT_THROW(zb.Insert(), VelmoraError);
+}
+
+// A window that uses only the lines (the item window) fetched every order with them: letting the
+// lines go lets the orders go, unless another window holds the orders itself.
+TEST_F(NestedTest, AUserOfTheLinesHoldsTheOrdersAndLettingGoClosesBoth) {
+    DataSetUsers users;
+    int items = 0, invoicing = 0;
+    users.use(&items, {&zb});
+    EXPECT_TRUE(tb.Active());
+    users.release(&items, {&zb});
+    EXPECT_FALSE(tb.Active());
+    EXPECT_FALSE(zb.Active());
+
+    users.use(&invoicing, {&tb, &zb});
+    users.use(&items, {&zb});
+    users.release(&items, {&zb});
+    EXPECT_TRUE(tb.Active() && zb.Active());  // still on screen in the invoicing window
+    users.release(&invoicing, {&tb, &zb});
+    EXPECT_FALSE(tb.Active());
+    EXPECT_FALSE(users.inUse(tb) || users.inUse(zb));
 }
 
 }  // namespace

@@ -76,5 +76,6 @@ TEST(OrderStatements, TypedValuesHaveTheirQuotesDoubled) {
     EXPECT_EQ(orderNumberQuery("a' or '1'='1"), "select * from xsdtb where xsdid='a'' or ''1''=''1'");
     EXPECT_EQ(customerLookupQuery("K'1"), "select * from  kh where khid='K''1'");
     EXPECT_EQ(salesmanLookupQuery("Y01"), "select * from  ywy where ywyid='Y01'");
-    EXPECT_EQ(orderLinesFilter("O'Neil"), "xsdid='O''Neil'");
+    EXPECT_EQ(orderItemLinesQuery("O'Neil", "0'1"),
+              "select * from xsdzb where xsdid='O''Neil' and chid='0''1'");
 }

@@ -1,4 +1,4 @@
-#include "masterdata/RowCountProbe.h"
+#include "data/ProviderProbe.h"
 
 #include "data/ClientDataSet.h"
 #include "transport/DispatchAppServer.h"
@@ -6,28 +6,32 @@
 
 namespace velmora {
 
-RowCountProbe::RowCountProbe(const ClientDataSet& shared, ProviderSource source, std::string fallbackQuery)
+ProviderProbe::ProviderProbe(const ClientDataSet& shared, ProviderSource source, std::string fallbackQuery)
     : shared_(shared), source_(std::move(source)), fallbackQuery_(std::move(fallbackQuery)) {}
 
-int RowCountProbe::count(const std::string& sql) {
+int ProviderProbe::count(const std::string& sql) {
+    int rows = 0;
+    read(sql, [&rows](ClientDataSet& probe) { rows = probe.RecordCountUnfiltered(); });
+    return rows;
+}
+
+void ProviderProbe::read(const std::string& sql, const std::function<void(ClientDataSet& rows)>& look) {
     ClientDataSet probe(shared_.Name() + "_probe");
     probe.setRemoteServer(source_);
     probe.setProviderName(shared_.ProviderName());
     probe.setCommandText(sql);
-    int rows = 0;
     try {
         probe.Open();
-        rows = probe.RecordCountUnfiltered();
+        look(probe);
         probe.Close();
     } catch (...) {
         restoreProviderQuery();
         throw;
     }
     restoreProviderQuery();
-    return rows;
 }
 
-void RowCountProbe::restoreProviderQuery() {
+void ProviderProbe::restoreProviderQuery() {
     std::shared_ptr<IProviderServer> server = source_ ? source_() : nullptr;
     if (!server) throw VelmoraError("Missing data provider or data packet");
     const std::string& query = shared_.CommandText().empty() ? fallbackQuery_ : shared_.CommandText();
