@@ -9,6 +9,7 @@
 #include "audit/TFrmhistory.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSetFollower.h"
+#include "data/DataSetUsers.h"
 #include "data/DataSource.h"
 #include "masterdata/MaintenanceBar.h"
 #include "widgets/Colors.h"
@@ -133,8 +134,16 @@ void RecordListForm::FormShow() {
     Panel1->setBrowseState();
 }
 
+void RecordListForm::holdDataSet(DataSetUsers& users) {
+    users.use(this, {&dataSet()});
+    users_ = &users;
+}
+
 void RecordListForm::FormClose(CloseAction& action) {
-    dataSet().Close();
+    if (users_)
+        users_->release(this, {&dataSet()});
+    else
+        dataSet().Close();
     action = CloseAction::Free;
 }
 

@@ -13,6 +13,7 @@ namespace velmora {
 class ClientDataSet;
 class ClientSession;
 class DataSetFollower;
+class DataSetUsers;
 class DBEdit;
 class DBGrid;
 class DataSource;
@@ -58,6 +59,9 @@ class RecordListForm : public MdiChildForm {
     void offerHistory(ClientSession& session, const char* table, const char* keyField, const char* nameField);
 
     ClientDataSet& dataSet() const;
+    // Opens the dataset as one of its users: closing the window closes it only when no other
+    // open window (销售开票, say) still uses it.
+    void holdDataSet(DataSetUsers& users);
     void ToggleEditState();
 
     void FormShow() override;
@@ -66,6 +70,7 @@ class RecordListForm : public MdiChildForm {
 
   private:
     DataSource& source_;
+    DataSetUsers* users_ = nullptr;
     bool shown_ = false;
     ClientSession* session_ = nullptr;  // set when history is offered
     const char* historyTable_ = "";

@@ -28,7 +28,7 @@ TFrmkh::TFrmkh(QWidget* owner, ClientSession& session)
     // Every customer, whatever query another window ran through the dataset last.
     dm.ClientDataSetkh.Close();
     dm.ClientDataSetkh.setCommandText("select * from kh");
-    dm.ClientDataSetkh.Open();
+    holdDataSet(dm.Users);
 }
 
 void TFrmkh::n_saveClick() {

@@ -24,7 +24,7 @@ TFrmywy::TFrmywy(QWidget* owner, ClientSession& session)
 
     // With the command text the dataset holds: the provider's own query, or the salesman
     // picker's, which lists every salesman too.
-    dm.ClientDataSetywy.Open();
+    holdDataSet(dm.Users);
 }
 
 void TFrmywy::n_saveClick() {

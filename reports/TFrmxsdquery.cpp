@@ -173,6 +173,7 @@ void TFrmxsdquery::BitBtn1Click() {
     totals.Open();
     session_.ListTotalQuantity = toQString(totals.FieldByName("sl").AsString());
     session_.ListTotalMoney = toQString(totals.FieldByName("je").AsString());
+    totals.Close();  // read once: the result window shows the session's copy
 
     // Closed first: an open result window holds the rows of the last query, and an open dataset
     // would not fetch the new ones.
