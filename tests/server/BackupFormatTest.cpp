@@ -9,6 +9,8 @@
 #include <limits>
 
 #include "server/BackupFormat.h"
+#include "server/DatabaseCopy.h"
+#include "server/Schema.h"
 
 namespace velmora::server {
 namespace {
@@ -125,6 +127,22 @@ TEST_F(BackupFormat, AHugeDeclaredLengthIsRefusedBeforeItIsRead) {
     }
     writeAll(path, "not a backup at all");
     EXPECT_THROW(verifyBackup(path), BackupDamaged);
+}
+
+TEST_F(BackupFormat, ABackupOfANewerSchemaIsNotRestored) {
+    {
+        BackupWriter w(path, {kSchemaVersion + 1, "99.0", "2030-01-01T00:00:00.000Z", "sqlite"});
+        w.finish();
+    }
+    const std::string target = path + ".db";
+    try {
+        restoreBackup(path, target, true);
+        FAIL() << "restored";
+    } catch (const VelmoraError& e) {
+        EXPECT_NE(std::string(e.what()).find("newer than this program knows"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("velmora-server 99.0 or later"), std::string::npos) << e.what();
+    }
+    EXPECT_NE(::access(target.c_str(), F_OK), 0);
 }
 
 }  // namespace
