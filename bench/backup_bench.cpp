@@ -33,15 +33,18 @@ double seconds(Clock::time_point since) {
 void fill(const std::string& path, int lines) {
     SqliteConnection db(path, true);
     createSchema(db);
-    db.executeScript(
-        "with recursive n(i) as (select 0 union all select i + 1 from n where i < " + std::to_string(lines - 1) +
-        ") insert into xsdzb (xsdid, chid, chname, ggxh, jldw, quantity1, price1, money1) select 'B' || (i / 5), "
-        "'0100101', '货品' || (i % 400), '规格' || (i % 7), '个', i % 17 + 1, 2.5 + i % 9, (i % 17 + 1) * (2.5 + i % 9) "
-        "from n;"
-        "with recursive n(i) as (select 0 union all select i + 1 from n where i < " +
-        std::to_string(lines / 5 - 1) +
-        ") insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, ischeck, rq) select 'B' || i, 'K001', "
-        "'客户一', 'Y01', '业务员', '管理员', 0, '2024-01-' || (10 + i % 20) from n;");
+    db.executeScript("with recursive n(i) as (select 0 union all select i + 1 from n where i < " +
+                     std::to_string(lines - 1) +
+                     ") insert into xsdzb (xsdid, chid, chname, ggxh, jldw, quantity1, price1, money1) "
+                     "select 'B' || (i / 5), "
+                     "'0100101', '货品' || (i % 400), '规格' || (i % 7), '个', i % 17 + 1, 2.5 + i % 9, (i % "
+                     "17 + 1) * (2.5 + i % 9) "
+                     "from n;"
+                     "with recursive n(i) as (select 0 union all select i + 1 from n where i < " +
+                     std::to_string(lines / 5 - 1) +
+                     ") insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, ischeck, rq) "
+                     "select 'B' || i, 'K001', "
+                     "'客户一', 'Y01', '业务员', '管理员', 0, '2024-01-' || (10 + i % 20) from n;");
 }
 
 // Commits one small order line per transaction until stop; the longest commit while measuring.
@@ -56,8 +59,9 @@ struct Writer {
         for (int i = 0; !stop; ++i) {
             auto start = Clock::now();
             db.begin();
-            db.execute("insert into xsdzb (xsdid, chid, quantity1, price1, money1) values (?, '0100101', 1, 2, 2)",
-                       {DbValue::ofText("W" + std::to_string(i))});
+            db.execute(
+                "insert into xsdzb (xsdid, chid, quantity1, price1, money1) values (?, '0100101', 1, 2, 2)",
+                {DbValue::ofText("W" + std::to_string(i))});
             db.commit();
             auto micros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
             if (measuring) {
@@ -104,11 +108,12 @@ int main(int argc, char** argv) {
     auto [busyLongest, busyCommits] = writer.measure([&] { backup = takeBackup(db, file); });
     writer.stop = true;
     thread.join();
-    std::printf("backup: %.2f s, %.1f MB, %llu rows\n", backup.seconds, static_cast<double>(backup.bytes) / 1e6,
-                static_cast<unsigned long long>(backup.rows));
-    std::printf("writer, one line per transaction: longest commit %.1f ms over 3 s without a backup (%lld commits), "
-                "%.1f ms during the backup (%lld commits)\n",
-                quietLongest, static_cast<long long>(quietCommits), busyLongest, static_cast<long long>(busyCommits));
+    std::printf("backup: %.2f s, %.1f MB, %llu rows\n", backup.seconds,
+                static_cast<double>(backup.bytes) / 1e6, static_cast<unsigned long long>(backup.rows));
+    std::printf(
+        "writer, one line per transaction: longest commit %.1f ms over 3 s without a backup (%lld commits), "
+        "%.1f ms during the backup (%lld commits)\n",
+        quietLongest, static_cast<long long>(quietCommits), busyLongest, static_cast<long long>(busyCommits));
 
     started = Clock::now();
     RestoreOutcome restored = restoreBackup(file, dir + "/restored.db", false);
@@ -116,7 +121,8 @@ int main(int argc, char** argv) {
     std::printf("restore into a new file: %.2f s, %llu rows\n", restoreSeconds,
                 static_cast<unsigned long long>(restored.rows));
     std::printf("RESULT backup_s=%.2f backup_mb=%.1f stall_ms=%.1f quiet_stall_ms=%.1f restore_s=%.2f\n",
-                backup.seconds, static_cast<double>(backup.bytes) / 1e6, busyLongest, quietLongest, restoreSeconds);
+                backup.seconds, static_cast<double>(backup.bytes) / 1e6, busyLongest, quietLongest,
+                restoreSeconds);
     std::filesystem::remove_all(dir);
     return 0;
 }

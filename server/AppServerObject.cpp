@@ -172,8 +172,9 @@ void AppServerObject::takeBackup(DispatchCall& call) {
     logLine(formatText("%s: TakeBackup wrote %s (%llu bytes, %llu rows, %.1f s)", session_.who().c_str(),
                        r.path.c_str(), static_cast<unsigned long long>(r.bytes),
                        static_cast<unsigned long long>(r.rows), r.seconds));
-    recordAudit(db_, session_.auditContext(),
-                {"backup", "", name, "", formatText("{\"bytes\":%llu}", static_cast<unsigned long long>(r.bytes))});
+    recordAudit(
+        db_, session_.auditContext(),
+        {"backup", "", name, "", formatText("{\"bytes\":%llu}", static_cast<unsigned long long>(r.bytes))});
     call.arg(0).assignKeepingRef(Variant(name));
     call.arg(1).assignKeepingRef(Variant(static_cast<double>(r.bytes)));
 }

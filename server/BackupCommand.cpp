@@ -35,7 +35,8 @@ int backup(const ServerOptions& o) {
         BackupDirectory dir(o.database, to, 0);
         BackupResult r = dir.takeNow();
         std::printf("backup written: %s (%llu bytes, %llu rows, %.1f s)\n", r.path.c_str(),
-                    static_cast<unsigned long long>(r.bytes), static_cast<unsigned long long>(r.rows), r.seconds);
+                    static_cast<unsigned long long>(r.bytes), static_cast<unsigned long long>(r.rows),
+                    r.seconds);
         return 0;
     }
     BackupResult r = takeBackup(o.database, to);

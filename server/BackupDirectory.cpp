@@ -36,7 +36,9 @@ bool isBackupName(const std::string& name) {
 
 // The UTC time of a backup's name, as parts.
 std::tm timeOfName(const std::string& name, int& millis) {
-    auto n = [&](size_t at, size_t len) { return std::atoi(name.substr(std::strlen(kPrefix) + at, len).c_str()); };
+    auto n = [&](size_t at, size_t len) {
+        return std::atoi(name.substr(std::strlen(kPrefix) + at, len).c_str());
+    };
     std::tm t{};
     t.tm_year = n(0, 4) - 1900;
     t.tm_mon = n(4, 2) - 1;
@@ -92,7 +94,8 @@ void BackupDirectory::rotate() {
     std::vector<std::string> all = names();
     for (size_t i = 0; keep_ > 0 && all.size() - i > static_cast<size_t>(keep_); ++i) {
         if (::unlink((dir_ + "/" + all[i]).c_str()) == 0)
-            logLine(formatText("removed the old backup %s/%s (keeping %d)", dir_.c_str(), all[i].c_str(), keep_));
+            logLine(
+                formatText("removed the old backup %s/%s (keeping %d)", dir_.c_str(), all[i].c_str(), keep_));
     }
 }
 
@@ -108,8 +111,8 @@ std::vector<BackupDirectory::Entry> BackupDirectory::list() {
         e.name = *it;
         int millis = 0;
         std::tm t = timeOfName(*it, millis);
-        e.created = formatText("%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
-                               t.tm_hour, t.tm_min, t.tm_sec, millis);
+        e.created = formatText("%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.tm_year + 1900, t.tm_mon + 1,
+                               t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, millis);
         e.bytes = static_cast<uint64_t>(info.st_size);
         int64_t modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
         auto known = checked_.find(*it);

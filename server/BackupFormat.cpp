@@ -70,8 +70,8 @@ std::string utcTimestamp() {
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
     return text;
 }
 
@@ -281,9 +281,10 @@ void readHeader(Reader& r, BackupSummary& s) {
     if (std::memcmp(magic, kMagic, sizeof kMagic) != 0) r.damaged("this is not a velmora backup");
     s.formatVersion = r.u32();
     if (s.formatVersion != BackupWriter::kFormatVersion)
-        throw BackupDamaged(formatText("the backup is of format %u, which this program (format %u) cannot read; "
-                                       "use a newer velmora-server",
-                                       s.formatVersion, BackupWriter::kFormatVersion));
+        throw BackupDamaged(
+            formatText("the backup is of format %u, which this program (format %u) cannot read; "
+                       "use a newer velmora-server",
+                       s.formatVersion, BackupWriter::kFormatVersion));
     uint32_t entries = r.u32();
     if (entries > kMaxHeaderEntries) r.damaged(formatText("%u header entries", entries));
     for (uint32_t i = 0; i < entries; ++i) {
@@ -350,7 +351,8 @@ BackupSummary readBackup(const std::string& path, TableSink* sink) {
             if (sink) sink->row(values);
             ++rows;
         }
-        if (tag != kTableEnd) r.damaged(formatText("unexpected mark %u in the rows of %s", tag, table.name.c_str()));
+        if (tag != kTableEnd)
+            r.damaged(formatText("unexpected mark %u in the rows of %s", tag, table.name.c_str()));
         if (r.u64() != rows) r.damaged("the row count of " + table.name + " does not match its rows");
         if (sink) sink->endTable();
         s.tables.emplace_back(table.name, rows);

@@ -32,8 +32,9 @@ struct Leftovers {
 void quickCheck(DbConnection& db, const std::string& source) {
     auto q = db.query("PRAGMA quick_check", {});
     if (q->next() && q->text(0) != "ok")
-        throw VelmoraError(formatText("The database %s is damaged (%.*s); no backup was written", source.c_str(),
-                                      static_cast<int>(q->text(0).size()), q->text(0).data()));
+        throw VelmoraError(formatText("The database %s is damaged (%.*s); no backup was written",
+                                      source.c_str(), static_cast<int>(q->text(0).size()),
+                                      q->text(0).data()));
 }
 
 }  // namespace
@@ -68,7 +69,8 @@ BackupResult takeBackup(const std::string& location, const std::string& path, Sn
     result.created = header.created;
     for (const auto& [table, rows] : verifyBackup(leftovers.partial).tables) result.rows += rows;
     if (std::rename(leftovers.partial.c_str(), path.c_str()) != 0)
-        throw VelmoraError(formatText("cannot rename the backup to %s: %s", path.c_str(), std::strerror(errno)));
+        throw VelmoraError(
+            formatText("cannot rename the backup to %s: %s", path.c_str(), std::strerror(errno)));
     leftovers.partial.clear();
     syncDirectoryOf(path);
     result.path = path;

@@ -39,13 +39,14 @@ void BackupScheduler::run() {
     removeStaleParts(backups_.dir());
     // The first backup is due one interval after the newest already there (now, when none is).
     milliseconds wait(0);
-    if (auto newest = backups_.newest()) wait = duration_cast<milliseconds>(*newest + every_ - system_clock::now());
+    if (auto newest = backups_.newest())
+        wait = duration_cast<milliseconds>(*newest + every_ - system_clock::now());
     while (sleep(wait)) {
         try {
             BackupResult r = backups_.takeNow();
             logLine(formatText("backup written: %s (%llu bytes, %llu rows, %.1f s)", r.path.c_str(),
-                               static_cast<unsigned long long>(r.bytes), static_cast<unsigned long long>(r.rows),
-                               r.seconds));
+                               static_cast<unsigned long long>(r.bytes),
+                               static_cast<unsigned long long>(r.rows), r.seconds));
             wait = every_;
         } catch (const std::exception& e) {
             logLine(formatText("BACKUP FAILED: %s; trying again in %lld s", e.what(),

@@ -41,8 +41,10 @@ int64_t sequenceOf(DbConnection& db, const BackupTableDef& t) {
     std::unique_ptr<DbQuery> q =
         db.dialect() == Dialect::Sqlite
             ? db.query("select seq from sqlite_sequence where name = ?", {DbValue::ofText(t.name)})
-            : db.query("select pg_catalog.pg_sequence_last_value(pg_catalog.pg_get_serial_sequence(?, ?)::regclass)",
-                       {DbValue::ofText(t.name), DbValue::ofText(t.sequenceColumn)});
+            : db.query(
+                  "select pg_catalog.pg_sequence_last_value(pg_catalog.pg_get_serial_sequence(?, "
+                  "?)::regclass)",
+                  {DbValue::ofText(t.name), DbValue::ofText(t.sequenceColumn)});
     return q->next() && q->type(0) != DbType::Null ? std::max<int64_t>(q->integer(0), 0) : 0;
 }
 
@@ -79,7 +81,9 @@ const std::vector<BackupTableDef>& backupTables() {
     static const std::vector<BackupTableDef> tables = {
         {"chfl", {{"chflid", T}, {"chflname", T}}, nullptr},
         {"ch", {{"chflid", T}, {"chid", T}, {"chname", T}, {"ggxh", T}, {"jldw", T}}, nullptr},
-        {"kh", {{"khid", T}, {"khname", T}, {"tel", T}, {"address", T}, {"accountid", T}, {"tax", T}}, nullptr},
+        {"kh",
+         {{"khid", T}, {"khname", T}, {"tel", T}, {"address", T}, {"accountid", T}, {"tax", T}},
+         nullptr},
         {"ywy", {{"ywyid", T}, {"ywyname", T}, {"tel", T}, {"address", T}}, nullptr},
         {"xsdtb",
          {{"xsdid", T},
@@ -148,8 +152,8 @@ void readDatabase(DbConnection& db, TableSink& sink) {
     for (const BackupTableDef& t : backupTables()) {
         BackupTableHeader header{t.name, sequenceOf(db, t), t.columns};
         sink.beginTable(header);
-        std::string select = "select " + columnList(t.columns) + " from " + t.name + " order by " +
-                             orderOf(t, db.dialect());
+        std::string select =
+            "select " + columnList(t.columns) + " from " + t.name + " order by " + orderOf(t, db.dialect());
         if (db.dialect() == Dialect::Sqlite) {
             std::unique_ptr<DbQuery> q = db.query(select, {});
             passRows(*q, t, values, sink);
@@ -169,9 +173,10 @@ void readDatabase(DbConnection& db, TableSink& sink) {
 void DatabaseLoader::beginTable(const BackupTableHeader& table) {
     const BackupTableDef* def = findBackupTable(table.name);
     if (!def)
-        throw VelmoraError(formatText("the backup holds a table %s that this program does not know; restore it "
-                                      "with the program that made it or a newer one",
-                                      table.name.c_str()));
+        throw VelmoraError(
+            formatText("the backup holds a table %s that this program does not know; restore it "
+                       "with the program that made it or a newer one",
+                       table.name.c_str()));
     for (const BackupColumn& c : table.columns) {
         bool known = std::any_of(def->columns.begin(), def->columns.end(),
                                  [&](const BackupColumn& k) { return k.name == c.name; });
@@ -220,8 +225,9 @@ void DatabaseLoader::endTable() {
     int64_t next = std::max(table_.sequence, maxKey_);
     if (!def->sequenceColumn || next <= 0) return;
     if (db_.dialect() == Dialect::Postgres) {
-        db_.query("select pg_catalog.setval(pg_catalog.pg_get_serial_sequence(?, ?), ?)",
-                  {DbValue::ofText(table_.name), DbValue::ofText(def->sequenceColumn), DbValue::ofInteger(next)})
+        db_.query(
+               "select pg_catalog.setval(pg_catalog.pg_get_serial_sequence(?, ?), ?)",
+               {DbValue::ofText(table_.name), DbValue::ofText(def->sequenceColumn), DbValue::ofInteger(next)})
             ->next();
         return;
     }

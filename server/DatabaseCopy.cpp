@@ -29,7 +29,8 @@ bool fileExists(const std::string& path) {
 
 void renameOrFail(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0)
-        throw VelmoraError(formatText("cannot rename %s to %s: %s", from.c_str(), to.c_str(), std::strerror(errno)));
+        throw VelmoraError(
+            formatText("cannot rename %s to %s: %s", from.c_str(), to.c_str(), std::strerror(errno)));
 }
 
 std::string compactUtcNow() {
@@ -49,10 +50,11 @@ class NewDatabase {
         if (isPostgresLocation(location)) {
             db_ = openDatabase(location, false);
             if (!db_->isEmpty())
-                throw VelmoraError(formatText("the database %s is not empty: a PostgreSQL database is filled only "
-                                              "when it is new (createdb a new one, fill it, then point the "
-                                              "servers' db at it)",
-                                              redactedLocation(location).c_str()));
+                throw VelmoraError(
+                    formatText("the database %s is not empty: a PostgreSQL database is filled only "
+                               "when it is new (createdb a new one, fill it, then point the "
+                               "servers' db at it)",
+                               redactedLocation(location).c_str()));
             return;
         }
         building_ = location + ".restoring-" + std::to_string(::getpid());
@@ -101,7 +103,9 @@ void checkCounts(const std::vector<std::pair<std::string, uint64_t>>& expected,
 std::string auditText(DbConnection& db, bool& intact) {
     AuditCheck check = verifyAuditChain(db);
     intact = check.fault.empty();
-    if (intact) return formatText("audit trail intact: %" PRId64 " rows, last hash %s", check.rows, check.headHash.c_str());
+    if (intact)
+        return formatText("audit trail intact: %" PRId64 " rows, last hash %s", check.rows,
+                          check.headHash.c_str());
     return formatText("audit trail BROKEN after %" PRId64 " rows: %s", check.rows, check.fault.c_str());
 }
 
@@ -109,7 +113,8 @@ std::string auditText(DbConnection& db, bool& intact) {
 
 std::string servedRefusal(const std::string& location) {
     return formatText(
-        "a velmora-server is serving %s: stop it first (systemctl stop velmora-server, or end that process with "
+        "a velmora-server is serving %s: stop it first (systemctl stop velmora-server, or end that process "
+        "with "
         "SIGTERM), restore, then start it again",
         location.c_str());
 }
@@ -117,10 +122,10 @@ std::string servedRefusal(const std::string& location) {
 RestoreOutcome restoreBackup(const std::string& file, const std::string& location, bool keep) {
     BackupSummary summary = verifyBackup(file);
     if (summary.header.schemaVersion > kSchemaVersion)
-        throw VelmoraError(formatText("the backup is of schema version %d, newer than this program knows (%d): "
-                                      "restore it with velmora-server %s or later",
-                                      summary.header.schemaVersion, kSchemaVersion,
-                                      summary.header.productVersion.c_str()));
+        throw VelmoraError(
+            formatText("the backup is of schema version %d, newer than this program knows (%d): "
+                       "restore it with velmora-server %s or later",
+                       summary.header.schemaVersion, kSchemaVersion, summary.header.productVersion.c_str()));
     ServingLock lock;
     if (!lock.acquire(location, ServingLock::Replacing)) throw VelmoraError(servedRefusal(location));
     RestoreOutcome out;
@@ -140,8 +145,8 @@ RestoreOutcome restoreBackup(const std::string& file, const std::string& locatio
             if (keep) {
                 out.kept = location + ".before-restore-" + compactUtcNow();
                 if (::link(location.c_str(), out.kept.c_str()) != 0)
-                    throw VelmoraError(formatText("cannot keep %s as %s: %s", location.c_str(), out.kept.c_str(),
-                                                  std::strerror(errno)));
+                    throw VelmoraError(formatText("cannot keep %s as %s: %s", location.c_str(),
+                                                  out.kept.c_str(), std::strerror(errno)));
             }
             for (const char* log : {"-wal", "-shm", "-journal"}) ::unlink((location + log).c_str());
         }
@@ -156,7 +161,8 @@ CopyOutcome copyDatabase(const std::string& from, const std::string& to) {
     if (!isPostgresLocation(to) && fileExists(to)) {
         bool empty = SqliteConnection(to, false).isEmpty();
         if (!empty)
-            throw VelmoraError(formatText("%s exists and holds data: copy fills a new database only", to.c_str()));
+            throw VelmoraError(
+                formatText("%s exists and holds data: copy fills a new database only", to.c_str()));
     }
     ServingLock lock;
     if (!lock.acquire(to, ServingLock::Replacing)) throw VelmoraError(servedRefusal(to));
@@ -178,8 +184,8 @@ CopyOutcome copyDatabase(const std::string& from, const std::string& to) {
     out.target = targetDigest.digests();
     out.equal = out.source.size() == out.target.size();
     for (size_t i = 0; out.equal && i < out.source.size(); ++i)
-        out.equal = out.source[i].rows == out.target[i].rows && out.source[i].sha256 == out.target[i].sha256 &&
-                    out.source[i].sums == out.target[i].sums;
+        out.equal = out.source[i].rows == out.target[i].rows &&
+                    out.source[i].sha256 == out.target[i].sha256 && out.source[i].sums == out.target[i].sums;
     bool intact = false;
     out.auditResult = auditText(target.db(), intact);
     if (!out.equal) return out;  // the SQLite file under construction goes with target

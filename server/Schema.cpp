@@ -276,11 +276,12 @@ void recordSchemaVersion(DbConnection& db) {
 }  // namespace
 
 int storedSchemaVersion(DbConnection& db) {
-    auto exists = db.query(db.dialect() == Dialect::Sqlite
-                               ? "select count(*) from sqlite_master where type = 'table' and name = 'server_meta'"
-                               : "select count(*) from pg_catalog.pg_tables where schemaname = "
-                                 "current_schema() and tablename = 'server_meta'",
-                           {});
+    auto exists =
+        db.query(db.dialect() == Dialect::Sqlite
+                     ? "select count(*) from sqlite_master where type = 'table' and name = 'server_meta'"
+                     : "select count(*) from pg_catalog.pg_tables where schemaname = "
+                       "current_schema() and tablename = 'server_meta'",
+                 {});
     if (!exists->next() || exists->integer(0) == 0) return 0;
     exists.reset();
     auto q = db.query("select value from server_meta where name = 'schema_version'", {});

@@ -40,11 +40,20 @@ std::chrono::milliseconds span(const char* option, const char* text) {
     double unit = 0;
     if (end && end != text && end[0] && !end[1]) {
         switch (*end) {
-            case 's': unit = 1; break;
-            case 'm': unit = 60; break;
-            case 'h': unit = 3600; break;
-            case 'd': unit = kDay; break;
-            default: break;
+            case 's':
+                unit = 1;
+                break;
+            case 'm':
+                unit = 60;
+                break;
+            case 'h':
+                unit = 3600;
+                break;
+            case 'd':
+                unit = kDay;
+                break;
+            default:
+                break;
         }
     }
     double seconds = v * unit;
@@ -169,10 +178,11 @@ ServerOptions parseServerOptions(int argc, char** argv) {
     ServerOptions o;
     int first = 1;
     // A command's words run up to its first option.
-    for (auto [word, command] : {std::pair{"user", &o.userCommand}, std::pair{"audit", &o.auditCommand},
-                                 std::pair{"cert", &o.certCommand}, std::pair{"backup", &o.backupCommand},
-                                 std::pair{"verify", &o.backupCommand}, std::pair{"restore", &o.backupCommand},
-                                 std::pair{"copy", &o.backupCommand}}) {
+    for (auto [word, command] :
+         {std::pair{"user", &o.userCommand}, std::pair{"audit", &o.auditCommand},
+          std::pair{"cert", &o.certCommand}, std::pair{"backup", &o.backupCommand},
+          std::pair{"verify", &o.backupCommand}, std::pair{"restore", &o.backupCommand},
+          std::pair{"copy", &o.backupCommand}}) {
         if (argc <= 1 || std::strcmp(argv[1], word) != 0) continue;
         command->emplace_back(word);
         for (first = 2; first < argc && std::strncmp(argv[first], "--", 2) != 0; ++first)

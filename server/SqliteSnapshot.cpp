@@ -25,7 +25,8 @@ void open(Handle& h, const std::string& path, int flags) {
 }
 
 void exec(Handle& h, const char* sql) {
-    if (sqlite3_exec(h.db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) throw VelmoraError(sqlite3_errmsg(h.db));
+    if (sqlite3_exec(h.db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw VelmoraError(sqlite3_errmsg(h.db));
 }
 
 }  // namespace
@@ -45,7 +46,8 @@ void snapshotSqlite(const std::string& source, const std::string& copy, Snapshot
         std::this_thread::sleep_for(pace.pause);
     }
     sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE) throw VelmoraError(formatText("The copy of %s failed: %s", source.c_str(), sqlite3_errstr(rc)));
+    if (rc != SQLITE_DONE)
+        throw VelmoraError(formatText("The copy of %s failed: %s", source.c_str(), sqlite3_errstr(rc)));
     exec(from, "COMMIT");
 }
 

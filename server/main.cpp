@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     // Held until the end, after every connection to the file has closed (see ServingLock).
     ServingLock servingLock;
     if (!servingLock.acquire(options.database, ServingLock::Serving)) {
-        std::fprintf(stderr, "velmora-server: a restore is replacing %s; start the server once it has finished\n",
+        std::fprintf(stderr,
+                     "velmora-server: a restore is replacing %s; start the server once it has finished\n",
                      options.database.c_str());
         return 1;
     }

@@ -71,16 +71,21 @@ inline const std::vector<TableColumns>& productTables() {
         {"ch", "chid", {"chflid", "chid", "chname", "ggxh", "jldw"}},
         {"kh", "khid", {"khid", "khname", "tel", "address", "accountid", "tax"}},
         {"ywy", "ywyid", {"ywyid", "ywyname", "tel", "address"}},
-        {"xsdtb", "xsdid", {"xsdid", "khid", "khname", "ywyid", "ywyname", "username", "shrname", "ischeck", "rq"}},
-        {"xsdzb", "lineid", {"xsdid", "chid", "chname", "ggxh", "jldw", "quantity1", "price1", "money1", "lineid"}},
+        {"xsdtb",
+         "xsdid",
+         {"xsdid", "khid", "khname", "ywyid", "ywyname", "username", "shrname", "ischeck", "rq"}},
+        {"xsdzb",
+         "lineid",
+         {"xsdid", "chid", "chname", "ggxh", "jldw", "quantity1", "price1", "money1", "lineid"}},
         {"user1", "username", {"username", "password1", "role", "rights", "disabled"}},
         {"server_logins",
          "id",
-         {"id", "event", "computername", "address", "username", "logintime", "recorded", "peer", "sessionuser"}},
+         {"id", "event", "computername", "address", "username", "logintime", "recorded", "peer",
+          "sessionuser"}},
         {"audit_log",
          "seq",
-         {"seq", "at", "username", "peer", "computer", "action", "tablename", "recordkey", "parentkey", "changes",
-          "hash"}},
+         {"seq", "at", "username", "peer", "computer", "action", "tablename", "recordkey", "parentkey",
+          "changes", "hash"}},
         {"audit_head", "id", {"id", "seq", "hash", "startseq", "starthash"}},
     };
     return tables;
@@ -106,12 +111,13 @@ inline std::vector<std::string> dumpTables(const TestDatabase& db) {
 inline std::string isoNow() {
     auto now = std::chrono::system_clock::now();
     std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
     return text;
 }
 

@@ -51,7 +51,7 @@ class Backups : public ::testing::Test {
     }
     static std::string auditVerify(const std::string& location) {
         Outcome r = runServerProgram({"audit", "verify", "--db", location});
-        return std::to_string(r.status) + " " + r.output.substr(0, r.output.find(',')) ;
+        return std::to_string(r.status) + " " + r.output.substr(0, r.output.find(','));
     }
 
     std::string dir;
@@ -126,10 +126,11 @@ TEST_F(Backups, ABackupDuringTwentyWritersHoldsWholeOrdersAndEveryOneAcknowledge
     ASSERT_EQ(restore(file, copy).status, 0);
     auto check = TestDatabase::open(copy);
     // No partial order: each order has all its lines, and no line is without its order.
-    EXPECT_EQ(check->query("select count(*) from (select xsdid from xsdzb where xsdid like 'W%' group by xsdid "
-                           "having count(*) <> " +
-                           std::to_string(kLinesPerOrder) + ")")[0],
-              "0");
+    EXPECT_EQ(
+        check->query("select count(*) from (select xsdid from xsdzb where xsdid like 'W%' group by xsdid "
+                     "having count(*) <> " +
+                     std::to_string(kLinesPerOrder) + ")")[0],
+        "0");
     EXPECT_EQ(check->query("select count(*) from xsdzb z where xsdid like 'W%' and not exists (select 1 from "
                            "xsdtb t where t.xsdid = z.xsdid)")[0],
               "0");
@@ -139,7 +140,8 @@ TEST_F(Backups, ABackupDuringTwentyWritersHoldsWholeOrdersAndEveryOneAcknowledge
     for (const auto& [number, time] : acknowledged) {
         if (time < taken) {
             ++before;
-            EXPECT_TRUE(held.count(number)) << number << " acknowledged at " << time << ", backup taken " << taken;
+            EXPECT_TRUE(held.count(number))
+                << number << " acknowledged at " << time << ", backup taken " << taken;
         } else if (!held.count(number)) {
             ++after;
         }
@@ -178,7 +180,8 @@ TEST_F(Backups, ARestoreGivesBackEveryTableRowByRow) {
     EXPECT_EQ(auditVerify(target->location()).substr(0, 1), "0");
     // A line added to the restored database takes a key never used before.
     target->execute("insert into xsdzb (xsdid, chid) values ('XS-NEW', '0100101')");
-    EXPECT_GT(std::stol(target->query("select lineid from xsdzb where xsdid = 'XS-NEW'")[0]), std::stol(deletedKey));
+    EXPECT_GT(std::stol(target->query("select lineid from xsdzb where xsdid = 'XS-NEW'")[0]),
+              std::stol(deletedKey));
 }
 
 TEST_F(Backups, VerifyFindsAChangedByteAndACutFileAndRestoreRefusesThem) {
@@ -250,12 +253,13 @@ TEST_F(Backups, ARestoreOverAServedDatabaseIsRefusedAndTheReplacedOneIsKept) {
 TEST_F(Backups, AKilledBackupLeavesNoFileUnderItsNameAndEarlierBackupsIntact) {
     ServerProcess server;
     // Enough lines that the backup is still writing when it is killed.
-    server.execute(onPostgres()
-                       ? "insert into xsdzb (xsdid, chid, chname, quantity1, price1, money1) select 'B' || (i / 5), "
-                         "'0100101', '货品' || i, i % 7, 0.5, 3.5 from generate_series(1, 300000) i"
-                       : "with recursive n(i) as (select 1 union all select i + 1 from n where i < 300000) insert "
-                         "into xsdzb (xsdid, chid, chname, quantity1, price1, money1) select 'B' || (i / 5), "
-                         "'0100101', '货品' || i, i % 7, 0.5, 3.5 from n");
+    server.execute(
+        onPostgres()
+            ? "insert into xsdzb (xsdid, chid, chname, quantity1, price1, money1) select 'B' || (i / 5), "
+              "'0100101', '货品' || i, i % 7, 0.5, 3.5 from generate_series(1, 300000) i"
+            : "with recursive n(i) as (select 1 union all select i + 1 from n where i < 300000) insert "
+              "into xsdzb (xsdid, chid, chname, quantity1, price1, money1) select 'B' || (i / 5), "
+              "'0100101', '货品' || i, i % 7, 0.5, 3.5 from n");
     const std::string earlier = dir + "/earlier.vbak";
     backup(server.databasePath(), earlier);
     const std::string final = dir + "/killed.vbak";
@@ -282,7 +286,8 @@ TEST_F(Backups, TheServersOwnBackupsRotateAndAFailedOneIsRetried) {
     auto written = [&] {
         std::string log = server.log();
         size_t n = 0;
-        for (size_t at = log.find("backup written: "); at != std::string::npos; at = log.find("backup written: ", at + 1))
+        for (size_t at = log.find("backup written: "); at != std::string::npos;
+             at = log.find("backup written: ", at + 1))
             ++n;
         return n;
     };
@@ -301,11 +306,14 @@ TEST_F(Backups, TheServersOwnBackupsRotateAndAFailedOneIsRetried) {
     ServerProcess::Options failing;
     failing.extraArgs = {"--backup-dir", dir + "/missing/parent", "--backup-every", "0.2s"};
     ServerProcess broken(failing);
-    ASSERT_TRUE(waitUntil([&] {
-        std::string log = broken.log();
-        size_t first = log.find("BACKUP FAILED");
-        return first != std::string::npos && log.find("BACKUP FAILED", first + 1) != std::string::npos;
-    }, std::chrono::seconds(30))) << broken.log();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::string log = broken.log();
+            size_t first = log.find("BACKUP FAILED");
+            return first != std::string::npos && log.find("BACKUP FAILED", first + 1) != std::string::npos;
+        },
+        std::chrono::seconds(30)))
+        << broken.log();
     { Client stillServes(broken); }
 }
 
@@ -328,14 +336,17 @@ TEST_F(Backups, TheClientTakesAndListsBackupsWithTheRightOnly) {
     EXPECT_EQ(list.FieldByName("created").AsString().substr(0, 2), "20");
     EXPECT_EQ(list.FieldByName("size").AsFloat(), bytes);
     EXPECT_TRUE(list.FieldByName("verified").AsBoolean());
-    EXPECT_EQ(server.scalar("select count(*) from audit_log where action = 'backup' and recordkey = '" + name + "'"),
+    EXPECT_EQ(server.scalar("select count(*) from audit_log where action = 'backup' and recordkey = '" +
+                            name + "'"),
               "1");
 
     auto op = loggedIn(server, "李出纳", "5678");
     std::shared_ptr<DispatchAppServer> opApp = op->connection.getServer();
     EXPECT_NE(refusal([&] { opApp->TakeBackup(bytes); }).find("没有权限：数据备份"), std::string::npos);
     EXPECT_NE(refusal([&] { opApp->ListBackups(); }).find("没有权限：数据备份"), std::string::npos);
-    EXPECT_EQ(server.scalar("select count(*) from audit_log where action = 'refused' and username = '李出纳'"), "2");
+    EXPECT_EQ(
+        server.scalar("select count(*) from audit_log where action = 'refused' and username = '李出纳'"),
+        "2");
 
     ServerProcess without;
     auto other = loggedIn(without, "管理员", "vantu");

@@ -65,7 +65,8 @@ TEST_F(Copy, ADemoDatabaseWithItsHistoryGoesToPostgresAndBackUnchanged) {
         kh.FieldByName("khname").setAsString("客户 😀 'x' \"y\" \\ 𠀀");
         kh.Post();
         ASSERT_EQ(kh.ApplyUpdates(0), 0);
-        server.execute("update xsdzb set price1 = 0.1 + 0.2, quantity1 = 1e-300, money1 = null where lineid = 2");
+        server.execute(
+            "update xsdzb set price1 = 0.1 + 0.2, quantity1 = 1e-300, money1 = null where lineid = 2");
     }
     roundTrip(first);
 }
@@ -77,7 +78,8 @@ TEST_F(Copy, TwoHundredThousandLinesGoToPostgresAndBackUnchanged) {
     TestDatabase::open(first)->execute(
         "with recursive n(i) as (select 0 union all select i + 1 from n where i < 199999) "
         "insert into xsdzb (xsdid, chid, chname, ggxh, jldw, quantity1, price1, money1) "
-        "select 'L' || (i / 5), '0100101', '货品' || i, case when i % 3 = 0 then null else 'φ' || i end, '个', "
+        "select 'L' || (i / 5), '0100101', '货品' || i, case when i % 3 = 0 then null else 'φ' || i end, "
+        "'个', "
         "i % 17 + 0.25, 1.0 / (i % 13 + 1), (i % 17 + 0.25) / (i % 13 + 1) from n;"
         "with recursive n(i) as (select 0 union all select i + 1 from n where i < 39999) "
         "insert into xsdtb (xsdid, khid, khname, username, ischeck, rq) "

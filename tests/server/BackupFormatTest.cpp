@@ -45,7 +45,8 @@ class BackupFormat : public ::testing::Test {
     ~BackupFormat() override { ::unlink(path.c_str()); }
 
     std::vector<std::vector<DbValue>> rows = {
-        {DbValue::ofText("XS0001"), DbValue::ofFloat(0.1), DbValue::ofInteger(std::numeric_limits<int64_t>::min())},
+        {DbValue::ofText("XS0001"), DbValue::ofFloat(0.1),
+         DbValue::ofInteger(std::numeric_limits<int64_t>::min())},
         {DbValue::ofText("客户 😀 \"quoted\" 'x'"), DbValue::ofFloat(-0.0), DbValue::ofInteger(-1)},
         {DbValue::ofText(""), DbValue::ofFloat(std::numeric_limits<double>::denorm_min()), DbValue::null()},
         {DbValue::null(), DbValue::ofFloat(1e308), DbValue::ofInteger(std::numeric_limits<int64_t>::max())},
@@ -54,7 +55,10 @@ class BackupFormat : public ::testing::Test {
     void writeSample() {
         BackupHeader header{1, "9.9", "2030-01-02T03:04:05.678Z", "sqlite"};
         BackupWriter w(path, header);
-        w.beginTable({"xsdzb", 41, {{"xsdid", ColumnKind::Text}, {"money1", ColumnKind::Real}, {"lineid", ColumnKind::Integer}}});
+        w.beginTable(
+            {"xsdzb",
+             41,
+             {{"xsdid", ColumnKind::Text}, {"money1", ColumnKind::Real}, {"lineid", ColumnKind::Integer}}});
         for (const auto& r : rows) w.row(r);
         w.endTable();
         w.beginTable({"kh", -1, {{"khid", ColumnKind::Text}}});
@@ -123,7 +127,8 @@ TEST_F(BackupFormat, AHugeDeclaredLengthIsRefusedBeforeItIsRead) {
         verifyBackup(path);
         FAIL() << "accepted";
     } catch (const BackupDamaged& e) {
-        EXPECT_NE(std::string(e.what()).find("a header name of 4294967295 bytes"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("a header name of 4294967295 bytes"), std::string::npos)
+            << e.what();
     }
     writeAll(path, "not a backup at all");
     EXPECT_THROW(verifyBackup(path), BackupDamaged);
