@@ -4,6 +4,8 @@
 
 #include "server/ApplyGuard.h"
 #include "server/AuditPacket.h"
+#include "server/BackupDirectory.h"
+#include "server/BackupPacket.h"
 #include "server/Log.h"
 #include "server/OrderApproval.h"
 #include "server/UserStore.h"
@@ -43,9 +45,10 @@ double currentDateTime() {
 }
 
 AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits limits,
-                                 bool allowOwnApproval)
+                                 bool allowOwnApproval, BackupDirectory* backups)
     : ProviderDispatch(providers_),
       db_(db),
+      backups_(backups),
       session_(session),
       providers_(db, session, limits),
       allowOwnApproval_(allowOwnApproval),
@@ -133,6 +136,47 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
         q.keyContains = c.arg(5).toString();
         readAudit("QueryAuditLog", c.arg(6), [&] { return queryAudit(db_, q); });
     });
+    // 数据备份: a backup into the server's backup folder now, and the list of what is there.
+    addMember(17, "TakeBackup", 2, [this](DispatchCall& c) { takeBackup(c); });
+    addMember(18, "ListBackups", 1, [this](DispatchCall& c) {
+        std::vector<BackupDirectory::Entry> entries = backupsFor("ListBackups").list();
+        c.arg(0).assignKeepingRef(Variant::byteArray(backupListPacket(entries)));
+    });
+}
+
+BackupDirectory& AppServerObject::backupsFor(const std::string& what) {
+    session_.requireLogin(what);
+    if (!session_.access().rights.has(Right::ManageUsers)) {
+        const char* refusal = "没有权限：数据备份 (backups are not among your rights)";
+        session_.auditRefusal(what, refusal);
+        throw RightsRefused(refusal);
+    }
+    if (!backups_) {
+        const char* refusal = "服务器未配置备份目录 (no backup-dir is configured)";
+        session_.logRefusal(what, refusal);
+        throw VelmoraError(refusal);
+    }
+    return *backups_;
+}
+
+void AppServerObject::takeBackup(DispatchCall& call) {
+    BackupDirectory& backups = backupsFor("TakeBackup");
+    BackupResult r;
+    try {
+        r = backups.takeNow();
+    } catch (const std::exception& e) {
+        logLine(formatText("BACKUP FAILED: %s asked for a backup: %s", session_.who().c_str(), e.what()));
+        throw VelmoraError(formatText("备份失败 (the backup failed: %s)", e.what()));
+    }
+    std::string name = r.path.substr(r.path.rfind('/') + 1);
+    logLine(formatText("%s: TakeBackup wrote %s (%llu bytes, %llu rows, %.1f s)", session_.who().c_str(),
+                       r.path.c_str(), static_cast<unsigned long long>(r.bytes),
+                       static_cast<unsigned long long>(r.rows), r.seconds));
+    recordAudit(
+        db_, session_.auditContext(),
+        {"backup", "", name, "", formatText("{\"bytes\":%llu}", static_cast<unsigned long long>(r.bytes))});
+    call.arg(0).assignKeepingRef(Variant(name));
+    call.arg(1).assignKeepingRef(Variant(static_cast<double>(r.bytes)));
 }
 
 void AppServerObject::readAudit(const std::string& what, Variant& result,

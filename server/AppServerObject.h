@@ -12,18 +12,22 @@
 
 namespace velmora::server {
 
+class BackupDirectory;
+
 constexpr const char* kAppServerClassId = "{276F7104-2B30-4414-AD12-DE1160EAA8D1}";
 constexpr const char* kAppServerProgId = "brandolex.test";
 
 // The application server object a client creates: the provider interface, plus GetSysTime, the
 // login book-keeping members AddUser and DelUser, the resume of a lost session (GetResumeToken,
-// ResumeSession) and the approval of orders (ApproveOrder, WithdrawApproval), which the client
-// reaches by name.
+// ResumeSession), the approval of orders (ApproveOrder, WithdrawApproval) and the backups of
+// 数据备份 (TakeBackup, ListBackups), which the client reaches by name.
 class AppServerObject : public ProviderDispatch {
   public:
     // session is the connection's: who works on it, and what it may do before a login.
-    // allowOwnApproval: a maker may approve the own orders (an office of one person).
-    AppServerObject(DbConnection& db, Session& session, QueryLimits limits, bool allowOwnApproval = false);
+    // allowOwnApproval: a maker may approve the own orders (an office of one person). backups: the
+    // server's backup folder, which must outlive the object (none: not configured).
+    AppServerObject(DbConnection& db, Session& session, QueryLimits limits, bool allowOwnApproval = false,
+                    BackupDirectory* backups = nullptr);
 
   private:
     void recordLogin(const char* event, DispatchCall& call);
@@ -38,7 +42,12 @@ class AppServerObject : public ProviderDispatch {
     void manageUsers(const std::string& what, const std::function<void(UserAdmin&)>& step,
                      const AuditEntry& entry = {});
 
+    // The backup folder, for a user with manage_users; refusals are audited as the others.
+    BackupDirectory& backupsFor(const std::string& what);
+    void takeBackup(DispatchCall& call);
+
     DbConnection& db_;
+    BackupDirectory* backups_;
     Session& session_;
     ProviderHost providers_;
     bool allowOwnApproval_;

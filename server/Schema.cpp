@@ -1,5 +1,7 @@
 #include "server/Schema.h"
 
+#include <cstdlib>
+
 #include "data/FieldDef.h"
 #include "server/AuditTrail.h"
 #include "server/Log.h"
@@ -258,7 +260,33 @@ void tryToLimitReaderRole(DbConnection& db) {
     }
 }
 
+// The server's own facts about the database; for now its schema version.
+constexpr const char* kMetaTable =
+    "CREATE TABLE IF NOT EXISTS server_meta (name VARCHAR(50) NOT NULL PRIMARY KEY, value VARCHAR(200));";
+
+// Records kSchemaVersion, unless a newer program recorded a later one.
+void recordSchemaVersion(DbConnection& db) {
+    db.executeScript(kMetaTable);
+    if (storedSchemaVersion(db) >= kSchemaVersion) return;
+    db.execute("delete from server_meta where name = 'schema_version'", {});
+    db.execute("insert into server_meta (name, value) values ('schema_version', ?)",
+               {DbValue::ofText(std::to_string(kSchemaVersion))});
+}
+
 }  // namespace
+
+int storedSchemaVersion(DbConnection& db) {
+    auto exists =
+        db.query(db.dialect() == Dialect::Sqlite
+                     ? "select count(*) from sqlite_master where type = 'table' and name = 'server_meta'"
+                     : "select count(*) from pg_catalog.pg_tables where schemaname = "
+                       "current_schema() and tablename = 'server_meta'",
+                 {});
+    if (!exists->next() || exists->integer(0) == 0) return 0;
+    exists.reset();
+    auto q = db.query("select value from server_meta where name = 'schema_version'", {});
+    return q->next() ? std::atoi(std::string(q->text(0)).c_str()) : 0;
+}
 
 bool isClientReadable(std::string_view table, ClientReads reads) {
     if (reads == ClientReads::WithoutReports && sameName(table, kReportView)) return false;
@@ -271,6 +299,7 @@ bool isClientReadable(std::string_view table, ClientReads reads) {
 void createSchema(DbConnection& db) {
     db.executeScript(kResumeTokensTable);
     createAuditTables(db);
+    recordSchemaVersion(db);
     if (db.dialect() == Dialect::Sqlite) return db.executeScript(kSchema);
     db.executeScript(kPostgresSchema);
     db.executeScript(kPostgresReaderRole);
@@ -315,6 +344,8 @@ void upgradeSchema(DbConnection& db) {
         db.executeScript(db.dialect() == Dialect::Postgres
                              ? "ALTER TABLE user1 ADD COLUMN disabled boolean NOT NULL DEFAULT false;"
                              : "ALTER TABLE user1 ADD COLUMN disabled BOOLEAN NOT NULL DEFAULT 0;");
+    // Databases made before the schema had a version are at the first one once brought up here.
+    recordSchemaVersion(db);
 }
 
 }  // namespace velmora::server

@@ -17,6 +17,12 @@ constexpr std::string_view kReportView = "xsdview";
 // PostgreSQL enforces it and SQLite does not, so the server checks it before it writes.
 constexpr size_t kTextColumnChars = 50;
 
+// The version of the schema this program makes, stored in the database (server_meta). It grows
+// with every change of the tables; a backup records it, and a restore refuses a newer one.
+constexpr int kSchemaVersion = 1;
+// The schema version a database records (0: made before versions were recorded).
+int storedSchemaVersion(DbConnection& db);
+
 // Creates the tables, the view xsdview and the server's tables of logins and of resume tokens in an
 // empty database.
 void createSchema(DbConnection& db);

@@ -33,6 +33,35 @@ std::chrono::milliseconds seconds(const char* option, const char* text, double l
 
 constexpr double kDay = 24 * 3600;
 
+// A span with its unit: 90s, 30m, 6h, 1d (fractions allowed).
+std::chrono::milliseconds span(const char* option, const char* text) {
+    char* end = nullptr;
+    double v = std::strtod(text, &end);
+    double unit = 0;
+    if (end && end != text && end[0] && !end[1]) {
+        switch (*end) {
+            case 's':
+                unit = 1;
+                break;
+            case 'm':
+                unit = 60;
+                break;
+            case 'h':
+                unit = 3600;
+                break;
+            case 'd':
+                unit = kDay;
+                break;
+            default:
+                break;
+        }
+    }
+    double seconds = v * unit;
+    if (unit == 0 || !std::isfinite(seconds) || seconds < 0.1 || seconds > 366 * kDay)
+        throw VelmoraError(formatText("%s takes a time such as 90s, 30m, 6h or 1d, not '%s'", option, text));
+    return std::chrono::milliseconds(static_cast<int64_t>(std::llround(seconds * 1000)));
+}
+
 // Dotted IPv4 addresses, separated by commas (blanks allowed).
 std::vector<std::string> addressList(const char* option, const char* text) {
     std::vector<std::string> out;
@@ -66,6 +95,10 @@ const char* serverUsage() {
            "       velmora-server audit export --before YYYY-MM-DD [--prune] [--db PATH] > FILE.csv\n"
            "       velmora-server cert create [--days N] [--name HOST]... [--cert FILE --key FILE]\n"
            "       velmora-server cert show [--cert FILE]\n"
+           "       velmora-server backup [--db PATH|URI] [--to FILE|DIR]\n"
+           "       velmora-server verify FILE\n"
+           "       velmora-server restore FILE --db PATH|URI [--no-keep]\n"
+           "       velmora-server copy --from PATH|URI --to PATH|URI\n"
            "  --port N              TCP port to listen on (default 211; 0 picks a free one)\n"
            "  --listen ADDRESS      IPv4 address to listen on (default 0.0.0.0, every address)\n"
            "  --db PATH|URI         SQLite database file (default velmora.db), or a PostgreSQL URI\n"
@@ -114,6 +147,11 @@ const char* serverUsage() {
            "  --tls-cert FILE       the server's certificate (PEM, with any intermediate certificates)\n"
            "  --tls-key FILE        its private key (PEM); the server refuses a key others may read\n"
            "  --tls-min-version 1.2|1.3  the oldest TLS version served (default 1.3)\n"
+           "  --backup-dir DIR      the server backs its database up into DIR while it runs (default: no\n"
+           "                        backups); the client's 数据备份 takes one there at once\n"
+           "  --backup-every TIME   time between the server's backups: 90s, 30m, 6h, 1d (default 24h)\n"
+           "  --backup-keep N       backups kept in --backup-dir; the oldest go once a new one has\n"
+           "                        verified (default 14)\n"
            "  --config FILE         read options from FILE, one 'name = value' per line (the options\n"
            "                        above without their dashes); the command line's own options win\n"
            "  --version             the program's version\n"
@@ -127,6 +165,12 @@ const char* serverUsage() {
            "'cert create' makes a self-signed certificate and its private key (P-256; default --days 825,\n"
            "names this host and localhost, files --tls-cert and --tls-key or velmora-cert.pem and\n"
            "velmora-key.pem) and prints its SHA-256 fingerprint; 'cert show' describes the certificate.\n"
+           "'backup' writes a consistent backup while the server serves (--to: a file, or a folder for a\n"
+           "file named after the time; default --backup-dir, else here); 'verify' checks a backup file and\n"
+           "lists its tables; 'restore' refuses while a server serves the database, keeps the database it\n"
+           "replaces as DB.before-restore-TIME unless --no-keep, and fills only an empty PostgreSQL\n"
+           "database; 'copy' moves a database between SQLite and PostgreSQL into a new one and compares\n"
+           "every table afterwards.\n"
            "Prints 'listening on ADDRESS:PORT' once it accepts connections; stops on SIGINT or SIGTERM.\n";
 }
 
@@ -134,8 +178,11 @@ ServerOptions parseServerOptions(int argc, char** argv) {
     ServerOptions o;
     int first = 1;
     // A command's words run up to its first option.
-    for (auto [word, command] : {std::pair{"user", &o.userCommand}, std::pair{"audit", &o.auditCommand},
-                                 std::pair{"cert", &o.certCommand}}) {
+    for (auto [word, command] :
+         {std::pair{"user", &o.userCommand}, std::pair{"audit", &o.auditCommand},
+          std::pair{"cert", &o.certCommand}, std::pair{"backup", &o.backupCommand},
+          std::pair{"verify", &o.backupCommand}, std::pair{"restore", &o.backupCommand},
+          std::pair{"copy", &o.backupCommand}}) {
         if (argc <= 1 || std::strcmp(argv[1], word) != 0) continue;
         command->emplace_back(word);
         for (first = 2; first < argc && std::strncmp(argv[first], "--", 2) != 0; ++first)
@@ -239,6 +286,18 @@ ServerOptions parseServerOptions(int argc, char** argv) {
             o.certFile = value();
         } else if (!std::strcmp(arg, "--key")) {
             o.certKeyFile = value();
+        } else if (!std::strcmp(arg, "--backup-dir")) {
+            o.backupDir = value();
+        } else if (!std::strcmp(arg, "--backup-every")) {
+            o.backupEvery = span(arg, value());
+        } else if (!std::strcmp(arg, "--backup-keep")) {
+            o.backupKeep = static_cast<int>(number(arg, value(), 1, 100000));
+        } else if (!std::strcmp(arg, "--to")) {
+            o.backupTo = value();
+        } else if (!std::strcmp(arg, "--from")) {
+            o.copyFrom = value();
+        } else if (!std::strcmp(arg, "--no-keep")) {
+            o.restoreNoKeep = true;
         } else if (!std::strcmp(arg, "--version")) {
             o.version = true;
         } else if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
@@ -253,6 +312,11 @@ ServerOptions parseServerOptions(int argc, char** argv) {
     if (o.certCommand.empty() &&
         (o.certDays != 825 || !o.certNames.empty() || !o.certFile.empty() || !o.certKeyFile.empty()))
         throw VelmoraError("--days, --name, --cert and --key go with cert create or cert show only");
+    const std::string verb = o.backupCommand.empty() ? "" : o.backupCommand[0];
+    if (!o.backupTo.empty() && verb != "backup" && verb != "copy")
+        throw VelmoraError("--to goes with backup or copy only");
+    if (!o.copyFrom.empty() && verb != "copy") throw VelmoraError("--from goes with copy only");
+    if (o.restoreNoKeep && verb != "restore") throw VelmoraError("--no-keep goes with restore only");
     return o;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,6 +40,14 @@ struct ServerOptions {
     std::string tlsCert;                        // PEM certificate (chain) of the server
     std::string tlsKey;                         // PEM private key; only its owner may read it
     TlsVersion tlsMinVersion = TlsVersion::V1_3;
+    std::string backupDir;  // the server's own backups go here (empty: none are taken)
+    std::chrono::milliseconds backupEvery = std::chrono::hours(24);
+    int backupKeep = 14;  // backups kept in backupDir; the oldest go once a new one verifies
+    // "backup", "verify FILE", "restore FILE" and "copy": instead of serving.
+    std::vector<std::string> backupCommand;
+    std::string backupTo;        // "backup --to FILE|DIR", "copy --to DB"
+    std::string copyFrom;        // "copy --from DB"
+    bool restoreNoKeep = false;  // "restore --no-keep"
     // "user add NAME" and the like: manage the users instead of serving.
     std::vector<std::string> userCommand;
     std::string userRole;  // "user add --role ROLE"

@@ -106,8 +106,10 @@ void prepareDatabase(const std::string& path, bool initDemo) {
                            converted, redactedLocation(path).c_str()));
 }
 
-SocketServer::SocketServer(const ServerOptions& options, std::shared_ptr<const TlsContext> tls)
+SocketServer::SocketServer(const ServerOptions& options, std::shared_ptr<const TlsContext> tls,
+                           std::shared_ptr<BackupDirectory> backups)
     : options_(options),
+      backups_(std::move(backups)),
       tlsMode_(tlsMode(options)),
       tls_(tls || tlsMode_ == TlsMode::Off ? std::move(tls) : loadServerTls(options)),
       listener_(options.listen, options.port),
@@ -269,7 +271,7 @@ void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport
         ClassRegistry classes;
         classes.add({kAppServerClassId, kAppServerProgId, true, true, [&database, &session, this] {
                          return std::make_shared<AppServerObject>(database, session, options_.query,
-                                                                  options_.allowOwnApproval);
+                                                                  options_.allowOwnApproval, backups_.get());
                      }});
         ServerConnectionRules rules;
         rules.maxObjects = options_.maxObjects;

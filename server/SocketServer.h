@@ -14,6 +14,7 @@
 
 namespace velmora::server {
 
+class BackupDirectory;
 class SessionDatabase;
 
 // Prepares the database file: a new (or empty) one gets the schema, and the demo data when asked;
@@ -28,7 +29,9 @@ class SocketServer {
   public:
     // Binds the listening socket; fails with a SocketError naming the call. tls: the context of
     // encrypted connections (none: loaded from the options when they ask for encryption).
-    explicit SocketServer(const ServerOptions& options, std::shared_ptr<const TlsContext> tls = nullptr);
+    // backups: where the client's 数据备份 takes and lists backups (none: not configured).
+    explicit SocketServer(const ServerOptions& options, std::shared_ptr<const TlsContext> tls = nullptr,
+                          std::shared_ptr<BackupDirectory> backups = nullptr);
     ~SocketServer();
 
     uint16_t port() const { return listener_.port(); }
@@ -57,6 +60,7 @@ class SocketServer {
                          std::chrono::steady_clock::time_point loginDeadline);
 
     ServerOptions options_;
+    std::shared_ptr<BackupDirectory> backups_;
     TlsMode tlsMode_;
     std::shared_ptr<const TlsContext> tls_;
     SocketListener listener_;

@@ -9,12 +9,15 @@
 #include <vector>
 
 #include "server/AuditCommand.h"
+#include "server/BackupCommand.h"
+#include "server/BackupScheduler.h"
 #include "server/CertCommand.h"
 #include "server/ConfigFile.h"
 #include "server/Log.h"
 #include "server/PgDatabase.h"
 #include "server/ServerOptions.h"
 #include "server/ServerTls.h"
+#include "server/ServingLock.h"
 #include "server/SocketServer.h"
 #include "server/UserCommand.h"
 #include "transport/Errors.h"
@@ -44,6 +47,7 @@ int main(int argc, char** argv) {
     if (!options.userCommand.empty()) return runUserCommand(options);
     if (!options.auditCommand.empty()) return runAuditCommand(options);
     if (!options.certCommand.empty()) return runCertCommand(options);
+    if (!options.backupCommand.empty()) return runBackupCommand(options);
 
     // A certificate that cannot serve stops the start before anything else happens.
     std::shared_ptr<const TlsContext> tls;
@@ -70,10 +74,21 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (options.initOnly) return 0;
+    // Held until the end, after every connection to the file has closed (see ServingLock).
+    ServingLock servingLock;
+    if (!servingLock.acquire(options.database, ServingLock::Serving)) {
+        std::fprintf(stderr,
+                     "velmora-server: a restore is replacing %s; start the server once it has finished\n",
+                     options.database.c_str());
+        return 1;
+    }
+    std::shared_ptr<BackupDirectory> backups;
+    if (!options.backupDir.empty())
+        backups = std::make_shared<BackupDirectory>(options.database, options.backupDir, options.backupKeep);
 
     std::unique_ptr<SocketServer> server;
     try {
-        server = std::make_unique<SocketServer>(options, tls);
+        server = std::make_unique<SocketServer>(options, tls, backups);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "velmora-server: cannot listen on %s:%u: %s\n", options.listen.c_str(),
                      options.port, e.what());
@@ -102,8 +117,16 @@ int main(int argc, char** argv) {
         logLine(formatText("TLS %s, certificate %s, SHA-256 fingerprint %s",
                            tlsMode(options) == TlsMode::Require ? "required" : "allowed",
                            options.tlsCert.c_str(), tls->ownFingerprint().c_str()));
+    std::unique_ptr<BackupScheduler> scheduler;
+    if (backups) {
+        logLine(formatText("backups into %s every %lld s, keeping %d", backups->dir().c_str(),
+                           static_cast<long long>(options.backupEvery.count() / 1000), options.backupKeep));
+        scheduler = std::make_unique<BackupScheduler>(*backups, options.backupEvery);
+        scheduler->start();
+    }
     server->run();
     signals.join();
+    scheduler.reset();
     logLine("stopped");
     return 0;
 }

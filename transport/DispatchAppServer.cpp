@@ -203,6 +203,19 @@ Bytes DispatchAppServer::QueryAuditLog(const std::string& from, const std::strin
     return packetOf(args[6]);
 }
 
+std::string DispatchAppServer::TakeBackup(double& bytes) {
+    std::vector<Variant> args{byRefVariant(Variant()), byRefVariant(Variant())};
+    callByName("TakeBackup", args);
+    bytes = plainValue(args[1]).toDouble();
+    return plainValue(args[0]).toString();
+}
+
+Bytes DispatchAppServer::ListBackups() {
+    std::vector<Variant> args{byRefVariant(Variant())};
+    callByName("ListBackups", args);
+    return packetOf(args[0]);
+}
+
 void DispatchAppServer::ResetUserPassword(const std::string& name, const std::string& password) {
     std::vector<Variant> args{Variant(name), Variant(password)};
     callByName("ResetUserPassword", args);
