@@ -86,6 +86,7 @@ class TMainForm : public QMainWindow {
     QAction* N14 = nullptr;
     QAction* N17 = nullptr;  // 用户管理
     QAction* N18 = nullptr;  // 操作日志
+    QAction* N19 = nullptr;  // 数据备份
     QAction* HelpAboutItem = nullptr;
 
     // Actions of ActionList1.
@@ -124,6 +125,7 @@ class TMainForm : public QMainWindow {
     void N14Click();
     void N17Click();
     void N18Click();
+    void N19Click();
     void HelpAbout1Execute();
     void LabelMouseMove(NavLabel* label);
     void Panel3MouseMove();
@@ -148,8 +150,8 @@ class TMainForm : public QMainWindow {
     // After the login check: asks the server what the user may do, keeps it in the session and
     // offers only that. A lost connection resumed keeps what was learnt.
     void LearnUserRights();
-    // Enables the report items for a user who may view reports, user management for one who may
-    // manage users.
+    // Enables the report items for a user who may view reports, user management and backups for
+    // one who may manage users.
     void ApplyUserRights();
     // After the login: what lets a lost connection be resumed without the password.
     void PrepareReconnect();

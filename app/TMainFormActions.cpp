@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include "admin/TFrmauditquery.h"
+#include "admin/TFrmbackup.h"
 #include "admin/TFrmusers.h"
 #include "app/TAboutBox.h"
 #include "app/TFrmchangepassword.h"
@@ -175,6 +176,7 @@ void TMainForm::buildMenu() {
     N16->setObjectName(QStringLiteral("N16"));
     N17 = item(N16, "N17", "用户管理", 13, &TMainForm::N17Click);
     N18 = item(N16, "N18", "操作日志", 10, &TMainForm::N18Click);
+    N19 = item(N16, "N19", "数据备份", 8, &TMainForm::N19Click);
 
     Help1 = bar->addMenu(QStringLiteral("[帮助]"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -312,6 +314,10 @@ void TMainForm::N17Click() {
 
 void TMainForm::N18Click() {
     if (Frmauditquery) Frmauditquery->ShowModal();
+}
+
+void TMainForm::N19Click() {
+    ShowOrCreateForm(Frmbackup, MainForm);
 }
 
 void TMainForm::N14Click() {

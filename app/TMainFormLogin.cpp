@@ -102,6 +102,7 @@ void TMainForm::ApplyUserRights() {
     // The navigation entries 销售单列表 and 客户销量汇总 perform the same items.
     for (NavLabel* label : {NavLabels[5], NavLabels[6]}) label->setEnabled(reports);
     N17->setEnabled(Session.CurrentUserRights.has(UserRight::ManageUsers));
+    N19->setEnabled(Session.CurrentUserRights.has(UserRight::ManageUsers));
     N18->setEnabled(Session.CurrentUserRights.has(UserRight::ViewAudit));
 }
 

@@ -16,8 +16,18 @@
 
 namespace velmora::test {
 
-SalesSession::SalesSession(const QString& user, const QString& password, const std::string& beforeLogin)
-    : server(std::make_unique<ServerProcess>()), shell(std::make_unique<ShellSession>()) {
+namespace {
+ServerProcess::Options withArgs(std::vector<std::string> args) {
+    ServerProcess::Options options;
+    options.extraArgs = std::move(args);
+    return options;
+}
+}  // namespace
+
+SalesSession::SalesSession(const QString& user, const QString& password, const std::string& beforeLogin,
+                           std::vector<std::string> serverArgs)
+    : server(std::make_unique<ServerProcess>(withArgs(std::move(serverArgs)))),
+      shell(std::make_unique<ShellSession>()) {
     if (!beforeLogin.empty()) server->execute(beforeLogin);
     QString at = QString::fromStdString(server->address());
     shell->showAndLogin([&](TFrmlogin& f) { ShellSession::connectAndChoose(f, at, user, password); });

@@ -24,10 +24,10 @@ namespace velmora::test {
 class SalesSession {
   public:
     // Logged in as user (a demo user) with password, after running beforeLogin (SQL, if any) on
-    // the server's database.
+    // the server's database; the server runs with serverArgs besides its usual options.
     explicit SalesSession(const QString& user = QStringLiteral("管理员"),
                           const QString& password = QStringLiteral("vantu"),
-                          const std::string& beforeLogin = {});
+                          const std::string& beforeLogin = {}, std::vector<std::string> serverArgs = {});
     ~SalesSession();
 
     // Opens the invoicing window as the menu does.
