@@ -1,7 +1,6 @@
 #include "admin/TFrmbackup.h"
 
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
@@ -93,29 +92,11 @@ void TFrmbackup::buildToolBar() {
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(34);
     using P = MaintenancePicture;
-    struct Button {
-        QToolButton*& button;
-        const char* name;
-        const char* caption;
-        P picture;
-        void (TFrmbackup::*handler)();
-    };
-    const Button buttons[] = {
-        {n_backup, "n_backup", "立即备份", P::Save, &TFrmbackup::n_backupClick},
-        {n_refresh, "n_refresh", "刷新", P::Refresh, &TFrmbackup::n_refreshClick},
-        {n_exit, "n_exit", "退出", P::Exit, &TFrmbackup::n_exitClick},
-    };
-    auto* row = new QHBoxLayout(Panel1);
-    row->setContentsMargins(4, 2, 4, 2);
-    row->setSpacing(2);
-    for (const Button& b : buttons) {
-        b.button = pictureButton(Panel1, b.name, QString::fromUtf8(b.caption), b.picture);
-        b.button->setMinimumWidth(64);
-        connect(b.button, &QToolButton::clicked, this,
-                guardedSlot([this, handler = b.handler] { (this->*handler)(); }));
-        row->addWidget(b.button);
-    }
-    row->addStretch(1);
+    fillButtonBar(Panel1, {
+                              {n_backup, "n_backup", "立即备份", P::Save, [this] { n_backupClick(); }},
+                              {n_refresh, "n_refresh", "刷新", P::Refresh, [this] { n_refreshClick(); }},
+                              {n_exit, "n_exit", "退出", P::Exit, [this] { n_exitClick(); }},
+                          });
 }
 
 void TFrmbackup::buildGrid() {

@@ -1,6 +1,5 @@
 #include "admin/TFrmusers.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QTableWidget>
 #include <QToolButton>
@@ -55,33 +54,16 @@ void TFrmusers::buildToolBar() {
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(34);
     using P = MaintenancePicture;
-    struct Button {
-        QToolButton*& button;
-        const char* name;
-        const char* caption;
-        P picture;
-        void (TFrmusers::*handler)();
-    };
-    const Button buttons[] = {
-        {n_add, "n_add", "增加", P::Insert, &TFrmusers::n_addClick},
-        {n_change, "n_change", "修改", P::Edit, &TFrmusers::n_changeClick},
-        {n_password, "n_password", "重设口令", P::Password, &TFrmusers::n_passwordClick},
-        {n_enable, "n_enable", "停用", P::Disable, &TFrmusers::n_enableClick},
-        {n_remove, "n_remove", "删除", P::Delete, &TFrmusers::n_removeClick},
-        {n_refresh, "n_refresh", "刷新", P::Refresh, &TFrmusers::n_refreshClick},
-        {n_exit, "n_exit", "退出", P::Exit, &TFrmusers::n_exitClick},
-    };
-    auto* row = new QHBoxLayout(Panel1);
-    row->setContentsMargins(4, 2, 4, 2);
-    row->setSpacing(2);
-    for (const Button& b : buttons) {
-        b.button = pictureButton(Panel1, b.name, QString::fromUtf8(b.caption), b.picture);
-        b.button->setMinimumWidth(64);
-        connect(b.button, &QToolButton::clicked, this,
-                guardedSlot([this, handler = b.handler] { (this->*handler)(); }));
-        row->addWidget(b.button);
-    }
-    row->addStretch(1);
+    fillButtonBar(Panel1,
+                  {
+                      {n_add, "n_add", "增加", P::Insert, [this] { n_addClick(); }},
+                      {n_change, "n_change", "修改", P::Edit, [this] { n_changeClick(); }},
+                      {n_password, "n_password", "重设口令", P::Password, [this] { n_passwordClick(); }},
+                      {n_enable, "n_enable", "停用", P::Disable, [this] { n_enableClick(); }},
+                      {n_remove, "n_remove", "删除", P::Delete, [this] { n_removeClick(); }},
+                      {n_refresh, "n_refresh", "刷新", P::Refresh, [this] { n_refreshClick(); }},
+                      {n_exit, "n_exit", "退出", P::Exit, [this] { n_exitClick(); }},
+                  });
 }
 
 void TFrmusers::buildGrid() {

@@ -5,24 +5,13 @@
 
 namespace velmora::server {
 
-namespace {
-
-FieldDef field(const char* name, FieldType type, uint32_t size) {
-    FieldDef f;
-    f.name = name;
-    f.type = type;
-    f.size = size;
-    return f;
-}
-
-}  // namespace
-
 Bytes auditRowsPacket(const std::vector<AuditRow>& rows, size_t maxBytes) {
-    FieldDefs fields{field("seq", FieldType::Integer, 0),        field("at", FieldType::String, 30),
-                     field("username", FieldType::String, 100),  field("peer", FieldType::String, 60),
-                     field("computer", FieldType::String, 100),  field("action", FieldType::String, 20),
-                     field("tablename", FieldType::String, 20),  field("recordkey", FieldType::String, 100),
-                     field("parentkey", FieldType::String, 100), field("changes", FieldType::String, 4000)};
+    FieldDefs fields{
+        packetField("seq", FieldType::Integer, 0),        packetField("at", FieldType::String, 30),
+        packetField("username", FieldType::String, 100),  packetField("peer", FieldType::String, 60),
+        packetField("computer", FieldType::String, 100),  packetField("action", FieldType::String, 20),
+        packetField("tablename", FieldType::String, 20),  packetField("recordkey", FieldType::String, 100),
+        packetField("parentkey", FieldType::String, 100), packetField("changes", FieldType::String, 4000)};
     DataPacketWriter w(std::move(fields));
     size_t bytes = 0;
     for (const AuditRow& r : rows) {

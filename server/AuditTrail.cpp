@@ -9,6 +9,7 @@
 #include <ctime>
 #include <memory>
 
+#include "server/UtcTime.h"
 #include "transport/Errors.h"
 
 namespace velmora::server {
@@ -41,19 +42,6 @@ std::string auditTables(Dialect dialect) {
            " NOT NULL);"
            "INSERT INTO audit_head (id, seq, hash, startseq, starthash) VALUES (1, 0, '" +
            kGenesis + "', 0, '" + kGenesis + "') ON CONFLICT DO NOTHING;";
-}
-
-std::string utcNow() {
-    auto now = std::chrono::system_clock::now();
-    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
-    return text;
 }
 
 // The hash of a row: SHA-256 over its values and the hash of the row before it, each ended by a
@@ -160,7 +148,7 @@ void appendAudit(DbConnection& db, const AuditContext& who, const std::vector<Au
     if (!db.inTransaction())
         throw VelmoraError("An audit row is written only inside its change's transaction");
     Head head = lockedHead(db);
-    const std::string at = utcNow();
+    const std::string at = utcTimestamp();
     std::string prev = head.hash;
     int64_t seq = head.seq;
     std::string sql;

@@ -11,6 +11,7 @@
 
 #include "server/BackupFormat.h"
 #include "server/Log.h"
+#include "server/UtcTime.h"
 #include "transport/Errors.h"
 
 namespace velmora::server {

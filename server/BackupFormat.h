@@ -125,7 +125,4 @@ inline BackupSummary verifyBackup(const std::string& path) {
 void syncFile(const std::string& path);
 void syncDirectoryOf(const std::string& path);
 
-// Now in UTC, ISO 8601 with milliseconds.
-std::string utcTimestamp();
-
 }  // namespace velmora::server

@@ -14,6 +14,7 @@
 #include "server/PgDatabase.h"
 #include "server/Schema.h"
 #include "server/SqliteDatabase.h"
+#include "server/UtcTime.h"
 #include "transport/Errors.h"
 
 namespace velmora::server {

@@ -1,24 +1,14 @@
 #include "server/BackupPacket.h"
 
 #include "data/DataPacket.h"
+#include "server/RecordsPacket.h"
 
 namespace velmora::server {
 
-namespace {
-
-FieldDef field(const char* name, FieldType type, uint32_t size) {
-    FieldDef f;
-    f.name = name;
-    f.type = type;
-    f.size = size;
-    return f;
-}
-
-}  // namespace
-
 Bytes backupListPacket(const std::vector<BackupDirectory::Entry>& entries) {
-    FieldDefs fields{field("name", FieldType::String, 100), field("created", FieldType::String, 30),
-                     field("size", FieldType::Double, 0), field("verified", FieldType::Boolean, 0)};
+    FieldDefs fields{packetField("name", FieldType::String, 100),
+                     packetField("created", FieldType::String, 30), packetField("size", FieldType::Double, 0),
+                     packetField("verified", FieldType::Boolean, 0)};
     DataPacketWriter w(std::move(fields));
     for (const BackupDirectory::Entry& e : entries) {
         w.beginRow();

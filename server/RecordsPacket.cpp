@@ -410,6 +410,14 @@ class OrderLines {
 
 }  // namespace
 
+FieldDef packetField(const char* name, FieldType type, uint32_t size) {
+    FieldDef f;
+    f.name = name;
+    f.type = type;
+    f.size = size;
+    return f;
+}
+
 FieldDef textField(std::string name) {
     FieldDef f;
     f.name = std::move(name);

@@ -23,5 +23,7 @@ Bytes buildRecordsPacket(DbConnection& db, DbQuery& rows, const ProviderDef& pro
 
 // The descriptor of a text column as the user store's columns show it.
 FieldDef textField(std::string name);
+// The descriptor of a column of a packet the server builds itself (audit rows, backups).
+FieldDef packetField(const char* name, FieldType type, uint32_t size);
 
 }  // namespace velmora::server

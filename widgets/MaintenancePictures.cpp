@@ -1,9 +1,12 @@
 #include "widgets/MaintenancePictures.h"
 
+#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QToolButton>
+
+#include "widgets/ErrorGuard.h"
 
 namespace velmora {
 
@@ -222,6 +225,19 @@ QToolButton* pictureButton(QWidget* parent, const char* name, const QString& cap
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
+}
+
+void fillButtonBar(QWidget* bar, std::initializer_list<BarButton> buttons, int minimumWidth) {
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(4, 2, 4, 2);
+    row->setSpacing(2);
+    for (const BarButton& b : buttons) {
+        b.button = pictureButton(bar, b.name, QString::fromUtf8(b.caption), b.picture);
+        b.button->setMinimumWidth(minimumWidth);
+        QObject::connect(b.button, &QToolButton::clicked, bar, guardedSlot(b.click));
+        row->addWidget(b.button);
+    }
+    row->addStretch(1);
 }
 
 }  // namespace velmora

@@ -1,4 +1,7 @@
 #pragma once
+
+#include <functional>
+#include <initializer_list>
 // The pictures of the maintenance windows' buttons, the invoicing window's among them, drawn in
 // code.
 
@@ -33,5 +36,16 @@ QIcon maintenanceIcon(MaintenancePicture picture);
 // disabled), raised only under the mouse, never taking the focus from the boxes.
 QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
                            MaintenancePicture picture);
+
+// One button of a window's button bar, and what a click on it does (under the error guard).
+struct BarButton {
+    QToolButton*& button;
+    const char* name;
+    const char* caption;  // UTF-8
+    MaintenancePicture picture;
+    std::function<void()> click;
+};
+// Lays the buttons out on bar in a row from the left, each at least minimumWidth wide.
+void fillButtonBar(QWidget* bar, std::initializer_list<BarButton> buttons, int minimumWidth = 64);
 
 }  // namespace velmora
