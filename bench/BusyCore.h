@@ -47,6 +47,7 @@ class BusyCore {
 
     // The CPU the spinner holds, or -1 when it is not pinned.
     int cpu() const { return cpu_; }
+    pid_t pid() const { return pid_; }
 
   private:
     static int lastAllowedCpu() {
