@@ -4,6 +4,7 @@
 
 #include <sched.h>
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): kill is POSIX
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,11 +16,13 @@ namespace velmora::bench {
 
 class BusyCore {
   public:
+    // Call on a thread that outlives the object: the spinner ends with the thread that made it.
     // Forks the spinner, pinned to the last CPU this process may run on (unpinned when there is
     // only one); it runs at the bench's own priority, so the scheduler shares that CPU as it would
     // with any other program.
     BusyCore() {
         int cpu = lastAllowedCpu();
+        pid_t parent = getpid();
         std::fflush(nullptr);
         pid_ = fork();
         if (pid_ < 0) {
@@ -27,6 +30,10 @@ class BusyCore {
             std::exit(1);
         }
         if (pid_ == 0) {
+            // A bench that ends through exit() or a crash runs no destructor: the spinner must
+            // not outlive it.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) _exit(0);
             if (cpu >= 0) {
                 cpu_set_t one;
                 CPU_ZERO(&one);

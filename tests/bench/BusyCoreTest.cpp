@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): kill is POSIX
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,4 +66,30 @@ TEST(BusyCore, SpinsPinnedToTheLastAllowedCpuAndIsReapedWithTheObject) {
     errno = 0;
     EXPECT_EQ(kill(pid, 0), -1);
     EXPECT_EQ(errno, ESRCH);
+}
+
+TEST(BusyCore, EndsWhenTheBenchEndsWithoutItsDestructor) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t bench = fork();
+    ASSERT_GE(bench, 0);
+    if (bench == 0) {
+        // A bench that gives up through exit(): no destructor runs.
+        auto* busy = new velmora::bench::BusyCore;
+        pid_t spinner = busy->pid();
+        if (write(fds[1], &spinner, sizeof spinner) != sizeof spinner) _exit(1);
+        _exit(0);
+    }
+    close(fds[1]);
+    pid_t spinner = -1;
+    ASSERT_EQ(read(fds[0], &spinner, sizeof spinner), static_cast<ssize_t>(sizeof spinner));
+    close(fds[0]);
+    ASSERT_EQ(waitpid(bench, nullptr, 0), bench);
+    // The orphan is reaped by init once killed; until then it may linger as a zombie.
+    bool ended = velmora::test::waitUntil([&] {
+        std::string state = statusLine(spinner, "State");
+        return state.empty() || state == "Z";
+    });
+    if (!ended) kill(spinner, SIGKILL);
+    EXPECT_TRUE(ended);
 }
