@@ -140,7 +140,8 @@ std::optional<TlsCost> measureTls(const server::ServerOptions& options, const st
 void printTlsCost(const TlsCost& cost);
 
 // The PostgreSQL run: location is the URI of a database the bench may empty; reader, when not
-// empty, the URI the servers run command texts on. Returns the process's exit code.
-int runPostgres(const std::string& location, const std::string& reader);
+// empty, the URI the servers run command texts on; busyCore: open and apply once more beside a
+// busy core. Returns the process's exit code.
+int runPostgres(const std::string& location, const std::string& reader, bool busyCore);
 
 }  // namespace velmora::bench

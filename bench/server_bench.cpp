@@ -23,6 +23,9 @@
 //            durability=full|normal
 // --lines N opens the view on N lines instead of 200,000; --only apply|save|audit repeats one
 // measurement and prints its times (for a profiler); --only tls runs (f) alone.
+// --busy-core measures (a), (b) and (c) once more, both sides, while a process of the bench's own
+// spins on one CPU (with --only: that one measurement, beside the spinner throughout); its line
+// comes before the TLS one: RESULT busy_open_ratio=.. busy_apply_ratio=.. busy_save_p50_ratio=..
 // The server runs in this process, on its own threads, behind real TCP sockets, on a database
 // that holds the demo users (every client logs in) and none of the demo orders.
 //
@@ -34,6 +37,8 @@
 // the product's tables in it and creates them afresh. --reader-db is the servers' option of that
 // name (default: the same URI with the user velmora_reader). Its last line then reads
 // RESULT pg_open_ratio=... pg_apply_ratio=... pg_concurrent_orders_per_s=... pg_lost=...
+// With --busy-core, (a) and (b) once more beside the spinner, on the line before it:
+// RESULT busy_pg_open_ratio=... busy_pg_apply_ratio=...
 
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): kill is POSIX
 #include <sqlite3.h>
@@ -46,10 +51,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/BusyCore.h"
 #include "bench/ServerBench.h"
 #include "bench/ServerChild.h"
 #include "server/PgDatabase.h"
@@ -188,9 +195,35 @@ std::string scalar(sqlite3* db, const char* sql) {
     return out;
 }
 
+// (a) once: seconds on either side, what was read, and the client's memory around it.
+struct OpenFigures {
+    double ours = 0, direct = 0;
+    int rows = 0;
+    size_t ourBytes = 0, directBytes = 0;
+    double rssBefore = 0, rssOpen = 0, rssClosed = 0;
+};
+
+// (a), (b) and (c) measured beside a busy core.
+struct BusyFigures {
+    OpenFigures open;
+    double ourApply = 0, directApply = 0;
+    std::vector<double> ourSaves, directSaves;
+};
+
+void printBusy(const BusyFigures& busy) {
+    double ourP50 = percentile(busy.ourSaves, 0.5), directP50 = percentile(busy.directSaves, 0.5);
+    std::printf(
+        "with one core busy: open+walk ours %.3f s, sqlite3 %.3f s; apply ours %.3f s, sqlite3 %.3f s; "
+        "save p50 ours %.2f ms, sqlite3 %.2f ms\n",
+        busy.open.ours, busy.open.direct, busy.ourApply, busy.directApply, ourP50 * 1e3, directP50 * 1e3);
+    std::printf("RESULT busy_open_ratio=%.2f busy_apply_ratio=%.2f busy_save_p50_ratio=%.2f\n",
+                busy.open.ours / busy.open.direct, busy.ourApply / busy.directApply, ourP50 / directP50);
+}
+
 }  // namespace
 
 struct SqliteRun {
+    bool busyCore = false;  // (a), (b) and (c) once more beside a busy core
     Durability durability = Durability::Full;
     std::string only;    // empty: every measurement once
     int lines = kLines;  // order lines the view is opened on
@@ -228,12 +261,13 @@ int runSqlite(const SqliteRun& run) {
     };
     int rounds = run.only.empty() ? kApplyRounds : 20;
 
-    // (b) one change packet of 10,000 orders; best of the rounds on either side.
-    auto measureApply = [&](double& directApply, double& ourApply) {
+    // (b) one change packet of 10,000 orders; best of the rounds on either side. prefix keeps
+    // the order numbers of one measurement apart from another's.
+    auto measureApply = [&](double& directApply, double& ourApply, const std::string& prefix) {
         directApply = 1e9;
         ourApply = 1e9;
         for (int round = 0; round < rounds; ++round) {
-            std::string tag = std::to_string(round);
+            std::string tag = prefix + std::to_string(round);
             directApply = std::min(directApply, insertDirect(db, "D" + tag + "-", 0, kApplyOrders));
             Client client(server.port());
             client.openEmptyOrders();
@@ -269,9 +303,11 @@ int runSqlite(const SqliteRun& run) {
         }
     };
 
+    std::optional<BusyCore> busyAll;  // a single measurement runs beside the busy core throughout
+    if (run.busyCore && !run.only.empty()) busyAll.emplace();
     if (run.only == "apply") {
         double directApply = 0, ourApply = 0;
-        measureApply(directApply, ourApply);
+        measureApply(directApply, ourApply, "");
         std::printf("apply: best ours %.3f s, sqlite3 prepared %.3f s, ratio %.2f\n", ourApply, directApply,
                     ourApply / directApply);
         finish();
@@ -342,49 +378,64 @@ int runSqlite(const SqliteRun& run) {
     }
 
     // (a) open and walk the view, and the memory it takes and gives back.
-    size_t directBytes = 0;
-    auto start = Clock::now();
-    {
-        sqlite3_stmt* s = nullptr;
-        check(sqlite3_prepare_v2(db, "select * from xsdview", -1, &s, nullptr), db);
-        int columns = sqlite3_column_count(s);
-        while (sqlite3_step(s) == SQLITE_ROW)
-            for (int c = 0; c < columns; ++c) {
-                const unsigned char* t = sqlite3_column_text(s, c);
-                directBytes += t ? static_cast<size_t>(sqlite3_column_bytes(s, c)) : 0;
-            }
-        sqlite3_finalize(s);
-    }
-    double directOpen = seconds(Clock::now() - start);
+    auto measureOpen = [&] {
+        OpenFigures f;
+        auto start = Clock::now();
+        {
+            sqlite3_stmt* s = nullptr;
+            check(sqlite3_prepare_v2(db, "select * from xsdview", -1, &s, nullptr), db);
+            int columns = sqlite3_column_count(s);
+            while (sqlite3_step(s) == SQLITE_ROW)
+                for (int c = 0; c < columns; ++c) {
+                    const unsigned char* t = sqlite3_column_text(s, c);
+                    f.directBytes += t ? static_cast<size_t>(sqlite3_column_bytes(s, c)) : 0;
+                }
+            sqlite3_finalize(s);
+        }
+        f.direct = seconds(Clock::now() - start);
 
-    size_t ourBytes = 0;
-    int rows = 0;
-    double ourOpen = 0, rssBefore = 0, rssOpen = 0, rssClosed = 0;
-    {
         Client client(server.port());
         ClientDataSet& view = client.module->ClientDataSetxsdview;
         view.setCommandText("select * from xsdview");
-        rssBefore = residentMb();
+        f.rssBefore = residentMb();
         start = Clock::now();
         view.Open();
         int fields = view.FieldCount();
-        for (view.First(); !view.Eof(); view.Next(), ++rows)
-            for (int f = 0; f < fields; ++f) ourBytes += view.Fields(f).AsString().size();
-        ourOpen = seconds(Clock::now() - start);
-        rssOpen = residentMb();
+        for (view.First(); !view.Eof(); view.Next(), ++f.rows)
+            for (int field = 0; field < fields; ++field) f.ourBytes += view.Fields(field).AsString().size();
+        f.ours = seconds(Clock::now() - start);
+        f.rssOpen = residentMb();
         view.Close();
-        rssClosed = residentMb();
+        f.rssClosed = residentMb();
+        return f;
+    };
+    // Each measurement is taken beside the busy core right after its quiet run, while the
+    // database holds the same rows.
+    OpenFigures open = measureOpen();
+    BusyFigures busy;
+    if (run.busyCore) {
+        BusyCore hog;
+        busy.open = measureOpen();
     }
-    if (rows != run.lines) {
-        std::fprintf(stderr, "read %d rows, expected %d\n", rows, run.lines);
-        return 1;
-    }
+    for (int rows : {open.rows, run.busyCore ? busy.open.rows : run.lines})
+        if (rows != run.lines) {
+            std::fprintf(stderr, "read %d rows, expected %d\n", rows, run.lines);
+            return 1;
+        }
 
     double directApply = 0, ourApply = 0;
-    measureApply(directApply, ourApply);
+    measureApply(directApply, ourApply, "");
+    if (run.busyCore) {
+        BusyCore hog;
+        measureApply(busy.directApply, busy.ourApply, "b");
+    }
 
     std::vector<double> directSaves, ourSaves;
     measureSave(directSaves, ourSaves, "S-");
+    if (run.busyCore) {
+        BusyCore hog;
+        measureSave(busy.directSaves, busy.ourSaves, "SB-");
+    }
 
     // (d) twenty clients, one order per apply.
     std::atomic<int> failures{0};
@@ -400,11 +451,11 @@ int runSqlite(const SqliteRun& run) {
     if (!tls) return 1;
 
     double ourP50 = percentile(ourSaves, 0.5), directP50 = percentile(directSaves, 0.5);
-    std::printf("open+walk %d rows: ours %.3f s, sqlite3 %.3f s (%zu / %zu bytes of text)\n", rows, ourOpen,
-                directOpen, ourBytes, directBytes);
+    std::printf("open+walk %d rows: ours %.3f s, sqlite3 %.3f s (%zu / %zu bytes of text)\n", open.rows,
+                open.ours, open.direct, open.ourBytes, open.directBytes);
     std::printf(
         "client memory: %.0f MB before the open, %.0f MB open, %.0f MB after closing (%+.1f MB kept)\n",
-        rssBefore, rssOpen, rssClosed, rssClosed - rssBefore);
+        open.rssBefore, open.rssOpen, open.rssClosed, open.rssClosed - open.rssBefore);
     std::printf("apply %d orders x %d lines: ours %.3f s, sqlite3 prepared %.3f s\n", kApplyOrders,
                 kLinesPerOrder, ourApply, directApply);
     std::printf("save %d orders one by one: ours p50 %.2f ms p99 %.2f ms, sqlite3 p50 %.2f ms p99 %.2f ms\n",
@@ -416,11 +467,12 @@ int runSqlite(const SqliteRun& run) {
         "audit trail: %d orders in one apply %.3f s with, %.3f s without; one order per apply p50 "
         "%.2f ms with, %.2f ms without\n",
         kApplyOrders, audit.bulkWith, audit.bulkWithout, audit.saveWith * 1e3, audit.saveWithout * 1e3);
+    if (run.busyCore) printBusy(busy);
     printTlsCost(*tls);
     std::printf(
         "RESULT open_ratio=%.2f apply_ratio=%.2f save_p50_ratio=%.2f save_p99_ms=%.2f "
         "concurrent_orders_per_s=%.0f lost=%d audit_apply_ratio=%.2f audit_bulk_ratio=%.2f durability=%s\n",
-        ourOpen / directOpen, ourApply / directApply, ourP50 / directP50, percentile(ourSaves, 0.99) * 1e3,
+        open.ours / open.direct, ourApply / directApply, ourP50 / directP50, percentile(ourSaves, 0.99) * 1e3,
         expected / concurrent, lost, audit.saveWith / audit.saveWithout, audit.bulkWith / audit.bulkWithout,
         full ? "full" : "normal");
     return 0;
@@ -432,7 +484,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string next = i + 1 < argc ? argv[i + 1] : "";
-        if ((arg == "--db" || arg == "--reader-db") && i + 1 < argc) {
+        if (arg == "--busy-core") {
+            run.busyCore = true;
+        } else if ((arg == "--db" || arg == "--reader-db") && i + 1 < argc) {
             (arg == "--db" ? location : reader) = argv[++i];
         } else if (arg == "--durability" && (next == "full" || next == "normal")) {
             run.durability = next == "full" ? Durability::Full : Durability::Normal;
@@ -445,10 +499,10 @@ int main(int argc, char** argv) {
             run.only = next;
             ++i;
         } else {
-            std::fprintf(
-                stderr,
-                "usage: server_bench [--durability full|normal] [--lines N] [--only apply|save|audit|tls]\n"
-                "       server_bench --db postgresql://... [--reader-db URI]\n");
+            std::fprintf(stderr,
+                         "usage: server_bench [--busy-core] [--durability full|normal] [--lines N] [--only "
+                         "apply|save|audit|tls]\n"
+                         "       server_bench --db postgresql://... [--reader-db URI] [--busy-core]\n");
             return 2;
         }
     }
@@ -458,7 +512,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        return runPostgres(location, reader);
+        return runPostgres(location, reader, run.busyCore);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "server_bench: %s\n", e.what());
         return 1;

@@ -1,5 +1,6 @@
 // server_bench's PostgreSQL run (see server_bench.cpp): the same three measurements, with libpq
-// as the baseline and two servers on one database for the concurrent clients.
+// as the baseline and two servers on one database for the concurrent clients; with a busy core,
+// the first two once more beside it.
 
 #include <libpq-fe.h>
 
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BusyCore.h"
 #include "bench/ServerBench.h"
 #include "server/PgDatabase.h"
 #include "server/SocketServer.h"
@@ -26,7 +28,8 @@ using server::SocketServer;
 constexpr const char* kDropProductTables =
     "SET client_min_messages = warning;"
     "DROP VIEW IF EXISTS xsdview;"
-    "DROP TABLE IF EXISTS xsdzb, xsdtb, ch, chfl, kh, ywy, user1, server_logins, resume_tokens CASCADE";
+    "DROP TABLE IF EXISTS xsdzb, xsdtb, ch, chfl, kh, ywy, user1, server_logins, resume_tokens, audit_log, "
+    "audit_head CASCADE";
 
 constexpr const char* kHeaderInsert =
     "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, rq) "
@@ -147,7 +150,7 @@ class Direct {
 
 }  // namespace
 
-int runPostgres(const std::string& location, const std::string& reader) {
+int runPostgres(const std::string& location, const std::string& reader, bool busyCore) {
     Direct db(location);
     db.exec(kDropProductTables);
     server::prepareDatabase(location, true);  // the schema, and the demo users the clients log in as
@@ -175,50 +178,76 @@ int runPostgres(const std::string& location, const std::string& reader) {
 
     // (a) open and walk the view; best of three on either side.
     const std::string view = "select * from xsdview";
-    double directOpen = 1e9, ourOpen = 1e9;
-    size_t directBytes = 0, ourBytes = 0;
-    int directRows = 0, rows = 0;
-    for (int round = 0; round < kApplyRounds; ++round) {
-        auto start = Clock::now();
-        directBytes = db.readAll(view, directRows);
-        directOpen = std::min(directOpen, seconds(Clock::now() - start));
+    struct Open {
+        double direct = 1e9, ours = 1e9;
+        size_t directBytes = 0, ourBytes = 0;
+        int directRows = 0, rows = 0;
+    };
+    auto measureOpen = [&] {
+        Open f;
+        for (int round = 0; round < kApplyRounds; ++round) {
+            auto start = Clock::now();
+            f.directBytes = db.readAll(view, f.directRows);
+            f.direct = std::min(f.direct, seconds(Clock::now() - start));
 
-        Client client(first.port());
-        ClientDataSet& data = client.module->ClientDataSetxsdview;
-        data.setCommandText(view);
-        start = Clock::now();
-        data.Open();
-        int fields = data.FieldCount();
-        ourBytes = 0;
-        rows = 0;
-        for (data.First(); !data.Eof(); data.Next(), ++rows)
-            for (int f = 0; f < fields; ++f) ourBytes += data.Fields(f).AsString().size();
-        ourOpen = std::min(ourOpen, seconds(Clock::now() - start));
-    }
-    if (rows != kLines || directRows != kLines) {
-        std::fprintf(stderr, "read %d rows (libpq %d), expected %d\n", rows, directRows, kLines);
+            Client client(first.port());
+            ClientDataSet& data = client.module->ClientDataSetxsdview;
+            data.setCommandText(view);
+            start = Clock::now();
+            data.Open();
+            int fields = data.FieldCount();
+            f.ourBytes = 0;
+            f.rows = 0;
+            for (data.First(); !data.Eof(); data.Next(), ++f.rows)
+                for (int field = 0; field < fields; ++field)
+                    f.ourBytes += data.Fields(field).AsString().size();
+            f.ours = std::min(f.ours, seconds(Clock::now() - start));
+        }
+        if (f.rows != kLines || f.directRows != kLines)
+            throw std::runtime_error("read " + std::to_string(f.rows) + " rows (libpq " +
+                                     std::to_string(f.directRows) + "), expected " + std::to_string(kLines));
+        return f;
+    };
+
+    // (b) one change packet of 10,000 orders; best of three rounds on either side. prefix keeps
+    // the order numbers of one measurement apart from another's.
+    auto measureApply = [&](double& directApply, double& ourApply, const std::string& prefix) {
+        directApply = 1e9;
+        ourApply = 1e9;
+        for (int round = 0; round < kApplyRounds; ++round) {
+            std::string tag = prefix + std::to_string(round);
+            directApply = std::min(directApply, db.insertOrders("D" + tag + "-", 0, kApplyOrders));
+            Client client(first.port());
+            client.openEmptyOrders();
+            for (int o = 0; o < kApplyOrders; ++o)
+                appendOrder(*client.module, "A" + tag + "-" + std::to_string(o));
+            auto start = Clock::now();
+            int failed = client.module->ClientDataSetxsdtb.ApplyUpdates(-1);
+            ourApply = std::min(ourApply, seconds(Clock::now() - start));
+            if (failed != 0)
+                throw std::runtime_error(std::to_string(failed) + " records failed: " +
+                                         client.module->ClientDataSetxsdtb.UpdateError());
+        }
+    };
+
+    Open open, busyOpen;
+    double directApply = 0, ourApply = 0, busyDirectApply = 0, busyOurApply = 0;
+    try {
+        // Each beside the busy core right after its quiet run, while the database holds the same rows.
+        open = measureOpen();
+        if (busyCore) {
+            BusyCore hog;
+            busyOpen = measureOpen();
+        }
+        measureApply(directApply, ourApply, "");
+        if (busyCore) {
+            BusyCore hog;
+            measureApply(busyDirectApply, busyOurApply, "b");
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
         stopServers();
         return 1;
-    }
-
-    // (b) one change packet of 10,000 orders; best of three rounds on either side.
-    double directApply = 1e9, ourApply = 1e9;
-    for (int round = 0; round < kApplyRounds; ++round) {
-        std::string tag = std::to_string(round);
-        directApply = std::min(directApply, db.insertOrders("D" + tag + "-", 0, kApplyOrders));
-        Client client(first.port());
-        client.openEmptyOrders();
-        for (int o = 0; o < kApplyOrders; ++o)
-            appendOrder(*client.module, "A" + tag + "-" + std::to_string(o));
-        auto start = Clock::now();
-        int failed = client.module->ClientDataSetxsdtb.ApplyUpdates(-1);
-        ourApply = std::min(ourApply, seconds(Clock::now() - start));
-        if (failed != 0) {
-            std::fprintf(stderr, "%d records failed: %s\n", failed,
-                         client.module->ClientDataSetxsdtb.UpdateError().c_str());
-            stopServers();
-            return 1;
-        }
     }
 
     // (c) twenty clients, half on either server, one order per apply.
@@ -233,16 +262,23 @@ int runPostgres(const std::string& location, const std::string& reader) {
     long long lost = std::llabs(expected - stored) + std::llabs(expected * kLinesPerOrder - storedLines);
     db.exec("truncate xsdzb, xsdtb");  // the orders are the bench's; the schema and users stay
 
-    std::printf("open+walk %d rows: ours %.3f s, libpq %.3f s (%zu / %zu bytes of text)\n", rows, ourOpen,
-                directOpen, ourBytes, directBytes);
+    std::printf("open+walk %d rows: ours %.3f s, libpq %.3f s (%zu / %zu bytes of text)\n", open.rows,
+                open.ours, open.direct, open.ourBytes, open.directBytes);
     std::printf("apply %d orders x %d lines: ours %.3f s, libpq prepared and pipelined %.3f s\n",
                 kApplyOrders, kLinesPerOrder, ourApply, directApply);
     std::printf(
         "%d clients on 2 servers x %d orders: %.2f s, %d failed applies, %lld orders stored of %lld\n",
         kClients, kOrdersPerClient, concurrent, failures.load(), stored, expected);
+    if (busyCore) {
+        std::printf(
+            "with one core busy: open+walk ours %.3f s, libpq %.3f s; apply ours %.3f s, libpq %.3f s\n",
+            busyOpen.ours, busyOpen.direct, busyOurApply, busyDirectApply);
+        std::printf("RESULT busy_pg_open_ratio=%.2f busy_pg_apply_ratio=%.2f\n",
+                    busyOpen.ours / busyOpen.direct, busyOurApply / busyDirectApply);
+    }
     std::printf(
         "RESULT pg_open_ratio=%.2f pg_apply_ratio=%.2f pg_concurrent_orders_per_s=%.0f pg_lost=%lld\n",
-        ourOpen / directOpen, ourApply / directApply, expected / concurrent, lost);
+        open.ours / open.direct, ourApply / directApply, expected / concurrent, lost);
     return 0;
 }
 

@@ -9,6 +9,10 @@
 // Last lines: RESULT small_call_ratio=.. bulk_ratio=..
 //             RESULT tls_small_call_ratio=.. tls_bulk_ratio=..
 // --only tls repeats the TLS run alone (for a profiler).
+// --busy-core measures ours and the raw baseline in the clear once more while a process of the
+// bench's own spins on one CPU, and prints before the others
+//             RESULT busy_small_call_ratio=.. busy_bulk_ratio=..
+// (with --only tls: the TLS run beside the spinner).
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -21,9 +25,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include "bench/BusyCore.h"
 #include "server/Certificate.h"
 #include "transport/DispatchAppServer.h"
 #include "transport/ServerConnection.h"
@@ -254,26 +260,52 @@ Figures measureOurs(const BenchCertificate* tls = nullptr) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--only") == 0 && std::strcmp(argv[2], "tls") == 0) {
+    bool busyCore = false, tlsOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--busy-core") == 0) {
+            busyCore = true;
+        } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc &&
+                   std::strcmp(argv[i + 1], "tls") == 0) {
+            tlsOnly = true;
+            ++i;
+        } else {
+            std::fprintf(stderr, "usage: wire_bench [--busy-core] [--only tls]\n");
+            return 2;
+        }
+    }
+    if (tlsOnly) {
         // For a profiler: the TLS run alone.
+        std::optional<bench::BusyCore> hog;
+        if (busyCore) hog.emplace();
         BenchCertificate certificate;
         Figures tls = measureOurs(&certificate);
         std::printf("over TLS: small call %.1f us, 64 MiB reply %.0f MiB/s\n", tls.smallCall * 1e6,
                     tls.bulk / (1 << 20));
         return 0;
     }
-    if (argc != 1) {
-        std::fprintf(stderr, "usage: wire_bench [--only tls]\n");
-        return 2;
-    }
     Figures raw = measureRaw();
     Figures ours = measureOurs();
+    Figures busyRaw{}, busyOurs{};
+    if (busyCore) {
+        bench::BusyCore hog;
+        busyRaw = measureRaw();
+        busyOurs = measureOurs();
+    }
     BenchCertificate certificate;
     Figures tls = measureOurs(&certificate);
     std::printf("small call: ours %.1f us, raw ping-pong %.1f us (median of %d)\n", ours.smallCall * 1e6,
                 raw.smallCall * 1e6, kSmallCalls);
     std::printf("64 MiB reply: ours %.0f MiB/s, raw %.0f MiB/s (best of %d)\n", ours.bulk / (1 << 20),
                 raw.bulk / (1 << 20), kBulkRounds);
+    if (busyCore) {
+        std::printf(
+            "with one core busy: small call ours %.1f us, raw %.1f us; 64 MiB reply ours %.0f MiB/s, "
+            "raw %.0f MiB/s\n",
+            busyOurs.smallCall * 1e6, busyRaw.smallCall * 1e6, busyOurs.bulk / (1 << 20),
+            busyRaw.bulk / (1 << 20));
+        std::printf("RESULT busy_small_call_ratio=%.2f busy_bulk_ratio=%.2f\n",
+                    busyOurs.smallCall / busyRaw.smallCall, busyOurs.bulk / busyRaw.bulk);
+    }
     std::printf("RESULT small_call_ratio=%.2f bulk_ratio=%.2f\n", ours.smallCall / raw.smallCall,
                 ours.bulk / raw.bulk);
     std::printf("over TLS: small call %.1f us, 64 MiB reply %.0f MiB/s\n", tls.smallCall * 1e6,
