@@ -1,7 +1,7 @@
 // Decoding and walking a large data packet in a ClientDataSet against the database's own C API
 // stepping the same rows, and the memory the dataset holds against the raw bytes of the values.
 // 200,000 rows shaped like the view xsdview: twelve text columns (some Chinese) and three numbers.
-// Last line: RESULT decode_walk_ratio=<x> memory_ratio=<y>
+// Last line: RESULT decode_walk_ratio=<x> memory_ratio=<y> bytes_per_row=<z>
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -268,6 +268,10 @@ int main() {
     std::printf("filter \"khid='K0042' or quantity1 > 95\" over %d rows: %.4f s (%d pass)\n", kRows,
                 filterTime, filtered);
     std::printf("IndexFieldNames sort: \"chid\" %.4f s, \"khname;chid\" %.4f s\n", sortOneTime, sortTwoTime);
-    std::printf("RESULT decode_walk_ratio=%.3f memory_ratio=%.3f\n", walkRatio, memoryRatio);
+    const double bytesPerRow = static_cast<double>(added) / kRows;
+    const double rawPerRow = static_cast<double>(rawBytes) / kRows;
+    std::printf("per row: %.1f bytes held against %.1f bytes of raw values\n", bytesPerRow, rawPerRow);
+    std::printf("RESULT decode_walk_ratio=%.3f memory_ratio=%.3f bytes_per_row=%.1f\n", walkRatio,
+                memoryRatio, bytesPerRow);
     return 0;
 }
