@@ -83,8 +83,4 @@ std::string listRowsStatement(const std::string& criteriaText) {
     return "select * from xsdview where xsdid<> ' '" + criteriaText;
 }
 
-std::string listTotalsStatement(const std::string& criteriaText) {
-    return "select sum(quantity1) as sl, sum(money1) as je  from  xsdview where xsdid<> ' '" + criteriaText;
-}
-
 }  // namespace velmora

@@ -58,7 +58,5 @@ const char* approvalStateText(ApprovalState state);
 
 // The statement of the rows: every column of the order lines that pass criteriaText.
 std::string listRowsStatement(const std::string& criteriaText);
-// The statement of the totals: one row with the sums sl (quantity) and je (amount).
-std::string listTotalsStatement(const std::string& criteriaText);
 
 }  // namespace velmora

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "data/Tdm.h"
+#include "reports/ColumnTotal.h"
 #include "reports/ListCriteria.h"
 #include "reports/ReportControls.h"
 #include "reports/TFrmxsdresult.h"
@@ -166,15 +167,6 @@ void TFrmxsdquery::BitBtn1Click() {
         return;
     }
 
-    ClientDataSet& totals = session_.dm().ClientDataSetxsdview2;
-    totals.Close();
-    totals.setCommandText("");
-    totals.setCommandText(listTotalsStatement(where));
-    totals.Open();
-    session_.ListTotalQuantity = toQString(totals.FieldByName("sl").AsString());
-    session_.ListTotalMoney = toQString(totals.FieldByName("je").AsString());
-    totals.Close();  // read once: the result window shows the session's copy
-
     // Closed first: an open result window holds the rows of the last query, and an open dataset
     // would not fetch the new ones.
     ClientDataSet& rows = session_.dm().ClientDataSetxsdview;
@@ -182,6 +174,9 @@ void TFrmxsdquery::BitBtn1Click() {
     rows.setCommandText("");
     rows.setCommandText(listRowsStatement(where));
     rows.Open();
+    // The totals are the sums over the rows fetched: no second scan of the same rows on the server.
+    session_.ListTotalQuantity = toQString(columnTotalText(rows, "quantity1"));
+    session_.ListTotalMoney = toQString(columnTotalText(rows, "money1"));
 
     clearCriteria();
     TFrmxsdresult* result = session_.ShowOrCreateForm(Frmxsdresult, this);
