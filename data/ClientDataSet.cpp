@@ -11,8 +11,10 @@ namespace velmora {
 
 namespace {
 const char* const kClosed = "Cannot perform this operation on a closed dataset";
-// A result of at least this many rows hands its memory back to the system when it closes.
+// A result of at least this many rows, or of this many bytes, hands its memory back to the system
+// when it closes.
 constexpr size_t kLargeResultRows = 50000;
+constexpr size_t kLargeResultBytes = size_t(8) << 20;
 }  // namespace
 
 ClientDataSet::ClientDataSet(std::string name) : name_(std::move(name)) {}
@@ -146,8 +148,10 @@ void ClientDataSet::Close() {
     if (!Active()) return;
     for (ClientDataSet* d : details_) d->Close();
     state_ = DataSetState::Inactive;
-    // Rows by the hundred thousand leave their pages to the system, not to the heap's free lists.
-    const bool large = ownStore_ && ownStore_->visibleCount() >= kLargeResultRows;
+    // Rows by the hundred thousand, or tens of megabytes of them (orders with their nested lines),
+    // leave their pages to the system, not to the heap's free lists or the warm buffers.
+    const bool large = ownStore_ && (ownStore_->visibleCount() >= kLargeResultRows ||
+                                     ownStore_->packetBytes() >= kLargeResultBytes);
     buffer_.clear();
     modified_ = false;
     nestedModified_ = false;

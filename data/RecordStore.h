@@ -40,6 +40,8 @@ class RecordStore {
     const RowLayout& layout() const { return *layout_; }
     const RowLayoutPtr& layoutPtr() const { return layout_; }
     bool complete() const { return complete_; }
+    // The bytes of the packet the rows were loaded from (nested rows included).
+    size_t packetBytes() const { return packet_.size(); }
 
     uint32_t idLimit() const { return static_cast<uint32_t>(rows_.size()); }
     // The current encoded values; null for a pending row.

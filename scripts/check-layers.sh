@@ -18,7 +18,7 @@ declare -A allowed=(
     [reports]="reports sales session widgets data transport"
     [admin]="admin reports audit session widgets data transport"
     [app]="app masterdata sales reports admin audit session widgets data transport"
-    [bench]="bench server data transport"
+    [bench]="bench app masterdata sales reports admin audit session widgets server data transport"
     [fuzz]="fuzz server data transport"
 )
 windows=(widgets session audit masterdata sales reports admin)
