@@ -151,12 +151,10 @@ void TFrmlogin::Button1Click() {
     }
     if (!opened) {
         // The message names every likely reason; the lower layer's own text goes below it.
-        MessageRequest failure;
-        failure.text = QStringLiteral(
-            "你输入的IP地址不正确或者远程服务器未正确安装或者服务器端velmora-server程序未运行");
-        failure.caption = MessageService::applicationTitle();
-        failure.details = reason;
-        MessageService::show(failure);
+        MessageService::showMessage(
+            QStringLiteral(
+                "你输入的IP地址不正确或者远程服务器未正确安装或者服务器端velmora-server程序未运行"),
+            reason);
         endProgram();
         return;
     }

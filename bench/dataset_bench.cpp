@@ -14,10 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/Resident.h"
 #include "data/ClientDataSet.h"
 #include "data/DataPacket.h"
 
 using namespace velmora;
+using velmora::bench::residentBytes;
 
 namespace {
 
@@ -125,13 +127,6 @@ class PacketProvider : public IProviderServer {
     }
     void RemoteExecute(const std::string&, const std::string&, Variant&, Variant&) override {}
 };
-
-size_t residentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    size_t pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
-}
 
 double seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();

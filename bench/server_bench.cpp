@@ -57,6 +57,7 @@
 #include <vector>
 
 #include "bench/BusyCore.h"
+#include "bench/Resident.h"
 #include "bench/ServerBench.h"
 #include "bench/ServerChild.h"
 #include "server/PgDatabase.h"
@@ -176,14 +177,6 @@ double percentile(std::vector<double> samples, double p) {
     std::sort(samples.begin(), samples.end());
     size_t at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
     return samples[at];
-}
-
-// Resident memory of this process in MB.
-double residentMb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1 << 20);
 }
 
 std::string scalar(sqlite3* db, const char* sql) {

@@ -25,6 +25,7 @@
 #include "app/ProgramEntry.h"
 #include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
+#include "bench/Resident.h"
 #include "bench/ServerChild.h"
 #include "reports/TFrmxsdquery.h"
 #include "reports/TFrmxsdresult.h"
@@ -34,15 +35,9 @@
 
 using namespace velmora;
 using Clock = std::chrono::steady_clock;
+using velmora::bench::residentMb;
 
 namespace {
-
-double residentMb() {
-    std::ifstream statm("/proc/self/statm");
-    size_t pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 double seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();

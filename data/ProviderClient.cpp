@@ -17,19 +17,27 @@ std::shared_ptr<IProviderServer> ProviderClient::server() const {
     return server;
 }
 
-DataPacket ProviderClient::takePacket(Variant result) {
+Bytes ProviderClient::takeBytes(Variant result) {
     if (result.isEmpty() || result.isNull()) throw VelmoraError(kMissingProvider);
     if (!result.isByteArray() || result.bytes().size() < kMinPacketBytes)
         throw PacketError("Invalid data packet");
-    return decodeDataPacket(result.takeBytes());
+    return result.takeBytes();
 }
 
-DataPacket ProviderClient::open(const std::string& commandText) {
+DataPacket ProviderClient::takePacket(Variant result) {
+    return decodeDataPacket(takeBytes(std::move(result)));
+}
+
+Bytes ProviderClient::fetch(const std::string& commandText) {
     auto s = server();
     int32_t recsOut = 0;
     Variant params, ownerData;
-    return takePacket(
+    return takeBytes(
         s->RemoteGetRecords(providerName_, -1, recsOut, kGetRecordsMetaData, commandText, params, ownerData));
+}
+
+DataPacket ProviderClient::open(const std::string& commandText) {
+    return decodeDataPacket(fetch(commandText));
 }
 
 DataPacket ProviderClient::refresh(int32_t count) {

@@ -19,6 +19,8 @@ class ProviderClient {
 
     // Open: every row of commandText with the field descriptions.
     DataPacket open(const std::string& commandText);
+    // The same rows as the packet's bytes, checked as takePacket checks them but not decoded yet.
+    Bytes fetch(const std::string& commandText);
     // Refresh: the provider's current command again; count is -1 when every row was fetched.
     DataPacket refresh(int32_t count);
     // Close after rows were fetched: the provider forgets its cursor.
@@ -38,6 +40,7 @@ class ProviderClient {
     // "Invalid data packet" for anything but a byte array of at least 22 bytes, and the decoder's
     // error for a damaged one.
     static DataPacket takePacket(Variant result);
+    static Bytes takeBytes(Variant result);
 
   private:
     std::shared_ptr<IProviderServer> server() const;

@@ -1,8 +1,6 @@
 #include "data/ProviderProbe.h"
 
 #include "data/ClientDataSet.h"
-#include "transport/DispatchAppServer.h"
-#include "transport/Errors.h"
 
 namespace velmora {
 
@@ -16,29 +14,27 @@ int ProviderProbe::count(const std::string& sql) {
 }
 
 void ProviderProbe::read(const std::string& sql, const std::function<void(ClientDataSet& rows)>& look) {
-    ClientDataSet probe(shared_.Name() + "_probe");
-    probe.setRemoteServer(source_);
-    probe.setProviderName(shared_.ProviderName());
-    probe.setCommandText(sql);
+    ProviderClient provider;
+    provider.setSource(source_);
+    provider.setProviderName(shared_.ProviderName());
     try {
-        probe.Open();
+        // Opened on the packet rather than through the provider, so that closing the probe sends
+        // no reset of its own: the restore below is the one call after the fetch.
+        ClientDataSet probe(shared_.Name() + "_probe");
+        probe.setRemoteServer(source_);
+        probe.setProviderName(shared_.ProviderName());
+        probe.OpenPacket(provider.fetch(sql));
         look(probe);
-        probe.Close();
     } catch (...) {
-        restoreProviderQuery();
+        restore(provider);
         throw;
     }
-    restoreProviderQuery();
+    restore(provider);
 }
 
-void ProviderProbe::restoreProviderQuery() {
-    std::shared_ptr<IProviderServer> server = source_ ? source_() : nullptr;
-    if (!server) throw VelmoraError("Missing data provider or data packet");
-    const std::string& query = shared_.CommandText().empty() ? fallbackQuery_ : shared_.CommandText();
-    // A reset (count 0) carrying a command text makes the provider remember it without fetching.
-    int32_t recsOut = 0;
-    Variant params, ownerData;
-    server->RemoteGetRecords(shared_.ProviderName(), 0, recsOut, kGetRecordsReset, query, params, ownerData);
+void ProviderProbe::restore(ProviderClient& provider) {
+    // A reset carrying a command text makes the provider remember it without fetching.
+    provider.restore(shared_.CommandText().empty() ? fallbackQuery_ : shared_.CommandText());
 }
 
 }  // namespace velmora

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "data/ProviderSource.h"
+#include "data/ProviderClient.h"
 
 namespace velmora {
 
@@ -26,7 +26,7 @@ class ProviderProbe {
     void read(const std::string& sql, const std::function<void(ClientDataSet& rows)>& look);
 
   private:
-    void restoreProviderQuery();
+    void restore(ProviderClient& provider);
 
     const ClientDataSet& shared_;
     ProviderSource source_;

@@ -145,12 +145,7 @@ AppServerObject::AppServerObject(DbConnection& db, Session& session, QueryLimits
 }
 
 BackupDirectory& AppServerObject::backupsFor(const std::string& what) {
-    session_.requireLogin(what);
-    if (!session_.access().rights.has(Right::ManageUsers)) {
-        const char* refusal = "没有权限：数据备份 (backups are not among your rights)";
-        session_.auditRefusal(what, refusal);
-        throw RightsRefused(refusal);
-    }
+    session_.requireRight(what, Right::ManageUsers, "没有权限：数据备份 (backups are not among your rights)");
     if (!backups_) {
         const char* refusal = "服务器未配置备份目录 (no backup-dir is configured)";
         session_.logRefusal(what, refusal);
@@ -181,12 +176,8 @@ void AppServerObject::takeBackup(DispatchCall& call) {
 
 void AppServerObject::readAudit(const std::string& what, Variant& result,
                                 const std::function<std::vector<AuditRow>()>& read) {
-    session_.requireLogin(what);
-    if (!session_.access().rights.has(Right::ViewAudit)) {
-        const char* refusal = "没有权限：查看操作日志 (reading the audit trail is not among your rights)";
-        session_.auditRefusal(what, refusal);
-        throw RightsRefused(refusal);
-    }
+    session_.requireRight(what, Right::ViewAudit,
+                          "没有权限：查看操作日志 (reading the audit trail is not among your rights)");
     result.assignKeepingRef(Variant::byteArray(auditRowsPacket(read(), maxResultBytes_)));
 }
 

@@ -1,7 +1,5 @@
 #include "server/AuditTrail.h"
 
-#include <openssl/evp.h>
-
 #include <charconv>
 #include <chrono>
 #include <cinttypes>
@@ -9,6 +7,7 @@
 #include <ctime>
 #include <memory>
 
+#include "server/Sha256.h"
 #include "server/UtcTime.h"
 #include "transport/Errors.h"
 
@@ -48,30 +47,15 @@ std::string auditTables(Dialect dialect) {
 // unit separator, so that no two different rows read alike. Machines with SHA instructions make
 // this a fraction of a microsecond.
 std::string rowHash(const AuditRow& r) {
-    // Fetched once for the process and kept: a connection's thread may outlive the server's end.
-    static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    EVP_MD_CTX* ctx = context.get();
-    if (!sha256 || !ctx || !EVP_DigestInit_ex(ctx, sha256, nullptr))
-        throw VelmoraError("SHA-256 is not available");
-    const std::string seq = std::to_string(r.seq);
-    EVP_DigestUpdate(ctx, seq.data(), seq.size());
+    Sha256 hash;
+    hash.add(std::to_string(r.seq));
     for (const std::string* part :
          {&r.at, &r.who.user, &r.who.peer, &r.who.computer, &r.what.action, &r.what.table, &r.what.key,
           &r.what.parent, &r.what.changes, &r.prevHash}) {
-        EVP_DigestUpdate(ctx, "\x1f", 1);
-        EVP_DigestUpdate(ctx, part->data(), part->size());
+        hash.add("\x1f", 1);
+        hash.add(*part);
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(ctx, digest, &length);
-    static const char* const kHex = "0123456789abcdef";
-    std::string hex(2 * length, '0');
-    for (unsigned int i = 0; i < length; ++i) {
-        hex[2 * i] = kHex[digest[i] >> 4];
-        hex[2 * i + 1] = kHex[digest[i] & 15];
-    }
-    return hex;
+    return hexOf(hash.finish());
 }
 
 DbValue textOrNull(const std::string& text) {

@@ -36,32 +36,6 @@ std::string systemError(const char* what, const std::string& path) {
 
 }  // namespace
 
-Sha256::Sha256() : ctx_(EVP_MD_CTX_new(), EVP_MD_CTX_free) {
-    if (!ctx_ || !EVP_DigestInit_ex(ctx_.get(), EVP_sha256(), nullptr))
-        throw VelmoraError("SHA-256 is not available");
-}
-
-void Sha256::add(const void* data, size_t size) {
-    EVP_DigestUpdate(ctx_.get(), data, size);
-}
-
-std::string Sha256::finish() {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(ctx_.get(), digest, &length);
-    return std::string(reinterpret_cast<const char*>(digest), length);
-}
-
-std::string hexOf(const std::string& bytes) {
-    static const char* const kHex = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += kHex[c >> 4];
-        out += kHex[c & 15];
-    }
-    return out;
-}
-
 void syncFile(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw VelmoraError(systemError("cannot open", path));

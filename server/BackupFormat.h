@@ -4,8 +4,6 @@
 // docs/backup-format.md). A reader trusts nothing in the file: every length is checked against
 // its limit before anything is allocated, and a damaged or cut file fails with BackupDamaged.
 
-#include <openssl/evp.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "server/Database.h"
+#include "server/Sha256.h"
 
 namespace velmora::server {
 
@@ -54,19 +53,6 @@ struct BackupSummary {
     std::vector<std::pair<std::string, uint64_t>> tables;
     std::string sha256;  // hex
 };
-
-// SHA-256 of a stream of bytes.
-class Sha256 {
-  public:
-    Sha256();
-    void add(const void* data, size_t size);
-    // The digest so far; the object must not be used afterwards.
-    std::string finish();  // 32 raw bytes
-
-  private:
-    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx_;
-};
-std::string hexOf(const std::string& bytes);
 
 // Receives tables and their rows in order: a database read, a backup file, a copy.
 class TableSink {

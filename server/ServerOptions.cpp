@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "transport/Errors.h"
 
@@ -34,6 +35,19 @@ std::chrono::milliseconds seconds(const char* option, const char* text, double l
 constexpr double kDay = 24 * 3600;
 
 // A span with its unit: 90s, 30m, 6h, 1d (fractions allowed).
+// The value of an option that takes one of a few words; refused naming them all.
+template <typename T>
+T oneOf(const char* option, const char* text, std::initializer_list<std::pair<const char*, T>> choices) {
+    std::string names;
+    size_t i = 0;
+    for (const auto& [name, value] : choices) {
+        if (!std::strcmp(text, name)) return value;
+        names += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + std::string(name);
+        ++i;
+    }
+    throw VelmoraError(formatText("%s takes %s, not '%s'", option, names.c_str(), text));
+}
+
 std::chrono::milliseconds span(const char* option, const char* text) {
     char* end = nullptr;
     double v = std::strtod(text, &end);
@@ -203,13 +217,8 @@ ServerOptions parseServerOptions(int argc, char** argv) {
         } else if (!std::strcmp(arg, "--reader-db")) {
             o.readerDatabase = value();
         } else if (!std::strcmp(arg, "--durability")) {
-            const char* v = value();
-            if (!std::strcmp(v, "full"))
-                o.durability = Durability::Full;
-            else if (!std::strcmp(v, "normal"))
-                o.durability = Durability::Normal;
-            else
-                throw VelmoraError(formatText("--durability takes full or normal, not '%s'", v));
+            o.durability =
+                oneOf<Durability>(arg, value(), {{"full", Durability::Full}, {"normal", Durability::Normal}});
         } else if (!std::strcmp(arg, "--init-demo")) {
             o.initDemo = true;
         } else if (!std::strcmp(arg, "--init-only")) {
@@ -257,27 +266,16 @@ ServerOptions parseServerOptions(int argc, char** argv) {
         } else if (!std::strcmp(arg, "--stall-timeout")) {
             o.stallTimeoutMs = static_cast<int>(seconds(arg, value(), 0.1, kDay).count());
         } else if (!std::strcmp(arg, "--tls")) {
-            const char* v = value();
-            if (!std::strcmp(v, "off"))
-                o.tls = TlsMode::Off;
-            else if (!std::strcmp(v, "allow"))
-                o.tls = TlsMode::Allow;
-            else if (!std::strcmp(v, "require"))
-                o.tls = TlsMode::Require;
-            else
-                throw VelmoraError(formatText("--tls takes off, allow or require, not '%s'", v));
+            o.tls = oneOf<TlsMode>(
+                arg, value(),
+                {{"off", TlsMode::Off}, {"allow", TlsMode::Allow}, {"require", TlsMode::Require}});
         } else if (!std::strcmp(arg, "--tls-cert")) {
             o.tlsCert = value();
         } else if (!std::strcmp(arg, "--tls-key")) {
             o.tlsKey = value();
         } else if (!std::strcmp(arg, "--tls-min-version")) {
-            const char* v = value();
-            if (!std::strcmp(v, "1.2"))
-                o.tlsMinVersion = TlsVersion::V1_2;
-            else if (!std::strcmp(v, "1.3"))
-                o.tlsMinVersion = TlsVersion::V1_3;
-            else
-                throw VelmoraError(formatText("--tls-min-version takes 1.2 or 1.3, not '%s'", v));
+            o.tlsMinVersion =
+                oneOf<TlsVersion>(arg, value(), {{"1.2", TlsVersion::V1_2}, {"1.3", TlsVersion::V1_3}});
         } else if (!std::strcmp(arg, "--days")) {
             o.certDays = static_cast<int>(number(arg, value(), 1, 36500));
         } else if (!std::strcmp(arg, "--name")) {

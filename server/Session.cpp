@@ -99,6 +99,13 @@ void Session::requireLogin(std::string_view what) {
     throw VelmoraError(kUserGone);
 }
 
+void Session::requireRight(std::string_view what, Right right, const char* refusal) {
+    requireLogin(what);
+    if (access_.rights.has(right)) return;
+    auditRefusal(what, refusal);
+    throw RightsRefused(refusal);
+}
+
 void Session::logRefusal(std::string_view what, std::string_view reason) const {
     logLine(formatText("%s: refused %s: %s", who().c_str(), shortened(what).c_str(),
                        std::string(reason).c_str()));

@@ -73,6 +73,9 @@ class Session : public ConnectionWatch {
     // Learns the user's rights as they stand now: an administrator's change counts from the next
     // call on.
     void requireLogin(std::string_view what);
+    // requireLogin, then refuses (recorded in the audit trail, and thrown as RightsRefused with
+    // refusal as its text) unless the user has right.
+    void requireRight(std::string_view what, Right right, const char* refusal);
     // What the user may do, as of the last requireLogin that passed; nothing before.
     const Access& access() const { return access_; }
     // What the user's command texts may read.

@@ -112,6 +112,7 @@ SocketServer::SocketServer(const ServerOptions& options, std::shared_ptr<const T
       backups_(std::move(backups)),
       tlsMode_(tlsMode(options)),
       tls_(tls || tlsMode_ == TlsMode::Off ? std::move(tls) : loadServerTls(options)),
+      tlsIdentity_(tls_ ? tls_->ownFingerprint() : std::string()),
       listener_(options.listen, options.port),
       buffers_(options.maxBufferBytes),
       // Twice the connections that may be waiting for their login, for those closed to make room
@@ -267,7 +268,7 @@ void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport
         hooks.admit = [&, id](const std::string& user) { admitLogin(id, peer, user, database, *transport); };
         hooks.pause = [this, id](std::chrono::milliseconds wait) { table_.pause(id, wait); };
         Session session(peer, pool_, throttle_, options_.session, std::move(hooks));
-        if (transport->encrypted()) session.setServerIdentity(tls_->ownFingerprint());
+        if (transport->encrypted()) session.setServerIdentity(tlsIdentity_);
         ClassRegistry classes;
         classes.add({kAppServerClassId, kAppServerProgId, true, true, [&database, &session, this] {
                          return std::make_shared<AppServerObject>(database, session, options_.query,

@@ -63,6 +63,9 @@ class SocketServer {
     std::shared_ptr<BackupDirectory> backups_;
     TlsMode tlsMode_;
     std::shared_ptr<const TlsContext> tls_;
+    // The fingerprint of the certificate encrypted connections show, which binds their resume
+    // tokens; empty without TLS.
+    std::string tlsIdentity_;
     SocketListener listener_;
     ByteBudget buffers_;
     ByteBudget loginBuffers_;  // blocks of connections not logged in, apart from the users' budget

@@ -171,8 +171,8 @@ MessageButton MessageService::messageBox(const QString& text, const QString& cap
     return show(request);
 }
 
-void MessageService::showMessage(const QString& text) {
-    show(MessageRequest{text, applicationTitle(), MessageIcon::None, MessageButtons::Ok});
+void MessageService::showMessage(const QString& text, const QString& details) {
+    show(MessageRequest{text, applicationTitle(), MessageIcon::None, MessageButtons::Ok, details});
 }
 
 MessageButton MessageService::messageDlg(const QString& text, DialogKind kind, MessageButtons buttons) {

@@ -50,8 +50,9 @@ class MessageService {
 
     // The application's message box: MessageBox(text, caption, MB_YESNO | MB_ICONINFORMATION).
     static MessageButton messageBox(const QString& text, const QString& caption, unsigned flags);
-    // The plain message: the application title as caption, no icon, one OK button.
-    static void showMessage(const QString& text);
+    // The plain message: the application title as caption, no icon, one OK button; details, a
+    // lower layer's own text, below it.
+    static void showMessage(const QString& text, const QString& details = QString());
     // The message dialog: captioned 警告, 错误, 信息 or 确认 by its kind.
     static MessageButton messageDlg(const QString& text, DialogKind kind, MessageButtons buttons);
     // The standard error box of an uncaught failure: the application title, the error icon, one
