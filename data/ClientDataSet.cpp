@@ -127,12 +127,24 @@ void ClientDataSet::Open() {
         bindToMaster();
         return;
     }
-    DataPacket packet = provider_.open(commandText_);
+    DataPacket packet =
+        packetRecords_ > 0 ? provider_.openPart(commandText_, packetRecords_) : provider_.open(commandText_);
     loadPacket(std::move(packet), 0);
     fetched_ = true;
     state_ = DataSetState::Browse;
     notify(Notice::Opened);
     notify(Notice::State);
+}
+
+int ClientDataSet::FetchMore(int count) {
+    checkActive();
+    if (master_ || AllFetched() || count <= 0) return 0;
+    DataPacket packet = provider_.nextPart(count);
+    uint32_t firstId = ownStore_->idLimit();
+    size_t added = packet.rows.size();
+    ownStore_->append(std::move(packet));
+    showAppended(firstId, added);
+    return static_cast<int>(added);
 }
 
 void ClientDataSet::OpenPacket(Bytes packet) {

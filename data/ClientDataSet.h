@@ -57,8 +57,18 @@ class ClientDataSet {
 
     // --- Open and close
     // Fetches every row of the command text; nothing happens when already open. A nested
-    // dataset opens its master first.
+    // dataset opens its master first. With PacketRecords set, only the first part of the rows
+    // comes now and FetchMore brings the rest.
     void Open();
+    // Rows the first part of an open brings (0: every row at once); kept across close and open.
+    int PacketRecords() const { return packetRecords_; }
+    void setPacketRecords(int rows) { packetRecords_ = rows > 0 ? rows : 0; }
+    // Whether every row of the result is held (always, but after an open in parts).
+    bool AllFetched() const { return !ownStore_ || ownStore_->complete(); }
+    // Fetches up to count more rows of a result opened in parts and adds them after the rows held
+    // (shown in index order where there is an index); returns the number added. Nothing to do
+    // once every row is held.
+    int FetchMore(int count);
     // Opens on a data packet the caller already holds (one a server member answered with) instead
     // of asking the provider; the rows can be browsed, filtered and indexed as any others.
     void OpenPacket(Bytes packet);
@@ -190,7 +200,8 @@ class ClientDataSet {
     ClientDataSet& top();
 
     void notify(Notice notice);
-    void notifyRows(RowNotice notice, int first);
+    void notifyRows(RowNotice notice, int first, int count = 1);
+    void showAppended(uint32_t firstId, size_t added);
     void notifyRecord(int field);
     template <typename F>
     void each(F f);
@@ -199,6 +210,7 @@ class ClientDataSet {
     ProviderClient provider_;
     std::string commandText_;
     std::vector<FieldDef> persistent_;
+    int packetRecords_ = 0;
     std::vector<std::unique_ptr<Field>> fields_;
 
     ClientDataSet* master_ = nullptr;

@@ -17,6 +17,39 @@ void ClientDataSet::attachStore(RecordStore* store, int keepPosition) {
     eof_ = n == 0;
 }
 
+void ClientDataSet::showAppended(uint32_t firstId, size_t added) {
+    if (added == 0) return;
+    cachedRow_ = nullptr;
+    bool wasEmpty = view_.empty();
+    if (view_.ordered()) {
+        // Rows that come later may sort anywhere: the view is built again around the current row.
+        uint32_t current = pos_ >= 0 ? view_.at(static_cast<size_t>(pos_)) : 0;
+        bool hadRow = pos_ >= 0;
+        view_.rebuild();
+        int at = hadRow ? view_.find(current) : -1;
+        pos_ = view_.empty() ? -1 : std::max(at, 0);
+        bof_ = pos_ <= 0;
+        eof_ = view_.empty();
+        notify(Notice::Data);
+    } else {
+        std::vector<uint32_t> shown = view_.passing(firstId);
+        if (shown.empty()) return;
+        int before = static_cast<int>(view_.size());
+        int count = static_cast<int>(shown.size());
+        notifyRows(RowNotice::AboutToInsert, before, count);
+        view_.append(shown);
+        notifyRows(RowNotice::Inserted, before, count);
+        if (!wasEmpty) return;
+        pos_ = 0;
+        bof_ = true;
+        eof_ = false;
+    }
+    if (wasEmpty && !view_.empty()) {
+        notify(Notice::Scrolled);
+        rebindDetails();
+    }
+}
+
 void ClientDataSet::moveTo(int pos, bool bof, bool eof) {
     bool moved = pos != pos_;
     pos_ = pos;
@@ -267,17 +300,17 @@ void ClientDataSet::notifyRecord(int field) {
     each([&](DataSetObserver& o) { o.recordChanged(*this, field); });
 }
 
-void ClientDataSet::notifyRows(RowNotice notice, int first) {
+void ClientDataSet::notifyRows(RowNotice notice, int first, int count) {
     each([&](DataSetObserver& o) {
         switch (notice) {
             case RowNotice::AboutToInsert:
-                return o.rowsAboutToBeInserted(*this, first, 1);
+                return o.rowsAboutToBeInserted(*this, first, count);
             case RowNotice::Inserted:
-                return o.rowsInserted(*this, first, 1);
+                return o.rowsInserted(*this, first, count);
             case RowNotice::AboutToRemove:
-                return o.rowsAboutToBeRemoved(*this, first, 1);
+                return o.rowsAboutToBeRemoved(*this, first, count);
             case RowNotice::Removed:
-                return o.rowsRemoved(*this, first, 1);
+                return o.rowsRemoved(*this, first, count);
         }
     });
 }

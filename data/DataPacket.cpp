@@ -21,6 +21,13 @@ Bytes DataPacketWriter::finish() {
     return std::move(bytes_);
 }
 
+Bytes DataPacketWriter::finish(bool complete) {
+    constexpr size_t kFlagsOffset = 7;  // after the magic, the version and the kind
+    uint8_t& flags = bytes_.data()[kFlagsOffset];
+    flags = static_cast<uint8_t>(complete ? (flags | kDataComplete) : (flags & ~kDataComplete));
+    return finish();
+}
+
 DataPacket decodeDataPacket(Bytes bytes) {
     PacketReader in(bytes.data(), bytes.size(), "data packet");
     PacketHeader h = readPacketHeader(in, bytes.size(), PacketKind::Data);

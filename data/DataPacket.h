@@ -22,6 +22,8 @@ class DataPacketWriter : public RowWriter {
     DataPacketWriter& operator=(const DataPacketWriter&) = delete;
 
     Bytes finish();
+    // Finishes a packet whose completeness is known only once its rows are written.
+    Bytes finish(bool complete);
 
   private:
     explicit DataPacketWriter(std::shared_ptr<const RowLayout> layout, bool complete);

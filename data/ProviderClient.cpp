@@ -40,6 +40,23 @@ DataPacket ProviderClient::open(const std::string& commandText) {
     return decodeDataPacket(fetch(commandText));
 }
 
+DataPacket ProviderClient::openPart(const std::string& commandText, int32_t count) {
+    auto s = server();
+    int32_t recsOut = 0;
+    Variant params, ownerData;
+    return takePacket(s->RemoteGetRecords(providerName_, count, recsOut,
+                                          kGetRecordsMetaData | kGetRecordsReset, commandText, params,
+                                          ownerData));
+}
+
+DataPacket ProviderClient::nextPart(int32_t count) {
+    auto s = server();
+    int32_t recsOut = 0;
+    Variant params, ownerData;
+    return takePacket(
+        s->RemoteGetRecords(providerName_, count, recsOut, 0, std::string(), params, ownerData));
+}
+
 DataPacket ProviderClient::refresh(int32_t count) {
     auto s = server();
     int32_t recsOut = 0;

@@ -21,6 +21,11 @@ class ProviderClient {
     DataPacket open(const std::string& commandText);
     // The same rows as the packet's bytes, checked as takePacket checks them but not decoded yet.
     Bytes fetch(const std::string& commandText);
+    // The first count rows of commandText, the provider keeping its place for the next part; the
+    // packet says whether they are all of them. count > 0.
+    DataPacket openPart(const std::string& commandText, int32_t count);
+    // The next count rows after those handed out so far; the last part is marked complete.
+    DataPacket nextPart(int32_t count);
     // Refresh: the provider's current command again; count is -1 when every row was fetched.
     DataPacket refresh(int32_t count);
     // Close after rows were fetched: the provider forgets its cursor.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/Cell.h"
+#include "data/PacketFormat.h"
 #include "data/RowWriter.h"
 #include "transport/Errors.h"
 
@@ -12,14 +13,23 @@ RecordStore::RecordStore(RowLayoutPtr layout, RecordStore* parent, uint32_t pare
     : layout_(std::move(layout)), parent_(parent), parentRow_(parentRow) {}
 
 void RecordStore::load(DataPacket packet) {
+    if (!rows_.empty()) throw VelmoraError("Rows are loaded into an empty store only");
+    append(std::move(packet));
+}
+
+void RecordStore::append(DataPacket packet) {
+    if (packet.layout->fields() != layout_->fields())
+        throw PacketError("Invalid data packet: the rows that followed have other fields");
     complete_ = packet.complete;
-    packet_ = std::move(packet.bytes);
-    rows_.resize(packet.rows.size());
-    order_.resize(packet.rows.size());
+    size_t first = rows_.size();
+    rows_.resize(first + packet.rows.size());
+    order_.reserve(first + packet.rows.size());
     for (size_t i = 0; i < packet.rows.size(); ++i) {
-        rows_[i].current = rows_[i].original = packet.rows[i];
-        order_[i] = static_cast<uint32_t>(i);
+        rows_[first + i].current = rows_[first + i].original = packet.rows[i];
+        order_.push_back(static_cast<uint32_t>(first + i));
     }
+    packetBytes_ += packet.bytes.size();
+    packets_.push_back(std::move(packet.bytes));
 }
 
 void RecordStore::loadNested(const uint8_t* value) {

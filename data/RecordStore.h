@@ -34,14 +34,17 @@ class RecordStore {
 
     // Takes over the packet's rows; the store must be empty.
     void load(DataPacket packet);
+    // Adds the rows of the next part of the same result after the rows held; the packet must have
+    // the same fields. Rows already held keep their ids.
+    void append(DataPacket packet);
     // Takes the nested rows of a DataSet value; the bytes must outlive the store.
     void loadNested(const uint8_t* value);
 
     const RowLayout& layout() const { return *layout_; }
     const RowLayoutPtr& layoutPtr() const { return layout_; }
     bool complete() const { return complete_; }
-    // The bytes of the packet the rows were loaded from (nested rows included).
-    size_t packetBytes() const { return packet_.size(); }
+    // The bytes of the packets the rows were loaded from (nested rows included).
+    size_t packetBytes() const { return packetBytes_; }
 
     uint32_t idLimit() const { return static_cast<uint32_t>(rows_.size()); }
     // The current encoded values; null for a pending row.
@@ -109,7 +112,8 @@ class RecordStore {
     RecordStore* parent_;
     uint32_t parentRow_;
     bool complete_ = true;
-    Bytes packet_;
+    std::vector<Bytes> packets_;
+    size_t packetBytes_ = 0;
     RowArena arena_;
     std::vector<Slot> rows_;
     std::vector<uint32_t> order_;

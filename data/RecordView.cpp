@@ -24,6 +24,17 @@ void RecordView::rebuild() {
     if (index_) index_->sort(*store_, ids_);
 }
 
+std::vector<uint32_t> RecordView::passing(uint32_t firstId) const {
+    std::vector<uint32_t> ids;
+    for (uint32_t id = firstId; id < store_->idLimit(); ++id) {
+        if (!store_->visible(id)) continue;
+        const uint8_t* row = store_->row(id);
+        if (filter_ && row && !filter_->matches(row)) continue;
+        ids.push_back(id);
+    }
+    return ids;
+}
+
 int RecordView::find(uint32_t id) const {
     auto it = std::find(ids_.begin(), ids_.end(), id);
     return it == ids_.end() ? -1 : static_cast<int>(it - ids_.begin());

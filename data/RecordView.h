@@ -23,6 +23,13 @@ class RecordView {
     // Position of a row, or -1 when it is not in the view.
     int find(uint32_t id) const;
 
+    // Whether the rows are in an index's order (not in the store's).
+    bool ordered() const { return index_ != nullptr; }
+    // The rows of the store from id firstId on that the view would show, in the store's order.
+    std::vector<uint32_t> passing(uint32_t firstId) const;
+    // Adds rows at the end; for a view without an index.
+    void append(const std::vector<uint32_t>& ids) { ids_.insert(ids_.end(), ids.begin(), ids.end()); }
+
     void insert(size_t pos, uint32_t id) { ids_.insert(ids_.begin() + static_cast<ptrdiff_t>(pos), id); }
     void erase(size_t pos) { ids_.erase(ids_.begin() + static_cast<ptrdiff_t>(pos)); }
 

@@ -47,8 +47,10 @@ struct LoggedInServer {
             std::fprintf(stderr, "the demo user cannot log in\n");
             std::abort();
         }
-        host = std::make_unique<ProviderHost>(*db, *session,
-                                              QueryLimits{std::chrono::milliseconds(2000), size_t(8) << 20});
+        QueryLimits limits;
+        limits.timeout = std::chrono::milliseconds(2000);
+        limits.maxResultBytes = size_t(8) << 20;
+        host = std::make_unique<ProviderHost>(*db, *session, limits);
     }
     ~LoggedInServer() {
         host.reset();

@@ -9,7 +9,6 @@
 #include <algorithm>
 
 #include "data/Tdm.h"
-#include "reports/ColumnTotal.h"
 #include "reports/ListCriteria.h"
 #include "reports/ReportControls.h"
 #include "reports/TFrmxsdresult.h"
@@ -173,15 +172,14 @@ void TFrmxsdquery::BitBtn1Click() {
     rows.Close();
     rows.setCommandText("");
     rows.setCommandText(listRowsStatement(where));
+    // The first screenful comes now; the result window brings in the rest while it is shown.
+    rows.setPacketRecords(TFrmxsdresult::FirstPartRows);
     rows.Open();
-    // The totals are the sums over the rows fetched: no second scan of the same rows on the server.
-    session_.ListTotalQuantity = toQString(columnTotalText(rows, "quantity1"));
-    session_.ListTotalMoney = toQString(columnTotalText(rows, "money1"));
 
     clearCriteria();
     TFrmxsdresult* result = session_.ShowOrCreateForm(Frmxsdresult, this);
-    result->ShowTotals();
     result->setCriteria(describeListCriteria(typed));
+    result->FetchRows();
     setModalResult(mrOk);
 }
 

@@ -5,7 +5,6 @@
 #include "server/ApplyGuard.h"
 #include "server/ChangeApplier.h"
 #include "server/Log.h"
-#include "server/RecordsPacket.h"
 #include "transport/Errors.h"
 
 namespace velmora::server {
@@ -113,6 +112,53 @@ Bytes ProviderHost::run(const ProviderDef& def, const std::string& sql, int32_t&
     });
 }
 
+Bytes ProviderHost::firstPart(const ProviderDef& def, const std::string& sql, int32_t count,
+                              int32_t& recsOut) {
+    // The orders with their lines come whole, from one snapshot; so do the user store's answers,
+    // and every result once a connection holds as many open as it may.
+    bool inParts = limits_.openPartsConnection && !def.nestsOrderLines && !sql.empty() &&
+                   recogniseUserStatement(sql).kind == UserStatement::Kind::None && !namesUserStore(sql) &&
+                   parts_.size() < limits_.maxOpenParts;
+    if (!inParts) return run(def, sql, recsOut);
+    OpenParts open;
+    try {
+        open.db = limits_.openPartsConnection();
+    } catch (const std::exception& e) {
+        logLine(formatText("%s: no connection of its own for a result in parts, sent whole: %s",
+                           session_.who().c_str(), e.what()));
+        return run(def, sql, recsOut);
+    }
+    open.db->setRowLimit(limits_.maxResultBytes);
+    Bytes packet = limited(sql, [&] {
+        DeadlineScope deadline(*open.db, limits_.timeout);
+        open.rows = open.db->clientQuery(sql, session_.clientReads());
+        open.cursor = std::make_unique<RecordsCursor>(*open.db, *open.rows, def, limits_.maxResultBytes);
+        return open.cursor->next(count, recsOut);
+    });
+    if (!open.cursor->exhausted()) parts_.emplace(def.name, std::move(open));
+    return packet;
+}
+
+Bytes ProviderHost::nextPart(const ProviderDef& def, int32_t count, int32_t& recsOut) {
+    auto it = parts_.find(def.name);
+    if (it == parts_.end()) {
+        session_.logRefusal("the next part of a result", "no result of " + def.name + " is open");
+        throw VelmoraError("No rows are left to fetch: the result was closed");
+    }
+    OpenParts& open = it->second;
+    try {
+        Bytes packet = limited(currentCommand(def.name), [&] {
+            DeadlineScope deadline(*open.db, limits_.timeout);
+            return open.cursor->next(count, recsOut);
+        });
+        if (open.cursor->exhausted()) parts_.erase(it);
+        return packet;
+    } catch (...) {
+        parts_.erase(it);
+        throw;
+    }
+}
+
 Bytes ProviderHost::answerUserStatement(const UserStatement& statement, int32_t& recsOut) {
     switch (statement.kind) {
         case UserStatement::Kind::UserList: {
@@ -143,7 +189,7 @@ void ProviderHost::changeOwnPassword(const UserStatement& statement) {
 }
 
 Variant ProviderHost::RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut,
-                                       int32_t, const std::string& commandText, Variant&, Variant&) {
+                                       int32_t options, const std::string& commandText, Variant&, Variant&) {
     allowBeforeLogin(providerName, count, commandText);
     const ProviderDef& def = provider(providerName);
     checkText(commandText);
@@ -156,7 +202,11 @@ Variant ProviderHost::RemoteGetRecords(const std::string& providerName, int32_t 
         return Variant::byteArray(run(def, commandText, recsOut));
     }
     if (!commandText.empty()) commands_[def.name] = commandText;
+    bool fresh = !commandText.empty() || (options & kGetRecordsReset) != 0;
+    if (count > 0 && !fresh) return Variant::byteArray(nextPart(def, count, recsOut));
+    parts_.erase(def.name);
     if (count == 0) return Variant::null();  // a reset: the command text stays for the next refresh
+    if (count > 0) return Variant::byteArray(firstPart(def, currentCommand(def.name), count, recsOut));
     return Variant::byteArray(run(def, currentCommand(def.name), recsOut));
 }
 

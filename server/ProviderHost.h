@@ -1,11 +1,14 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "server/Database.h"
 #include "server/ProviderDefs.h"
+#include "server/RecordsPacket.h"
 #include "server/Session.h"
 #include "server/UserStatement.h"
 #include "transport/IProviderServer.h"
@@ -19,10 +22,17 @@ struct QueryLimits {
     // Whether an apply writes its audit rows: always, but for the benchmark's baseline, which
     // sets this in code to measure what the trail costs; no option or configuration reaches it.
     bool auditApplies = true;
+    // Opens a database connection of its own for a result handed out in parts, which holds its
+    // statement open between the parts; none: every result goes whole.
+    std::function<std::unique_ptr<DbConnection>()> openPartsConnection;
+    // Results in parts one client connection may hold open at once; past it, results go whole.
+    size_t maxOpenParts = 2;
 };
 
 // The nine providers of one client connection, over that connection's database. Each provider
 // remembers the last command text a client sent it; a refresh re-runs it and a reset keeps it.
+// A client may take a result in parts (a count of rows > 0): the provider then holds the
+// statement open on a connection of its own until the last part, a reset or a new command.
 // Before the session has logged in, only the login's own statements are served.
 class ProviderHost : public IProviderServer {
   public:
@@ -55,6 +65,9 @@ class ProviderHost : public IProviderServer {
     // A command text must be one clean text: a NUL would cut it short in the database.
     void checkText(const std::string& commandText) const;
     Bytes run(const ProviderDef& def, const std::string& sql, int32_t& recsOut);
+    // The first count rows of sql, the statement held open for the next part where it can be.
+    Bytes firstPart(const ProviderDef& def, const std::string& sql, int32_t count, int32_t& recsOut);
+    Bytes nextPart(const ProviderDef& def, int32_t count, int32_t& recsOut);
     Bytes answerUserStatement(const UserStatement& statement, int32_t& recsOut);
     void changeOwnPassword(const UserStatement& statement);
     // Runs fn under the time limit; limits passed become refusals the client can read.
@@ -65,6 +78,14 @@ class ProviderHost : public IProviderServer {
     Session& session_;
     QueryLimits limits_;
     std::map<std::string, std::string> commands_;
+
+    // A result being handed out in parts; members end in reverse: cursor, statement, connection.
+    struct OpenParts {
+        std::unique_ptr<DbConnection> db;
+        std::unique_ptr<DbQuery> rows;
+        std::unique_ptr<RecordsCursor> cursor;
+    };
+    std::map<std::string, OpenParts> parts_;
 };
 
 }  // namespace velmora::server

@@ -426,27 +426,33 @@ FieldDef textField(std::string name) {
     return f;
 }
 
-Bytes buildRecordsPacket(DbConnection& db, DbQuery& q, const ProviderDef& provider, int32_t& rowCount,
-                         size_t maxBytes) {
-    std::optional<OrderLines> lines;
-    if (provider.nestsOrderLines) lines.emplace(db);
-
-    std::vector<BufferedRow> ahead;
-    bool more = true;
-    FieldDefs fields = describeColumns(q, provider, ahead, more, maxBytes);
-    size_t columns = fields.size();
-    int orderColumn = -1;
-    if (lines) {
-        orderColumn = findField(fields, "xsdid");
-        FieldDef nested;
-        nested.name = kNestedLinesField;
-        nested.type = FieldType::DataSet;
-        nested.nested = lines->fields();
-        fields.push_back(nested);
+struct RecordsCursor::Parts {
+    Parts(DbConnection& db, DbQuery& rows, const ProviderDef& provider, size_t limit)
+        : q(rows), maxBytes(limit) {
+        if (provider.nestsOrderLines) lines.emplace(db);
+        fields = describeColumns(q, provider, ahead, more, maxBytes);
+        columns = fields.size();
+        if (lines) {
+            orderColumn = findField(fields, "xsdid");
+            FieldDef nested;
+            nested.name = kNestedLinesField;
+            nested.type = FieldType::DataSet;
+            nested.nested = lines->fields();
+            fields.push_back(nested);
+        }
     }
 
-    DataPacketWriter w(fields);
-    auto writeOne = [&](const auto& row) {
+    // Whether a row is left; steps the statement onto it when the rows kept ahead are used up.
+    bool rowLeft() {
+        if (aheadAt < ahead.size()) return true;
+        if (!more) return false;
+        if (!onRow) onRow = q.next();
+        if (!onRow) more = false;
+        return onRow;
+    }
+
+    template <typename Row>
+    void write(DataPacketWriter& w, const Row& row) {
         w.beginRow();
         writeRow(w, fields, columns, row);
         if (lines) {
@@ -457,13 +463,54 @@ Bytes buildRecordsPacket(DbConnection& db, DbQuery& q, const ProviderDef& provid
             }
         }
         w.endRow();
-        if (maxBytes && w.bytes().size() > maxBytes)
+        if (maxBytes && sent + w.bytes().size() > maxBytes)
             throw ResultTooLarge(formatText("The result passed %zu MB", maxBytes >> 20));
-    };
-    for (const BufferedRow& row : ahead) writeOne(row);
-    while (more && q.next()) writeOne(q);
-    rowCount = static_cast<int32_t>(w.rowCount());
-    return w.finish();
+    }
+
+    DbQuery& q;
+    size_t maxBytes;
+    std::optional<OrderLines> lines;
+    std::vector<BufferedRow> ahead;
+    size_t aheadAt = 0;
+    bool more = true;    // the statement may have rows after those kept ahead
+    bool onRow = false;  // the statement stands on a row not handed out yet
+    FieldDefs fields;
+    size_t columns = 0;
+    int orderColumn = -1;
+    size_t sent = 0;  // bytes of the packets handed out so far
+};
+
+RecordsCursor::RecordsCursor(DbConnection& db, DbQuery& rows, const ProviderDef& provider, size_t maxBytes)
+    : parts_(std::make_unique<Parts>(db, rows, provider, maxBytes)) {}
+
+RecordsCursor::~RecordsCursor() = default;
+
+bool RecordsCursor::exhausted() const {
+    return !parts_->rowLeft();
+}
+
+Bytes RecordsCursor::next(int32_t count, int32_t& rowCount) {
+    Parts& p = *parts_;
+    DataPacketWriter w(p.fields);
+    int32_t n = 0;
+    while ((count < 0 || n < count) && p.rowLeft()) {
+        if (p.aheadAt < p.ahead.size()) {
+            p.write(w, p.ahead[p.aheadAt++]);
+        } else {
+            p.onRow = false;
+            p.write(w, p.q);
+        }
+        ++n;
+    }
+    rowCount = n;
+    Bytes packet = w.finish(!p.rowLeft());
+    p.sent += packet.size();
+    return packet;
+}
+
+Bytes buildRecordsPacket(DbConnection& db, DbQuery& q, const ProviderDef& provider, int32_t& rowCount,
+                         size_t maxBytes) {
+    return RecordsCursor(db, q, provider, maxBytes).next(-1, rowCount);
 }
 
 }  // namespace velmora::server

@@ -269,9 +269,12 @@ void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport
         hooks.pause = [this, id](std::chrono::milliseconds wait) { table_.pause(id, wait); };
         Session session(peer, pool_, throttle_, options_.session, std::move(hooks));
         if (transport->encrypted()) session.setServerIdentity(tlsIdentity_);
+        // A large result handed out in parts holds its statement on a connection of its own.
+        QueryLimits limits = options_.query;
+        limits.openPartsConnection = [this] { return openFor(options_); };
         ClassRegistry classes;
-        classes.add({kAppServerClassId, kAppServerProgId, true, true, [&database, &session, this] {
-                         return std::make_shared<AppServerObject>(database, session, options_.query,
+        classes.add({kAppServerClassId, kAppServerProgId, true, true, [&database, &session, &limits, this] {
+                         return std::make_shared<AppServerObject>(database, session, limits,
                                                                   options_.allowOwnApproval, backups_.get());
                      }});
         ServerConnectionRules rules;

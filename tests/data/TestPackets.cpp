@@ -2,8 +2,8 @@
 
 namespace velmora::test {
 
-Bytes flatPacket(const FieldDefs& fields, const std::vector<Row>& rows) {
-    DataPacketWriter w(fields);
+Bytes flatPacket(const FieldDefs& fields, const std::vector<Row>& rows, bool complete) {
+    DataPacketWriter w(fields, complete);
     for (const Row& r : rows) {
         w.beginRow();
         for (const Variant& v : r) w.addValue(v);

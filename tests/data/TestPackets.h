@@ -41,8 +41,9 @@ inline FieldDef nestedField(const std::string& name, FieldDefs columns) {
 
 using Row = std::vector<Variant>;
 
-// A flat packet: one Variant per field per row (Null for null).
-Bytes flatPacket(const FieldDefs& fields, const std::vector<Row>& rows);
+// A flat packet: one Variant per field per row (Null for null). complete: the rows are the whole
+// result, not a part of it.
+Bytes flatPacket(const FieldDefs& fields, const std::vector<Row>& rows, bool complete = true);
 
 // The columns of the order lines (xsdzb), with the server's line id first.
 FieldDefs lineFields();

@@ -306,6 +306,74 @@ class ListQueryTest : public QObject {
         });
     }
 
+    // 30,000 lines of one order dated 2010-06-01, outside the demo data's dates; removed after.
+    void addLargeOrder() {
+        s->execute(
+            "insert into xsdtb (xsdid, khid, rq) values ('P0001', 'K001', '2010-06-01');"
+            "insert into xsdzb (xsdid, chid, quantity1, price1, money1) "
+            "with recursive n(x) as (select 1 union all select x + 1 from n where x < 30000) "
+            "select 'P0001', '0100101', x % 7, 1.5, (x % 7) * 1.5 from n;");
+    }
+    void removeLargeOrder() {
+        s->execute("delete from xsdzb where xsdid='P0001'; delete from xsdtb where xsdid='P0001';");
+    }
+    static void largeOrderDates(TFrmxsdquery& f) {
+        f.dp1->setDate(QDate(2010, 6, 1));
+        f.dp2->setDate(QDate(2010, 6, 1));
+    }
+
+    void aLargeListShowsItsFirstRowsAtOnceAndTheRestComeInWithTheTotals() {
+        addLargeOrder();
+        TFrmxsdresult::MostRowsAPart = 500;
+        TFrmxsdresult::HoldBack = true;
+        s->runListQuery(largeOrderDates);
+        QVERIFY(Frmxsdresult && Frmxsdresult->Fetching());
+        QCOMPARE(rows().RecordCount(), TFrmxsdresult::FirstPartRows);
+        QVERIFY(Frmxsdresult->LabelFetch->isVisible());
+        QVERIFY(Frmxsdresult->LabelFetch->text().startsWith("正在读取… 已读取 "));
+        QVERIFY(!Frmxsdresult->Label1->isVisible());  // no totals before the last row
+        // The window goes on painting and taking the keys meanwhile: the grid scrolls.
+        QTest::keyClick(Frmxsdresult->DBGrid1, Qt::Key_Down);
+        QCOMPARE(rows().RecNo(), 2);
+        TFrmxsdresult::HoldBack = false;
+        QTRY_VERIFY_WITH_TIMEOUT(!Frmxsdresult->Fetching(), 60000);
+        QCOMPARE(rows().RecordCount(), 30000);
+        QCOMPARE(rows().RecNo(), 2);
+        QVERIFY(!Frmxsdresult->LabelFetch->isVisible());
+        QVERIFY(Frmxsdresult->Label1->isVisible());
+        QCOMPARE(MainForm->Session.ListTotalQuantity, QString("90000"));  // 4285 times 0+1+...+6, and 1+...+5
+        QCOMPARE(Frmxsdresult->Label2->text(), QString("135000.00"));
+        TFrmxsdresult::MostRowsAPart = 40000;
+        removeLargeOrder();
+    }
+
+    void escapeStopsTheFetchTellsTheServerAndClosesTheWindow() {
+        addLargeOrder();
+        TFrmxsdresult::MostRowsAPart = 500;
+        TFrmxsdresult::HoldBack = true;
+        QString totalBefore = MainForm->Session.ListTotalMoney;
+        s->runListQuery(largeOrderDates);
+        QVERIFY(Frmxsdresult && Frmxsdresult->Fetching());
+        TFrmxsdresult::HoldBack = false;  // it goes on filling in until Esc
+        QTest::keyClick(Frmxsdresult->DBGrid1, Qt::Key_Escape);
+        QVERIFY(!rows().Active());
+        QTRY_VERIFY(!Frmxsdresult);
+        // A part of the rows is never taken for the list: no totals were summed from it.
+        QCOMPARE(MainForm->Session.ListTotalMoney, totalBefore);
+        // The server forgot the result: the next query is served from its start.
+        TFrmxsdresult::HoldBack = true;
+        s->runListQuery(largeOrderDates);
+        QVERIFY(Frmxsdresult);
+        QCOMPARE(rows().FieldByName("xsdid").AsString(), std::string("P0001"));
+        QVERIFY(Frmxsdresult->Fetching());
+        QTest::mouseClick(Frmxsdresult->n_stop, Qt::LeftButton);
+        QTRY_VERIFY(!Frmxsdresult);
+        QVERIFY(!rows().Active());
+        TFrmxsdresult::HoldBack = false;
+        TFrmxsdresult::MostRowsAPart = 40000;
+        removeLargeOrder();
+    }
+
     void closingTheWindowClosesTheRows() {
         s->runListQuery([](TFrmxsdquery&) {});
         QVERIFY(rows().Active());
