@@ -1,7 +1,7 @@
 #include "reports/TFrmxsdresult.h"
 
+#include <QKeyEvent>
 #include <QLabel>
-#include <QShortcut>
 #include <QToolButton>
 #include <algorithm>
 
@@ -48,16 +48,13 @@ TFrmxsdresult::TFrmxsdresult(QWidget* owner, ClientSession& session)
     // Where the totals will stand: how many rows came so far, and the way to stop.
     LabelFetch = new QLabel(Panel2);
     LabelFetch->setObjectName(QStringLiteral("LabelFetch"));
-    LabelFetch->move(520, 18);
+    LabelFetch->move(48, 24);
     n_stop = new QToolButton(Panel2);
     n_stop->setObjectName(QStringLiteral("n_stop"));
     n_stop->setText(QStringLiteral("取消"));
     n_stop->setToolTip(QStringLiteral("停止读取 (Esc)"));
-    n_stop->setGeometry(440, 13, 64, 25);
+    n_stop->setGeometry(300, 17, 64, 25);
     connect(n_stop, &QToolButton::clicked, this, guardedSlot([this] { CancelFetch(); }));
-    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape_->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape_, &QShortcut::activated, this, guardedSlot([this] { CancelFetch(); }));
     fetchTimer_.setSingleShot(true);
     connect(&fetchTimer_, &QTimer::timeout, this, [this] { fetchStep(); });
     showProgress(false);
@@ -73,7 +70,6 @@ void TFrmxsdresult::ShowTotals() {
 void TFrmxsdresult::showProgress(bool on) {
     for (QWidget* w : {static_cast<QWidget*>(LabelFetch), static_cast<QWidget*>(n_stop)}) w->setVisible(on);
     for (QLabel* total : {Label1, Label2, Label3, Label4}) total->setVisible(!on);
-    escape_->setEnabled(on);
     if (!on) return;
     ClientDataSet& rows = dm.ClientDataSetxsdview;
     LabelFetch->setText(QStringLiteral("正在读取… 已读取 %1 行").arg(rows.Active() ? rows.RecordCount() : 0));
@@ -128,6 +124,15 @@ void TFrmxsdresult::abandonFetch() {
     // Closing the rows tells the server to forget the rest of the result.
     dm.ClientDataSetxsdview.Close();
     Close();
+}
+
+void TFrmxsdresult::keyPressEvent(QKeyEvent* event) {
+    // Esc reaches the window from the grid and the buttons, which leave it to their parent.
+    if (event->key() == Qt::Key_Escape && Fetching()) {
+        guarded([this] { CancelFetch(); });
+        return;
+    }
+    ReportResultForm::keyPressEvent(event);
 }
 
 void TFrmxsdresult::FormClose(CloseAction& action) {

@@ -5,8 +5,6 @@
 
 #include "reports/ReportResultForm.h"
 
-class QShortcut;
-
 namespace velmora {
 
 class ClientSession;
@@ -25,7 +23,7 @@ class TFrmxsdresult : public ReportResultForm {
     // row at once, as a benchmark's baseline).
     static inline int FirstPartRows = 200;
     // The most rows one later part brings; the parts grow to it from a few thousand.
-    static inline int MostRowsAPart = 40000;
+    static inline int MostRowsAPart = 20000;
     // While set, the window asks for no further part (a test looks at a list that is filling in).
     static inline bool HoldBack = false;
 
@@ -46,6 +44,7 @@ class TFrmxsdresult : public ReportResultForm {
 
   protected:
     void FormClose(CloseAction& action) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void fetchStep();
@@ -56,7 +55,6 @@ class TFrmxsdresult : public ReportResultForm {
     ClientSession& session_;
     Tdm& dm;
     QTimer fetchTimer_;
-    QShortcut* escape_ = nullptr;
     int partRows_ = 0;
     bool fetching_ = false;
 };

@@ -343,7 +343,7 @@ class ListQueryTest : public QObject {
         QVERIFY(Frmxsdresult->Label1->isVisible());
         QCOMPARE(MainForm->Session.ListTotalQuantity, QString("90000"));  // 4285 times 0+1+...+6, and 1+...+5
         QCOMPARE(Frmxsdresult->Label2->text(), QString("135000.00"));
-        TFrmxsdresult::MostRowsAPart = 40000;
+        TFrmxsdresult::MostRowsAPart = 20000;
         removeLargeOrder();
     }
 
@@ -370,7 +370,7 @@ class ListQueryTest : public QObject {
         QTRY_VERIFY(!Frmxsdresult);
         QVERIFY(!rows().Active());
         TFrmxsdresult::HoldBack = false;
-        TFrmxsdresult::MostRowsAPart = 40000;
+        TFrmxsdresult::MostRowsAPart = 20000;
         removeLargeOrder();
     }
 
