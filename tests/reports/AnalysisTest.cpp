@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include "app/NavLabel.h"
 #include "app/TMainForm.h"
