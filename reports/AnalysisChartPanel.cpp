@@ -18,7 +18,7 @@ namespace velmora {
 namespace {
 
 // Rows of the table shown without scrolling; the rest scroll.
-constexpr int kVisibleRows = 6;
+constexpr int kVisibleRows = 4;
 
 }  // namespace
 
@@ -38,7 +38,7 @@ AnalysisChartPanel::AnalysisChartPanel(const QString& title, const QString& name
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setFocusPolicy(Qt::StrongFocus);
     view_->setAccessibleName(title);
-    view_->setMinimumHeight(180);
+    view_->setMinimumHeight(150);
     layout->addWidget(view_, 1);
 
     empty_ = new QLabel(QStringLiteral("无数据"), view_);
@@ -47,6 +47,7 @@ AnalysisChartPanel::AnalysisChartPanel(const QString& title, const QString& name
     empty_->setAlignment(Qt::AlignCenter);
     empty_->setAttribute(Qt::WA_TransparentForMouseEvents);
     empty_->hide();
+    view_->installEventFilter(this);
 
     table_ = new QTableWidget(this);
     table_->setObjectName(name + QStringLiteral("Table"));
@@ -113,6 +114,7 @@ QImage AnalysisChartPanel::picture(QSize size) const {
 }
 
 bool AnalysisChartPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_ && event->type() == QEvent::Resize) placeEmptyLabel();
     if (watched == table_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && table_->currentRow() >= 0) {
@@ -121,11 +123,6 @@ bool AnalysisChartPanel::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QFrame::eventFilter(watched, event);
-}
-
-void AnalysisChartPanel::resizeEvent(QResizeEvent* event) {
-    QFrame::resizeEvent(event);
-    placeEmptyLabel();
 }
 
 void AnalysisChartPanel::placeEmptyLabel() {

@@ -53,7 +53,6 @@ class AnalysisChartPanel : public QFrame {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void placeEmptyLabel();

@@ -61,6 +61,13 @@ QString describe(const QString& head, const QStringList& entries) {
     return text;
 }
 
+// An empty chart: its title and 无数据 over it, no axes to read.
+ChartContent& nothingToShow(ChartContent& content, const QString& chartName) {
+    content.chart->legend()->hide();
+    content.description = chartName + QStringLiteral("：无数据");
+    return content;
+}
+
 }  // namespace
 
 QString amountText(double amount) {
@@ -78,6 +85,7 @@ ChartContent trendChart(const std::vector<AnalysisGroup>& periods, TimeGrouping 
     out.table.titles = {QStringLiteral("期间"), QStringLiteral("金额"), QStringLiteral("数量"),
                         QStringLiteral("单据数")};
     out.table.numeric = {false, true, true, true};
+    if (periods.empty()) return nothingToShow(out, QStringLiteral("销售额趋势"));
     auto* amounts = new QBarSet(QStringLiteral("金额"));
     auto* quantities = new QLineSeries;
     quantities->setName(QStringLiteral("数量"));
@@ -104,10 +112,10 @@ ChartContent trendChart(const std::vector<AnalysisGroup>& periods, TimeGrouping 
 
     auto* periodAxis = new QBarCategoryAxis;
     styleAxis(periodAxis, QStringLiteral("期间（%1）").arg(QString::fromUtf8(timeGroupingText(grouping))));
-    periodAxis->append(labels.isEmpty() ? QStringList{QString()} : labels);
+    periodAxis->append(labels);
     if (labels.size() > kUprightLabels) periodAxis->setLabelsAngle(-60);
     out.chart->addAxis(periodAxis, Qt::AlignBottom);
-    QValueAxis* amountAxis = valueAxis(QStringLiteral("金额（元）"), largestAmount);
+    QValueAxis* amountAxis = valueAxis(QStringLiteral("金额"), largestAmount);
     out.chart->addAxis(amountAxis, Qt::AlignLeft);
     QValueAxis* quantityAxis = valueAxis(QStringLiteral("数量"), largestQuantity);
     out.chart->addAxis(quantityAxis, Qt::AlignRight);
@@ -148,6 +156,8 @@ ChartContent rankingChart(const Ranking& ranking, bool byQuantity, const QString
     out.table.titles = {codeTitle, nameTitle, QStringLiteral("金额"), QStringLiteral("数量")};
     out.table.numeric = {false, false, true, true};
     const QString measure = byQuantity ? QStringLiteral("数量") : QStringLiteral("金额");
+    if (ranking.entries.empty())
+        return nothingToShow(out, nameTitle.left(nameTitle.size() - 2) + QStringLiteral("排行"));
     auto* set = new QBarSet(measure);
     QStringList labels, entries;
     double largest = 0;
@@ -173,7 +183,10 @@ ChartContent rankingChart(const Ranking& ranking, bool byQuantity, const QString
     out.chart->addSeries(bars);
     auto* names = new QBarCategoryAxis;
     styleAxis(names, nameTitle);
-    names->append(labels.isEmpty() ? QStringList{QString()} : labels);
+    names->append(labels);
+    // Eleven names share the chart's height: small enough that none is cut short.
+    names->setLabelsFont(songFont(9));
+    names->setTruncateLabels(false);
     out.chart->addAxis(names, Qt::AlignLeft);
     QValueAxis* values =
         valueAxis(byQuantity ? QStringLiteral("数量") : QStringLiteral("金额（元）"), largest);
@@ -204,6 +217,7 @@ ChartContent shareChart(const std::vector<AnalysisGroup>& salesmen, const EntryA
     out.table.titles = {QStringLiteral("业务员编号"), QStringLiteral("业务员名称"), QStringLiteral("金额"),
                         QStringLiteral("占比"), QStringLiteral("单据数")};
     out.table.numeric = {false, false, true, true, true};
+    if (salesmen.empty()) return nothingToShow(out, QStringLiteral("业务员占比"));
     const double total = totalAmount(salesmen);
     auto* pie = new QPieSeries;
     pie->setPieSize(0.7);

@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QToolTip>
 
 #include "app/NavLabel.h"
 #include "app/TMainForm.h"
@@ -221,6 +222,21 @@ class AnalysisTest : public QObject {
         emit pie->slices().at(1)->clicked();
         verifyList(number(w->Chart4, 1, 2));
         QVERIFY(s->shell.messages.texts().isEmpty());
+    }
+
+    void hoveringABarShowsItsNumbers() {
+        TFrmjyfx* w = wholeRange("按月");
+        w->Maximize();
+        QChart* chart = w->Chart1->view()->chart();
+        QAbstractSeries* bars = chart->series().at(0);
+        const QPointF middle = chart->mapToPosition(QPointF(0, number(w->Chart1, 0, 1) / 2), bars);
+        QWidget* viewport = w->Chart1->view()->viewport();
+        const QPoint at = w->Chart1->view()->mapFromScene(chart->mapToScene(middle));
+        QTest::mouseMove(viewport, at - QPoint(0, 2));
+        QTest::mouseMove(viewport, at);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY(QToolTip::text().contains(text(w->Chart1, 0, 1)));
+        QVERIFY(QToolTip::text().startsWith(text(w->Chart1, 0, 0)));
     }
 
     void anEmptyRangeSaysNoDataInEveryChart() {
