@@ -17,7 +17,7 @@ struct AnalysisGroup {
     std::string name;
     double quantity = 0;
     double amount = 0;
-    int64_t orders = 0;
+    int64_t orders = 0;  // where the statement counts them
 };
 
 // The rows of an open dataset of trendStatement (period, sl, je, djs) or of a grouped statement

@@ -38,8 +38,9 @@ std::string analysisConditions(const AnalysisCriteria& criteria);
 
 // Rows: period, sl, je, djs (the orders), ordered by period.
 std::string trendStatement(const AnalysisCriteria& criteria);
-// Rows: code, name, sl, je, djs; one per customer, item or salesman code (null for lines without
-// one), ordered by code. The name is the greatest one the code was entered with.
+// Rows: code, name, sl, je; one per customer, item or salesman code (null for lines without one),
+// ordered by code. The name is the greatest one the code was entered with. The salesmen's rows
+// add djs, the orders.
 std::string customerStatement(const AnalysisCriteria& criteria);
 std::string itemStatement(const AnalysisCriteria& criteria);
 std::string salesmanStatement(const AnalysisCriteria& criteria);
