@@ -31,15 +31,6 @@ namespace {
 // Customers and items shown on their own in the rankings; the rest is 其他.
 constexpr size_t kTop = 10;
 
-QToolButton* addFlatButton(QWidget* parent, const char* name, int left, const QString& caption) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setText(caption);
-    button->setAutoRaise(true);
-    button->setGeometry(left, 8, 60, 22);
-    return button;
-}
-
 }  // namespace
 
 TFrmjyfx::TFrmjyfx(QWidget* owner, ClientSession& session) : MdiChildForm(owner), session_(session) {
