@@ -26,6 +26,8 @@ namespace {
 constexpr int kDescribed = 12;
 // Beyond this many periods the labels stand slanted, beyond the second only every few show.
 constexpr int kUprightLabels = 8;
+// 其他 beyond this many times the largest bar runs off the scale.
+constexpr double kOtherBeyondScale = 2;
 
 QChart* newChart() {
     auto* chart = new QChart;
@@ -162,13 +164,25 @@ ChartContent rankingChart(const Ranking& ranking, bool byQuantity, const QString
     QStringList labels, entries;
     double largest = 0;
     const int n = static_cast<int>(ranking.entries.size());
+    for (const RankedEntry& e : ranking.entries)
+        if (!e.other) largest = std::max(largest, byQuantity ? e.group.quantity : e.group.amount);
     // Horizontal bars stand from the bottom up: the largest goes in last, so that it stands on top.
     for (int i = n - 1; i >= 0; --i) {
         const RankedEntry& e = ranking.entries[static_cast<size_t>(i)];
         double value = byQuantity ? e.group.quantity : e.group.amount;
         *set << value;
-        largest = std::max(largest, value);
-        labels << toQString(entryLabel(e));
+        QString label = toQString(entryLabel(e));
+        // A rest many times the largest would flatten the ten bars to nothing: the scale follows
+        // the ten, and 其他's bar runs off it with its number beside its name.
+        if (e.other && value > largest * kOtherBeyondScale && largest > 0)
+            label += QStringLiteral("（%1）").arg(byQuantity ? quantityText(value) : amountText(value));
+        labels << label;
+    }
+    // The scale holds every bar but a rest that runs off it.
+    const double top = largest;
+    for (const RankedEntry& e : ranking.entries) {
+        const double value = byQuantity ? e.group.quantity : e.group.amount;
+        if (!(e.other && value > top * kOtherBeyondScale && top > 0)) largest = std::max(largest, value);
     }
     for (const RankedEntry& e : ranking.entries) {
         const QString code = e.other || !e.group.key ? QString() : toQString(*e.group.key);
