@@ -24,9 +24,9 @@ constexpr int kProgramIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 // The vertical strip along the navigation panel's left edge.
 QPixmap navigationStrip(int width, int height);
 
-// The 32 x 32 icons of the seven navigation entries, top to bottom: password, items, customers,
-// salesmen, invoicing, order list, customer summary.
-enum class NavigationPicture { Password, Items, Customers, Salesmen, Invoice, OrderList, Summary };
+// The 32 x 32 icons of the eight navigation entries, top to bottom: password, items, customers,
+// salesmen, invoicing, order list, customer summary, sales analysis.
+enum class NavigationPicture { Password, Items, Customers, Salesmen, Invoice, OrderList, Summary, Analysis };
 QPixmap navigationIcon(NavigationPicture which);
 
 // The icons in front of the login's three input rows.

@@ -162,6 +162,19 @@ QPixmap navigationIcon(NavigationPicture which) {
             }
             break;
         }
+        case NavigationPicture::Analysis: {
+            // A pie with a slice drawn out, and a rising line over it.
+            g.setPen(QPen(QColor(60, 60, 60), 1));
+            g.setBrush(QColor(60, 110, 200));
+            g.drawPie(QRectF(2.5, 10.5, 19, 19), 90 * 16, 250 * 16);
+            g.setBrush(QColor(220, 150, 30));
+            g.drawPie(QRectF(4.5, 8.5, 19, 19), 340 * 16, 110 * 16);
+            g.setPen(QPen(QColor(200, 40, 40), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            g.setBrush(Qt::NoBrush);
+            const QPointF line[] = {{14, 14}, {19, 9}, {23, 12}, {29, 3}};
+            g.drawPolyline(line, 4);
+            break;
+        }
     }
     return pix;
 }

@@ -28,6 +28,8 @@ namespace velmora {
 namespace {
 const char* const kServerGUID = "{276F7104-2B30-4414-AD12-DE1160EAA8D1}";
 const char* const kServerName = "brandolex.test";
+// The navigation entries' panel: seven entries in 375 pixels, and 经营分析 below them.
+constexpr int kNavigationHeight = 428;
 }  // namespace
 
 TMainForm::TMainForm() {
@@ -175,11 +177,11 @@ void TMainForm::buildNavigationPanel() {
     Panel3 = new NavPanel(Panel1);
     Panel3->setObjectName(QStringLiteral("Panel3"));
     Panel3->setColor(colorFromBgr(16766935));
-    Panel3->setFixedHeight(375);
+    Panel3->setFixedHeight(kNavigationHeight);
     stack->addWidget(Panel3);
     connect(Panel3, &NavPanel::backgroundMouseMoved, this, [this] { Panel3MouseMove(); });
 
-    Images[0] = new PictureBox(navigationStrip(31, 375 - 2 * Panel3->bevelWidth()), Panel3);
+    Images[0] = new PictureBox(navigationStrip(31, kNavigationHeight - 2 * Panel3->bevelWidth()), Panel3);
     Images[0]->setObjectName(QStringLiteral("Image1"));
     Images[0]->move(Panel3->bevelWidth(), Panel3->bevelWidth());
 
@@ -198,8 +200,9 @@ void TMainForm::buildNavigationPanel() {
         {"Label6", 230, "销售开票 ", "Image6", 226, NavigationPicture::Invoice},
         {"Label7", 290, "销售单列表", "Image7", 281, NavigationPicture::OrderList},
         {"Label8", 343, "客户销量汇总", "Image8", 328, NavigationPicture::Summary},
+        {"Label9", 396, "经营分析", "Image9", 383, NavigationPicture::Analysis},
     };
-    for (size_t i = 0; i < 7; ++i) {
+    for (size_t i = 0; i < NavLabels.size(); ++i) {
         const auto& e = entries[i];
         auto* image = new PictureBox(navigationIcon(e.picture), Panel3);
         image->setObjectName(QString::fromLatin1(e.image));
@@ -215,8 +218,8 @@ void TMainForm::buildNavigationPanel() {
         connect(label, &NavLabel::mouseMoved, this, [this, label] { LabelMouseMove(label); });
     }
     // A click performs the menu item of the same function.
-    QAction* const targets[] = {N15, N3, N4, N5, N8, N10, N11};
-    for (size_t i = 0; i < 7; ++i) {
+    QAction* const targets[] = {N15, N3, N4, N5, N8, N10, N11, N20};
+    for (size_t i = 0; i < NavLabels.size(); ++i) {
         QAction* target = targets[i];
         connect(NavLabels[i], &NavLabel::clicked, this, [target] { target->trigger(); });
     }
@@ -232,9 +235,10 @@ void TMainForm::LabelMouseMove(NavLabel* label) {
 }
 
 void TMainForm::Panel3MouseMove() {
-    // Label8 first, then Label2 to Label7.
+    // Label8 first, then Label2 to Label7, and 经营分析's Label9 last.
     NavLabels[6]->setHighlighted(false);
     for (size_t i = 0; i < 6; ++i) NavLabels[i]->setHighlighted(false);
+    NavLabels[7]->setHighlighted(false);
 }
 
 void TMainForm::destroyChildWindows() {

@@ -62,8 +62,8 @@ class TMainForm : public QMainWindow {
     QSplitter* Splitter1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* EncryptionLabel = nullptr;     // in the status bar: 未加密 or 已加密 once logged in
-    std::array<NavLabel*, 7> NavLabels{};  // Label2 to Label8
-    std::array<PictureBox*, 8> Images{};   // Image1 (the strip) to Image8
+    std::array<NavLabel*, 8> NavLabels{};  // Label2 to Label9
+    std::array<PictureBox*, 9> Images{};   // Image1 (the strip) to Image9
 
     // Menu items.
     QMenu* File1 = nullptr;
@@ -83,6 +83,7 @@ class TMainForm : public QMainWindow {
     QAction* N11 = nullptr;
     QAction* N13 = nullptr;
     QAction* N12 = nullptr;
+    QAction* N20 = nullptr;  // 经营分析
     QAction* N14 = nullptr;
     QAction* N17 = nullptr;  // 用户管理
     QAction* N18 = nullptr;  // 操作日志
@@ -122,6 +123,7 @@ class TMainForm : public QMainWindow {
     void N11Click();
     void N13Click();
     void N12Click();
+    void N20Click();
     void N14Click();
     void N17Click();
     void N18Click();

@@ -23,6 +23,7 @@
 #include "masterdata/TFrmkh.h"
 #include "masterdata/TFrmywy.h"
 #include "reports/TFrmchhzquery.h"
+#include "reports/TFrmjyfx.h"
 #include "reports/TFrmkhhzquery.h"
 #include "reports/TFrmxsdquery.h"
 #include "reports/TFrmywyhzquery.h"
@@ -171,6 +172,7 @@ void TMainForm::buildMenu() {
     N11 = item(N7, "N11", "客户销量汇总表", 15, &TMainForm::N11Click);
     N13 = item(N7, "N13", "存货销量汇总表", 15, &TMainForm::N13Click);
     N12 = item(N7, "N12", "业务员销量汇总表", 16, &TMainForm::N12Click);
+    N20 = item(N7, "N20", "经营分析", 11, &TMainForm::N20Click);
 
     N16 = bar->addMenu(QStringLiteral("[系统管理]"));
     N16->setObjectName(QStringLiteral("N16"));
@@ -306,6 +308,10 @@ void TMainForm::N13Click() {
 
 void TMainForm::N12Click() {
     if (Frmywyhzquery) Frmywyhzquery->ShowModal();
+}
+
+void TMainForm::N20Click() {
+    ShowOrCreateForm(Frmjyfx, MainForm);
 }
 
 void TMainForm::N17Click() {

@@ -98,9 +98,9 @@ void TMainForm::LearnUserRights() {
 
 void TMainForm::ApplyUserRights() {
     const bool reports = Session.CurrentUserRights.has(UserRight::ViewReports);
-    for (QAction* report : {N10, N11, N13, N12}) report->setEnabled(reports);
-    // The navigation entries 销售单列表 and 客户销量汇总 perform the same items.
-    for (NavLabel* label : {NavLabels[5], NavLabels[6]}) label->setEnabled(reports);
+    for (QAction* report : {N10, N11, N13, N12, N20}) report->setEnabled(reports);
+    // The navigation entries 销售单列表, 客户销量汇总 and 经营分析 perform the same items.
+    for (NavLabel* label : {NavLabels[5], NavLabels[6], NavLabels[7]}) label->setEnabled(reports);
     N17->setEnabled(Session.CurrentUserRights.has(UserRight::ManageUsers));
     N19->setEnabled(Session.CurrentUserRights.has(UserRight::ManageUsers));
     N18->setEnabled(Session.CurrentUserRights.has(UserRight::ViewAudit));

@@ -4,6 +4,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QToolButton>
 
 #include "data/ClientDataSet.h"
 #include "reports/SqlText.h"
@@ -17,6 +18,15 @@ QLabel* addLabel(QWidget* parent, const char* name, int left, int top, const QSt
     label->move(left, top);
     label->adjustSize();
     return label;
+}
+
+QToolButton* addFlatButton(QWidget* parent, const char* name, int left, const QString& caption) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setAutoRaise(true);
+    button->setGeometry(left, 8, 60, 22);
+    return button;
 }
 
 QLineEdit* addEdit(QWidget* parent, const char* name, int left, int top, int width) {

@@ -10,6 +10,7 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QToolButton;
 class QWidget;
 
 namespace velmora {
@@ -18,6 +19,8 @@ class ClientDataSet;
 
 // A caption at left, top, as wide as its text.
 QLabel* addLabel(QWidget* parent, const char* name, int left, int top, const QString& text);
+// A flat button of a tool panel, 60 x 22 at left, 8.
+QToolButton* addFlatButton(QWidget* parent, const char* name, int left, const QString& caption);
 // An edit box 21 pixels high.
 QLineEdit* addEdit(QWidget* parent, const char* name, int left, int top, int width);
 // A date picker with a drop-down calendar, date only, in the short date format, 21 pixels high,

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "data/AmountText.h"
+#include "reports/ReportControls.h"
 #include "widgets/Accessibility.h"
 #include "widgets/Colors.h"
 #include "widgets/DBGrid.h"
@@ -21,15 +22,6 @@ namespace {
 
 // The least width of a total's value box, so that totals of different lengths line up right.
 constexpr int kTotalWidth = 120;
-
-QToolButton* addFlatButton(QWidget* parent, const char* name, int left, const QString& caption) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setText(caption);
-    button->setAutoRaise(true);
-    button->setGeometry(left, 8, 60, 22);
-    return button;
-}
 
 QLabel* addPanelLabel(QWidget* parent, const char* name, int left, const QString& text) {
     auto* label = new QLabel(text, parent);

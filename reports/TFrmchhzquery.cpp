@@ -1,13 +1,9 @@
 #include "reports/TFrmchhzquery.h"
 
-#include <memory>
-
-#include "reports/SqlText.h"
+#include "reports/CodePickers.h"
 #include "reports/SummaryStatement.h"
 #include "reports/TFrmchhzresult.h"
-#include "sales/TfrmClbm_Fzlr.h"
 #include "session/ClientSession.h"
-#include "widgets/Text.h"
 
 namespace velmora {
 
@@ -19,10 +15,7 @@ TFrmchhzquery::TFrmchhzquery(ClientSession& session)
 }
 
 std::optional<QString> TFrmchhzquery::pickCode() {
-    auto picker = std::make_unique<TfrmClbm_Fzlr>(session_, this);
-    if (picker->ShowModal() != mrOk || session_.PickedItems.empty()) return std::nullopt;
-    // The picker selects many; the summary takes one item, the first selected.
-    return toQString(std::string(trimmedText(session_.PickedItems.front().chid)));
+    return pickItemCode(session_, this);
 }
 
 const SummaryShape& TFrmchhzquery::shape() const {

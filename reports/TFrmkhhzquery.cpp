@@ -1,10 +1,8 @@
 #include "reports/TFrmkhhzquery.h"
 
-#include <memory>
-
+#include "reports/CodePickers.h"
 #include "reports/SummaryStatement.h"
 #include "reports/TFrmkhhzresult.h"
-#include "sales/TFrmkhquery.h"
 #include "session/ClientSession.h"
 
 namespace velmora {
@@ -17,9 +15,7 @@ TFrmkhhzquery::TFrmkhhzquery(ClientSession& session)
 }
 
 std::optional<QString> TFrmkhhzquery::pickCode() {
-    auto picker = std::make_unique<TFrmkhquery>(this, session_);
-    if (picker->ShowModal() != mrOk) return std::nullopt;
-    return session_.PickedCustomerCode;
+    return pickCustomerCode(session_, this);
 }
 
 const SummaryShape& TFrmkhhzquery::shape() const {

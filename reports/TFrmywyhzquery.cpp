@@ -1,8 +1,8 @@
 #include "reports/TFrmywyhzquery.h"
 
+#include "reports/CodePickers.h"
 #include "reports/SummaryStatement.h"
 #include "reports/TFrmywyhzresult.h"
-#include "sales/TFrmywyquery.h"
 #include "session/ClientSession.h"
 
 namespace velmora {
@@ -16,9 +16,7 @@ TFrmywyhzquery::TFrmywyhzquery(ClientSession& session)
 }
 
 std::optional<QString> TFrmywyhzquery::pickCode() {
-    if (!Frmywyquery) return std::nullopt;
-    Frmywyquery->ShowModal();
-    return Frmywyquery->chosenCode();
+    return pickSalesmanCode();
 }
 
 const SummaryShape& TFrmywyhzquery::shape() const {

@@ -45,6 +45,13 @@ XlsxWriter::XlsxWriter(const std::string& path, const std::string& sheetName) : 
     }
 }
 
+void XlsxWriter::addSheet(const std::string& sheetName) {
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook_, sheetName.c_str());
+    if (!sheet) throw XlsxError("无法创建工作表“" + sheetName + "”。");
+    sheet_ = sheet;
+    row_ = 0;
+}
+
 XlsxWriter::~XlsxWriter() {
     // An unfinished workbook is still freed; the caller removes the partial file.
     if (workbook_) workbook_close(workbook_);

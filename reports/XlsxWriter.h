@@ -1,5 +1,5 @@
 #pragma once
-// A workbook of one sheet, written row by row: bold column titles in a frozen first row, numbers
+// A workbook of one sheet or more, written row by row: bold column titles in a frozen first row, numbers
 // as numbers (amounts with two decimals), text as text. Rows are streamed to the file, so a
 // large report costs little memory.
 
@@ -36,6 +36,8 @@ class XlsxWriter {
     XlsxWriter(const XlsxWriter&) = delete;
     XlsxWriter& operator=(const XlsxWriter&) = delete;
 
+    // Starts another sheet after the current one, which is finished; rows go to it from its first.
+    void addSheet(const std::string& sheetName);
     // The first row, in bold and frozen; widths follow the titles.
     void writeTitles(const std::vector<std::string>& titles);
     void writeRow(const std::vector<Cell>& cells);

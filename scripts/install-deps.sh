@@ -3,7 +3,8 @@
 # is missing. Usage: scripts/install-deps.sh [build|test|run|package]...
 set -euo pipefail
 
-build=(g++ cmake ninja-build pkg-config libsqlite3-dev libsodium-dev libssl-dev libpq-dev libpg-query-dev nlohmann-json3-dev qt6-base-dev qt6-translations-l10n libxlsxwriter-dev)
+# qt6-charts-dev draws the analysis charts; its CMake files need those of libqt6opengl6-dev.
+build=(g++ cmake ninja-build pkg-config libsqlite3-dev libsodium-dev libssl-dev libpq-dev libpg-query-dev nlohmann-json3-dev qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libxlsxwriter-dev)
 test=(googletest libgtest-dev libgmock-dev xvfb xauth fonts-arphic-uming fonts-noto-cjk postgresql clang-format)
 run=(xvfb xauth xdotool imagemagick fonts-arphic-uming fonts-noto-cjk)
 # Building the Debian packages (dpkg-shlibdeps), and what their tests check them and install them with.

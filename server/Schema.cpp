@@ -50,6 +50,7 @@ CREATE TABLE xsdtb (
     ischeck  BOOLEAN DEFAULT 0,
     rq       VARCHAR(50)
 );
+CREATE INDEX xsdtb_rq ON xsdtb (rq);
 CREATE TABLE xsdzb (
     xsdid     VARCHAR(50) NOT NULL,
     chid      VARCHAR(50),
@@ -126,6 +127,7 @@ CREATE TABLE xsdtb (
     ischeck  boolean DEFAULT false,
     rq       varchar(50) COLLATE "C"
 );
+CREATE INDEX xsdtb_rq ON xsdtb (rq);
 CREATE TABLE xsdzb (
     xsdid     varchar(50) COLLATE "C" NOT NULL,
     chid      varchar(50) COLLATE "C",
@@ -344,6 +346,8 @@ void upgradeSchema(DbConnection& db) {
         db.executeScript(db.dialect() == Dialect::Postgres
                              ? "ALTER TABLE user1 ADD COLUMN disabled boolean NOT NULL DEFAULT false;"
                              : "ALTER TABLE user1 ADD COLUMN disabled BOOLEAN NOT NULL DEFAULT 0;");
+    // Version 2: the analysis groups the orders of a range of dates, which this index finds.
+    db.executeScript("CREATE INDEX IF NOT EXISTS xsdtb_rq ON xsdtb (rq);");
     // Databases made before the schema had a version are at the first one once brought up here.
     recordSchemaVersion(db);
 }

@@ -19,7 +19,8 @@ constexpr size_t kTextColumnChars = 50;
 
 // The version of the schema this program makes, stored in the database (server_meta). It grows
 // with every change of the tables; a backup records it, and a restore refuses a newer one.
-constexpr int kSchemaVersion = 1;
+// 2: the index on the order date.
+constexpr int kSchemaVersion = 2;
 // The schema version a database records (0: made before versions were recorded).
 int storedSchemaVersion(DbConnection& db);
 

@@ -7,6 +7,7 @@
 #include <barrier>
 #include <thread>
 
+#include "reports/AnalysisStatement.h"
 #include "tests/fullstack/FullstackHelpers.h"
 #include "transport/DispatchAppServer.h"
 
@@ -286,6 +287,13 @@ TEST_F(Rights, WithoutViewReportsNoCommandTextReadsTheReportView) {
           "select khname, sum(money1) from xsdview group by khname", "select * from \"xsdview\"",
           "select count(*) from kh where exists (select 1 from XSDVIEW)",
           "with v as (select * from xsdview) select * from v"}) {
+        std::string refused = refusal([&] { Client::requery(list, sql); });
+        EXPECT_NE(refused.find("没有权限：查看报表"), std::string::npos) << sql << ": " << refused;
+    }
+    // The analysis's four grouped statements.
+    AnalysisCriteria range{"2002-01-01", "2003-12-31", "", "", "", TimeGrouping::Month};
+    for (const std::string& sql :
+         {trendStatement(range), customerStatement(range), itemStatement(range), salesmanStatement(range)}) {
         std::string refused = refusal([&] { Client::requery(list, sql); });
         EXPECT_NE(refused.find("没有权限：查看报表"), std::string::npos) << sql << ": " << refused;
     }

@@ -127,6 +127,22 @@ TEST(ServerProgram, AnExistingDatabaseIsNeverOverwritten) {
     for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path + suffix).c_str());
 }
 
+TEST(ServerProgram, ADatabaseOfSchemaOneGainsTheOrderDateIndexAtItsStart) {
+    ServerProcess old;
+    old.stop();
+    // As the first numbered schema left it: no index on the order date.
+    old.execute("drop index xsdtb_rq");
+    old.execute("update server_meta set value = '1' where name = 'schema_version'");
+    const std::string index = onPostgres() ? "select count(*) from pg_indexes where indexname = 'xsdtb_rq'"
+                                           : "select count(*) from sqlite_master where name = 'xsdtb_rq'";
+    ASSERT_EQ(old.scalar(index), "0");
+    old.restart();
+    EXPECT_EQ(old.scalar(index), "1");
+    EXPECT_EQ(old.scalar("select value from server_meta where name = 'schema_version'"), "2");
+    old.restart();  // and again, with nothing left to do
+    EXPECT_EQ(old.scalar(index), "1");
+}
+
 TEST(ServerProgram, APortInUseIsReportedPlainly) {
     ServerProcess server;
     std::string command = std::string(VELMORA_SERVER_PATH) + " --listen 127.0.0.1 --port " +

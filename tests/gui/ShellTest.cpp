@@ -242,8 +242,8 @@ class ShellTest : public QObject {
                                    "Frmxsdquery",    "Frmxsdresult",  "Frmkhhzquery",  "Frmkhhzresult",
                                    "Frmchhzquery",   "Frmchhzresult", "Frmywyhzquery", "Frmywyhzresult",
                                    "Frmusers",       "Frmuseredit",   "Frmhistory",    "Frmauditquery",
-                                   "Frmauditresult", "Frmbackup",     "encryption",    "print",
-                                   "export"})
+                                   "Frmauditresult", "Frmbackup",     "Frmjyfx",       "encryption",
+                                   "print",          "export"})
             QVERIFY2(HelpWindow::sections().contains(QString::fromLatin1(window)), window);
         QFile manual(QStringLiteral(":/manual/index.html"));
         QVERIFY(manual.open(QIODevice::ReadOnly));
