@@ -2,11 +2,9 @@
 
 #include "data/ClientDataSet.h"
 #include "data/Tdm.h"
-#include "reports/ColumnTotal.h"
 #include "reports/ListCriteria.h"
 #include "reports/TFrmxsdresult.h"
 #include "session/ClientSession.h"
-#include "widgets/Text.h"
 
 namespace velmora {
 
@@ -18,14 +16,14 @@ TFrmxsdresult* openOrderList(ClientSession& session, const std::string& where,
     rows.Close();
     rows.setCommandText("");
     rows.setCommandText(listRowsStatement(where));
+    // The first screenful comes now; the result window brings in the rest while it is shown and
+    // sums the totals over every row once they are there.
+    rows.setPacketRecords(TFrmxsdresult::FirstPartRows);
     rows.Open();
-    // The totals are the sums over the rows fetched: no second scan of the same rows on the server.
-    session.ListTotalQuantity = toQString(columnTotalText(rows, "quantity1"));
-    session.ListTotalMoney = toQString(columnTotalText(rows, "money1"));
 
     TFrmxsdresult* result = session.ShowOrCreateForm(Frmxsdresult, owner);
-    result->ShowTotals();
     result->setCriteria(criteria);
+    result->FetchRows();
     return result;
 }
 

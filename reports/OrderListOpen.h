@@ -12,10 +12,10 @@ namespace velmora {
 class ClientSession;
 class TFrmxsdresult;
 
-// Fetches the lines of xsdview that pass where (conditions each starting with " and"), sets the
-// list totals from them and shows them in 销售单查询结果 (bringing an open one forward), whose
-// printout names criteria. A failure of the server propagates before any window opens or
-// changes.
+// Fetches the first lines of xsdview that pass where (conditions each starting with " and") and
+// shows them in 销售单查询结果 (bringing an open one forward), whose printout names criteria; the
+// window brings in the rest and sets the list totals from every line. A failure of the server
+// propagates before any window opens or changes.
 TFrmxsdresult* openOrderList(ClientSession& session, const std::string& where,
                              const std::vector<std::string>& criteria, QWidget* owner);
 

@@ -10,8 +10,8 @@
 
 #include "data/Tdm.h"
 #include "reports/ListCriteria.h"
+#include "reports/OrderListOpen.h"
 #include "reports/ReportControls.h"
-#include "reports/TFrmxsdresult.h"
 #include "session/ClientSession.h"
 #include "widgets/BitBtn.h"
 #include "widgets/Colors.h"
@@ -166,20 +166,8 @@ void TFrmxsdquery::BitBtn1Click() {
         return;
     }
 
-    // Closed first: an open result window holds the rows of the last query, and an open dataset
-    // would not fetch the new ones.
-    ClientDataSet& rows = session_.dm().ClientDataSetxsdview;
-    rows.Close();
-    rows.setCommandText("");
-    rows.setCommandText(listRowsStatement(where));
-    // The first screenful comes now; the result window brings in the rest while it is shown.
-    rows.setPacketRecords(TFrmxsdresult::FirstPartRows);
-    rows.Open();
-
+    openOrderList(session_, where, describeListCriteria(typed), this);
     clearCriteria();
-    TFrmxsdresult* result = session_.ShowOrCreateForm(Frmxsdresult, this);
-    result->setCriteria(describeListCriteria(typed));
-    result->FetchRows();
     setModalResult(mrOk);
 }
 
