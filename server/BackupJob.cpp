@@ -11,7 +11,7 @@
 
 #include "server/BackupFormat.h"
 #include "server/BackupTables.h"
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "server/Schema.h"
 #include "server/SqliteDatabase.h"
 #include "server/UtcTime.h"

@@ -1,6 +1,6 @@
 #include "server/Database.h"
 
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "server/SqliteDatabase.h"
 
 namespace velmora::server {

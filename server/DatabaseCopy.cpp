@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "server/AuditTrail.h"
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "server/Schema.h"
 #include "server/ServingLock.h"
 #include "server/SqliteDatabase.h"

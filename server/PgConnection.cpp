@@ -1,4 +1,4 @@
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 
 #include <libpq-fe.h>
 
