@@ -13,7 +13,7 @@
 #include "server/BackupTables.h"
 #include "server/PgConnection.h"
 #include "server/Schema.h"
-#include "server/SqliteDatabase.h"
+#include "server/SqliteConnection.h"
 #include "server/UtcTime.h"
 #include "transport/Errors.h"
 

@@ -14,7 +14,7 @@
 #include "server/PgConnection.h"
 #include "server/Schema.h"
 #include "server/ServingLock.h"
-#include "server/SqliteDatabase.h"
+#include "server/SqliteConnection.h"
 #include "server/SqliteSnapshot.h"
 #include "transport/Errors.h"
 
