@@ -49,7 +49,7 @@ qt_layers="widgets session audit masterdata sales reports admin app bench"
 libraries=(
     "Qt|$qt_layers|^Q[A-Za-z0-9]+$ ^Qt[A-Za-z]*/|^Qt6::"
     "OpenSSL|transport server bench|^openssl/|^OpenSSL::"
-    "SQLite|server bench fuzz|^sqlite3\.h$|^SQLite::"
+    "SQLite|server bench|^sqlite3\.h$|^SQLite::"
     "libpq|server bench|^libpq-fe\.h$|^PostgreSQL::"
     "libpg_query|server|^pg_query\.h$|^\\\$\{PG_QUERY_LIBRARY\}$"
     "nlohmann-json|server audit_core|^nlohmann/|^nlohmann_json::"
