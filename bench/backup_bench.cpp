@@ -19,7 +19,7 @@
 #include "server/BackupJob.h"
 #include "server/DatabaseCopy.h"
 #include "server/Schema.h"
-#include "server/SqliteDatabase.h"
+#include "server/SqliteConnection.h"
 
 using namespace velmora::server;
 using Clock = std::chrono::steady_clock;

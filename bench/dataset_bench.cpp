@@ -17,6 +17,7 @@
 #include "bench/Resident.h"
 #include "data/ClientDataSet.h"
 #include "data/DataPacket.h"
+#include "tests/support/NullProvider.h"
 
 using namespace velmora;
 using velmora::bench::residentBytes;
@@ -109,23 +110,13 @@ Bytes buildPacket(size_t& rawBytes) {
 }
 
 // Hands out the packet it holds once, as the transport would after reading it off the wire.
-class PacketProvider : public IProviderServer {
+class PacketProvider : public test::NullProvider {
   public:
     Bytes packet;
     Variant RemoteGetRecords(const std::string&, int32_t count, int32_t&, int32_t, const std::string&,
                              Variant&, Variant&) override {
         return count == 0 ? Variant() : Variant::byteArray(std::move(packet));
     }
-    Variant RemoteApplyUpdates(const std::string&, const Variant&, int32_t, int32_t&, Variant&) override {
-        return Variant();
-    }
-    Variant RemoteDataRequest(const std::string&, const Variant&) override { return Variant(); }
-    Variant RemoteGetProviderNames() override { return Variant(); }
-    Variant RemoteGetParams(const std::string&, Variant&) override { return Variant(); }
-    Variant RemoteRowRequest(const std::string&, const Variant&, int32_t, Variant&) override {
-        return Variant();
-    }
-    void RemoteExecute(const std::string&, const std::string&, Variant&, Variant&) override {}
 };
 
 double seconds(std::chrono::steady_clock::time_point since) {

@@ -60,7 +60,7 @@
 #include "bench/Resident.h"
 #include "bench/ServerBench.h"
 #include "bench/ServerChild.h"
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "server/SocketServer.h"
 
 using namespace velmora;

@@ -15,7 +15,7 @@
 
 #include "bench/BusyCore.h"
 #include "bench/ServerBench.h"
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "server/SocketServer.h"
 
 namespace velmora::bench {

@@ -31,6 +31,7 @@
 
 #include "bench/BusyCore.h"
 #include "server/Certificate.h"
+#include "tests/support/RawSocket.h"
 #include "transport/DispatchAppServer.h"
 #include "transport/ServerConnection.h"
 #include "transport/SocketConnection.h"
@@ -69,20 +70,6 @@ class BenchObject : public DispatchObject {
         });
     }
 };
-
-int connectLoopback(uint16_t port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        std::perror("connect");
-        std::exit(1);
-    }
-    setNoDelay(fd);
-    return fd;
-}
 
 bool readAll(int fd, void* out, size_t n) {
     auto* p = static_cast<uint8_t*>(out);
@@ -136,7 +123,9 @@ struct Figures {
 
 Figures measureRaw() {
     RawPeer peer;
-    int fd = connectLoopback(peer.listener.port());
+    test::RawSocket socket = test::RawSocket::connectTo(peer.listener.port());
+    const int fd = socket.fd();
+    setNoDelay(fd);
     uint8_t msg[16] = {'P'};
     std::vector<double> times;
     for (int i = 0; i < kWarmup + kSmallCalls; ++i) {
@@ -154,7 +143,6 @@ Figures measureRaw() {
         readAll(fd, bulk.data(), bulk.size());
         best = std::max(best, double(kBulkBytes) / seconds(Clock::now() - start));
     }
-    ::close(fd);
     return {median(times), best};
 }
 

@@ -18,7 +18,7 @@
 #include "server/ProviderHost.h"
 #include "server/Schema.h"
 #include "server/Session.h"
-#include "server/SqliteDatabase.h"
+#include "server/SqliteConnection.h"
 #include "server/UserStatement.h"
 #include "server/UserStore.h"
 #include "transport/Errors.h"

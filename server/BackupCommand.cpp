@@ -7,7 +7,7 @@
 #include "server/BackupDirectory.h"
 #include "server/BackupFormat.h"
 #include "server/DatabaseCopy.h"
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "server/SocketServer.h"
 #include "transport/Errors.h"
 

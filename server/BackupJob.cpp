@@ -11,9 +11,9 @@
 
 #include "server/BackupFormat.h"
 #include "server/BackupTables.h"
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "server/Schema.h"
-#include "server/SqliteDatabase.h"
+#include "server/SqliteConnection.h"
 #include "server/UtcTime.h"
 #include "transport/Errors.h"
 

@@ -129,18 +129,30 @@ bool rowExists(DbConnection& db, const std::string& table, const std::string& wh
     return q->next();
 }
 
+// A record failed and what it wrote could not be undone: the apply cannot go on, since it would
+// commit part of a record it reports as failed.
+class SavepointLost : public VelmoraError {
+  public:
+    using VelmoraError::VelmoraError;
+};
+
 // Runs fn inside a savepoint, so that a failure undoes exactly what it did.
 template <typename Fn>
 void inSavepoint(DbConnection& db, int& depth, Fn fn) {
-    std::string name = "rec" + std::to_string(++depth);
+    std::string name = "rec" + std::to_string(depth + 1);
     db.execute("savepoint " + name, {});
+    ++depth;
     try {
         fn();
         db.execute("release " + name, {});
     } catch (...) {
         --depth;
-        db.execute("rollback to " + name, {});
-        db.execute("release " + name, {});
+        try {
+            db.execute("rollback to " + name, {});
+            db.execute("release " + name, {});
+        } catch (const std::exception& e) {
+            throw SavepointLost(std::string("a failed record could not be undone: ") + e.what());
+        }
         throw;
     }
     --depth;
@@ -274,6 +286,8 @@ void ChangeApplier::applyRecord(const Level& level, const ChangeRecord& record, 
             inSavepoint(db_, savepoints_, run);
         else
             run();
+    } catch (const SavepointLost&) {
+        throw;  // the whole apply is rolled back
     } catch (const std::exception& e) {
         // A record that failed keeps the values the client gave it, and was not written.
         result_.updated.resize(decidedBefore);

@@ -1,7 +1,7 @@
 #include "server/Database.h"
 
-#include "server/PgDatabase.h"
-#include "server/SqliteDatabase.h"
+#include "server/PgConnection.h"
+#include "server/SqliteConnection.h"
 
 namespace velmora::server {
 

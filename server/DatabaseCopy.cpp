@@ -11,10 +11,10 @@
 #include <functional>
 
 #include "server/AuditTrail.h"
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "server/Schema.h"
 #include "server/ServingLock.h"
-#include "server/SqliteDatabase.h"
+#include "server/SqliteConnection.h"
 #include "server/SqliteSnapshot.h"
 #include "transport/Errors.h"
 

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "transport/Errors.h"
 
 namespace velmora::server {

@@ -13,7 +13,7 @@
 
 #include "server/AppServerObject.h"
 #include "server/Log.h"
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "server/ProxyHeader.h"
 #include "server/Schema.h"
 #include "server/SessionDatabase.h"

@@ -14,7 +14,7 @@
 #include "server/CertCommand.h"
 #include "server/ConfigFile.h"
 #include "server/Log.h"
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "server/ServerOptions.h"
 #include "server/ServerTls.h"
 #include "server/ServingLock.h"

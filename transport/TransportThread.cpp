@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "transport/Errors.h"
 
@@ -111,9 +112,14 @@ void TransportThread::handle(Message& message, bool& stopping) {
             // A reply is picked up by the loop's next wait, like any other incoming block.
             if (!message.waitForResult) sink_({TransportNotice::Kind::Sent, std::nullopt, nullptr});
             break;
-        case Message::Kind::ReplaceTransport:
-            transport_ = std::move(message.transport);
+        case Message::Kind::ReplaceTransport: {
+            // stop() and giveBack() look at the transport from other threads, under the lock; the
+            // old one is closed after it is let go.
+            std::unique_ptr<Transport> old;
+            std::lock_guard<std::mutex> guard(lock_);
+            old = std::exchange(transport_, std::move(message.transport));
             break;
+        }
         case Message::Kind::Stop:
             stopping = true;
             break;
@@ -127,58 +133,10 @@ void TransportThread::run() {
     }
     changed_.notify_all();
 
-    bool stopping = false;
-    try {
-        // A connection opened by its caller already (an encrypted one, whose certificate the
-        // caller had to judge on its own thread) is taken as it is.
-        if (!transport_->connected()) transport_->setConnected(true);
-    } catch (...) {
-        sink_({TransportNotice::Kind::Error, std::nullopt, std::current_exception()});
-        stopping = true;
-    }
+    bool stopping = !openTransport();
     while (!stopping && transport_ && transport_->connected()) {
         try {
-            int timeoutMs = -1;
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                serving_ = true;
-                auto quiet = std::chrono::steady_clock::now() - returned_;
-                if (lent_ || quiet < kQuietSpell) {
-                    auto left = lent_ ? kQuietSpell
-                                      : std::chrono::ceil<std::chrono::milliseconds>(kQuietSpell - quiet);
-                    timeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(1, left.count()));
-                }
-            }
-            // Decrypted bytes waiting in the transport never make its descriptor readable.
-            bool buffered = timeoutMs < 0 && transport_->hasBufferedInput();
-            // poll passes over a negative descriptor: while the socket is lent or was just given
-            // back, only a wake or the end of the spell counts.
-            pollfd fds[2] = {{timeoutMs < 0 ? transport_->waitHandle() : -1, POLLIN, 0},
-                             {wakeFd_, POLLIN, 0}};
-            int rc = ::poll(fds, 2, buffered ? 0 : timeoutMs);
-            if (rc == 0 && !buffered) continue;
-            if (rc < 0) {
-                if (errno == EINTR) continue;
-                throw SocketConnectionError(std::strerror(errno));
-            }
-            if (fds[1].revents) {
-                drainWake();
-                Message message;
-                while (!stopping && takeMessage(message)) handle(message, stopping);
-            }
-            if (!stopping && (fds[0].revents || buffered) && transport_->connected()) {
-                {
-                    std::lock_guard<std::mutex> guard(lock_);
-                    if (lent_) continue;  // the borrower reads what arrived
-                    busy_ = true;
-                }
-                std::optional<DataBlock> block = transport_->receive(false, 0);
-                {
-                    std::lock_guard<std::mutex> guard(lock_);
-                    busy_ = false;
-                }
-                if (block) sink_({TransportNotice::Kind::BlockReceived, std::move(block), nullptr});
-            }
+            serveOnce(stopping);
         } catch (const SocketConnectionError&) {
             clearBusy();
             transport_->setConnected(false);
@@ -188,6 +146,63 @@ void TransportThread::run() {
             sink_({TransportNotice::Kind::Error, std::nullopt, std::current_exception()});
         }
     }
+    finish();
+}
+
+bool TransportThread::openTransport() {
+    try {
+        // A connection opened by its caller already (an encrypted one, whose certificate the
+        // caller had to judge on its own thread) is taken as it is.
+        if (!transport_->connected()) transport_->setConnected(true);
+        return true;
+    } catch (...) {
+        sink_({TransportNotice::Kind::Error, std::nullopt, std::current_exception()});
+        return false;
+    }
+}
+
+int TransportThread::beginWait() {
+    std::lock_guard<std::mutex> guard(lock_);
+    serving_ = true;
+    auto quiet = std::chrono::steady_clock::now() - returned_;
+    if (!lent_ && quiet >= kQuietSpell) return -1;
+    auto left = lent_ ? kQuietSpell : std::chrono::ceil<std::chrono::milliseconds>(kQuietSpell - quiet);
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(1, left.count()));
+}
+
+void TransportThread::serveOnce(bool& stopping) {
+    int timeoutMs = beginWait();
+    // Decrypted bytes waiting in the transport never make its descriptor readable.
+    bool buffered = timeoutMs < 0 && transport_->hasBufferedInput();
+    // poll passes over a negative descriptor: while the socket is lent or was just given back,
+    // only a wake or the end of the spell counts.
+    pollfd fds[2] = {{timeoutMs < 0 ? transport_->waitHandle() : -1, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    int rc = ::poll(fds, 2, buffered ? 0 : timeoutMs);
+    if (rc == 0 && !buffered) return;
+    if (rc < 0) {
+        if (errno == EINTR) return;
+        throw SocketConnectionError(std::strerror(errno));
+    }
+    if (fds[1].revents) {
+        drainWake();
+        Message message;
+        while (!stopping && takeMessage(message)) handle(message, stopping);
+    }
+    if (!stopping && (fds[0].revents || buffered) && transport_->connected()) receiveArrived();
+}
+
+void TransportThread::receiveArrived() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (lent_) return;  // the borrower reads what arrived
+        busy_ = true;
+    }
+    std::optional<DataBlock> block = transport_->receive(false, 0);
+    clearBusy();
+    if (block) sink_({TransportNotice::Kind::BlockReceived, std::move(block), nullptr});
+}
+
+void TransportThread::finish() {
     {
         std::lock_guard<std::mutex> guard(lock_);
         serving_ = false;

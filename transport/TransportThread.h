@@ -67,6 +67,18 @@ class TransportThread {
     };
 
     void run();
+    // Takes a transport its caller opened as it is, else opens it; false (and the failure told to
+    // the sink) when that fails.
+    bool openTransport();
+    // One wait on the socket and the queue, and what it brought: queued messages handled, an
+    // arrived block read and handed on.
+    void serveOnce(bool& stopping);
+    // Marks the thread serving; returns how long the wait may last (-1: until something happens)
+    // while the socket is lent or its quiet spell lasts.
+    int beginWait();
+    void receiveArrived();
+    // Leaves the loop: the transport closed, the thread marked ended, the sink told.
+    void finish();
     void post(Message message);
     // The next message to handle, when there is one and the socket is not lent; marks the
     // thread busy until the next call.

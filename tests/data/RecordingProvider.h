@@ -9,7 +9,7 @@
 
 #include "data/ChangePacket.h"
 #include "data/FailedRecordsPacket.h"
-#include "transport/IProviderServer.h"
+#include "tests/support/NullProvider.h"
 
 namespace velmora::test {
 
@@ -26,7 +26,7 @@ struct ProviderCall {
     Bytes deltaBytes;    // ApplyUpdates: the packet as it came
 };
 
-class RecordingProvider : public IProviderServer {
+class RecordingProvider : public NullProvider {
   public:
     // What GetRecords with rows wanted returns for provider: a copy of packet each time.
     void answer(const std::string& provider, Bytes packet) { packets_[provider] = std::move(packet); }
@@ -48,12 +48,6 @@ class RecordingProvider : public IProviderServer {
     Variant RemoteGetRecords(const std::string& providerName, int32_t count, int32_t& recsOut,
                              int32_t options, const std::string& commandText, Variant& params,
                              Variant& ownerData) override;
-    Variant RemoteDataRequest(const std::string&, const Variant&) override { return Variant(); }
-    Variant RemoteGetProviderNames() override { return Variant(); }
-    Variant RemoteGetParams(const std::string&, Variant&) override { return Variant(); }
-    Variant RemoteRowRequest(const std::string&, const Variant&, int32_t, Variant&) override {
-        return Variant();
-    }
     void RemoteExecute(const std::string& providerName, const std::string& commandText, Variant& params,
                        Variant& ownerData) override;
 

@@ -114,7 +114,15 @@ TEST(ResumeSession, ATokenExpiresTheResumeTimeoutAfterItsConnectionEnded) {
         token = tokenOf(owner);
     }
     ASSERT_TRUE(waitUntil([&] { return occurrences(server.log(), ": disconnected") >= 1; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    // The token's end as the server stored it when the connection ended, in seconds since the
+    // epoch; it has passed once the clock stands past it.
+    ASSERT_TRUE(waitUntil([&] {
+        int64_t expires = std::stoll(server.scalar("select max(expires) from resume_tokens"));
+        int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+        return now > expires;
+    }));
     Client late(server, Client::LoggedOut);
     EXPECT_EQ(refusal([&] { resume(late, "管理员", token); }), kExpired);
     EXPECT_TRUE(logShows(server, "resume as 管理员 refused, the token has expired"));

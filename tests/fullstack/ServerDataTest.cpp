@@ -18,11 +18,14 @@ class ServerData : public ::testing::Test {
 };
 
 TEST_F(ServerData, EveryDataSetOfTheModuleOpens) {
+    int opened = 0;
     for (ClientDataSet* ds : dm.dataSets()) {
         if (ds == &dm.ClientDataSetxsdzb) continue;  // nested: opened through its master below
         ds->Open();
         EXPECT_TRUE(ds->Active()) << ds->Name();
+        ++opened;
     }
+    EXPECT_EQ(opened, 11);
     EXPECT_EQ(dm.ClientDataSetkh.RecordCount(), 10);
     EXPECT_EQ(dm.ClientDataSetywy.RecordCount(), 5);
     EXPECT_EQ(dm.ClientDataSetchfl.RecordCount(), 10);

@@ -120,11 +120,19 @@ class LoginTest : public QObject {
         ShellSession s;
         QString at = address();
         s.showAndLogin([at](TFrmlogin& f) {
+            // Enter presses whichever button is the default when it comes, and OK is while it has
+            // the focus the dialog gives it on opening. That focus arrives with the window's
+            // activation, late on a loaded machine: wait for it, then put the focus where a user
+            // types the password.
+            QVERIFY(QTest::qWaitForWindowActive(&f));
             f.Edit2->setText(at);
             QTest::mouseClick(f.Button1, Qt::LeftButton);
             f.ComboBox1->lineEdit()->clear();
             test::typeText(f.ComboBox1->lineEdit(), "王会计");
             f.Edit1->clear();
+            f.Edit1->setFocus();
+            QTRY_VERIFY(f.Edit1->hasFocus());
+            QVERIFY(f.Button1->isDefault() && !f.BitBtn1->isDefault());
             QTest::keyClicks(f.Edit1, "1234");
             QTest::keyClick(f.Edit1, Qt::Key_Return);  // presses 确定 again, not OK
             QVERIFY(f.isVisible());

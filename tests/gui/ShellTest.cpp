@@ -71,6 +71,7 @@ class ShellTest : public QObject {
                 Frmchangepassword);
         QVERIFY(!MainForm->SocketConnection1.connected());
         QVERIFY(!MainForm->isVisible() && !Frmywyquery->isVisible() && !Frmlogin->isVisible());
+        QCOMPARE(dm->dataSets().size(), size_t(12));
         for (ClientDataSet* ds : dm->dataSets()) QVERIFY(!ds->Active());
         entry.destroyAll();
         QVERIFY(!MainForm && !dm && !Frmlogin);

@@ -71,11 +71,15 @@ class AccessibilityTest : public QObject {
         const QList<QWidget*> windows = {s->open(Frmchfl), s->open(Frmch), s->open(Frmkh),
                                          s->open(Frmywy),  s->open(Frmkp), s->open(Frmkhhzresult),
                                          MainForm};
-        for (QWidget* window : windows)
-            for (QWidget* control : controlsOf(window))
+        for (QWidget* window : windows) {
+            const QList<QWidget*> controls = controlsOf(window);
+            // Each window has a grid or a tree and the buttons that act on it, at the least.
+            QVERIFY2(controls.size() >= 3, qPrintable(window->objectName()));
+            for (QWidget* control : controls)
                 QVERIFY2(!nameOf(control).trimmed().isEmpty(),
                          qPrintable(window->objectName() + QStringLiteral(": ") + control->objectName() +
                                     QStringLiteral(" ") + control->metaObject()->className()));
+        }
     }
 
     void editBoxesTellTheirCaptionAndValue() {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "tests/server/PgTableFixture.h"
 #include "tests/support/TestDatabase.h"
 

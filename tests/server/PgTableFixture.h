@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 #include "tests/support/TestDatabase.h"
 
 namespace velmora::server {

@@ -13,7 +13,7 @@
 #include "server/ProviderDefs.h"
 #include "server/RecordsPacket.h"
 #include "server/Schema.h"
-#include "server/SqliteDatabase.h"
+#include "server/SqliteConnection.h"
 #include "tests/support/TestDatabase.h"
 
 namespace velmora::server {

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "server/Schema.h"
-#include "server/SqliteDatabase.h"
+#include "server/SqliteConnection.h"
 #include "server/UserStore.h"
 #include "tests/server/ServerDbFixture.h"
 

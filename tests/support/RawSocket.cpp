@@ -3,11 +3,15 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
+#include <string>
 
 namespace velmora::test {
 
@@ -72,6 +76,41 @@ std::optional<DataBlock> RawSocket::readBlock() {
 bool RawSocket::readable(int timeoutMs) {
     pollfd p{fd_, POLLIN, 0};
     return ::poll(&p, 1, timeoutMs) > 0;
+}
+
+namespace {
+
+uint16_t portOf(const sockaddr_in& address) {
+    return ntohs(address.sin_port);
+}
+
+}  // namespace
+
+bool RawSocket::readByPeer() const {
+    int unsent = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &unsent) != 0 || unsent != 0) return false;
+    sockaddr_in mine{}, peer{};
+    socklen_t length = sizeof mine;
+    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&mine), &length) != 0) return false;
+    length = sizeof peer;
+    if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return false;
+    // The peer's socket: its local port is our peer's, its remote port ours. A line reads
+    // "sl local rem st tx_queue:rx_queue ...", addresses as hex ADDRESS:PORT.
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the column titles
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state, queues;
+        fields >> slot >> local >> remote >> state >> queues;
+        auto port = [](const std::string& address) {
+            return static_cast<uint16_t>(std::stoul(address.substr(address.find(':') + 1), nullptr, 16));
+        };
+        if (local.empty() || remote.empty() || port(local) != portOf(peer) || port(remote) != portOf(mine))
+            continue;
+        return std::stoul(queues.substr(queues.find(':') + 1), nullptr, 16) == 0;
+    }
+    return false;
 }
 
 bool RawSocket::closedByPeer(int timeoutMs) {

@@ -22,6 +22,10 @@ class RawSocket {
     // True when the peer closed the connection (reads end of stream) within the time allowed.
     bool closedByPeer(int timeoutMs = 5000);
     bool readable(int timeoutMs);
+    // True once the process at the other end has read every byte written here: nothing waits
+    // unacknowledged in this socket's queue, nor unread in the peer's (as the kernel tells of a
+    // peer on this machine, IPv4).
+    bool readByPeer() const;
     int fd() const { return fd_; }
     void close();
 

@@ -1,4 +1,4 @@
-#include "server/PgDatabase.h"
+#include "server/PgConnection.h"
 
 #include <libpq-fe.h>
 
@@ -48,9 +48,13 @@ std::string messageOf(pg_conn* conn, const PGresult* result) {
 }
 
 // Owns a result; the connection's errors become exceptions.
+// Owns one result; a copy would clear it twice.
 struct Result {
-    PGresult* result;
+    explicit Result(PGresult* r) : result(r) {}
     ~Result() { PQclear(result); }
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+    PGresult* result;
 };
 
 class PgQuery : public DbQuery {
@@ -473,6 +477,21 @@ size_t PgConnection::attempt(std::span<const GuardedStatement> statements, size_
                              std::vector<int64_t>& keys, std::string& error) {
     collect(false);  // owes no earlier answer
     if (PQenterPipelineMode(conn_) != 1) throw VelmoraError(messageOf(conn_, nullptr));
+    std::vector<Sent> sent = sendRun(statements, count);
+    if (PQpipelineSync(conn_) != 1) throw VelmoraError(messageOf(conn_, nullptr));
+    std::string fatal;
+    size_t failed = readRun(statements, count, sent, keys, error, fatal);
+    PQexitPipelineMode(conn_);
+    if (!fatal.empty() && failed == count) throw VelmoraError(fatal);
+    if (failed < count) {
+        keys.resize(failed);
+        exec(conn_, "rollback to savepoint velmora_run; release velmora_run");
+    }
+    return failed;
+}
+
+std::vector<PgConnection::Sent> PgConnection::sendRun(std::span<const GuardedStatement> statements,
+                                                      size_t count) {
     // converted: the text with $n placeholders.
     auto send = [&](const std::string& converted, const std::vector<DbValue>& params) {
         const std::string* name = preparedName(converted, static_cast<int>(params.size()));
@@ -499,15 +518,19 @@ size_t PgConnection::attempt(std::span<const GuardedStatement> statements, size_
         }
         throw;
     }
-    // Answers come in the order sent; after the first error the rest are skipped.
     std::vector<Sent> sent = std::move(sent_);
     sent_.clear();
-    if (PQpipelineSync(conn_) != 1) throw VelmoraError(messageOf(conn_, nullptr));
+    return sent;
+}
+
+size_t PgConnection::readRun(std::span<const GuardedStatement> statements, size_t count,
+                             const std::vector<Sent>& sent, std::vector<int64_t>& keys, std::string& error,
+                             std::string& fatal) {
+    // Answers come in the order sent; after the first error the rest are skipped.
     keys.clear();
     keys.reserve(count);
     size_t statement = 0;  // the run's statements counted from 1 in the answers; 0 the savepoint
     size_t failed = count;
-    std::string fatal;
     for (const Sent& s : sent) {
         PGresult* result = PQgetResult(conn_);
         if (!result) throw VelmoraError(messageOf(conn_, nullptr));  // the connection is gone
@@ -534,12 +557,6 @@ size_t PgConnection::attempt(std::span<const GuardedStatement> statements, size_
         bool end = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
         PQclear(result);
         if (end) break;
-    }
-    PQexitPipelineMode(conn_);
-    if (!fatal.empty() && failed == count) throw VelmoraError(fatal);
-    if (failed < count) {
-        keys.resize(failed);
-        exec(conn_, "rollback to savepoint velmora_run; release velmora_run");
     }
     return failed;
 }

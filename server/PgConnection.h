@@ -73,6 +73,11 @@ class PgConnection : public DbConnection {
     static constexpr size_t kMaxPrepared = 200;
 
   private:
+    // What the owner's connection owes an answer for, in the order it was sent.
+    struct Sent {
+        std::string text;
+        bool preparing;  // the statement's preparation rather than its run
+    };
     // Runs a statement of the server's own on the owner's connection; nullptr for one sent
     // without waiting (see above). prepare: a statement that returns no rows (or a RETURNING
     // of fixed type), kept prepared; a query's columns may change with its tables, so a query
@@ -94,6 +99,13 @@ class PgConnection : public DbConnection {
     // when all held, else the index of the one that failed (and error), after rolling the run back.
     size_t attempt(std::span<const GuardedStatement> statements, size_t count, std::vector<int64_t>& keys,
                    std::string& error);
+    // Queues the savepoint, statements [0, count) of a run and the release; returns what was sent.
+    std::vector<Sent> sendRun(std::span<const GuardedStatement> statements, size_t count);
+    // Reads a run's answers up to the pipeline's sync: the index of the statement that failed
+    // first (count when none did) and its error; the keys of the statements before it; in fatal,
+    // the first failure outside the run's statements.
+    size_t readRun(std::span<const GuardedStatement> statements, size_t count, const std::vector<Sent>& sent,
+                   std::vector<int64_t>& keys, std::string& error, std::string& fatal);
     // collect(false) where statements are outstanding; runs sql on the owner's connection.
     void execOwn(const std::string& sql);
     // begin, preceded by forgetting the prepared statements once there are kMaxPrepared.
@@ -127,11 +139,6 @@ class PgConnection : public DbConnection {
     std::string snapshot_;  // exported by beginRead, so command texts read the same snapshot
     std::unordered_map<std::string, std::string> prepared_;  // statement text -> its name
     int statementNumber_ = 0;
-    // What the owner's connection owes an answer for, in the order it was sent.
-    struct Sent {
-        std::string text;
-        bool preparing;  // the statement's preparation rather than its run
-    };
     std::vector<Sent> sent_;
     Deadline deadline_;
 };

@@ -1,4 +1,4 @@
-#include "server/SqliteDatabase.h"
+#include "server/SqliteConnection.h"
 
 #include <sqlite3.h>
 
