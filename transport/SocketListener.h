@@ -10,7 +10,8 @@ namespace velmora {
 class SocketListener {
   public:
     // address empty or "0.0.0.0": every IPv4 address of the host. Port 0 picks a free port.
-    // Fails with a SocketError naming "bind" when the port cannot be had.
+    // Fails with a SocketError "cannot listen on ADDRESS:PORT: why (errno)" when the port cannot
+    // be had.
     SocketListener(const std::string& address, uint16_t port, int backlog = 128);
     ~SocketListener();
     SocketListener(const SocketListener&) = delete;
