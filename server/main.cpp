@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
             PgConnection(options.database, options.readerDatabase, options.durability).openReader();
         } catch (const std::exception& e) {
             std::fprintf(stderr,
-                         "velmora-server: database %s: %s\n"
+                         "velmora-server: database %s, the reader's connection: %s\n"
                          "The client's command texts run as the reader role %s: give its connection "
                          "with --reader-db URI (its password included), or a ~/.pgpass entry for it.\n",
                          redactedLocation(options.database).c_str(), e.what(), PgConnection::kReaderRole);

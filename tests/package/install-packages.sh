@@ -158,6 +158,34 @@ purge_installed velmora-server
 [ ! -e /var/lib/velmora ] || fail "purge kept /var/lib/velmora"
 [ ! -e "$CONF" ] || fail "purge kept the configuration"
 
+echo "== an upgrade from the previous version keeps the database and the administrator's configuration"
+# The previous version: this package with a lower version and a shipped configuration that differs
+# from this one's, so that dpkg meets a configuration changed on both sides.
+version=$(dpkg-deb -f "$server_deb" Version)
+previous_version=${version%-*}~previous-1
+dpkg-deb -R "$server_deb" "$work/previous"
+sed -i "s/^Version: .*/Version: $previous_version/" "$work/previous/DEBIAN/control"
+sed -i '/^# max-objects = /d' "$work/previous/etc/velmora/velmora-server.conf"
+(cd "$work/previous" && find . -path ./DEBIAN -prune -o -type f -printf '%P\0' | xargs -0 md5sum >DEBIAN/md5sums)
+dpkg-deb -b --root-owner-group "$work/previous" "$work/velmora-server_previous.deb" >/dev/null ||
+    fail "building the previous version"
+echo "velmora-server velmora-server/demo-data boolean false" | debconf-set-selections
+apt_install "$work/velmora-server_previous.deb" || fail "installing the previous version"
+echo 'secret 1' | as_service velmora-server user add 孙会计 --config "$CONF" >/dev/null 2>&1 || fail "user add"
+sed -i 's/^# max-connections = 100$/max-connections = 50  # a small office/' "$CONF"
+# As the deployment guide says for an unattended upgrade: keep the administrator's file, put the
+# new one beside it. No terminal and a closed input: a prompt would fail it, never hang it.
+timeout 600 apt-get install -y -qq -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold \
+    "$server_deb" </dev/null >"$work/upgrade.log" 2>&1 || fail "the upgrade: $(tail -n 20 "$work/upgrade.log")"
+expect_equal "$(dpkg-query -W -f='${Version}' velmora-server)" "$version" "the version after the upgrade"
+expect_equal "$(users)" "孙会计 " "users after the upgrade"
+grep -qx 'max-connections = 50  # a small office' "$CONF" || fail "the upgrade lost the administrator's change"
+grep -q '^# max-objects = ' "$CONF.dpkg-dist" 2>/dev/null || fail "the new configuration is not beside it"
+expect_equal "$(stat -c '%U:%G %a' "$CONF")" "root:velmora 640" "the configuration after the upgrade"
+as_service velmora-server --config "$CONF" --init-only || fail "the kept configuration is refused"
+purge_installed velmora-server
+[ ! -e "$CONF.dpkg-dist" ] || fail "purge kept $CONF.dpkg-dist"
+
 echo "== demo data when the administrator asks"
 echo "velmora-server velmora-server/demo-data boolean true" | debconf-set-selections
 apt_install "$server_deb" || fail "apt-get install velmora-server with demo data"

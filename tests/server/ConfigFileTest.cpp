@@ -147,6 +147,25 @@ TEST_F(ConfigFileTest, BackupCommandsKeepTheirWordsAndTakeTheDatabaseFromTheFile
     EXPECT_EQ(restore.database, "/var/lib/velmora/velmora.db");
 }
 
+TEST_F(ConfigFileTest, EveryOptionTheHelpListsIsOneAFileMayGiveButTheProgramsOwn) {
+    std::string usage = serverUsage();
+    int listed = 0;
+    for (size_t at = usage.find("\n  --"); at != std::string::npos; at = usage.find("\n  --", at + 1)) {
+        size_t name = at + 5;
+        std::string option = usage.substr(name, usage.find_first_of(" \n", name) - name);
+        ++listed;
+        FileOption kind = fileOption(option);
+        if (option == "config" || option == "help" || option == "version")
+            EXPECT_EQ(kind, FileOption::NotInFile) << option;
+        else
+            EXPECT_TRUE(kind == FileOption::Switch || kind == FileOption::WithValue) << option;
+    }
+    EXPECT_GT(listed, 30);
+    // A command's own options are in its usage line, never among the options.
+    EXPECT_EQ(usage.find("\n  --role"), std::string::npos);
+    EXPECT_EQ(fileOption("role"), FileOption::NotInFile);
+}
+
 TEST_F(ConfigFileTest, AMissingFileOrValueIsAnError) {
     EXPECT_THROW(expandConfigFiles({"velmora-server", "--config", "/nonexistent/velmora.conf"}),
                  VelmoraError);
