@@ -60,7 +60,7 @@ SocketListener::~SocketListener() {
     if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
-int SocketListener::accept() {
+int SocketListener::accept(std::string* peer) {
     while (!stopped_) {
         pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         int rc = ::poll(fds, 2, -1);
@@ -69,8 +69,15 @@ int SocketListener::accept() {
             throw SocketError("waiting for connections failed: " + systemErrorText(errno));
         }
         if (stopped_ || fds[1].revents) break;
-        int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0) return client;
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        int client = ::accept4(fd_, reinterpret_cast<sockaddr*>(&from), &length, SOCK_CLOEXEC);
+        if (client >= 0) {
+            char text[INET_ADDRSTRLEN] = "?";
+            inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+            if (peer) *peer = formatText("%s:%u", text, ntohs(from.sin_port));
+            return client;
+        }
         if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
         // Out of descriptors and the like: pass, so that one bad moment does not end the server.
         if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {

@@ -19,8 +19,10 @@ class SocketListener {
 
     uint16_t port() const { return port_; }
     std::string address() const { return address_; }
-    // Returns the accepted socket, or -1 once stop() was called.
-    int accept();
+    // Returns the accepted socket, or -1 once stop() was called; peer, when given, gets the
+    // client's "a.b.c.d:port" as accept saw it (a peer that reset the connection at once has none
+    // afterwards, as a balancer's health check does).
+    int accept(std::string* peer = nullptr);
     void stop();
 
   private:

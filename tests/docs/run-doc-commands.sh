@@ -314,7 +314,7 @@ grep -h 'connected through the proxy 127.0.0.1' "$work"/serve.*.err | head -n 2
 grep -q 'connected through the proxy 127.0.0.1' "$work"/serve.*.err ||
     fail "no connection through HAProxy reached a server: $(cat "$work"/serve.*.err | tail -n 20)"
 ! grep -q 'PROXY protocol header from a peer not trusted' "$work"/serve.*.err ||
-    fail "a server refused the balancer's header"
+    fail "a server refused the balancer's header: $(grep -h 'PROXY' "$work"/serve.*.err | head -n 3)"
 kill "$(cat "$work/haproxy.pid")" && rm -f "$work/haproxy.pid"
 stop_servers
 
