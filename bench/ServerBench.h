@@ -118,6 +118,26 @@ inline void saveAsWindow(Client& client, const std::string& id) {
     }
 }
 
+// kSaves orders saved one at a time through the server on port as the invoicing window saves
+// them, each right after saveDirect stored the same order directly; order numbers "D" and "W"
+// followed by tag and the order's number. The seconds each took go to direct and ours.
+inline void measureSaves(uint16_t port, const std::string& tag,
+                         const std::function<void(const std::string&)>& saveDirect,
+                         std::vector<double>& direct, std::vector<double>& ours) {
+    Client client(port);
+    client.openEmptyOrders();
+    for (int o = 0; o < kSaves; ++o) {
+        std::string id = tag + std::to_string(o);
+        auto start = Clock::now();
+        saveDirect("D" + id);
+        direct.push_back(seconds(Clock::now() - start));
+        appendOrder(*client.module, "W" + id);  // typed in before 保存 is pressed
+        start = Clock::now();
+        saveAsWindow(client, "W" + id);
+        ours.push_back(seconds(Clock::now() - start));
+    }
+}
+
 inline double percentile(std::vector<double> samples, double p) {
     std::sort(samples.begin(), samples.end());
     size_t at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);

@@ -257,18 +257,8 @@ int runSqlite(const SqliteRun& run) {
     // (c) orders saved one at a time, as the invoicing window saves them.
     auto measureSave = [&](std::vector<double>& direct, std::vector<double>& ours, const std::string& tag) {
         DirectOrders directSave(db);
-        Client client(server.port());
-        client.openEmptyOrders();
-        for (int o = 0; o < kSaves; ++o) {
-            std::string id = tag + std::to_string(o);
-            auto start = Clock::now();
-            directSave.save("D" + id);
-            direct.push_back(seconds(Clock::now() - start));
-            appendOrder(*client.module, "W" + id);  // typed in before 保存 is pressed
-            start = Clock::now();
-            saveAsWindow(client, "W" + id);
-            ours.push_back(seconds(Clock::now() - start));
-        }
+        measureSaves(
+            server.port(), tag, [&](const std::string& id) { directSave.save(id); }, direct, ours);
     };
 
     std::optional<BusyCore> busyAll;  // a single measurement runs beside the busy core throughout

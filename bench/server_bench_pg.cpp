@@ -277,18 +277,8 @@ int runPostgres(const std::string& location, const std::string& reader, int line
     // (c) orders saved one at a time, as the invoicing window saves them, alternating sides.
     std::vector<double> directSaves, ourSaves;
     auto measureSave = [&] {
-        Client client(first.port());
-        client.openEmptyOrders();
-        for (int o = 0; o < kSaves; ++o) {
-            std::string id = "S-" + std::to_string(o);
-            auto start = Clock::now();
-            db.saveOrder("D" + id);
-            directSaves.push_back(seconds(Clock::now() - start));
-            appendOrder(*client.module, "W" + id);  // typed in before 保存 is pressed
-            start = Clock::now();
-            saveAsWindow(client, "W" + id);
-            ourSaves.push_back(seconds(Clock::now() - start));
-        }
+        measureSaves(
+            first.port(), "S-", [&](const std::string& id) { db.saveOrder(id); }, directSaves, ourSaves);
     };
 
     Open open, busyOpen;

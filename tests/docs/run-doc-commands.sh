@@ -10,23 +10,10 @@
 # Usage: run-doc-commands.sh SOURCE_DIR BUILD_DIR PACKAGE_DIR
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../package/checks.sh"  # expect_equal, expect_contains
+. "$here/../package/checks.sh"  # expect_equal, expect_contains, skip_unless_machine_is_ours
 source_dir=$(cd "$1" && pwd) build_dir=$(cd "$2" && pwd) package_dir=$(cd "$3" && pwd)
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIPPED: the documents' commands install packages and need root (CI runs as root)"
-    exit 77
-fi
-for package in velmora-server velmora; do
-    if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q installed; then
-        echo "SKIPPED: $package is already installed here; this test would remove it"
-        exit 77
-    fi
-done
-if [ -e /var/lib/velmora ] || [ -e /srv/backups ]; then
-    echo "SKIPPED: /var/lib/velmora or /srv/backups exists; this test would delete it"
-    exit 77
-fi
+skip_unless_machine_is_ours /var/lib/velmora /srv/backups
 pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 pg_version=$(basename "$(dirname "$pg_bin")")
 if [ -z "$pg_bin" ] || ! pg_lsclusters -h 2>/dev/null | grep -q "^$pg_version main "; then

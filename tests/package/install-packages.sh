@@ -9,20 +9,7 @@ here=$(dirname "$0")
 . "$here/checks.sh"
 dir=$(cd "$1" && pwd) fullstack=$2
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIPPED: installing packages needs root (CI runs as root)"
-    exit 77
-fi
-for package in velmora-server velmora; do
-    if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q installed; then
-        echo "SKIPPED: $package is already installed here; this test would remove it"
-        exit 77
-    fi
-done
-if [ -e /var/lib/velmora ]; then
-    echo "SKIPPED: /var/lib/velmora exists; this test would delete it"
-    exit 77
-fi
+skip_unless_machine_is_ours /var/lib/velmora
 
 export DEBIAN_FRONTEND=noninteractive
 server_deb=$(ls "$dir"/velmora-server_*.deb)
