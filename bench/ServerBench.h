@@ -2,10 +2,12 @@
 // What server_bench's SQLite and PostgreSQL runs share: the sizes, the order every run stores,
 // and a client of the real stack.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -97,6 +99,51 @@ struct Client {
     std::unique_ptr<Tdm> module;
 };
 
+// The duplicate-number query of the invoicing window, for one invoice number.
+inline std::string orderNumberQuery(const std::string& id) {
+    return "select * from xsdtb where xsdid='" + id + "'";
+}
+
+// Saves the order the user has entered (appended, not yet applied) as the invoicing window does.
+inline void saveAsWindow(Client& client, const std::string& id) {
+    ClientDataSet& check = client.module->ClientDataSetxsdtb2;
+    check.Close();
+    check.setCommandText(orderNumberQuery(id));
+    check.Open();
+    if (check.RecordCount() > 0) std::exit(1);
+    if (client.module->ClientDataSetxsdtb.ApplyUpdates(-1) != 0) {
+        std::fprintf(stderr, "save %s failed: %s\n", id.c_str(),
+                     client.module->ClientDataSetxsdtb.UpdateError().c_str());
+        std::exit(1);
+    }
+}
+
+// kSaves orders saved one at a time through the server on port as the invoicing window saves
+// them, each right after saveDirect stored the same order directly; order numbers "D" and "W"
+// followed by tag and the order's number. The seconds each took go to direct and ours.
+inline void measureSaves(uint16_t port, const std::string& tag,
+                         const std::function<void(const std::string&)>& saveDirect,
+                         std::vector<double>& direct, std::vector<double>& ours) {
+    Client client(port);
+    client.openEmptyOrders();
+    for (int o = 0; o < kSaves; ++o) {
+        std::string id = tag + std::to_string(o);
+        auto start = Clock::now();
+        saveDirect("D" + id);
+        direct.push_back(seconds(Clock::now() - start));
+        appendOrder(*client.module, "W" + id);  // typed in before 保存 is pressed
+        start = Clock::now();
+        saveAsWindow(client, "W" + id);
+        ours.push_back(seconds(Clock::now() - start));
+    }
+}
+
+inline double percentile(std::vector<double> samples, double p) {
+    std::sort(samples.begin(), samples.end());
+    size_t at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
+    return samples[at];
+}
+
 // kClients clients at once, each saving kOrdersPerClient orders one apply each, client c on the
 // server at portOf(c); order numbers "C<client>-<n>". Returns the seconds taken and counts the
 // applies that failed.
@@ -140,8 +187,8 @@ std::optional<TlsCost> measureTls(const server::ServerOptions& options, const st
 void printTlsCost(const TlsCost& cost);
 
 // The PostgreSQL run: location is the URI of a database the bench may empty; reader, when not
-// empty, the URI the servers run command texts on; busyCore: open and apply once more beside a
-// busy core. Returns the process's exit code.
-int runPostgres(const std::string& location, const std::string& reader, bool busyCore);
+// empty, the URI the servers run command texts on; lines: the order lines the view is opened
+// on; busyCore: open and apply once more beside a busy core. Returns the process's exit code.
+int runPostgres(const std::string& location, const std::string& reader, int lines, bool busyCore);
 
 }  // namespace velmora::bench

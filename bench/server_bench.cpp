@@ -154,31 +154,6 @@ double insertDirect(sqlite3* db, const std::string& prefix, int first, int count
     return seconds(Clock::now() - start);
 }
 
-// The duplicate-number query of the invoicing window, for one invoice number.
-std::string orderNumberQuery(const std::string& id) {
-    return "select * from xsdtb where xsdid='" + id + "'";
-}
-
-// Saves the order the user has entered (appended, not yet applied) as the invoicing window does.
-void saveAsWindow(Client& client, const std::string& id) {
-    ClientDataSet& check = client.module->ClientDataSetxsdtb2;
-    check.Close();
-    check.setCommandText(orderNumberQuery(id));
-    check.Open();
-    if (check.RecordCount() > 0) std::exit(1);
-    if (client.module->ClientDataSetxsdtb.ApplyUpdates(-1) != 0) {
-        std::fprintf(stderr, "save %s failed: %s\n", id.c_str(),
-                     client.module->ClientDataSetxsdtb.UpdateError().c_str());
-        std::exit(1);
-    }
-}
-
-double percentile(std::vector<double> samples, double p) {
-    std::sort(samples.begin(), samples.end());
-    size_t at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
-    return samples[at];
-}
-
 std::string scalar(sqlite3* db, const char* sql) {
     sqlite3_stmt* s = nullptr;
     check(sqlite3_prepare_v2(db, sql, -1, &s, nullptr), db);
@@ -282,18 +257,8 @@ int runSqlite(const SqliteRun& run) {
     // (c) orders saved one at a time, as the invoicing window saves them.
     auto measureSave = [&](std::vector<double>& direct, std::vector<double>& ours, const std::string& tag) {
         DirectOrders directSave(db);
-        Client client(server.port());
-        client.openEmptyOrders();
-        for (int o = 0; o < kSaves; ++o) {
-            std::string id = tag + std::to_string(o);
-            auto start = Clock::now();
-            directSave.save("D" + id);
-            direct.push_back(seconds(Clock::now() - start));
-            appendOrder(*client.module, "W" + id);  // typed in before 保存 is pressed
-            start = Clock::now();
-            saveAsWindow(client, "W" + id);
-            ours.push_back(seconds(Clock::now() - start));
-        }
+        measureSaves(
+            server.port(), tag, [&](const std::string& id) { directSave.save(id); }, direct, ours);
     };
 
     std::optional<BusyCore> busyAll;  // a single measurement runs beside the busy core throughout
@@ -492,10 +457,11 @@ int main(int argc, char** argv) {
             run.only = next;
             ++i;
         } else {
-            std::fprintf(stderr,
-                         "usage: server_bench [--busy-core] [--durability full|normal] [--lines N] [--only "
-                         "apply|save|audit|tls]\n"
-                         "       server_bench --db postgresql://... [--reader-db URI] [--busy-core]\n");
+            std::fprintf(
+                stderr,
+                "usage: server_bench [--busy-core] [--durability full|normal] [--lines N] [--only "
+                "apply|save|audit|tls]\n"
+                "       server_bench --db postgresql://... [--reader-db URI] [--busy-core] [--lines N]\n");
             return 2;
         }
     }
@@ -505,7 +471,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        return runPostgres(location, reader, run.busyCore);
+        return runPostgres(location, reader, run.lines, run.busyCore);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "server_bench: %s\n", e.what());
         return 1;

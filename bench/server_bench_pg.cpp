@@ -1,6 +1,6 @@
-// server_bench's PostgreSQL run (see server_bench.cpp): the same three measurements, with libpq
-// as the baseline and two servers on one database for the concurrent clients; with a busy core,
-// the first two once more beside it.
+// server_bench's PostgreSQL run (see server_bench.cpp): the same four measurements (open, apply,
+// one-order saves, concurrent clients), with libpq as the baseline and two servers on one database
+// for the concurrent clients; with a busy core, the first two once more beside it.
 
 #include <libpq-fe.h>
 
@@ -116,13 +116,56 @@ class Direct {
             }
         }
         send(PQsendQueryParams(conn_, "DEALLOCATE ALL", 0, nullptr, nullptr, nullptr, nullptr, 0));
+        savePrepared_ = false;
         send(PQsendQueryParams(conn_, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0));
         drain(pending);
         if (!PQexitPipelineMode(conn_)) fail("leaving pipeline mode");
         return seconds(Clock::now() - start);
     }
 
+    // One order as the invoicing window's statements would run without the server: the
+    // duplicate-number check, awaited, then the header and its lines in one transaction, prepared
+    // and sent in one round trip.
+    void saveOrder(const std::string& id) {
+        if (!savePrepared_) {
+            prepare("bench_find", "select * from xsdtb where xsdid = $1", 1);
+            prepare("bench_save_header", kHeaderInsert, 1);
+            prepare("bench_save_line", kLineInsert, 8);
+            savePrepared_ = true;
+        }
+        const char* key[] = {id.c_str()};
+        PGresult* found = PQexecPrepared(conn_, "bench_find", 1, key, nullptr, nullptr, 0);
+        bool fresh = PQresultStatus(found) == PGRES_TUPLES_OK && PQntuples(found) == 0;
+        PQclear(found);
+        if (!fresh) fail("the number " + id + " is taken");
+        if (!PQenterPipelineMode(conn_)) fail("pipeline mode");
+        int pending = 0;
+        auto send = [&](int ok) {
+            if (!ok) fail("sending a statement");
+            ++pending;
+        };
+        send(PQsendQueryParams(conn_, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0));
+        send(PQsendQueryPrepared(conn_, "bench_save_header", 1, key, nullptr, nullptr, 0));
+        for (int l = 0; l < kLinesPerOrder; ++l) {
+            const auto& item = kItems[l % 4];
+            std::string quantity = std::to_string(1 + l), money = std::to_string(12.5 * (1 + l));
+            const char* line[] = {id.c_str(), item[0],          item[1], item[2],
+                                  item[3],    quantity.c_str(), "12.5",  money.c_str()};
+            send(PQsendQueryPrepared(conn_, "bench_save_line", 8, line, nullptr, nullptr, 0));
+        }
+        send(PQsendQueryParams(conn_, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0));
+        drain(pending);
+        if (!PQexitPipelineMode(conn_)) fail("leaving pipeline mode");
+    }
+
   private:
+    void prepare(const char* name, const char* sql, int parameters) {
+        PGresult* r = PQprepare(conn_, name, sql, parameters, nullptr);
+        bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+        PQclear(r);
+        if (!ok) fail(std::string("preparing ") + name);
+    }
+
     // Ends the statements sent so far with a sync and reads every result up to it.
     void drain(int& pending) {
         if (!PQpipelineSync(conn_)) fail("sync");
@@ -146,16 +189,17 @@ class Direct {
     }
 
     PGconn* conn_;
+    bool savePrepared_ = false;  // insertOrders deallocates every prepared statement
 };
 
 }  // namespace
 
-int runPostgres(const std::string& location, const std::string& reader, bool busyCore) {
+int runPostgres(const std::string& location, const std::string& reader, int lines, bool busyCore) {
     Direct db(location);
     db.exec(kDropProductTables);
     server::prepareDatabase(location, true);  // the schema, and the demo users the clients log in as
     db.exec("delete from xsdzb; delete from xsdtb");
-    db.insertOrders("L", 0, kLines / kLinesPerOrder);
+    db.insertOrders("L", 0, lines / kLinesPerOrder);
     db.exec("VACUUM ANALYZE");  // both sides read settled pages with fresh statistics
 
     ServerOptions options;
@@ -203,9 +247,9 @@ int runPostgres(const std::string& location, const std::string& reader, bool bus
                     f.ourBytes += data.Fields(field).AsString().size();
             f.ours = std::min(f.ours, seconds(Clock::now() - start));
         }
-        if (f.rows != kLines || f.directRows != kLines)
+        if (f.rows != lines || f.directRows != lines)
             throw std::runtime_error("read " + std::to_string(f.rows) + " rows (libpq " +
-                                     std::to_string(f.directRows) + "), expected " + std::to_string(kLines));
+                                     std::to_string(f.directRows) + "), expected " + std::to_string(lines));
         return f;
     };
 
@@ -230,6 +274,13 @@ int runPostgres(const std::string& location, const std::string& reader, bool bus
         }
     };
 
+    // (c) orders saved one at a time, as the invoicing window saves them, alternating sides.
+    std::vector<double> directSaves, ourSaves;
+    auto measureSave = [&] {
+        measureSaves(
+            first.port(), "S-", [&](const std::string& id) { db.saveOrder(id); }, directSaves, ourSaves);
+    };
+
     Open open, busyOpen;
     double directApply = 0, ourApply = 0, busyDirectApply = 0, busyOurApply = 0;
     try {
@@ -244,13 +295,14 @@ int runPostgres(const std::string& location, const std::string& reader, bool bus
             BusyCore hog;
             measureApply(busyDirectApply, busyOurApply, "b");
         }
+        measureSave();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         stopServers();
         return 1;
     }
 
-    // (c) twenty clients, half on either server, one order per apply.
+    // (d) twenty clients, half on either server, one order per apply.
     std::atomic<int> failures{0};
     double concurrent =
         runConcurrentClients([&](int c) { return c % 2 ? second.port() : first.port(); }, failures);
@@ -266,6 +318,10 @@ int runPostgres(const std::string& location, const std::string& reader, bool bus
                 open.ours, open.direct, open.ourBytes, open.directBytes);
     std::printf("apply %d orders x %d lines: ours %.3f s, libpq prepared and pipelined %.3f s\n",
                 kApplyOrders, kLinesPerOrder, ourApply, directApply);
+    double ourP50 = percentile(ourSaves, 0.5), directP50 = percentile(directSaves, 0.5);
+    std::printf("save %d orders one by one: ours p50 %.2f ms p99 %.2f ms, libpq p50 %.2f ms p99 %.2f ms\n",
+                kSaves, ourP50 * 1e3, percentile(ourSaves, 0.99) * 1e3, directP50 * 1e3,
+                percentile(directSaves, 0.99) * 1e3);
     std::printf(
         "%d clients on 2 servers x %d orders: %.2f s, %d failed applies, %lld orders stored of %lld\n",
         kClients, kOrdersPerClient, concurrent, failures.load(), stored, expected);
@@ -277,8 +333,10 @@ int runPostgres(const std::string& location, const std::string& reader, bool bus
                     busyOpen.ours / busyOpen.direct, busyOurApply / busyDirectApply);
     }
     std::printf(
-        "RESULT pg_open_ratio=%.2f pg_apply_ratio=%.2f pg_concurrent_orders_per_s=%.0f pg_lost=%lld\n",
-        open.ours / open.direct, ourApply / directApply, expected / concurrent, lost);
+        "RESULT pg_open_ratio=%.2f pg_apply_ratio=%.2f pg_save_p50_ratio=%.2f pg_save_p99_ms=%.2f "
+        "pg_concurrent_orders_per_s=%.0f pg_lost=%lld\n",
+        open.ours / open.direct, ourApply / directApply, ourP50 / directP50, percentile(ourSaves, 0.99) * 1e3,
+        expected / concurrent, lost);
     return 0;
 }
 

@@ -7,9 +7,11 @@ set -euo pipefail
 build=(g++ cmake ninja-build pkg-config libsqlite3-dev libsodium-dev libssl-dev libpq-dev libpg-query-dev nlohmann-json3-dev qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libxlsxwriter-dev)
 test=(googletest libgtest-dev libgmock-dev xvfb xauth fonts-arphic-uming fonts-noto-cjk postgresql clang-format)
 run=(xvfb xauth xdotool imagemagick fonts-arphic-uming fonts-noto-cjk)
-# Building the Debian packages (dpkg-shlibdeps), and what their tests check them and install them with.
+# Building the Debian packages (dpkg-shlibdeps), and what their tests check them and install them
+# with: lintian and hardening-check (devscripts) judge them, strace lists the server's system calls
+# against the service's filter, HAProxy balances the two servers of the deployment guide.
 package=(dpkg-dev)
-package_test=(dpkg-dev desktop-file-utils systemd fonts-arphic-ukai qt6-qpa-plugins openssl)
+package_test=(dpkg-dev desktop-file-utils systemd fonts-arphic-ukai qt6-qpa-plugins openssl lintian devscripts strace haproxy)
 
 wanted=()
 for set in "${@:-build}"; do

@@ -31,7 +31,9 @@ void prepareSource(const std::string& location) {
 int backup(const ServerOptions& o) {
     std::string to = !o.backupTo.empty() ? o.backupTo : !o.backupDir.empty() ? o.backupDir : ".";
     prepareSource(o.database);
-    if (isDirectory(to) || to.back() == '/') {
+    // backup-dir is a folder even before its first backup made it; --to is one when it exists or
+    // says so with its '/'.
+    if (o.backupTo.empty() || isDirectory(to) || to.back() == '/') {
         BackupDirectory dir(o.database, to, 0);
         BackupResult r = dir.takeNow();
         std::printf("backup written: %s (%llu bytes, %llu rows, %.1f s)\n", r.path.c_str(),

@@ -65,6 +65,11 @@ class PgConnection : public DbConnection {
     bool inTransaction() const override;
     bool isEmpty() override;
 
+    // Opens the reader's connection now rather than at the first command text, so that a server
+    // whose reader cannot log in (a password the location lacks) refuses to start. Fails with the
+    // database's message.
+    void openReader() { readerReady(); }
+
     // The reader's connection string for owner: the same database, the reader role as user.
     static std::string readerConnectionString(const std::string& owner);
 

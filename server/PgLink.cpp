@@ -116,9 +116,9 @@ pg_conn* PgLink::get() {
     if (!failure.empty()) {
         PQfinish(conn);
         backoff_.failed();
+        logLine(formatText("the %s connection to the database cannot be opened%s: %s", role_.c_str(),
+                           first ? "" : " again", failure.c_str()));
         if (first) throw VelmoraError("Cannot open database: " + failure);
-        logLine(formatText("the %s connection to the database cannot be opened again: %s", role_.c_str(),
-                           failure.c_str()));
         throw VelmoraError("数据库无法连接 (the database cannot be reached: " + failure + ")");
     }
     backoff_.succeeded();

@@ -8,6 +8,7 @@
 
 #include "server/ProviderHost.h"
 #include "server/Session.h"
+#include "transport/Errors.h"
 #include "transport/TlsContext.h"
 
 namespace velmora::server {
@@ -65,13 +66,37 @@ struct ServerOptions {
     bool version = false;
 };
 
-// Reads the command line; fails with a message naming the bad argument.
+// One argument of the command line, or one that a configuration file gave: origin is then
+// "FILE:LINE", where a refusal points.
+struct OptionArgument {
+    std::string text;
+    std::string origin;  // empty: the command line
+};
+
+// A refused option that a configuration file gave: its message starts "FILE:LINE: " and stands
+// alone, without the usage text that follows a wrong command line.
+class ConfigFileError : public VelmoraError {
+  public:
+    using VelmoraError::VelmoraError;
+};
+
+// Reads the command line; fails with a message naming the bad argument (ConfigFileError when a
+// configuration file gave it).
+ServerOptions parseServerOptions(const std::vector<OptionArgument>& args);
 ServerOptions parseServerOptions(int argc, char** argv);
+// Whether word starts a command ("user", "backup", ...) whose words run up to its first option.
+bool isCommandWord(const std::string& word);
+// How a configuration file may give an option (its name without dashes): the serving options
+// as "name = value" or, a switch, as a bare name; a command's own options (--role, --to) and
+// --help, --version and --config not at all.
+enum class FileOption { Unknown, NotInFile, Switch, WithValue };
+FileOption fileOption(const std::string& name);
 // The slots kept for administrators: as asked, else a tenth of the connections (at least one);
 // always leaving one slot for everyone else.
 int administratorSlots(const ServerOptions& options);
 // The encryption the server applies: as asked, else require when a certificate is given, else off.
 TlsMode tlsMode(const ServerOptions& options);
+// The --help text; its option lines come from the same table the parser reads.
 const char* serverUsage();
 
 }  // namespace velmora::server

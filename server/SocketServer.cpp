@@ -138,10 +138,12 @@ bool SocketServer::trustedProxy(const std::string& address) const {
 
 void SocketServer::run() {
     for (;;) {
-        int fd = listener_.accept();
+        // The address accept saw: a peer that resets at once (a balancer's health check) has
+        // none by the time the socket is asked.
+        std::string peer;
+        int fd = listener_.accept(&peer);
         if (fd < 0) break;
         std::shared_ptr<SocketTransport> transport = SocketTransport::adopt(fd);
-        std::string peer = transport->peerName();
         bool proxied = trustedProxy(addressOf(peer));
         // A proxied connection's address is known only once its header is read.
         ConnectionTable::Admission admission =
@@ -154,8 +156,8 @@ void SocketServer::run() {
             refuse(*transport, peer, admission.refusal);
             continue;
         }
-        std::thread([this, id = admission.id, transport, proxied] {
-            serve(id, transport, proxied);
+        std::thread([this, id = admission.id, transport, proxied, peer] {
+            serve(id, transport, proxied, peer);
         }).detach();
     }
     table_.waitUntilEmpty();
@@ -237,7 +239,8 @@ void SocketServer::leave(ConnectionTable::Id id) {
     table_.remove(id);
 }
 
-void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport> transport, bool proxied) {
+void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport> transport, bool proxied,
+                         std::string peer) {
     auto loginDeadline = std::chrono::steady_clock::now() + options_.session.loginTimeout;
     transport->setStallTimeout(options_.stallTimeoutMs);
     // Until the login, blocks are small and paid for apart from the logged-in users' memory.
@@ -245,7 +248,6 @@ void SocketServer::serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport
                              formatText("Invalid data packet: a block larger than %zu KB before a login",
                                         options_.maxLoginBlockBytes >> 10));
     transport->setBudget(&loginBuffers_);
-    std::string peer = transport->peerName();
     if (proxied) {
         transport->setReadDeadline(loginDeadline, "no PROXY protocol header in time");
         std::optional<std::string> real = readProxyHeader(id, *transport, peer);

@@ -44,7 +44,9 @@ class SocketServer {
   private:
     // The connection's last step: it leaves the table of connections.
     void leave(ConnectionTable::Id id);
-    void serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport> transport, bool proxied);
+    // peer: the client's "a.b.c.d:port" as accept saw it (the proxy's, when proxied).
+    void serve(ConnectionTable::Id id, std::shared_ptr<SocketTransport> transport, bool proxied,
+               std::string peer);
     // Reads the PROXY header a trusted balancer sends first; the client's peer, or nothing when
     // the connection was closed (logged).
     std::optional<std::string> readProxyHeader(ConnectionTable::Id id, SocketTransport& transport,

@@ -28,10 +28,11 @@ using namespace velmora::server;
 int main(int argc, char** argv) {
     ServerOptions options;
     try {
-        std::vector<std::string> args = expandConfigFiles(std::vector<std::string>(argv, argv + argc));
-        std::vector<char*> pointers;
-        for (std::string& arg : args) pointers.push_back(arg.data());
-        options = parseServerOptions(static_cast<int>(pointers.size()), pointers.data());
+        options = parseServerOptions(expandConfigFiles(std::vector<std::string>(argv, argv + argc)));
+    } catch (const ConfigFileError& e) {
+        // "FILE:LINE: why" says all; the usage would bury it.
+        std::fprintf(stderr, "%s\n", e.what());
+        return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "velmora-server: %s\n%s", e.what(), serverUsage());
         return 2;
@@ -74,6 +75,20 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (options.initOnly) return 0;
+    // The reader's connection is otherwise opened at the first command text: a reader that cannot
+    // log in would let the server start and fail its users' first window instead.
+    if (isPostgresLocation(options.database)) {
+        try {
+            PgConnection(options.database, options.readerDatabase, options.durability).openReader();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr,
+                         "velmora-server: database %s, the reader's connection: %s\n"
+                         "The client's command texts run as the reader role %s: give its connection "
+                         "with --reader-db URI (its password included), or a ~/.pgpass entry for it.\n",
+                         redactedLocation(options.database).c_str(), e.what(), PgConnection::kReaderRole);
+            return 1;
+        }
+    }
     // Held until the end, after every connection to the file has closed (see ServingLock).
     ServingLock servingLock;
     if (!servingLock.acquire(options.database, ServingLock::Serving)) {
@@ -90,12 +105,7 @@ int main(int argc, char** argv) {
     try {
         server = std::make_unique<SocketServer>(options, tls, backups);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "velmora-server: cannot listen on %s:%u: %s\n", options.listen.c_str(),
-                     options.port, e.what());
-        if (options.port != 0 && options.port < 1024)
-            std::fprintf(
-                stderr,
-                "Ports below 1024 need root (or CAP_NET_BIND_SERVICE); choose another with --port.\n");
+        std::fprintf(stderr, "velmora-server: %s\n", e.what());
         return 1;
     }
 

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace velmora {
 
@@ -19,6 +20,12 @@ std::string formatText(const char* format, ...) {
     }
     va_end(args);
     return out;
+}
+
+std::string systemErrorText(int error) {
+    std::string text = std::strerror(error);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return formatText("%s (%d)", text.c_str(), error);
 }
 
 }  // namespace velmora

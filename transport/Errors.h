@@ -9,6 +9,9 @@ namespace velmora {
 // printf-style formatting into a std::string.
 std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// A system error as the server's log lines word it: "permission denied (13)".
+std::string systemErrorText(int error);
+
 // Base of every failure the core raises; the message is what the user is shown.
 class VelmoraError : public std::runtime_error {
   public:

@@ -15,10 +15,15 @@
 namespace velmora {
 
 namespace {
-[[noreturn]] void fail(const char* api, int error) {
-    throw SocketError(
-        formatText("Windows socket error: %s (%d), on API '%s'", std::strerror(error), error, api));
+
+[[noreturn]] void cannotListen(const std::string& address, uint16_t port, int error) {
+    std::string text =
+        formatText("cannot listen on %s:%u: %s", address.c_str(), port, systemErrorText(error).c_str());
+    if (error == EACCES && port != 0 && port < 1024)
+        text += "; ports below 1024 need root or CAP_NET_BIND_SERVICE";
+    throw SocketError(text);
 }
+
 }  // namespace
 
 SocketListener::SocketListener(const std::string& address, uint16_t port, int backlog) {
@@ -26,20 +31,20 @@ SocketListener::SocketListener(const std::string& address, uint16_t port, int ba
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     std::string host = address.empty() ? "0.0.0.0" : address;
-    if (inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) fail("bind", EADDRNOTAVAIL);
+    if (inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) cannotListen(host, port, EADDRNOTAVAIL);
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) throw SocketError("Can't create new socket");
+    if (fd_ < 0) cannotListen(host, port, errno);
     int one = 1;
     setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
         int error = errno;
         ::close(fd_);
-        fail("bind", error);
+        cannotListen(host, port, error);
     }
     if (::listen(fd_, backlog) < 0) {
         int error = errno;
         ::close(fd_);
-        fail("listen", error);
+        cannotListen(host, port, error);
     }
     socklen_t len = sizeof addr;
     getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -55,24 +60,31 @@ SocketListener::~SocketListener() {
     if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
-int SocketListener::accept() {
+int SocketListener::accept(std::string* peer) {
     while (!stopped_) {
         pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         int rc = ::poll(fds, 2, -1);
         if (rc < 0) {
             if (errno == EINTR) continue;
-            fail("select", errno);
+            throw SocketError("waiting for connections failed: " + systemErrorText(errno));
         }
         if (stopped_ || fds[1].revents) break;
-        int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0) return client;
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        int client = ::accept4(fd_, reinterpret_cast<sockaddr*>(&from), &length, SOCK_CLOEXEC);
+        if (client >= 0) {
+            char text[INET_ADDRSTRLEN] = "?";
+            inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+            if (peer) *peer = formatText("%s:%u", text, ntohs(from.sin_port));
+            return client;
+        }
         if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
         // Out of descriptors and the like: pass, so that one bad moment does not end the server.
         if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
             ::poll(nullptr, 0, 100);
             continue;
         }
-        fail("accept", errno);
+        throw SocketError("accepting a connection failed: " + systemErrorText(errno));
     }
     return -1;
 }

@@ -10,7 +10,8 @@ namespace velmora {
 class SocketListener {
   public:
     // address empty or "0.0.0.0": every IPv4 address of the host. Port 0 picks a free port.
-    // Fails with a SocketError naming "bind" when the port cannot be had.
+    // Fails with a SocketError "cannot listen on ADDRESS:PORT: why (errno)" when the port cannot
+    // be had.
     SocketListener(const std::string& address, uint16_t port, int backlog = 128);
     ~SocketListener();
     SocketListener(const SocketListener&) = delete;
@@ -18,8 +19,10 @@ class SocketListener {
 
     uint16_t port() const { return port_; }
     std::string address() const { return address_; }
-    // Returns the accepted socket, or -1 once stop() was called.
-    int accept();
+    // Returns the accepted socket, or -1 once stop() was called; peer, when given, gets the
+    // client's "a.b.c.d:port" as accept saw it (a peer that reset the connection at once has none
+    // afterwards, as a balancer's health check does).
+    int accept(std::string* peer = nullptr);
     void stop();
 
   private:

@@ -75,6 +75,7 @@ SocketTransport::SocketTransport(std::string host, std::string address, uint16_t
 
 std::unique_ptr<SocketTransport> SocketTransport::adopt(int fd) {
     std::unique_ptr<SocketTransport> t(new SocketTransport());
+    t->adopted_ = true;
     t->fd_.store(fd);
     setNoDelay(fd);
     return t;
@@ -103,6 +104,9 @@ void SocketTransport::setConnected(bool value) {
 
 void SocketTransport::socketFailure(const char* api, int error) {
     closeSocket();
+    // The client's windows show the text the connection's specification gives; the server's log
+    // reads as this platform's own.
+    if (adopted_) throw SocketError(formatText("%s failed: %s", api, systemErrorText(error).c_str()));
     throw SocketError(
         formatText("Windows socket error: %s (%d), on API '%s'", std::strerror(error), error, api));
 }

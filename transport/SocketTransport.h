@@ -108,6 +108,7 @@ class SocketTransport : public Transport {
     std::string host_;
     std::string address_;
     uint16_t port_ = 0;
+    bool adopted_ = false;  // a connection the server accepted
     std::string interceptGuid_;
     std::unique_ptr<DataIntercept> intercept_;
     bool interceptTried_ = false;

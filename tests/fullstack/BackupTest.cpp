@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): kill is POSIX
+#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
@@ -149,6 +150,17 @@ TEST_F(Backups, ABackupDuringTwentyWritersHoldsWholeOrdersAndEveryOneAcknowledge
     EXPECT_GE(before, 40u);
     EXPECT_GT(after, 0u);  // orders committed after the snapshot are not in it
     EXPECT_EQ(auditVerify(copy).substr(0, 1), "0");
+}
+
+TEST_F(Backups, ABackupWithoutToGoesIntoTheBackupFolderEvenBeforeItExists) {
+    ServerProcess server;
+    const std::string folder = dir + "/not-yet";
+    Outcome r = runServerProgram({"backup", "--db", server.databasePath(), "--backup-dir", folder});
+    ASSERT_EQ(r.status, 0) << r.output;
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode)) << "the backup was written as a file named after the folder";
+    EXPECT_NE(r.output.find("backup written: " + folder + "/velmora-"), std::string::npos) << r.output;
 }
 
 TEST_F(Backups, ARestoreGivesBackEveryTableRowByRow) {

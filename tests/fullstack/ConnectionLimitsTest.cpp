@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <cstring>
 #include <memory>
@@ -228,6 +229,22 @@ TEST(ConnectionLimits, ATrustedProxyNamesTheClientForLogsAndLimits) {
     EXPECT_TRUE(logShows(server, "closed, no valid PROXY protocol header from this trusted proxy"))
         << server.log();
     EXPECT_EQ(server.log().find("@127.0.0.1"), std::string::npos);
+}
+
+TEST(ConnectionLimits, AProxysConnectionThatResetsAtOnceIsStillKnownAsTheProxys) {
+    // A balancer's health check sends its header and resets the connection, often before the
+    // server has looked at it: the address accept saw still names the proxy.
+    ServerProcess server = serverWith({"--trusted-proxy", "127.0.0.1"});
+    for (uint16_t port = 40010; port < 40015; ++port) {
+        RawSocket check = proxied(server, "203.0.113.7", port);
+        linger reset{1, 0};
+        setsockopt(check.fd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        check.close();
+    }
+    EXPECT_TRUE(logShows(server, "203.0.113.7:40014: connected through the proxy 127.0.0.1:"))
+        << server.log();
+    EXPECT_EQ(server.log().find("?:"), std::string::npos) << server.log();
+    EXPECT_EQ(server.log().find("not trusted"), std::string::npos) << server.log();
 }
 
 TEST(ConnectionLimits, APeerNotTrustedAsAProxyCannotClaimAnotherAddress) {

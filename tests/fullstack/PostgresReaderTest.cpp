@@ -101,6 +101,27 @@ TEST_F(PostgresReader, LocksSignalsSleepsAndTheCatalogueAreRefusedAndNobodyElseI
     EXPECT_EQ(server.stop(), 0) << server.log();
 }
 
+TEST_F(PostgresReader, AServerWhoseReaderCannotLogInRefusesToStartAndSaysWhy) {
+    ServerProcess server;  // the database, made and filled
+    std::string reader = server.databasePath();
+    reader.replace(reader.find("user=velmora"), 12, "user=velmora_nobody");
+    // Bounded: a server that wrongly starts serving is ended rather than waited for.
+    std::string command = std::string("timeout 60 ") + VELMORA_SERVER_PATH +
+                          " --port 0 --listen 127.0.0.1 --db '" + server.databasePath() + "' --reader-db '" +
+                          reader + "' 2>&1";
+    FILE* out = popen(command.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string text;
+    char buf[256];
+    while (fgets(buf, sizeof buf, out)) text += buf;
+    EXPECT_EQ(WEXITSTATUS(pclose(out)), 1) << text;
+    EXPECT_EQ(text.find("listening on"), std::string::npos) << text;
+    EXPECT_NE(text.find("the reader connection to the database cannot be opened: "), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("velmora_nobody"), std::string::npos) << text;
+    EXPECT_NE(text.find("command texts run as the reader role"), std::string::npos) << text;
+}
+
 TEST_F(PostgresReader, TheServerTakesLocksSignalsAndSleepsFromTheReaderRoleAndCapsItsTemporaryFiles) {
     ServerProcess server;
     // The test cluster's owner is a superuser, as the server needs to be for these.

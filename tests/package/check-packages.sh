@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Checks the contents and metadata of the two packages as dpkg sees them: files, dependencies,
-# maintainer scripts, the service's unit, the desktop entry and its icons, the versions.
-# Usage: check-packages.sh PACKAGE_DIR VERSION BUILT_SERVER
+# maintainer scripts, the service's unit and its system-call filter, the desktop entry and its
+# icons, the versions, lintian's judgement and the binaries' hardening.
+# Usage: check-packages.sh PACKAGE_DIR VERSION BUILT_SERVER FULLSTACK_TESTS
 set -uo pipefail
-here=$(dirname "$0")
+here=$(cd "$(dirname "$0")" && pwd)
 . "$here/checks.sh"
-dir=$1 version=$2 built_server=$3
+dir=$1 version=$2 built_server=$3 fullstack=$4
 
 server_deb=$(ls "$dir"/velmora-server_*.deb)
 client_deb=$(ls "$dir"/velmora_*.deb)
@@ -25,7 +26,8 @@ expect_equal "$(field "$client_deb" Package)" velmora "client package name"
 files=$(dpkg-deb -c "$server_deb" | awk '{print $NF}')
 for f in ./usr/bin/velmora-server ./lib/systemd/system/velmora-server.service \
     ./etc/velmora/velmora-server.conf ./usr/share/man/man8/velmora-server.8.gz \
-    ./usr/share/doc/velmora-server/deploy.md; do
+    ./usr/share/doc/velmora-server/deploy.md ./usr/share/doc/velmora-server/copyright \
+    ./usr/share/doc/velmora-server/changelog.Debian.gz; do
     grep -qxF "$f" <<<"$files" || fail "server package lacks $f"
 done
 depends=$(field "$server_deb" Depends)
@@ -51,13 +53,39 @@ for line in "User=velmora" "Restart=on-failure" "NoNewPrivileges=yes" "ProtectSy
     "WantedBy=multi-user.target"; do
     grep -qxF "$line" <<<"$unit" || fail "unit lacks $line"
 done
-if command -v systemd-analyze >/dev/null; then
-    # The packaged program stands in for /usr/bin/velmora-server, which need not exist here.
-    sed "s|/usr/bin/velmora-server|$installed_server|" <<<"$unit" >"$work/velmora-server.service"
-    systemd-analyze verify --man=no "$work/velmora-server.service" || fail "systemd-analyze verify"
-else
-    echo "note: systemd-analyze not found; the unit was not verified by systemd"
-fi
+for line in "SystemCallFilter=@system-service" "SystemCallFilter=~@privileged @resources" \
+    "SystemCallArchitectures=native" "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX" \
+    "MemoryDenyWriteExecute=yes" "ProtectKernelTunables=yes" "ProtectKernelModules=yes" "LockPersonality=yes" \
+    "RestrictNamespaces=yes"; do
+    grep -qxF "$line" <<<"$unit" || fail "unit lacks $line"
+done
+# The packaged program stands in for /usr/bin/velmora-server, which need not exist here.
+sed "s|/usr/bin/velmora-server|$installed_server|" <<<"$unit" >"$work/velmora-server.service"
+systemd-analyze verify --man=no "$work/velmora-server.service" || fail "systemd-analyze verify"
+exposure=$(systemd-analyze security --offline=true "$work/velmora-server.service" 2>/dev/null |
+    sed -n 's/^→ Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p')
+awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 2.0) }' ||
+    fail "systemd-analyze security rates the unit '$exposure', above 2.0"
+
+echo "== the server's system calls in the login and data tests, against the unit's filter"
+"$here/syscalls.sh" allowed "$work/velmora-server.service" >"$work/allowed"
+mkdir -p "$work/calls"
+printf '#!/bin/sh\nexec "%s" trace "%s" "%s" "$@"\n' "$here/syscalls.sh" "$installed_server" "$work/calls" \
+    >"$work/traced-server"
+chmod +x "$work/traced-server"
+VELMORA_TEST_SERVER=$work/traced-server "$fullstack" --gtest_brief=1 \
+    --gtest_filter='TestLogin.*:ServerData.*:ServerProgram.TheDurabilityAskedForIsTheOneServed' >"$work/traced.log" 2>&1 ||
+    fail "fullstack tests against the traced server: $(tail -n 20 "$work/traced.log")"
+# strace -c: the name ends each line of the table.
+cat "$work"/calls/calls.* 2>/dev/null | awk '$NF ~ /^[a-z_0-9]+$/ && $NF != "total" && $NF != "syscall" { print $NF }' |
+    sort -u >"$work/made"
+[ -s "$work/made" ] || fail "no system calls were traced"
+# SQLite gives a new journal file to the database's owner (fchown) only when it runs as root, as
+# the tests here do and the service never does.
+[ "$(id -u)" -eq 0 ] && echo fchown >>"$work/allowed"
+refused=$(comm -23 "$work/made" <(sort -u "$work/allowed") | tr '\n' ' ')
+[ -z "$refused" ] || fail "the unit's filter refuses system calls the server makes: $refused"
+echo "$(wc -l <"$work/made") system calls made, all allowed by the unit's filter"
 # The shipped configuration is one the program accepts, and it names the packaged database.
 conf=$work/server/etc/velmora/velmora-server.conf
 grep -qxF "db = /var/lib/velmora/velmora.db" "$conf" || fail "configuration does not name /var/lib/velmora/velmora.db"
@@ -91,7 +119,8 @@ done
 
 # The client package.
 files=$(dpkg-deb -c "$client_deb" | awk '{print $NF}')
-for f in ./usr/bin/velmora ./usr/share/applications/velmora.desktop; do
+for f in ./usr/bin/velmora ./usr/share/applications/velmora.desktop ./usr/share/man/man1/velmora.1.gz \
+    ./usr/share/doc/velmora/copyright ./usr/share/doc/velmora/changelog.Debian.gz; do
     grep -qxF "$f" <<<"$files" || fail "client package lacks $f"
 done
 depends=$(field "$client_deb" Depends)
@@ -119,6 +148,22 @@ for size in 16 22 24 32 48 64 128 256; do
     header=$(od -An -tx1 -N24 "$png" | tr -d ' \n')
     expect_equal "${header:0:16}" 89504e470d0a1a0a "${size}x${size} icon is a PNG"
     expect_equal "$(printf '%d x %d' "0x${header:32:8}" "0x${header:40:8}")" "$size x $size" "icon size"
+done
+
+echo "== hardening of both programs"
+# What Debian 12's dpkg-buildflags gives; branch protection needs libraries built with it too.
+hardening-check --nocfprotection "$installed_server" "$work/client/usr/bin/velmora" >"$work/hardening" 2>&1 ||
+    fail "hardening-check: $(grep -v ': yes' "$work/hardening")"
+cat "$work/hardening"
+
+echo "== lintian"
+# Errors and warnings fail; pedantic and informational tags are shown.
+for deb in "$server_deb" "$client_deb"; do
+    lintian --pedantic --info --no-tag-display-limit "$deb" >"$work/lintian" 2>&1
+    cat "$work/lintian"
+    if grep -qE '^(E|W): ' "$work/lintian"; then
+        fail "lintian on $(basename "$deb"): $(grep -E '^(E|W): ' "$work/lintian" | tr '\n' ';')"
+    fi
 done
 
 finish

@@ -24,17 +24,22 @@ class ConfigFileTest : public ::testing::Test {
         return path_;
     }
 
-    ServerOptions parse(std::vector<std::string> args) {
-        args = expandConfigFiles(args);
-        std::vector<char*> pointers;
-        for (std::string& arg : args) pointers.push_back(arg.data());
-        return parseServerOptions(static_cast<int>(pointers.size()), pointers.data());
+    ServerOptions parse(const std::vector<std::string>& args) {
+        return parseServerOptions(expandConfigFiles(args));
     }
 
+    std::vector<std::string> texts(const std::vector<OptionArgument>& args) {
+        std::vector<std::string> out;
+        for (const OptionArgument& arg : args) out.push_back(arg.text);
+        return out;
+    }
+
+    // What the server says of a file holding text, given to its command line.
     std::string failure(const std::string& text) {
+        write(text);
         try {
-            readConfigFile(write(text));
-        } catch (const VelmoraError& e) {
+            parse({"velmora-server", "--config", path_});
+        } catch (const ConfigFileError& e) {
             return e.what();
         }
         return "(accepted)";
@@ -52,7 +57,7 @@ TEST_F(ConfigFileTest, LinesBecomeOptionsAndCommentsAndBlanksAreSkipped) {
         "init-demo\n"
         "   # indented comment\n"
         "db = postgresql://velmora:p#ss=word@db host/velmora\n");
-    EXPECT_EQ(readConfigFile(path_),
+    EXPECT_EQ(texts(readConfigFile(path_)),
               (std::vector<std::string>{"--port", "2110", "--listen", "127.0.0.1", "--init-demo", "--db",
                                         "postgresql://velmora:p#ss=word@db host/velmora"}));
 }
@@ -91,23 +96,74 @@ TEST_F(ConfigFileTest, TheAuditAndCertCommandsKeepTheirWordsAndReadTheTlsSetting
     EXPECT_THROW(parse({"velmora-server", "--name", "shop"}), VelmoraError);
 }
 
-TEST_F(ConfigFileTest, AWrongValueInTheFileIsRefusedLikeOnTheCommandLine) {
-    write("port = 70000\n");
-    EXPECT_THROW(parse({"velmora-server", "--config", path_}), VelmoraError);
-    write("prot = 211\n");
-    EXPECT_THROW(parse({"velmora-server", "--config", path_}), VelmoraError);
+TEST_F(ConfigFileTest, ACommentAfterABlankEndsTheLineAndAHashInsideAValueStays) {
+    write(
+        "durability = normal  # faster; the last applies may be lost in a power cut\n"
+        "allow-own-approval\t# one person in the office\n"
+        "reader-db = postgresql://velmora_reader:se#cret@db/velmora #the reader\n"
+        "port = 2110#no blank before the hash: part of the value\n");
+    EXPECT_EQ(texts(readConfigFile(path_)),
+              (std::vector<std::string>{"--durability", "normal", "--allow-own-approval", "--reader-db",
+                                        "postgresql://velmora_reader:se#cret@db/velmora", "--port",
+                                        "2110#no blank before the hash: part of the value"}));
+    write("durability = normal  # faster\nallow-own-approval # alone\n");
+    ServerOptions o = parse({"velmora-server", "--config", path_});
+    EXPECT_EQ(o.durability, Durability::Normal);
+    EXPECT_TRUE(o.allowOwnApproval);
 }
 
-TEST_F(ConfigFileTest, BadLinesNameTheFileAndTheLine) {
-    EXPECT_EQ(failure("port = 211\n--port = 2\n"), path_ +
-                                                       " line 2: expected 'name = value', the name an "
-                                                       "option without its dashes");
-    EXPECT_EQ(failure("\n\ndb =\n"), path_ + " line 3: the value after '=' is missing");
-    EXPECT_EQ(failure("Port 211\n"), path_ +
-                                         " line 1: expected 'name = value', the name an option without "
-                                         "its dashes");
+TEST_F(ConfigFileTest, EveryRefusalOfTheFileNamesItsFileAndLineAsTheFileSpellsTheOption) {
+    EXPECT_EQ(failure("# the service\nport = 211\n\ndurability = fast\n"),
+              path_ + ":4: durability takes full or normal, not 'fast'");
+    EXPECT_EQ(failure("port = 70000\n"), path_ + ":1: port takes a number from 0 to 65535, not '70000'");
+    EXPECT_EQ(failure("listen = 0.0.0.0\nprot = 211\n"), path_ + ":2: unknown option 'prot'");
+    EXPECT_EQ(failure("port = 211\n--port = 2\n"),
+              path_ + ":2: expected 'name = value', the name an option without its dashes");
+    EXPECT_EQ(failure("\n\ndb =\n"), path_ + ":3: db needs a value: 'name = value'");
+    EXPECT_EQ(failure("port\nlisten = 127.0.0.1\n"), path_ + ":1: port needs a value: 'name = value'");
+    EXPECT_EQ(failure("init-demo = yes\n"),
+              path_ + ":1: init-demo is a switch: write the name alone, without '= value'");
+    EXPECT_EQ(failure("role = admin\n"), path_ + ":1: 'role' is given on the command line only");
     EXPECT_EQ(failure("config = /etc/other.conf\n"),
-              path_ + " line 1: config cannot name another configuration file");
+              path_ + ":1: config cannot name another configuration file");
+    // The same value on the command line names the option with its dashes.
+    try {
+        parse({"velmora-server", "--durability", "fast"});
+        ADD_FAILURE() << "accepted";
+    } catch (const ConfigFileError&) {
+        ADD_FAILURE() << "a command-line option reported as the file's";
+    } catch (const VelmoraError& e) {
+        EXPECT_STREQ(e.what(), "--durability takes full or normal, not 'fast'");
+    }
+}
+
+TEST_F(ConfigFileTest, BackupCommandsKeepTheirWordsAndTakeTheDatabaseFromTheFile) {
+    write("db = /var/lib/velmora/velmora.db\nbackup-dir = /var/lib/velmora/backups\n");
+    ServerOptions backup = parse({"velmora-server", "backup", "--config", path_});
+    EXPECT_EQ(backup.backupCommand, (std::vector<std::string>{"backup"}));
+    EXPECT_EQ(backup.backupDir, "/var/lib/velmora/backups");
+    ServerOptions restore = parse({"velmora-server", "restore", "/b/x.vbak", "--config", path_});
+    EXPECT_EQ(restore.backupCommand, (std::vector<std::string>{"restore", "/b/x.vbak"}));
+    EXPECT_EQ(restore.database, "/var/lib/velmora/velmora.db");
+}
+
+TEST_F(ConfigFileTest, EveryOptionTheHelpListsIsOneAFileMayGiveButTheProgramsOwn) {
+    std::string usage = serverUsage();
+    int listed = 0;
+    for (size_t at = usage.find("\n  --"); at != std::string::npos; at = usage.find("\n  --", at + 1)) {
+        size_t name = at + 5;
+        std::string option = usage.substr(name, usage.find_first_of(" \n", name) - name);
+        ++listed;
+        FileOption kind = fileOption(option);
+        if (option == "config" || option == "help" || option == "version")
+            EXPECT_EQ(kind, FileOption::NotInFile) << option;
+        else
+            EXPECT_TRUE(kind == FileOption::Switch || kind == FileOption::WithValue) << option;
+    }
+    EXPECT_GT(listed, 30);
+    // A command's own options are in its usage line, never among the options.
+    EXPECT_EQ(usage.find("\n  --role"), std::string::npos);
+    EXPECT_EQ(fileOption("role"), FileOption::NotInFile);
 }
 
 TEST_F(ConfigFileTest, AMissingFileOrValueIsAnError) {

@@ -54,7 +54,11 @@ TEST(PgLink, ADatabaseOutOfReachIsNotTriedAgainBeforeItsWait) {
     PgLink link(
         "host=/nonexistent-velmora-socket-dir dbname=x user=x", "owner", [&](pg_conn*) { ++setups; },
         ReconnectBackoff(time.clock()));
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(failure(link).rfind("Cannot open database: ", 0), 0u);
+    // Even the first attempt, whose failure a caller may report elsewhere, is logged.
+    std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("the owner connection to the database cannot be opened: "), std::string::npos) << log;
     // Within the wait the call fails at once and says when the next attempt comes.
     std::string early = failure(link);
     EXPECT_NE(early.find("tries again in 0.2 s"), std::string::npos) << early;
