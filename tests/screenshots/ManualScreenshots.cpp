@@ -4,7 +4,12 @@
 // or to the folder VELMORA_SCREENSHOT_DIR names.
 #include <QDateEdit>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
 #include <QToolButton>
@@ -14,6 +19,7 @@
 #include "admin/TFrmauditresult.h"
 #include "admin/TFrmusers.h"
 #include "app/Pictures.h"
+#include "app/ServerTrust.h"
 #include "app/TFrmflash.h"
 #include "app/TFrmlogin.h"
 #include "data/Tdm.h"
@@ -24,6 +30,7 @@
 #include "reports/TFrmchhzquery.h"
 #include "reports/TFrmkhhzquery.h"
 #include "reports/TFrmxsdquery.h"
+#include "reports/TFrmxsdresult.h"
 #include "reports/TFrmywyhzquery.h"
 #include "sales/TFrmkp.h"
 #include "sales/TfrmClbm_Fzlr.h"
@@ -116,6 +123,18 @@ class ManualScreenshots : public QObject {
 
         MainForm->showAtStart();
         shoot(MainForm, "main-window.png");
+
+        // Connected to a server without encryption: the mark beside the address and in the
+        // status bar. The login's own connection replaces the session's, which is over then.
+        atDesignSize();
+        login.show();
+        login.Edit2->setText(QStringLiteral("127.0.0.1:%1").arg(s->server.port()));
+        QTest::mouseClick(login.Button1, Qt::LeftButton);
+        QTRY_VERIFY(login.Label11->isVisible());
+        shoot(&login, "login-unencrypted.png");
+        login.hide();
+        showEncryptionMark(MainForm->EncryptionLabel, MainForm->SocketConnection1);
+        shoot(MainForm, "main-window-unencrypted.png");
     }
 
     void masterData() {
@@ -172,6 +191,31 @@ class ManualScreenshots : public QObject {
         shoot(MainForm, "sales-invoicing-entry.png");
         test::press(f->n_save);
         shoot(MainForm, "sales-invoicing-saved.png");
+
+        test::whenModal([](QWidget* preview) {
+            preview->resize(900, 700);
+            shoot(preview, "print-invoice-preview.png");
+            preview->close();
+        });
+        test::press(f->n_print);
+
+        test::whenModal([](QWidget* history) {
+            shoot(MainForm, "history-window.png");
+            history->close();
+        });
+        test::press(f->n_history);
+        f->bringToFrontAndFocus();
+
+        // 审核 of one's own order, refused by the server in the real box.
+        MessageService::setHandler(nullptr);
+        test::whenModal([](QWidget* question) {
+            test::whenModal([](QWidget* refusal) {
+                shoot(MainForm, "sales-invoicing-own-refused.png");
+                refusal->close();
+            });
+            qobject_cast<QMessageBox*>(question)->button(QMessageBox::Yes)->click();
+        });
+        test::press(f->n_approve);
     }
 
     void reports() {
@@ -182,6 +226,12 @@ class ManualScreenshots : public QObject {
         });
         MainForm->N10Click();
         shoot(MainForm, "reports-list-result.png");
+        test::whenModal([](QWidget* preview) {
+            preview->resize(900, 700);
+            shoot(preview, "print-report-preview.png");
+            preview->close();
+        });
+        Frmxsdresult->n_printClick();
 
         const struct {
             SummaryQueryForm* dialog;
