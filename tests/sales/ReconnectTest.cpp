@@ -44,6 +44,17 @@ class ReconnectTest : public QObject {
         SalesSession::typeCell(f.DBGrid1, 1, 5, "1.25");
     }
 
+    // The order of enterOrderWithTwoLines, stored once with both its lines.
+    void verifyStoredOnce(const std::string& number) {
+        QCOMPARE(s->scalar("select count(*) || '|' || khid || '|' || ywyid from xsdtb where xsdid = '" +
+                           number + "' group by khid, ywyid"),
+                 std::string("1|K002|Y03"));
+        QCOMPARE(s->query("select cast(round(quantity1 * 100) as integer) || '|' || "
+                          "cast(round(money1 * 100) as integer) from xsdzb where xsdid = '" +
+                          number + "' order by quantity1"),
+                 (std::vector<std::string>{"300|750", "400|500"}));
+    }
+
     QString draftFile() const { return orderDraftPath(addressText(), QStringLiteral("管理员")); }
 
     void verifyLostBox(size_t index) {
@@ -93,14 +104,7 @@ class ReconnectTest : public QObject {
         SalesSession::click(f.n_save);
         QCOMPARE(boxes().size(), size_t(3));
         QCOMPARE(dm->ClientDataSetxsdtb.ChangeCount(), 0);
-        QCOMPARE(
-            s->scalar("select count(*) || '|' || khid || '|' || ywyid from xsdtb where xsdid = 'XS800001' "
-                      "group by khid, ywyid"),
-            std::string("1|K002|Y03"));
-        QCOMPARE(s->query("select cast(round(quantity1 * 100) as integer) || '|' || "
-                          "cast(round(money1 * 100) as integer) from xsdzb where xsdid = 'XS800001' "
-                          "order by quantity1"),
-                 (std::vector<std::string>{"300|750", "400|500"}));
+        verifyStoredOnce("XS800001");
 
         // 刷新 fetches the orders on the new connection as well.
         SalesSession::click(f.n_refresh);
@@ -184,14 +188,7 @@ class ReconnectTest : public QObject {
         QVERIFY(!QFile::exists(draftFile()));
         QCOMPARE(s->scalar("select count(*) from xsdtb where xsdid = 'XS800003'"), std::string("0"));
         SalesSession::click(Frmkp->n_save);
-        QCOMPARE(
-            s->scalar("select count(*) || '|' || khid || '|' || ywyid from xsdtb where xsdid = 'XS800003' "
-                      "group by khid, ywyid"),
-            std::string("1|K002|Y03"));
-        QCOMPARE(s->query("select cast(round(quantity1 * 100) as integer) || '|' || "
-                          "cast(round(money1 * 100) as integer) from xsdzb where xsdid = 'XS800003' "
-                          "order by quantity1"),
-                 (std::vector<std::string>{"300|750", "400|500"}));
+        verifyStoredOnce("XS800003");
     }
 
     void leavingByTheMenuAsksOnlyWhenSomethingIsUnsaved() {

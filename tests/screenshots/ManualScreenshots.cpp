@@ -35,6 +35,7 @@
 #include "sales/TFrmkp.h"
 #include "sales/TfrmClbm_Fzlr.h"
 #include "tests/masterdata/MasterDataSession.h"
+#include "tests/sales/SalesSession.h"
 #include "widgets/BitBtn.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
@@ -77,20 +78,6 @@ void typeInto(QWidget* box, const QString& text, bool enter = true) {
     box->setFocus();
     test::typeText(box, text);
     if (enter) QTest::keyClick(box, Qt::Key_Return);
-}
-
-void typeCell(DBGrid* grid, int row, int column, const QString& text) {
-    QModelIndex index = grid->model()->index(row, column);
-    grid->setCurrentIndex(index);
-    grid->edit(index);
-    // The editor just opened: a closed one stays hidden until it is deleted.
-    QLineEdit* editor = nullptr;
-    for (auto* e : grid->viewport()->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly))
-        if (!e->isHidden()) editor = e;
-    QVERIFY(editor);
-    editor->selectAll();
-    test::typeText(editor, text);
-    QTest::keyClick(editor, Qt::Key_Return);
 }
 
 }  // namespace
@@ -185,8 +172,8 @@ class ManualScreenshots : public QObject {
         test::press(f->n_insertone);
         const QStringList quantities = {"12", "5", "20"}, prices = {"3.5", "8.8", "2.6"};
         for (int row = 0; row < f->DBGrid1->model()->rowCount() && row < 3; ++row) {
-            typeCell(f->DBGrid1, row, 4, quantities[row]);
-            typeCell(f->DBGrid1, row, 5, prices[row]);
+            test::SalesSession::typeCell(f->DBGrid1, row, 4, quantities[row]);
+            test::SalesSession::typeCell(f->DBGrid1, row, 5, prices[row]);
         }
         shoot(MainForm, "sales-invoicing-entry.png");
         test::press(f->n_save);
