@@ -58,7 +58,7 @@ void ProgramEntry::createAll() {
 
 int ProgramEntry::run(QApplication& app) {
     if (!MainForm) return 1;
-    MainForm->showMaximized();
+    MainForm->showAtStart();
     if (ApplicationTerminated()) return 0;
     return app.exec();
 }

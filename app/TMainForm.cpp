@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
@@ -16,6 +17,7 @@
 #include "app/NavPanel.h"
 #include "app/Pictures.h"
 #include "widgets/Accessibility.h"
+#include "widgets/ApplicationQuit.h"
 #include "widgets/Colors.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Fonts.h"
@@ -79,6 +81,7 @@ TMainForm::TMainForm() {
 
 TMainForm::~TMainForm() {
     ConnectionLoss::setReconnect(nullptr);  // it reconnects through this window
+    setUnsavedWorkCheck(nullptr);
     FormRegistry::remove(this);
     MdiChildForm::setMdiArea(nullptr);
     SocketConnection1.setNoticeHook(nullptr);
@@ -243,6 +246,14 @@ void TMainForm::Panel3MouseMove() {
 
 void TMainForm::destroyChildWindows() {
     for (QMdiSubWindow* w : ClientArea->subWindowList()) delete w;
+}
+
+void TMainForm::showAtStart() {
+    // Without a window manager (a kiosk, a remote X session) nobody maximises the window, which
+    // would stay at its design size in a corner with the navigation panel cut off: it takes the
+    // screen's free area itself first. A window manager maximises it all the same.
+    if (QScreen* where = screen()) setGeometry(where->availableGeometry());
+    showMaximized();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

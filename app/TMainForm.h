@@ -134,12 +134,25 @@ class TMainForm : public QMainWindow {
     // Enables the clipboard and window actions that have a target, as after every event.
     void updateActions();
 
+    // Shows the window maximised, as the program starts it, also where no window manager
+    // honours the request.
+    void showAtStart();
+
     // Destroys the child windows; called at the end of the run, before the data module goes.
     void destroyChildWindows();
 
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+
+    // What becomes of work not saved yet, asked before the user's own choice ends the program.
+    enum class UnsavedWork { None, Quit, KeepWorking };
+    // Names the windows holding changes the server has not got and asks whether to quit anyway
+    // (an order being typed may be kept as a draft first) or keep working. None: nothing is
+    // unsaved and nothing was asked.
+    UnsavedWork AskAboutUnsavedWork();
+    // After the login: offers the order draft kept at this user's last quit from this server.
+    void OfferOrderDraft();
 
   private:
     void buildLayout();
@@ -161,6 +174,10 @@ class TMainForm : public QMainWindow {
     // new connection; their unapplied changes stay.
     ReconnectResult Reconnect();
     void tileChildren(bool stacked);
+    // The server as the user reached it, "10.0.0.9:211".
+    QString serverAddressText() const;
+    QString orderDraftFile() const;
+    bool keepOrderDraft();
 
     bool shown_ = false;
     // The token the server gave for resuming this login; no password is kept. It is handed only

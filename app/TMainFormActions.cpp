@@ -275,6 +275,8 @@ void TMainForm::N15Click() {
 }
 
 void TMainForm::FileOpenItemClick() {
+    // At once, without a question, unless leaving would lose what was typed.
+    if (AskAboutUnsavedWork() == UnsavedWork::KeepWorking) return;
     TerminateApplication();
 }
 

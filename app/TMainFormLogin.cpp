@@ -81,6 +81,7 @@ void TMainForm::RunLogin() {
     });
     showEncryptionMark(EncryptionLabel, SocketConnection1);
     PrepareReconnect();
+    OfferOrderDraft();
 }
 
 void TMainForm::LearnUserRights() {
@@ -107,9 +108,18 @@ void TMainForm::ApplyUserRights() {
 }
 
 bool TMainForm::FormCloseQuery() {
-    MessageButton answer = MessageService::messageBox(
-        QStringLiteral("请确认是否退出本系统"), QStringLiteral("提示信息"), MB_YESNO | MB_ICONINFORMATION);
-    if (answer != MessageButton::Yes) return false;
+    // With unsaved work, its question takes the place of the plain confirmation.
+    switch (AskAboutUnsavedWork()) {
+        case UnsavedWork::KeepWorking:
+            return false;
+        case UnsavedWork::Quit:
+            break;
+        case UnsavedWork::None:
+            if (MessageService::messageBox(QStringLiteral("请确认是否退出本系统"), QStringLiteral("提示信息"),
+                                           MB_YESNO | MB_ICONINFORMATION) != MessageButton::Yes)
+                return false;
+            break;
+    }
     // Signing off never holds up the exit.
     try {
         SocketConnection1.getServer()->DelUser(LoginComputerName, LoginAddress, LoginUserName,

@@ -7,15 +7,11 @@
 #include "data/ClientDataSet.h"
 #include "data/Tdm.h"
 #include "transport/DispatchAppServer.h"
+#include "widgets/ApplicationQuit.h"
 
 namespace velmora {
 
 namespace {
-
-QString serverAddress(const SocketConnection& c) {
-    const std::string& where = c.address().empty() ? c.host() : c.address();
-    return QString::fromStdString(where) + QLatin1Char(':') + QString::number(c.port());
-}
 
 void closeQuietly(SocketConnection& c) {
     try {
@@ -37,10 +33,17 @@ void TMainForm::PrepareReconnect() {
         resumeToken_.clear();  // a server that offers no resume: a lost connection means a new login
     }
     ConnectionLoss::setReconnect([this] { return Reconnect(); });
+    setUnsavedWorkCheck([this] { return AskAboutUnsavedWork() != UnsavedWork::KeepWorking; });
+}
+
+QString TMainForm::serverAddressText() const {
+    const SocketConnection& c = SocketConnection1;
+    const std::string& where = c.address().empty() ? c.host() : c.address();
+    return QString::fromStdString(where) + QLatin1Char(':') + QString::number(c.port());
 }
 
 ReconnectResult TMainForm::Reconnect() {
-    const QString where = serverAddress(SocketConnection1);
+    const QString where = serverAddressText();
     try {
         closeQuietly(SocketConnection1);
         if (!openTrusted(SocketConnection1, Trust)) {

@@ -32,6 +32,10 @@ int& rememberedTreeWidth() {
 
 }  // namespace
 
+bool CategoryTreeForm::hasUnsavedChanges() const {
+    return Panel1->editing();
+}
+
 CategoryTreeForm::CategoryTreeForm(QWidget* owner) : MdiChildForm(owner) {
     Panel1 = new MaintenanceBar(this);
 

@@ -46,6 +46,8 @@ class CategoryTreeForm : public MdiChildForm {
     // root for a code of two characters, under the top-level node before it for a code of six.
     void BuildTree(ClientDataSet& categories);
 
+    bool hasUnsavedChanges() const override;
+
   protected:
     void showPage(QWidget* page);
     void setStatusText(const QString& text);

@@ -28,6 +28,8 @@ class MaintenanceBar : public Panel {
     // Browse state: adding, changing, deleting, refreshing and leaving are offered; discarding
     // and saving are not. Edit state is the opposite.
     void setBrowseState();
+    // Edit state: 放弃 is offered exactly while a row is being entered or changed.
+    bool editing() const { return n_cancel->isEnabled(); }
     // Inverts the enabled state of every button, as the windows' state switch does.
     void toggleEnabled();
     // For a user who may not change master data: 增加, 修改, 册除 and 保存 stay disabled in every

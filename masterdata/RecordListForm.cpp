@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -12,6 +13,7 @@
 #include "data/DataSetUsers.h"
 #include "data/DataSource.h"
 #include "masterdata/MaintenanceBar.h"
+#include "widgets/ButtonKeys.h"
 #include "widgets/Colors.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
@@ -92,6 +94,23 @@ RecordListForm::RecordListForm(QWidget* owner, DataSource& source, const std::ve
     layout->addWidget(Panel3);
 
     Panel1->connectHandlers(this);
+    addRecordKeys();
+}
+
+void RecordListForm::addRecordKeys() {
+    // The grid takes no input in browse state, so the navigator's keys move through the rows.
+    const std::pair<const char*, void (ClientDataSet::*)()> moves[] = {{"First", &ClientDataSet::First},
+                                                                       {"Prior", &ClientDataSet::Prior},
+                                                                       {"Next", &ClientDataSet::Next},
+                                                                       {"Last", &ClientDataSet::Last}};
+    for (const auto& [name, move] : moves) {
+        auto* key = new QShortcut(buttonKey(QString::fromLatin1(name)), this);
+        connect(key, &QShortcut::activated, this, guardedSlot([this, move = move] {
+                    ClientDataSet& rows = dataSet();
+                    // A row being entered stays where it is until it is saved or discarded.
+                    if (rows.Active() && rows.State() == DataSetState::Browse) (rows.*move)();
+                }));
+    }
 }
 
 RecordListForm::~RecordListForm() = default;
@@ -119,6 +138,11 @@ void RecordListForm::n_historyClick() {
     subject.key = rows.FieldByName(historyKey_).AsString();
     subject.name = toQString(rows.FieldByName(historyName_).AsString());
     showRecordHistory(*session_, this, subject);
+}
+
+bool RecordListForm::hasUnsavedChanges() const {
+    // A save the server refused leaves its row in the log, in browse state again.
+    return Panel1->editing() || dataSet().ChangeCount() > 0;
 }
 
 ClientDataSet& RecordListForm::dataSet() const {

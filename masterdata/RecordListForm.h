@@ -50,6 +50,8 @@ class RecordListForm : public MdiChildForm {
     void n_historyClick();
     void n_exitClick();
 
+    bool hasUnsavedChanges() const override;
+
   protected:
     // Builds the window on source's dataset; Enter in a box moves to the next, but for the last.
     RecordListForm(QWidget* owner, DataSource& source, const std::vector<FieldDef>& fields);
@@ -69,6 +71,9 @@ class RecordListForm : public MdiChildForm {
     void FormClose(CloseAction& action) override;
 
   private:
+    // First, prior, next and last row by the record navigator's keys, in browse state.
+    void addRecordKeys();
+
     DataSource& source_;
     DataSetUsers* users_ = nullptr;
     bool shown_ = false;

@@ -2,6 +2,7 @@
 // The sales invoicing window.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "data/ProviderProbe.h"
@@ -19,6 +20,8 @@ class DBEdit;
 class DBGrid;
 class DBNavigator;
 class Panel;
+struct OrderDraft;
+struct OrderDraftLine;
 struct PickedItem;
 class Tdm;
 
@@ -100,6 +103,19 @@ class TFrmkp : public MdiChildForm {
     void n_deleteoneClick();
     bool DBGrid1KeyPress(QKeyEvent& key, int column);
 
+    // An order being entered or changed, or one the server refused, is not saved yet.
+    bool hasUnsavedChanges() const override;
+    // An order is being entered or changed.
+    bool editingOrder() const { return editing_; }
+    // The order being entered or changed, as typed so far (a cell still open included); null
+    // when none is.
+    std::optional<OrderDraft> unsavedOrder();
+    // Types draft into the window as the user would: 增加 (or 修改 of the stored order it
+    // changed), the header's boxes, and the lines with their numbers. The order is left in edit
+    // state for the user to check and save. False when it could not be begun (an approved
+    // order, say; the reason is shown).
+    bool restoreDraft(const OrderDraft& draft);
+
   protected:
     void FormShow() override;
     void FormActivate() override { Maximize(); }
@@ -146,6 +162,8 @@ class TFrmkp : public MdiChildForm {
     bool lookUpCode(DBEdit* box, const std::string& sql, const char* nameField, DBEdit* nameBox,
                     const QString& unknownText);
     void addPickedLine(const PickedItem& item);
+    // The quantity, price and amount of the current line as the draft holds them.
+    void writeDraftNumbers(const OrderDraftLine& line);
 
     bool editing_ = false;                       // the order is being entered or modified
     std::unique_ptr<DataSetFollower> follower_;  // keeps the order buttons in step with the order

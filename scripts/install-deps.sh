@@ -5,7 +5,10 @@ set -euo pipefail
 
 # qt6-charts-dev draws the analysis charts; its CMake files need those of libqt6opengl6-dev.
 build=(g++ cmake ninja-build pkg-config libsqlite3-dev libsodium-dev libssl-dev libpq-dev libpg-query-dev nlohmann-json3-dev qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libxlsxwriter-dev)
-test=(googletest libgtest-dev libgmock-dev xvfb xauth fonts-arphic-uming fonts-noto-cjk postgresql clang-format)
+# The desktop session test reads the windows over the accessibility bus: a D-Bus session, AT-SPI
+# and its Python client.
+test=(googletest libgtest-dev libgmock-dev xvfb xauth fonts-arphic-uming fonts-noto-cjk postgresql clang-format
+      dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0)
 run=(xvfb xauth xdotool imagemagick fonts-arphic-uming fonts-noto-cjk)
 # Building the Debian packages (dpkg-shlibdeps), and what their tests check them and install them
 # with: lintian and hardening-check (devscripts) judge them, strace lists the server's system calls

@@ -23,7 +23,13 @@ class ValueLabel : public QAccessibleWidget {
   public:
     explicit ValueLabel(QLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name) return widget()->property(kName).toString();
+        // The value goes into the name as well: the platform's bridge (AT-SPI) publishes no
+        // value for a static text, and a screen reader reads the name.
+        if (t == QAccessible::Name) {
+            const QString value = static_cast<QLabel*>(widget())->text();
+            const QString name = widget()->property(kName).toString();
+            return value.isEmpty() ? name : name + QLatin1Char(' ') + value;
+        }
         if (t == QAccessible::Value) return static_cast<QLabel*>(widget())->text();
         return QAccessibleWidget::text(t);
     }
@@ -84,8 +90,9 @@ void installAccessibility() {
 }
 
 void describeAsValue(QLabel* label, const QString& name) {
+    // No accessible name of the widget's own: without one, the label announces each new text as a
+    // change of its name, which is what the name above is made of.
     mark(label, Kind::Value, name);
-    label->setAccessibleName(name);
 }
 
 void describeAsClickable(QLabel* label) {

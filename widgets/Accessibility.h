@@ -12,8 +12,8 @@ namespace velmora {
 // Installs the descriptions below; call once, before the first window is shown (again is harmless).
 void installAccessibility();
 
-// The label shows a value: it is told as name (the caption it stands for, "数量合计") and value
-// (its text).
+// The label shows a value: it is told as name, the caption it stands for and the value
+// ("金额合计 48488.70"), and as value (its text alone).
 void describeAsValue(QLabel* label, const QString& name);
 
 // The label acts when clicked: it offers the press action, which calls the label's invokable

@@ -10,7 +10,21 @@ std::function<void()>& handler() {
     static std::function<void()> h;
     return h;
 }
+std::function<bool()>& unsavedWorkCheck() {
+    static std::function<bool()> check;
+    return check;
+}
 }  // namespace
+
+bool ConfirmQuitWithUnsavedWork() {
+    // A copy: the check may install another while it runs.
+    std::function<bool()> check = unsavedWorkCheck();
+    return !check || check();
+}
+
+void setUnsavedWorkCheck(std::function<bool()> check) {
+    unsavedWorkCheck() = std::move(check);
+}
 
 void TerminateApplication() {
     terminated = true;

@@ -13,6 +13,13 @@ void TerminateApplication();
 // True once TerminateApplication was called; code after a modal dialog checks it.
 bool ApplicationTerminated();
 
+// Before the user's own choice ends the program: asks what becomes of work not yet saved, when
+// there is any. True when the program may end (nothing unsaved, or the user chose to quit, a
+// draft kept if asked); false when the user keeps working. The main window installs the check;
+// without one the program may always end. Call on the UI thread.
+bool ConfirmQuitWithUnsavedWork();
+void setUnsavedWorkCheck(std::function<bool()> check);
+
 // For tests: replaces the stopping of the event loops by handler (the flag is still set), or
 // restores it with an empty handler.
 void setTerminateHandler(std::function<void()> handler);

@@ -14,7 +14,7 @@ ConnectionLoss::Reconnect& installed() {
 
 MessageButton ask(const QString& sentence, const QString& details, MessageButtons buttons) {
     return MessageService::show(
-        MessageRequest{sentence, MessageService::applicationTitle(), MessageIcon::Error, buttons, details});
+        MessageRequest{sentence, MessageService::productCaption(), MessageIcon::Error, buttons, details});
 }
 
 // Runs the reconnect until it succeeds or the user stops trying.
@@ -26,7 +26,8 @@ void reconnectUntilDone() {
         if (result.ok) return;
         MessageButton answer = ask(result.sentence, result.details, MessageButtons::RetryQuitCancel);
         if (answer == MessageButton::Quit) {
-            TerminateApplication();
+            // Unsaved work is named first; the user may choose to keep working without the server.
+            if (ConfirmQuitWithUnsavedWork()) TerminateApplication();
             return;
         }
         if (answer != MessageButton::Retry) return;

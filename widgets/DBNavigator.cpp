@@ -5,6 +5,7 @@
 
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
+#include "widgets/ButtonKeys.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/Glyphs.h"
 
@@ -32,6 +33,7 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent) {
         b->setAccessibleName(QString::fromUtf8(buttons[i].hint));
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         b->setFocusPolicy(Qt::NoFocus);
+        giveButtonKey(b);
         auto which = static_cast<Button>(i);
         connect(b, &QToolButton::clicked, this, [this, which] { BtnClick(which); });
         layout->addWidget(b);

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTextBrowser>
@@ -51,9 +53,42 @@ const QSet<QString>& HelpWindow::sections() {
     return anchors;
 }
 
+namespace {
+
+// The section of the child window a sub-window frame holds, or "".
+QString childSection(const QMdiSubWindow* frame) {
+    const QWidget* child = frame ? frame->widget() : nullptr;
+    return child && HelpWindow::sections().contains(child->objectName()) ? child->objectName() : QString();
+}
+
+// The section of the child window the main window's client area shows in front, or "".
+QString frontChildSection(const QWidget* window) {
+    for (const QMdiArea* area : window->findChildren<QMdiArea*>())
+        if (area->window() == window) {
+            // currentSubWindow, unlike activeSubWindow, stays while another window has the focus.
+            if (QString section = childSection(area->currentSubWindow()); !section.isEmpty()) return section;
+        }
+    return QString();
+}
+
+}  // namespace
+
 QString HelpWindow::sectionFor(const QWidget* widget) {
-    for (const QWidget* w = widget; w; w = w->parentWidget())
+    // A modal dialog takes every key, whatever kept the focus behind it.
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != instance() && (!widget || (widget != modal && !modal->isAncestorOf(widget))))
+        widget = modal;
+    // The focus often rests on a child window's frame or on the main window's own controls (the
+    // navigation panel, the client area): the child window in front is what the user works in.
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        if (auto* frame = qobject_cast<const QMdiSubWindow*>(w)) {
+            if (QString section = childSection(frame); !section.isEmpty()) return section;
+        }
+        if (w->isWindow()) {
+            if (QString section = frontChildSection(w); !section.isEmpty()) return section;
+        }
         if (sections().contains(w->objectName())) return w->objectName();
+    }
     return QString();
 }
 

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QToolButton>
 
+#include "widgets/ButtonKeys.h"
 #include "widgets/ErrorGuard.h"
 
 namespace velmora {
@@ -224,6 +225,8 @@ QToolButton* pictureButton(QWidget* parent, const char* name, const QString& cap
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
+    // Never focused, so pressed from the keyboard by its key.
+    giveButtonKey(button);
     return button;
 }
 

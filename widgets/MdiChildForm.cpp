@@ -1,9 +1,13 @@
 #include "widgets/MdiChildForm.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 
+#include "widgets/ButtonKeys.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/FormRegistry.h"
@@ -130,7 +134,24 @@ void MdiChildForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
         nameUnnamedGrids();
+        // Buttons a window made without a key (the result windows' own) get theirs.
+        giveButtonKeys(this);
+        yieldFrameKeys();
         guarded([this] { FormShow(); });
+    }
+}
+
+void MdiChildForm::yieldFrameKeys() {
+    // The frame's own menu closes the window by Ctrl+W too; two owners of one key would leave it
+    // doing nothing, so the window's 退出 keeps it (and closes it the same way).
+    if (!subWindow_ || !subWindow_->systemMenu()) return;
+    QList<QKeySequence> taken;
+    for (QAbstractButton* button : findChildren<QAbstractButton*>())
+        if (!button->shortcut().isEmpty()) taken << button->shortcut();
+    for (QAction* action : subWindow_->systemMenu()->actions()) {
+        QList<QKeySequence> keys = action->shortcuts();
+        if (keys.removeIf([&taken](const QKeySequence& k) { return taken.contains(k); }) > 0)
+            action->setShortcuts(keys);
     }
 }
 

@@ -55,6 +55,10 @@ class MdiChildForm : public QWidget {
     void makeVisible();
     void bringToFrontAndFocus();
 
+    // Whether the window holds changes the server has not got yet (a row being entered or
+    // changed), which quitting now would lose.
+    virtual bool hasUnsavedChanges() const { return false; }
+
     // Called by ShowOrCreateForm before a constructor runs: the next form created clears the
     // caller's reference with this function when it is destroyed.
     static void setNextReferenceClearer(std::function<void()> clear);
@@ -72,6 +76,7 @@ class MdiChildForm : public QWidget {
   private:
     void activated();
     void nameUnnamedGrids();
+    void yieldFrameKeys();
 
     QPointer<QWidget> owner_;
     QSize designSize_;

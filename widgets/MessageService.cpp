@@ -43,6 +43,8 @@ QMessageBox::StandardButtons qtButtons(MessageButtons buttons) {
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
         case MessageButtons::ReconnectOk:
         case MessageButtons::RetryQuitCancel:
+        case MessageButtons::QuitCancel:
+        case MessageButtons::DraftQuitCancel:
             return QMessageBox::NoButton;  // buttons of our own, see ownButtons()
         case MessageButtons::Ok:
             break;
@@ -64,6 +66,13 @@ std::vector<OwnButton> ownButtons(MessageButtons buttons) {
     if (buttons == MessageButtons::RetryQuitCancel)
         return {{MessageButton::Retry, "重试", QMessageBox::AcceptRole},
                 {MessageButton::Quit, "退出", QMessageBox::DestructiveRole},
+                {MessageButton::Cancel, "取消", QMessageBox::RejectRole}};
+    if (buttons == MessageButtons::QuitCancel)
+        return {{MessageButton::Quit, "退出", QMessageBox::DestructiveRole},
+                {MessageButton::Cancel, "取消", QMessageBox::RejectRole}};
+    if (buttons == MessageButtons::DraftQuitCancel)
+        return {{MessageButton::SaveDraft, "保存草稿并退出", QMessageBox::AcceptRole},
+                {MessageButton::Quit, "不保存退出", QMessageBox::DestructiveRole},
                 {MessageButton::Cancel, "取消", QMessageBox::RejectRole}};
     return {};
 }
@@ -210,6 +219,10 @@ void MessageService::setHandler(Handler handler) {
 
 QString MessageService::applicationTitle() {
     return QCoreApplication::applicationName();
+}
+
+QString MessageService::productCaption() {
+    return QStringLiteral("Velmora系统");
 }
 
 }  // namespace velmora

@@ -11,9 +11,19 @@ class QMessageBox;
 namespace velmora {
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
-// ReconnectOk: 重新连接 and 确定; RetryQuitCancel: 重试, 退出 and 取消.
-enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, ReconnectOk, RetryQuitCancel };
-enum class MessageButton { None, Ok, Cancel, Yes, No, Reconnect, Retry, Quit };
+// ReconnectOk: 重新连接 and 确定; RetryQuitCancel: 重试, 退出 and 取消; QuitCancel: 退出 and 取消;
+// DraftQuitCancel: 保存草稿并退出, 不保存退出 and 取消.
+enum class MessageButtons {
+    Ok,
+    OkCancel,
+    YesNo,
+    YesNoCancel,
+    ReconnectOk,
+    RetryQuitCancel,
+    QuitCancel,
+    DraftQuitCancel
+};
+enum class MessageButton { None, Ok, Cancel, Yes, No, Reconnect, Retry, Quit, SaveDraft };
 
 struct MessageRequest {
     QString text;
@@ -67,6 +77,8 @@ class MessageService {
 
     // The application title: the executable's name, as no other title is set.
     static QString applicationTitle();
+    // The caption of the program's own boxes, "Velmora系统".
+    static QString productCaption();
 };
 
 }  // namespace velmora

@@ -15,6 +15,7 @@ PrivateSettings::PrivateSettings() {
     if (!::mkdtemp(pattern.data())) qFatal("mkdtemp failed");
     dir_ = QString::fromLocal8Bit(pattern);
     qputenv("XDG_CONFIG_HOME", pattern);
+    qputenv("XDG_DATA_HOME", pattern + "/data");
 }
 
 PrivateSettings::~PrivateSettings() {

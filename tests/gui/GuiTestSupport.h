@@ -54,8 +54,8 @@ void typeText(QWidget* widget, const QString& text);
 // Runs action once, from the event loop, as soon as a modal dialog is up (within timeoutMs).
 void whenModal(std::function<void(QWidget* dialog)> action, int timeoutMs = 10000);
 
-// Points the user's settings (the servers the client trusts, say) at a folder of the test run's
-// own, removed when the run ends, so that no test reads what another run or the user left.
+// Points the user's settings (the servers the client trusts, say) and data (order drafts) at a folder of the
+// test run's own, removed when the run ends, so that no test reads what another run or the user left.
 class PrivateSettings {
   public:
     PrivateSettings();

@@ -116,9 +116,9 @@ class AccessibilityTest : public QObject {
         result->ShowRows(std::move(rows));
         QAccessibleInterface* quantity = describe(result->Label1);
         QAccessibleInterface* money = describe(result->Label2);
-        QCOMPARE(quantity->text(QAccessible::Name), QStringLiteral("数量合计"));
+        QCOMPARE(quantity->text(QAccessible::Name), QStringLiteral("数量合计 18.5"));
         QCOMPARE(quantity->text(QAccessible::Value), QStringLiteral("18.5"));
-        QCOMPARE(money->text(QAccessible::Name), QStringLiteral("金额合计"));
+        QCOMPARE(money->text(QAccessible::Name), QStringLiteral("金额合计 37.00"));
         QCOMPARE(money->text(QAccessible::Value), QStringLiteral("37.00"));
         QVERIFY(result->Label2->alignment() & Qt::AlignRight);
     }

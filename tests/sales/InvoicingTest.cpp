@@ -1,7 +1,9 @@
 // The invoicing window against the real velmora-server: orders entered, saved, refused,
 // cancelled and deleted, the look-ups, and the amounts derived in the line grid.
+#include <QLineEdit>
 #include <QToolButton>
 
+#include "app/TMainForm.h"
 #include "data/Tdm.h"
 #include "sales/TFrmkp.h"
 #include "tests/sales/SalesSession.h"
@@ -126,6 +128,30 @@ class InvoicingTest : public QObject {
         QCOMPARE(s->scalar("select count(*) || '|' || cast(round(sum(money1) * 100) as integer) from xsdview "
                            "where xsdid='XS900001' and khname is not null and chname is not null"),
                  "3|1114");
+    }
+
+    void escInAnOpenCellDropsTheCellNotTheOrder() {
+        TFrmkp& f = s->openInvoicing();
+        startOrder(f, "XS700001");
+        s->addLines({0});
+        QTRY_COMPARE(f.DBGrid1->model()->rowCount(), 1);
+        // Keys act in the active window; the picker's closing left none active here.
+        MainForm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(MainForm));
+        QModelIndex quantity = f.DBGrid1->model()->index(0, 4);
+        f.DBGrid1->setCurrentIndex(quantity);
+        f.DBGrid1->edit(quantity);
+        QLineEdit* editor = nullptr;
+        QTRY_VERIFY((editor = f.DBGrid1->viewport()->findChild<QLineEdit*>()) && editor->isVisible());
+        editor->setFocus();
+        test::typeText(editor, "7");
+        // 放弃's key is Esc too: in a cell being edited it reverts that cell alone.
+        QTest::keySequence(editor, QKeySequence(Qt::Key_Escape));
+        QTRY_VERIFY(!editor->isVisible());
+        QTest::keySequence(f.DBGrid1, QKeySequence(Qt::CTRL | Qt::Key_S));
+        QTRY_VERIFY(!f.editingOrder());
+        QCOMPARE(QString::fromStdString(s->scalar("select count(*) from xsdzb where xsdid = 'XS700001'")),
+                 QString("1"));
     }
 
     void duplicateNumberIsRefusedWithNothingSentAndAnotherNumberGoesThrough() {

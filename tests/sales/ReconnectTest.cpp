@@ -1,12 +1,18 @@
 // A lost connection while an order is being entered: the server stops and starts again on the
 // same database and port, the client reconnects without asking for the password, and the order
-// is saved afterwards with all its lines, once.
+// is saved afterwards with all its lines, once. Quitting instead names the unsaved order, lets
+// the user keep working, or keeps the order as a draft that the next login offers back.
+#include <QAction>
+#include <QFile>
 #include <QToolButton>
 
+#include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
 #include "data/Tdm.h"
+#include "sales/OrderDraft.h"
 #include "sales/TFrmkp.h"
 #include "tests/sales/SalesSession.h"
+#include "widgets/ApplicationQuit.h"
 #include "widgets/DBEdit.h"
 #include "widgets/DBGrid.h"
 
@@ -37,6 +43,19 @@ class ReconnectTest : public QObject {
         SalesSession::typeCell(f.DBGrid1, 1, 4, "4");
         SalesSession::typeCell(f.DBGrid1, 1, 5, "1.25");
     }
+
+    // The order of enterOrderWithTwoLines, stored once with both its lines.
+    void verifyStoredOnce(const std::string& number) {
+        QCOMPARE(s->scalar("select count(*) || '|' || khid || '|' || ywyid from xsdtb where xsdid = '" +
+                           number + "' group by khid, ywyid"),
+                 std::string("1|K002|Y03"));
+        QCOMPARE(s->query("select cast(round(quantity1 * 100) as integer) || '|' || "
+                          "cast(round(money1 * 100) as integer) from xsdzb where xsdid = '" +
+                          number + "' order by quantity1"),
+                 (std::vector<std::string>{"300|750", "400|500"}));
+    }
+
+    QString draftFile() const { return orderDraftPath(addressText(), QStringLiteral("管理员")); }
 
     void verifyLostBox(size_t index) {
         QVERIFY(boxes().size() > index);
@@ -85,14 +104,7 @@ class ReconnectTest : public QObject {
         SalesSession::click(f.n_save);
         QCOMPARE(boxes().size(), size_t(3));
         QCOMPARE(dm->ClientDataSetxsdtb.ChangeCount(), 0);
-        QCOMPARE(
-            s->scalar("select count(*) || '|' || khid || '|' || ywyid from xsdtb where xsdid = 'XS800001' "
-                      "group by khid, ywyid"),
-            std::string("1|K002|Y03"));
-        QCOMPARE(s->query("select cast(round(quantity1 * 100) as integer) || '|' || "
-                          "cast(round(money1 * 100) as integer) from xsdzb where xsdid = 'XS800001' "
-                          "order by quantity1"),
-                 (std::vector<std::string>{"300|750", "400|500"}));
+        verifyStoredOnce("XS800001");
 
         // 刷新 fetches the orders on the new connection as well.
         SalesSession::click(f.n_refresh);
@@ -112,13 +124,87 @@ class ReconnectTest : public QObject {
 
         s->shell->messages.answerNext(MessageButton::Reconnect);
         s->shell->messages.answerNext(MessageButton::Quit);
+        s->shell->messages.answerNext(MessageButton::Quit);  // 不保存退出
         SalesSession::click(f.n_save);
-        QCOMPARE(boxes().size(), size_t(3));
+        QCOMPARE(boxes().size(), size_t(4));
         QCOMPARE(boxes()[2].text, QString("无法以用户 管理员 恢复登录。"));
+        QCOMPARE(boxes()[2].caption, QString("Velmora系统"));
         QVERIFY2(boxes()[2].details.contains("凭据无效"), qPrintable(boxes()[2].details));
+        QCOMPARE(boxes()[3].buttons, MessageButtons::DraftQuitCancel);
         QCOMPARE(s->shell->ending.count(), 1);
         QVERIFY(!MainForm->SocketConnection1.connected());
         QVERIFY(s->server->log().find("resume as 管理员 refused") != std::string::npos);
+    }
+
+    void quittingWithAnUnsavedOrderKeepsItAsADraftTheNextLoginOffersBack() {
+        TFrmkp& f = s->openInvoicing();
+        enterOrderWithTwoLines(f, "XS800003");
+        s->server->stop();
+        QTRY_COMPARE(boxes().size(), size_t(1));  // answered 确定: no reconnect for now
+
+        // 重新连接 fails, the user chooses 退出: told what would be lost, the user keeps working.
+        s->shell->messages.answerNext(MessageButton::Reconnect);
+        s->shell->messages.answerNext(MessageButton::Quit);
+        s->shell->messages.answerNext(MessageButton::Cancel);
+        SalesSession::click(f.n_save);
+        QCOMPARE(boxes().size(), size_t(4));
+        QCOMPARE(boxes()[2].caption, QString("Velmora系统"));
+        const MessageRequest& unsaved = boxes()[3];
+        QVERIFY2(unsaved.text.contains("销售开票"), qPrintable(unsaved.text));
+        QCOMPARE(unsaved.caption, QString("Velmora系统"));
+        QCOMPARE(unsaved.buttons, MessageButtons::DraftQuitCancel);
+        QCOMPARE(s->shell->ending.count(), 0);
+        QVERIFY(f.editingOrder());
+        QCOMPARE(f.DBGrid1->model()->rowCount(), 2);
+
+        // Once more, and the order is kept as a draft before the program ends.
+        s->shell->messages.answerNext(MessageButton::Reconnect);
+        s->shell->messages.answerNext(MessageButton::Quit);
+        s->shell->messages.answerNext(MessageButton::SaveDraft);
+        SalesSession::click(f.n_save);
+        QCOMPARE(s->shell->ending.count(), 1);
+        QVERIFY(QFile::exists(draftFile()));
+        std::optional<OrderDraft> kept = loadOrderDraft(draftFile());
+        QVERIFY(kept && !kept->changedOrder);
+        QCOMPARE(kept->number, QString("XS800003"));
+        QCOMPARE(kept->customer, QString("K002"));
+        QCOMPARE(int(kept->lines.size()), 2);
+
+        // The next start on the same server: the login offers the draft, 是 types it back into
+        // 销售开票, and 保存 sends it through the server like any order.
+        s->shell.reset();
+        s->server->restart();
+        s->shell = std::make_unique<test::ShellSession>();
+        s->shell->messages.answerNext(MessageButton::Yes);
+        const QString at = addressText();
+        s->shell->showAndLogin(
+            [&](TFrmlogin& login) { test::ShellSession::connectAndChoose(login, at, "管理员", "vantu"); });
+        QCOMPARE(s->shell->ending.count(), 0);
+        QVERIFY(!boxes().empty());
+        QVERIFY2(boxes().back().text.contains("XS800003"), qPrintable(boxes().back().text));
+        QVERIFY(Frmkp && Frmkp->editingOrder());
+        QCOMPARE(Frmkp->DBEdit1->text(), QString("XS800003"));
+        QCOMPARE(Frmkp->DBGrid1->model()->rowCount(), 2);
+        QVERIFY(!QFile::exists(draftFile()));
+        QCOMPARE(s->scalar("select count(*) from xsdtb where xsdid = 'XS800003'"), std::string("0"));
+        SalesSession::click(Frmkp->n_save);
+        verifyStoredOnce("XS800003");
+    }
+
+    void leavingByTheMenuAsksOnlyWhenSomethingIsUnsaved() {
+        TFrmkp& f = s->openInvoicing();
+        MainForm->FileOpenItem->trigger();
+        QCOMPARE(s->shell->ending.count(), 1);  // nothing typed: at once, without a question
+        QVERIFY(boxes().empty());
+
+        resetApplicationTerminated();
+        SalesSession::click(f.n_insert);
+        s->shell->messages.answerNext(MessageButton::Cancel);
+        MainForm->FileOpenItem->trigger();
+        QCOMPARE(boxes().size(), size_t(1));
+        QCOMPARE(boxes()[0].buttons, MessageButtons::DraftQuitCancel);
+        QCOMPARE(s->shell->ending.count(), 1);
+        QVERIFY(f.editingOrder());
     }
 };
 
