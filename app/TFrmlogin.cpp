@@ -11,6 +11,7 @@
 #include "app/Pictures.h"
 #include "app/ServerTrust.h"
 #include "data/Tdm.h"
+#include "reports/ReportControls.h"
 #include "transport/SocketConnection.h"
 #include "widgets/ApplicationQuit.h"
 #include "widgets/BitBtn.h"
@@ -167,20 +168,7 @@ void TFrmlogin::Button1Click() {
     Edit1->setEnabled(true);
 
     // Pressed again, the button reads the list anew rather than adding the names a second time.
-    QString typed = ComboBox1->currentText();
-    ComboBox1->clear();
-    ComboBox1->setEditText(typed);
-    ClientDataSet& hz = dm_.ClientDataSethz;
-    hz.Close();
-    hz.setCommandText("");
-    hz.setCommandText("select username from user1");
-    hz.Open();
-    hz.First();
-    for (int i = 0, n = hz.RecordCount(); i < n; ++i) {
-        ComboBox1->addItem(toQString(hz.FieldByName("username").AsString()));
-        hz.Next();
-    }
-    ComboBox1->setEditText(typed);
+    fillUserNames(ComboBox1, dm_.ClientDataSethz, false);
 }
 
 void TFrmlogin::BitBtn1Click() {
