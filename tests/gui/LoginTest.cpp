@@ -16,6 +16,7 @@
 #include "tests/support/TestLogin.h"
 #include "transport/SocketConnection.h"
 #include "widgets/ApplicationQuit.h"
+#include "widgets/MessageService.h"
 
 using namespace velmora;
 using velmora::test::ServerProcess;
@@ -231,7 +232,8 @@ class LoginTest : public QObject {
         // Nothing waits on the connection now: the transport's notice comes through the event loop.
         QTRY_VERIFY(!s.messages.boxes().empty());
         QCOMPARE(s.messages.boxes()[0].icon, MessageIcon::Error);
-        QCOMPARE(s.messages.boxes()[0].caption, QCoreApplication::applicationName());
+        // Captioned as every other box of the program.
+        QCOMPARE(s.messages.boxes()[0].caption, MessageService::productCaption());
         QCOMPARE(s.ending.count(), 0);
     }
 

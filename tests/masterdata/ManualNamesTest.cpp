@@ -30,6 +30,7 @@
 #include "masterdata/TFrmywy.h"
 #include "reports/TFrmchhzquery.h"
 #include "reports/TFrmchhzresult.h"
+#include "reports/TFrmjyfx.h"
 #include "reports/TFrmkhhzquery.h"
 #include "reports/TFrmkhhzresult.h"
 #include "reports/TFrmxsdquery.h"
@@ -73,6 +74,12 @@ const QSet<QString>& notNames() {
         "未审核",      // the printed invoice's stamp
         "打印到文件",  // the platform's print dialog
         "保存草稿并退出",
+        "其他",
+        "无数据",  // what a chart shows for the rest and for an empty range
+        "2003/1/5",
+        "2003.1.5",
+        "20030105",
+        "2003年1月5日",  // date formats 经营分析 reads
         "不保存退出",
         "是",
         "否",  // buttons of message boxes
@@ -154,6 +161,7 @@ class ManualNamesTest : public QObject {
                                          s.open(Frmusers),
                                          s.open(Frmbackup),
                                          s.open(Frmauditresult),
+                                         s.open(Frmjyfx),
                                          Frmxsdquery,
                                          Frmkhhzquery,
                                          Frmchhzquery,
