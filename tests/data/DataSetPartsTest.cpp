@@ -13,7 +13,7 @@ namespace {
 std::vector<Row> customers(int from, int to) {
     std::vector<Row> rows;
     for (int i = from; i < to; ++i) {
-        char code[8];
+        char code[16];
         std::snprintf(code, sizeof code, "%03d", i);
         rows.push_back({Variant(std::string(code)), Variant("客户" + std::to_string(i)), Variant::null()});
     }
