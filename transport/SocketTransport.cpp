@@ -104,7 +104,7 @@ void SocketTransport::setConnected(bool value) {
 
 void SocketTransport::socketFailure(const char* api, int error) {
     closeSocket();
-    // The client's windows show the text the connection's specification gives; the server's log
+    // The client's windows show the text they always showed for a failed socket; the server's log
     // reads as this platform's own.
     if (adopted_) throw SocketError(formatText("%s failed: %s", api, systemErrorText(error).c_str()));
     throw SocketError(
