@@ -27,6 +27,7 @@
 #include "app/ProgramEntry.h"
 #include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
+#include "bench/LoggedInClient.h"
 #include "bench/Resident.h"
 #include "bench/ServerChild.h"
 #include "reports/TFrmxsdquery.h"
@@ -127,18 +128,8 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", dir, 1);  // the client's settings of this run only
     QApplication app(argc, argv);
     setupApplication(app);
-    MessageService::setHandler([](const MessageRequest& box) {
-        std::fprintf(stderr, "message: %s\n", box.text.toUtf8().constData());
-        return MessageButton::Ok;
-    });
     ProgramEntry entry;
-    entry.createAll();
-    delete Frmlogin;  // the bench logs in itself
-    Frmlogin = nullptr;
-    MainForm->SocketConnection1.setAddress("127.0.0.1");
-    MainForm->SocketConnection1.setPort(server.port());
-    test::loginAs(MainForm->SocketConnection1);
-    MainForm->Session.CurrentUserName = QStringLiteral("管理员");
+    bench::startLoggedInClient(entry, server.port());
     MainForm->show();
     settle();
     std::printf("%d order lines; client after the login: %.1f MB\n", lines, residentMb());
