@@ -297,6 +297,11 @@ TEST_F(Rights, WithoutViewReportsNoCommandTextReadsTheReportView) {
         std::string refused = refusal([&] { Client::requery(list, sql); });
         EXPECT_NE(refused.find("没有权限：查看报表"), std::string::npos) << sql << ": " << refused;
     }
+    // Taken in parts, as the order list takes it, on the provider's connection of its own.
+    list.setPacketRecords(10);
+    std::string inParts = refusal([&] { Client::requery(list, "select * from xsdview where xsdid<> ' '"); });
+    EXPECT_NE(inParts.find("没有权限：查看报表"), std::string::npos) << inParts;
+    list.setPacketRecords(0);
     // A text a tokenizer could misread is judged as the database reads it.
     EXPECT_NE(refusal([&] { Client::requery(list, "select * from xsdview /* unclosed"); }), "<served>");
     EXPECT_TRUE(logShows(server, "李出纳@")) << server.log();
