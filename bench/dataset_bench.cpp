@@ -202,6 +202,9 @@ int main() {
     size_t packetBytes = provider->packet.size();
     auto first = makeDataSet();
     size_t walked = openAndWalk(*first);
+    // The packet the rows came in is gone once they are held; its buffer may still be kept warm
+    // for the next block, which is the transport's, not the dataset's.
+    releaseFreeMemory();
     size_t added = residentBytes() - before;
 
     // (a) Decode and walk, best of kRuns, each on a freshly built packet.

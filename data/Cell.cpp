@@ -29,7 +29,7 @@ Cell cellAt(const RowLayout& layout, const uint8_t* row, const uint32_t* offsets
     switch (layout.type(field)) {
         case FieldType::String:
             c.kind = Cell::Text;
-            c.text = RowLayout::text(p);
+            c.text = layout.textAt(p);
             break;
         case FieldType::Integer:
             c.kind = Cell::Number;
@@ -53,10 +53,10 @@ Cell cellAt(const RowLayout& layout, const uint8_t* row, const uint32_t* offsets
 namespace {
 
 // The value at p of a field of type that is not null.
-Variant valueAt(FieldType type, const uint8_t* p) {
-    switch (type) {
+Variant valueAt(const RowLayout& layout, size_t field, const uint8_t* p) {
+    switch (layout.type(field)) {
         case FieldType::String:
-            return Variant(std::string(RowLayout::text(p)));
+            return Variant(std::string(layout.textAt(p)));
         case FieldType::Integer:
             return Variant(RowLayout::integer(p));
         case FieldType::Double:
@@ -75,7 +75,7 @@ Variant valueAt(FieldType type, const uint8_t* p) {
 
 Variant cellValue(const RowLayout& layout, const uint8_t* row, const uint32_t* offsets, size_t field) {
     if (RowLayout::isNull(row, field)) return Variant::null();
-    return valueAt(layout.type(field), row + offsets[field]);
+    return valueAt(layout, field, row + offsets[field]);
 }
 
 std::string cellText(const RowLayout& layout, const uint8_t* row, const uint32_t* offsets, size_t field) {
@@ -84,7 +84,7 @@ std::string cellText(const RowLayout& layout, const uint8_t* row, const uint32_t
     const uint8_t* p = row + offsets[field];
     switch (layout.type(field)) {
         case FieldType::String:
-            return std::string(RowLayout::text(p));
+            return std::string(layout.textAt(p));
         case FieldType::Integer:
             return std::to_string(RowLayout::integer(p));
         case FieldType::Double:
@@ -110,7 +110,7 @@ std::vector<Variant> rowValues(const RowLayout& layout, const uint8_t* row) {
             values.push_back(Variant::null());
             continue;
         }
-        values.push_back(valueAt(layout.type(i), p));
+        values.push_back(valueAt(layout, i, p));
         p = layout.skip(i, p);
     }
     return values;

@@ -35,7 +35,7 @@ void writeStoredRow(Bytes& out, const RowLayout& layout, const uint8_t* row) {
     for (size_t f = 0; f < layout.fieldCount() && !holdsRows; ++f)
         holdsRows = layout.type(f) == FieldType::DataSet && !RowLayout::isNull(row, f);
     if (!holdsRows) {
-        out.append(row, layout.rowSize(row));
+        layout.appendWireRow(row, out);
         return;
     }
     std::vector<uint32_t> at(layout.fieldCount() + 1);

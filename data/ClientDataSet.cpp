@@ -105,7 +105,9 @@ void ClientDataSet::bindFilterAndIndex(const RowLayout& layout, FilterExpression
 }
 
 void ClientDataSet::loadPacket(DataPacket packet, int keepPosition) {
-    RowLayoutPtr layout = packet.layout;
+    // Rows without nested ones are kept with their texts shared: a large list repeats its names
+    // and codes from line to line. Orders with their lines keep the packet as it came.
+    RowLayoutPtr layout = packet.layout->hasNested() ? packet.layout : packet.layout->withSharedTexts();
     auto filter = std::make_unique<FilterExpression>(filterText_);
     auto index = std::make_unique<IndexKey>(indexText_);
     bindFilterAndIndex(*layout, filtered_ ? filter.get() : nullptr, index.get());
@@ -144,6 +146,9 @@ int ClientDataSet::FetchMore(int count) {
     size_t added = packet.rows.size();
     ownStore_->append(std::move(packet));
     showAppended(firstId, added);
+    // The buffers that carried a large result's parts lie free between the rows now; once the
+    // last part is in, their pages go back to the system, as they do when the rows are closed.
+    if (AllFetched() && ownStore_->idLimit() >= kLargeResultRows) releaseFreeMemory();
     return static_cast<int>(added);
 }
 

@@ -13,7 +13,7 @@ RecordStore::RecordStore(RowLayoutPtr layout, RecordStore* parent, uint32_t pare
     : layout_(std::move(layout)), parent_(parent), parentRow_(parentRow) {}
 
 void RecordStore::load(DataPacket packet) {
-    if (!rows_.empty()) throw VelmoraError("Rows are loaded into an empty store only");
+    if (!current_.empty()) throw VelmoraError("Rows are loaded into an empty store only");
     append(std::move(packet));
 }
 
@@ -21,24 +21,33 @@ void RecordStore::append(DataPacket packet) {
     if (packet.layout->fields() != layout_->fields())
         throw PacketError("Invalid data packet: the rows that followed have other fields");
     complete_ = packet.complete;
-    size_t first = rows_.size();
-    rows_.resize(first + packet.rows.size());
+    size_t first = current_.size();
+    current_.resize(first + packet.rows.size());
+    status_.resize(first + packet.rows.size(), RowStatus::Unchanged);
     order_.reserve(first + packet.rows.size());
+    if (layout_->sharesTexts() && !shared_) shared_ = std::make_unique<SharedTextRows>(*layout_);
     for (size_t i = 0; i < packet.rows.size(); ++i) {
-        rows_[first + i].current = rows_[first + i].original = packet.rows[i];
+        const uint8_t* row = shared_ ? shared_->add(*packet.layout, packet.rows[i]) : packet.rows[i];
+        current_[first + i] = row;
         order_.push_back(static_cast<uint32_t>(first + i));
     }
     packetBytes_ += packet.bytes.size();
-    packets_.push_back(std::move(packet.bytes));
+    if (!shared_) packets_.push_back(std::move(packet.bytes));
+    if (complete_ && first > 0) {
+        // The parts grew the arrays by doubling; the whole result is in now.
+        current_.shrink_to_fit();
+        status_.shrink_to_fit();
+    }
 }
 
 void RecordStore::loadNested(const uint8_t* value) {
     RowLayout::NestedRows nested = RowLayout::nestedRows(value);
     const uint8_t* p = nested.first;
-    rows_.resize(nested.count);
+    current_.resize(nested.count);
+    status_.assign(nested.count, RowStatus::Unchanged);
     order_.resize(nested.count);
     for (uint32_t i = 0; i < nested.count; ++i) {
-        rows_[i].current = rows_[i].original = p;
+        current_[i] = p;
         order_[i] = i;
         p += layout_->rowSize(p);
     }
@@ -54,10 +63,22 @@ const uint8_t* RecordStore::store(const Bytes& encoded) {
     return arena_.copy(encoded.data(), encoded.size());
 }
 
+const uint8_t* RecordStore::original(uint32_t id) const {
+    switch (status_[id]) {
+        case RowStatus::Unchanged:
+        case RowStatus::Deleted:  // a deleted row is back at its original values
+            return current_[id];
+        case RowStatus::Modified:
+            return logged_.at(id).original;
+        default:
+            return nullptr;
+    }
+}
+
 void RecordStore::log(uint32_t id) {
-    Slot& s = rows_[id];
-    if (s.status == RowStatus::Pending) return;  // logged when it is posted
-    if (s.seq == 0) s.seq = nextSeq_++;
+    if (status_[id] == RowStatus::Pending) return;  // logged when it is posted
+    Logged& entry = logged_[id];
+    if (entry.seq == 0) entry.seq = nextSeq_++;
     touchParent();
 }
 
@@ -66,8 +87,9 @@ void RecordStore::touchParent() {
 }
 
 uint32_t RecordStore::addPending(const uint32_t* before) {
-    uint32_t id = static_cast<uint32_t>(rows_.size());
-    rows_.push_back({nullptr, nullptr, 0, RowStatus::Pending});
+    uint32_t id = static_cast<uint32_t>(current_.size());
+    current_.push_back(nullptr);
+    status_.push_back(RowStatus::Pending);
     auto at = before ? std::find(order_.begin(), order_.end(), *before) : order_.end();
     order_.insert(at, id);
     if (layout_->hasNested()) {
@@ -81,10 +103,9 @@ uint32_t RecordStore::addPending(const uint32_t* before) {
 }
 
 void RecordStore::commitInsert(uint32_t id, const Bytes& encoded) {
-    Slot& s = rows_[id];
-    if (s.status != RowStatus::Pending) throw VelmoraError("Row is not being inserted");
-    s.current = store(encoded);
-    s.status = RowStatus::Inserted;
+    if (status_[id] != RowStatus::Pending) throw VelmoraError("Row is not being inserted");
+    current_[id] = store(encoded);
+    status_[id] = RowStatus::Inserted;
     log(id);
 }
 
@@ -95,12 +116,14 @@ void RecordStore::materializeChildren(uint32_t id) {
 }
 
 void RecordStore::update(uint32_t id, const Bytes& encoded) {
-    Slot& s = rows_[id];
-    if (!visible(id) || s.status == RowStatus::Pending) throw VelmoraError("Row cannot be updated");
+    if (!visible(id) || status_[id] == RowStatus::Pending) throw VelmoraError("Row cannot be updated");
     // The nested rows are read from the row's bytes until then; new bytes hold none.
     materializeChildren(id);
-    s.current = store(encoded);
-    if (s.status == RowStatus::Unchanged) s.status = RowStatus::Modified;
+    if (status_[id] == RowStatus::Unchanged) {
+        logged_[id].original = current_[id];
+        status_[id] = RowStatus::Modified;
+    }
+    current_[id] = store(encoded);
     log(id);
 }
 
@@ -110,12 +133,11 @@ void RecordStore::removeFromOrder(uint32_t id) {
 }
 
 void RecordStore::remove(uint32_t id) {
-    Slot& s = rows_[id];
-    switch (s.status) {
+    switch (status_[id]) {
         case RowStatus::Pending:
         case RowStatus::Inserted:
-            s.status = RowStatus::Discarded;
-            s.seq = 0;
+            status_[id] = RowStatus::Discarded;
+            logged_.erase(id);
             removeFromOrder(id);
             children_.erase(id);
             errors_.erase(id);
@@ -126,8 +148,8 @@ void RecordStore::remove(uint32_t id) {
             if (auto it = children_.find(id); it != children_.end())
                 for (auto& kid : it->second)
                     if (kid) kid->cancelUpdates();
-            s.current = s.original;
-            s.status = RowStatus::Deleted;
+            current_[id] = original(id);
+            status_[id] = RowStatus::Deleted;
             log(id);
             break;
         case RowStatus::Deleted:
@@ -137,9 +159,9 @@ void RecordStore::remove(uint32_t id) {
 }
 
 void RecordStore::applyServerValues(uint32_t id, const std::vector<std::pair<uint16_t, Variant>>& values) {
-    Slot& s = rows_[id];
-    if (!s.current) return;
+    if (!current_[id]) return;
     materializeChildren(id);
+    const uint8_t* current = current_[id];
     for (const auto& [field, value] : values)
         if (field >= layout_->fieldCount() || layout_->type(field) == FieldType::DataSet)
             throw VelmoraError(formatText("Server value for unknown field %u", unsigned(field)));
@@ -150,7 +172,7 @@ void RecordStore::applyServerValues(uint32_t id, const std::vector<std::pair<uin
     const size_t fields = layout_->fieldCount();
     thread_local std::vector<uint32_t> at;
     at.resize(fields + 1);
-    at[fields] = layout_->offsets(s.current, at.data());
+    at[fields] = layout_->offsets(current, at.data());
     thread_local Bytes row;
     row.clear();
     RowWriter w(row, *layout_);
@@ -161,15 +183,17 @@ void RecordStore::applyServerValues(uint32_t id, const std::vector<std::pair<uin
             if (field == f) given = &value;  // the last one for a field wins
         if (given)
             w.addValue(*given);
-        else if (RowLayout::isNull(s.current, f) || layout_->type(f) == FieldType::DataSet)
+        else if (RowLayout::isNull(current, f) || layout_->type(f) == FieldType::DataSet)
             w.addNull();
+        else if (layout_->sharesTexts() && layout_->type(f) == FieldType::String)
+            w.addText(layout_->textAt(current + at[f]));
         else
-            w.addEncoded(s.current + at[f], at[f + 1] - at[f]);
+            w.addEncoded(current + at[f], at[f + 1] - at[f]);
     }
     w.endRow();
-    const uint8_t* stored = store(row);
-    if (s.original == s.current) s.original = stored;
-    s.current = stored;
+    // The server's values hold for the original values too, where they are the current ones
+    // (an unchanged or deleted row); a modified row keeps its original values apart.
+    current_[id] = store(row);
 }
 
 bool RecordStore::hasChildChanges(uint32_t id) const {
@@ -181,11 +205,10 @@ bool RecordStore::hasChildChanges(uint32_t id) const {
 }
 
 bool RecordStore::hasChanges() const {
-    for (uint32_t id = 0; id < rows_.size(); ++id) {
-        const Slot& s = rows_[id];
-        if (s.seq == 0) continue;
-        if (s.status == RowStatus::Inserted || s.status == RowStatus::Modified ||
-            s.status == RowStatus::Deleted || hasChildChanges(id))
+    for (const auto& [id, entry] : logged_) {
+        RowStatus s = status_[id];
+        if (s == RowStatus::Inserted || s == RowStatus::Modified || s == RowStatus::Deleted ||
+            hasChildChanges(id))
             return true;
     }
     return false;
@@ -193,12 +216,9 @@ bool RecordStore::hasChanges() const {
 
 size_t RecordStore::changeCount() const {
     size_t n = 0;
-    for (uint32_t id = 0; id < rows_.size(); ++id) {
-        const Slot& s = rows_[id];
-        if (s.seq == 0) continue;
-        if (s.status == RowStatus::Inserted || s.status == RowStatus::Modified ||
-            s.status == RowStatus::Deleted)
-            ++n;
+    for (const auto& [id, entry] : logged_) {
+        RowStatus s = status_[id];
+        if (s == RowStatus::Inserted || s == RowStatus::Modified || s == RowStatus::Deleted) ++n;
         if (auto it = children_.find(id); it != children_.end())
             for (const auto& kid : it->second)
                 if (kid) n += kid->changeCount();
@@ -207,25 +227,25 @@ size_t RecordStore::changeCount() const {
 }
 
 void RecordStore::cancelUpdates() {
-    for (uint32_t id = 0; id < rows_.size(); ++id) {
-        Slot& s = rows_[id];
-        switch (s.status) {
+    // Pending rows are in no log: the statuses are walked, a byte a row.
+    for (uint32_t id = 0; id < status_.size(); ++id) {
+        switch (status_[id]) {
             case RowStatus::Pending:
             case RowStatus::Inserted:
-                s.status = RowStatus::Discarded;
+                status_[id] = RowStatus::Discarded;
                 removeFromOrder(id);
                 children_.erase(id);
                 break;
             case RowStatus::Modified:
             case RowStatus::Deleted:
-                s.current = s.original;
-                s.status = RowStatus::Unchanged;
+                current_[id] = original(id);
+                status_[id] = RowStatus::Unchanged;
                 break;
             default:
                 break;
         }
-        s.seq = 0;
     }
+    logged_.clear();
     for (auto& [id, kids] : children_)
         for (auto& kid : kids)
             if (kid) kid->cancelUpdates();
@@ -234,8 +254,8 @@ void RecordStore::cancelUpdates() {
 
 std::vector<uint32_t> RecordStore::loggedRows() const {
     std::vector<std::pair<uint32_t, uint32_t>> bySeq;
-    for (uint32_t id = 0; id < rows_.size(); ++id)
-        if (rows_[id].seq != 0) bySeq.emplace_back(rows_[id].seq, id);
+    bySeq.reserve(logged_.size());
+    for (const auto& [id, entry] : logged_) bySeq.emplace_back(entry.seq, id);
     std::sort(bySeq.begin(), bySeq.end());
     std::vector<uint32_t> ids;
     ids.reserve(bySeq.size());
@@ -244,15 +264,14 @@ std::vector<uint32_t> RecordStore::loggedRows() const {
 }
 
 void RecordStore::merge(uint32_t id) {
-    Slot& s = rows_[id];
-    switch (s.status) {
+    switch (status_[id]) {
         case RowStatus::Inserted:
         case RowStatus::Modified:
-            s.original = s.current;
-            s.status = RowStatus::Unchanged;
+            status_[id] = RowStatus::Unchanged;
+            if (auto it = logged_.find(id); it != logged_.end()) it->second.original = nullptr;
             break;
         case RowStatus::Deleted:
-            s.status = RowStatus::Discarded;
+            status_[id] = RowStatus::Discarded;
             removeFromOrder(id);
             children_.erase(id);
             break;
@@ -263,17 +282,19 @@ void RecordStore::merge(uint32_t id) {
 }
 
 void RecordStore::pruneLog() {
-    for (uint32_t id = 0; id < rows_.size(); ++id) {
-        Slot& s = rows_[id];
-        if (s.seq == 0) continue;
+    for (auto it = logged_.begin(); it != logged_.end();) {
+        const uint32_t id = it->first;
         // A nested row in the log puts its parent row there too (touchParent), so only the
         // nested rows of a logged row need a look: a store of many orders is not walked in full
         // after every apply.
-        if (auto it = children_.find(id); it != children_.end())
-            for (auto& kid : it->second)
+        if (auto kids = children_.find(id); kids != children_.end())
+            for (auto& kid : kids->second)
                 if (kid) kid->pruneLog();
-        if (s.status == RowStatus::Discarded || (s.status == RowStatus::Unchanged && !hasChildChanges(id)))
-            s.seq = 0;
+        RowStatus s = status_[id];
+        if (s == RowStatus::Discarded || (s == RowStatus::Unchanged && !hasChildChanges(id)))
+            it = logged_.erase(it);
+        else
+            ++it;
     }
 }
 
@@ -298,7 +319,7 @@ RecordStore& RecordStore::child(uint32_t id, size_t field) {
     if (kids.empty()) kids.resize(layout_->fieldCount());
     if (!kids[field]) {
         kids[field] = std::make_unique<RecordStore>(layout_->nested(field), this, id);
-        const uint8_t* row = rows_[id].current;
+        const uint8_t* row = current_[id];
         if (row && !RowLayout::isNull(row, field)) {
             std::vector<uint32_t> offsets(layout_->fieldCount());
             layout_->offsets(row, offsets.data());

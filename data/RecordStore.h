@@ -10,6 +10,7 @@
 #include "data/DataPacket.h"
 #include "data/RowArena.h"
 #include "data/RowLayout.h"
+#include "data/SharedTextRows.h"
 #include "transport/Bytes.h"
 
 namespace velmora {
@@ -32,7 +33,8 @@ class RecordStore {
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
 
-    // Takes over the packet's rows; the store must be empty.
+    // Takes over the packet's rows; the store must be empty. A layout that shares texts keeps
+    // the rows rewritten, and lets the packet go; any other keeps the packet's bytes.
     void load(DataPacket packet);
     // Adds the rows of the next part of the same result after the rows held; the packet must have
     // the same fields. Rows already held keep their ids.
@@ -46,13 +48,14 @@ class RecordStore {
     // The bytes of the packets the rows were loaded from (nested rows included).
     size_t packetBytes() const { return packetBytes_; }
 
-    uint32_t idLimit() const { return static_cast<uint32_t>(rows_.size()); }
+    uint32_t idLimit() const { return static_cast<uint32_t>(current_.size()); }
     // The current encoded values; null for a pending row.
-    const uint8_t* row(uint32_t id) const { return rows_[id].current; }
-    const uint8_t* original(uint32_t id) const { return rows_[id].original; }
-    RowStatus status(uint32_t id) const { return rows_[id].status; }
+    const uint8_t* row(uint32_t id) const { return current_[id]; }
+    // The values as last fetched or merged; null for a row inserted here.
+    const uint8_t* original(uint32_t id) const;
+    RowStatus status(uint32_t id) const { return status_[id]; }
     bool visible(uint32_t id) const {
-        RowStatus s = rows_[id].status;
+        RowStatus s = status_[id];
         return s != RowStatus::Deleted && s != RowStatus::Discarded;
     }
     // Every row id in natural order; deleted rows are included (skip them with visible()).
@@ -95,11 +98,12 @@ class RecordStore {
     RecordStore* existingChild(uint32_t id, size_t field) const;
 
   private:
-    struct Slot {
-        const uint8_t* current = nullptr;
-        const uint8_t* original = nullptr;
-        uint32_t seq = 0;  // position in the change log; 0 when not logged
-        RowStatus status = RowStatus::Unchanged;
+    // What a row in the change log has besides its current values. A row not logged is
+    // unchanged (or pending), and its original values are its current ones: a million rows
+    // fetched cost a pointer and a status each, not this.
+    struct Logged {
+        uint32_t seq = 0;                   // position in the change log
+        const uint8_t* original = nullptr;  // for a modified row: the values before
     };
     void log(uint32_t id);
     void touchParent();
@@ -113,9 +117,12 @@ class RecordStore {
     uint32_t parentRow_;
     bool complete_ = true;
     std::vector<Bytes> packets_;
+    std::unique_ptr<SharedTextRows> shared_;
     size_t packetBytes_ = 0;
     RowArena arena_;
-    std::vector<Slot> rows_;
+    std::vector<const uint8_t*> current_;
+    std::vector<RowStatus> status_;
+    std::unordered_map<uint32_t, Logged> logged_;
     std::vector<uint32_t> order_;
     uint32_t nextSeq_ = 1;
     std::unordered_map<uint32_t, std::string> errors_;

@@ -1,12 +1,14 @@
 #include "data/RowLayout.h"
 
+#include "data/ByteWriter.h"
 #include "data/PacketFormat.h"
 #include "data/PacketReader.h"
+#include "transport/Errors.h"
 #include "transport/Variant.h"
 
 namespace velmora {
 
-RowLayout::RowLayout(FieldDefs fields) : fields_(std::move(fields)) {
+RowLayout::RowLayout(FieldDefs fields, TextForm form) : fields_(std::move(fields)), form_(form) {
     types_.reserve(fields_.size());
     nested_.resize(fields_.size());
     for (size_t i = 0; i < fields_.size(); ++i) {
@@ -17,6 +19,12 @@ RowLayout::RowLayout(FieldDefs fields) : fields_(std::move(fields)) {
         }
     }
     bitmapBytes_ = (fields_.size() + 7) / 8;
+    if (hasNested_ && form_ == TextForm::Shared)
+        throw VelmoraError("Rows with nested rows keep their texts whole");
+}
+
+std::shared_ptr<const RowLayout> RowLayout::withSharedTexts() const {
+    return std::make_shared<RowLayout>(fields_, TextForm::Shared);
 }
 
 void RowLayout::validateRow(PacketReader& r, uint32_t depth) const {
@@ -62,7 +70,8 @@ const uint8_t* RowLayout::skip(size_t field, const uint8_t* p) const {
     switch (types_[field]) {
         case FieldType::String: {
             uint32_t n = readVarint(p);
-            return p + n;
+            if (form_ == TextForm::Wire) return p + n;
+            return (n & 1) ? p : p + (n >> 1);
         }
         case FieldType::Integer:
             return p + 4;
@@ -85,6 +94,25 @@ uint32_t RowLayout::offsets(const uint8_t* row, uint32_t* out) const {
         if (!isNull(row, i)) p = skip(i, p);
     }
     return static_cast<uint32_t>(p - row);
+}
+
+void RowLayout::appendWireRow(const uint8_t* row, Bytes& out) const {
+    if (form_ == TextForm::Wire) {
+        out.append(row, rowSize(row));
+        return;
+    }
+    ByteWriter w(out);
+    w.raw(row, bitmapBytes_);
+    const uint8_t* p = row + bitmapBytes_;
+    for (size_t i = 0; i < types_.size(); ++i) {
+        if (isNull(row, i)) continue;
+        const uint8_t* next = skip(i, p);
+        if (types_[i] == FieldType::String)
+            w.text(sharedText(p));
+        else
+            w.raw(p, static_cast<size_t>(next - p));
+        p = next;
+    }
 }
 
 uint32_t RowLayout::rowSize(const uint8_t* row) const {

@@ -2,6 +2,12 @@
 // How one row of a field list is encoded: a null bitmap (bit i of byte i/8 set when field i is
 // null), then the values of the non-null fields in field order. Rows are validated once, when a
 // packet is decoded; the unchecked readers below are for validated rows only.
+//
+// Texts come in one of two forms. On the wire a text is its length (varint) and its bytes. The
+// rows a client holds may share texts instead: the varint is twice the length for a text that
+// follows, or twice the distance back plus one for a text equal to one written earlier in the
+// same block of rows, where that text's own varint starts. A list of a million lines repeats its
+// names, codes and dates on nearly every line, and this keeps one copy per block.
 
 #include <cstdint>
 #include <cstring>
@@ -10,6 +16,7 @@
 #include <vector>
 
 #include "data/FieldDef.h"
+#include "transport/Bytes.h"
 
 namespace velmora {
 
@@ -17,7 +24,12 @@ class PacketReader;
 
 class RowLayout {
   public:
-    explicit RowLayout(FieldDefs fields);
+    enum class TextForm : uint8_t { Wire, Shared };
+
+    explicit RowLayout(FieldDefs fields, TextForm form = TextForm::Wire);
+    // The same fields with texts in the shared form; only for layouts without nested rows.
+    std::shared_ptr<const RowLayout> withSharedTexts() const;
+    bool sharesTexts() const { return form_ == TextForm::Shared; }
 
     const FieldDefs& fields() const { return fields_; }
     size_t fieldCount() const { return types_.size(); }
@@ -50,9 +62,21 @@ class RowLayout {
         }
         return v;
     }
+    // A text in the wire form.
     static std::string_view text(const uint8_t* p) {
         uint32_t n = readVarint(p);
         return {reinterpret_cast<const char*>(p), n};
+    }
+    // A text in this layout's form.
+    std::string_view textAt(const uint8_t* p) const { return sharesTexts() ? sharedText(p) : text(p); }
+    static std::string_view sharedText(const uint8_t* p) {
+        const uint8_t* start = p;
+        uint32_t v = readVarint(p);
+        if (v & 1) {
+            p = start - (v >> 1);
+            v = readVarint(p);
+        }
+        return {reinterpret_cast<const char*>(p), v >> 1};
     }
     static uint32_t u32(const uint8_t* p) {
         return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -75,6 +99,8 @@ class RowLayout {
 
     // Where the value after field's, which is not null and starts at p, starts.
     const uint8_t* skip(size_t field, const uint8_t* p) const;
+    // Appends a row of this layout in the wire form.
+    void appendWireRow(const uint8_t* row, Bytes& out) const;
 
   private:
     FieldDefs fields_;
@@ -82,6 +108,7 @@ class RowLayout {
     std::vector<std::shared_ptr<const RowLayout>> nested_;
     size_t bitmapBytes_ = 0;
     bool hasNested_ = false;
+    TextForm form_ = TextForm::Wire;
 };
 
 using RowLayoutPtr = std::shared_ptr<const RowLayout>;

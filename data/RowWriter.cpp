@@ -59,7 +59,14 @@ void RowWriter::addEncoded(const uint8_t* value, size_t size) {
 
 void RowWriter::addText(std::string_view value) {
     expect(FieldType::String);
-    out_.text(value);
+    if (levels_.back().layout->sharesTexts()) {
+        // A text written here stands alone: twice its length, then its bytes.
+        if (value.size() > UINT32_MAX / 2) throw VelmoraError("Text too long for a row");
+        out_.varint(static_cast<uint32_t>(value.size()) * 2);
+        out_.raw(value.data(), value.size());
+    } else {
+        out_.text(value);
+    }
     ++levels_.back().field;
 }
 

@@ -31,7 +31,8 @@ class RowWriter {
     void addValue(const Variant& value);
     void beginNested();
     void endNested();
-    // A value copied from a row of the same layout: the bytes of field's encoding, unchecked.
+    // A value copied from a row of the same layout: the bytes of field's encoding, unchecked; a
+    // shared text is copied with addText, as its reference holds only where it was written.
     void addEncoded(const uint8_t* value, size_t size);
     // A DataSet field's value from rows already encoded in the nested layout (count of them).
     void addNestedRows(uint32_t count, const Bytes& encoded);
