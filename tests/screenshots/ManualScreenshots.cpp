@@ -130,6 +130,22 @@ void makeCertificate(const test::ServerProcess& server, const QString& cert, con
              0);
 }
 
+// Adds 20,000 orders of ten lines in 2003, for 300 customers, 120 items and eight salesmen.
+void addManyOrders(const test::MasterDataSession& session) {
+    session.executeElsewhere(
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 20000) "
+        "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, ischeck, rq) "
+        "select 'DA' || printf('%06d', i), 'K' || printf('%04d', (i * 7919) % 300), "
+        "'客户' || printf('%04d', (i * 7919) % 300), 'Y0' || (i % 8), "
+        "coalesce((select ywyname from ywy where ywyid = 'Y0' || (i % 8)), '业务员0' || (i % 8)), "
+        "'管理员', 0, date('2003-01-01', '+' || (i % 365) || ' days') from n;"
+        "with recursive n(i) as (select 0 union all select i + 1 from n where i < 199999) "
+        "insert into xsdzb (xsdid, chid, chname, ggxh, jldw, quantity1, price1, money1) "
+        "select 'DA' || printf('%06d', i / 10 + 1), 'C' || printf('%04d', (i * 31) % 120), "
+        "'存货' || printf('%04d', (i * 31) % 120), '规格', '个', i % 7 + 1, 18.5, 18.5 * (i % 7 + 1) "
+        "from n;");
+}
+
 // Puts a message box over the middle of the main window, where the manual shows it (without a
 // window manager it comes up in the middle of the screen).
 void overMainWindow(QWidget* box) {
@@ -354,6 +370,25 @@ class ManualScreenshots : public QObject {
         test::press(customers->Panel1->n_cancel);
     }
 
+    // The order list of many lines while its rows come in, held back after some parts so that
+    // the picture is taken midway.
+    void orderListFillingIn() {
+        atDesignSize();
+        addManyOrders(*s);
+        test::whenModal([](QWidget*) {
+            Frmxsdquery->dp1->setDate(QDate(2002, 1, 1));
+            Frmxsdquery->dp2->setDate(QDate(2003, 12, 31));
+            Frmxsdquery->BitBtn1->click();
+        });
+        MainForm->N10Click();
+        QVERIFY(Frmxsdresult && Frmxsdresult->Fetching());
+        QTRY_VERIFY_WITH_TIMEOUT(dm->ClientDataSetxsdview.RecordCount() > 30000, 60000);
+        TFrmxsdresult::HoldBack = true;
+        shoot(MainForm, "order-list-filling-in.png");
+        TFrmxsdresult::HoldBack = false;
+        QTRY_VERIFY_WITH_TIMEOUT(!Frmxsdresult->Fetching(), 60000);
+    }
+
     void analysis() {
         MainForm->showNormal();
         MainForm->setGeometry(MainForm->screen()->availableGeometry());
@@ -369,19 +404,7 @@ class ManualScreenshots : public QObject {
         shoot(MainForm, "reports-analysis.png");
         s->close(Frmjyfx);
 
-        // 20,000 orders of ten lines in 2003, for 300 customers, 120 items and eight salesmen.
-        s->executeElsewhere(
-            "with recursive n(i) as (select 1 union all select i + 1 from n where i < 20000) "
-            "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, ischeck, rq) "
-            "select 'DA' || printf('%06d', i), 'K' || printf('%04d', (i * 7919) % 300), "
-            "'客户' || printf('%04d', (i * 7919) % 300), 'Y0' || (i % 8), "
-            "coalesce((select ywyname from ywy where ywyid = 'Y0' || (i % 8)), '业务员0' || (i % 8)), "
-            "'管理员', 0, date('2003-01-01', '+' || (i % 365) || ' days') from n;"
-            "with recursive n(i) as (select 0 union all select i + 1 from n where i < 199999) "
-            "insert into xsdzb (xsdid, chid, chname, ggxh, jldw, quantity1, price1, money1) "
-            "select 'DA' || printf('%06d', i / 10 + 1), 'C' || printf('%04d', (i * 31) % 120), "
-            "'存货' || printf('%04d', (i * 31) % 120), '规格', '个', i % 7 + 1, 18.5, 18.5 * (i % 7 + 1) "
-            "from n;");
+        addManyOrders(*s);
         s->open(Frmjyfx);
         query();
         QTRY_VERIFY_WITH_TIMEOUT(Frmjyfx->Label7->text().contains(QStringLiteral("20030")), 60000);
