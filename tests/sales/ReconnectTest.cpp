@@ -69,6 +69,20 @@ class ReconnectTest : public QObject {
         return -1;
     }
 
+    // The program starts anew (and the server with it, when restartServer) and logs in as
+    // 管理员; the offered draft is answered 是.
+    void startAgainAndRestore(bool restartServer) {
+        s->shell.reset();
+        if (restartServer) s->server->restart();
+        s->shell = std::make_unique<test::ShellSession>();
+        s->shell->messages.answerNext(MessageButton::Yes);
+        const QString at = addressText();
+        s->shell->showAndLogin(
+            [&](TFrmlogin& login) { test::ShellSession::connectAndChoose(login, at, "管理员", "vantu"); });
+        QCOMPARE(s->shell->ending.count(), 0);
+        QVERIFY(!boxes().empty());
+    }
+
     QString draftFile() const { return orderDraftPath(addressText(), QStringLiteral("管理员")); }
 
     void verifyLostBox(size_t index) {
@@ -186,15 +200,7 @@ class ReconnectTest : public QObject {
 
         // The next start on the same server: the login offers the draft, 是 types it back into
         // 销售开票, and 保存 sends it through the server like any order.
-        s->shell.reset();
-        s->server->restart();
-        s->shell = std::make_unique<test::ShellSession>();
-        s->shell->messages.answerNext(MessageButton::Yes);
-        const QString at = addressText();
-        s->shell->showAndLogin(
-            [&](TFrmlogin& login) { test::ShellSession::connectAndChoose(login, at, "管理员", "vantu"); });
-        QCOMPARE(s->shell->ending.count(), 0);
-        QVERIFY(!boxes().empty());
+        startAgainAndRestore(true);
         QVERIFY2(boxes().back().text.contains("XS800003"), qPrintable(boxes().back().text));
         QVERIFY(Frmkp && Frmkp->editingOrder());
         QCOMPARE(Frmkp->DBEdit1->text(), QString("XS800003"));
@@ -254,13 +260,7 @@ class ReconnectTest : public QObject {
         const std::vector<std::string> storedBefore = storedLines("XS800004");
 
         // The next start: 是 opens the stored order for 修改 with the draft's changes in it.
-        s->shell.reset();
-        s->shell = std::make_unique<test::ShellSession>();
-        s->shell->messages.answerNext(MessageButton::Yes);
-        const QString at = addressText();
-        s->shell->showAndLogin(
-            [&](TFrmlogin& login) { test::ShellSession::connectAndChoose(login, at, "管理员", "vantu"); });
-        QCOMPARE(s->shell->ending.count(), 0);
+        startAgainAndRestore(false);
         QVERIFY2(boxes().back().text.contains("XS800004"), qPrintable(boxes().back().text));
         QVERIFY(Frmkp && Frmkp->editingOrder());
         QVERIFY2(!IsInserting, "the stored order is changed, not entered anew");
