@@ -75,19 +75,24 @@ bool TFrmkp::restoreDraft(const OrderDraft& draft) {
     if (stored) {
         n_editClick();  // refuses an order approved meanwhile, and says so
         if (!editing_) return false;
-        // The stored lines the draft kept take its numbers; the others go, as 删行 would.
-        lines.First();
-        while (!lines.Eof()) {
+        // The stored lines the draft kept take its numbers; the others go, as 删行 would. They go
+        // after the walk, last first: deleting the last line leaves the cursor on the one before
+        // it rather than at the end, so a delete inside the walk would revisit a kept line.
+        std::vector<int> gone;
+        for (lines.First(); !lines.Eof(); lines.Next()) {
             auto kept = std::find_if(toAdd.begin(), toAdd.end(), [&](const OrderDraftLine& l) {
                 return l.chid == text(lines.FieldByName("chid"));
             });
             if (kept == toAdd.end()) {
-                lines.Delete();
+                gone.push_back(lines.RecNo());
                 continue;
             }
             writeDraftNumbers(*kept);
             toAdd.erase(kept);
-            lines.Next();
+        }
+        for (auto at = gone.rbegin(); at != gone.rend(); ++at) {
+            lines.setRecNo(*at);
+            lines.Delete();
         }
     } else {
         // A new order, or a changed one deleted meanwhile: entered anew.

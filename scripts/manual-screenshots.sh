@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Takes the manual's screenshots anew from the real windows against a real velmora-server with the
 # demo data, on a virtual X display without a window manager, and writes them to docs/screenshots
-# (or to the folder given), so that the pictures cannot drift from the program.
+# (or to the folder given), so that the pictures cannot drift from the program. Some pictures need
+# servers of their own: one with a certificate (made twice, for the changed-certificate warning),
+# one with a backup folder, one stopped while an order is typed, and 200,000 order lines for
+# 经营分析 and the order list.
 # Usage: scripts/manual-screenshots.sh [FOLDER]
 # VELMORA_BUILD_DIR names another build directory than build/.
 set -euo pipefail

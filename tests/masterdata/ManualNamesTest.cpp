@@ -62,7 +62,10 @@ const QSet<QString>& notNames() {
         "此单据已审核",
         "不能审核自己制作的单据",
         "服务器未配置备份目录",
-        "两次口令输入不一致",  // messages
+        "两次口令输入不一致",
+        "与服务器的连接已断开。",
+        "客户编号有无重复？",
+        "正在读取… 已读取 N 行",  // messages
         "第N行（存货名称）",
         "明细（存货名称）",
         "空",
@@ -82,7 +85,9 @@ const QSet<QString>& notNames() {
         "2003年1月5日",  // date formats 经营分析 reads
         "不保存退出",
         "是",
-        "否",  // buttons of message boxes
+        "否",
+        "重新连接",
+        "重试",  // buttons of message boxes
     };
     return texts;
 }

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QFile>
 #include <QToolButton>
+#include <algorithm>
 
 #include "app/TFrmlogin.h"
 #include "app/TMainForm.h"
@@ -53,6 +54,33 @@ class ReconnectTest : public QObject {
                           "cast(round(money1 * 100) as integer) from xsdzb where xsdid = '" +
                           number + "' order by quantity1"),
                  (std::vector<std::string>{"300|750", "400|500"}));
+    }
+
+    // The order's stored lines as "item|quantity×100|amount×100", by item.
+    std::vector<std::string> storedLines(const std::string& number) const {
+        return s->query(
+            "select chid || '|' || cast(round(quantity1 * 100) as integer) || '|' || "
+            "cast(round(money1 * 100) as integer) from xsdzb where xsdid = '" +
+            number + "' order by chid");
+    }
+    static int gridRow(TFrmkp& f, const std::string& item) {
+        for (int row = 0; row < f.DBGrid1->model()->rowCount(); ++row)
+            if (f.DBGrid1->model()->index(row, 0).data().toString().toStdString() == item) return row;
+        return -1;
+    }
+
+    // The program starts anew (and the server with it, when restartServer) and logs in as
+    // 管理员; the offered draft is answered 是.
+    void startAgainAndRestore(bool restartServer) {
+        s->shell.reset();
+        if (restartServer) s->server->restart();
+        s->shell = std::make_unique<test::ShellSession>();
+        s->shell->messages.answerNext(MessageButton::Yes);
+        const QString at = addressText();
+        s->shell->showAndLogin(
+            [&](TFrmlogin& login) { test::ShellSession::connectAndChoose(login, at, "管理员", "vantu"); });
+        QCOMPARE(s->shell->ending.count(), 0);
+        QVERIFY(!boxes().empty());
     }
 
     QString draftFile() const { return orderDraftPath(addressText(), QStringLiteral("管理员")); }
@@ -172,15 +200,7 @@ class ReconnectTest : public QObject {
 
         // The next start on the same server: the login offers the draft, 是 types it back into
         // 销售开票, and 保存 sends it through the server like any order.
-        s->shell.reset();
-        s->server->restart();
-        s->shell = std::make_unique<test::ShellSession>();
-        s->shell->messages.answerNext(MessageButton::Yes);
-        const QString at = addressText();
-        s->shell->showAndLogin(
-            [&](TFrmlogin& login) { test::ShellSession::connectAndChoose(login, at, "管理员", "vantu"); });
-        QCOMPARE(s->shell->ending.count(), 0);
-        QVERIFY(!boxes().empty());
+        startAgainAndRestore(true);
         QVERIFY2(boxes().back().text.contains("XS800003"), qPrintable(boxes().back().text));
         QVERIFY(Frmkp && Frmkp->editingOrder());
         QCOMPARE(Frmkp->DBEdit1->text(), QString("XS800003"));
@@ -189,6 +209,80 @@ class ReconnectTest : public QObject {
         QCOMPARE(s->scalar("select count(*) from xsdtb where xsdid = 'XS800003'"), std::string("0"));
         SalesSession::click(Frmkp->n_save);
         verifyStoredOnce("XS800003");
+    }
+
+    void aChangedOrderKeptAsADraftIsRestoredIntoTheStoredOrder() {
+        TFrmkp& f = s->openInvoicing();
+        enterOrderWithTwoLines(f, "XS800004");
+        s->addLines({3});
+        QTRY_COMPARE(f.DBGrid1->model()->rowCount(), 3);
+        const int third = f.DBGrid1->currentIndex().row();
+        SalesSession::typeCell(f.DBGrid1, third, 4, "6");
+        SalesSession::typeCell(f.DBGrid1, third, 5, "1");
+        SalesSession::click(f.n_save);
+        QCOMPARE(storedLines("XS800004").size(), size_t(3));
+
+        // 修改: another customer; one line's quantity and price; the line the server hands out
+        // last removed (the restore walks the lines in that order); an item added; one line left as
+        // stored. Then 退出 keeps it all as a draft.
+        const std::vector<std::string> items =
+            s->query("select chid from xsdzb where xsdid = 'XS800004' order by lineid");
+        QCOMPARE(items.size(), size_t(3));
+        const std::string &changed = items[0], &kept = items[1], &removed = items[2];
+        SalesSession::click(f.n_edit);
+        const std::string keptAsStored = s->scalar(
+            "select chid || '|' || cast(round(quantity1 * 100) as integer) || '|' || "
+            "cast(round(money1 * 100) as integer) from xsdzb where xsdid = 'XS800004' and chid = '" +
+            kept + "'");
+        f.DBEdit3->selectAll();
+        test::typeText(f.DBEdit3, "K003");
+        QTest::keyClick(f.DBEdit3, Qt::Key_Return);
+        const QString customerName = f.DBEdit4->text();
+        QVERIFY(!customerName.isEmpty());
+        SalesSession::typeCell(f.DBGrid1, gridRow(f, changed), 4, "7");
+        SalesSession::typeCell(f.DBGrid1, gridRow(f, changed), 5, "3");
+        f.DBGrid1->setCurrentIndex(f.DBGrid1->model()->index(gridRow(f, removed), 0));
+        s->shell->messages.answerNext(MessageButton::Yes);
+        SalesSession::click(f.n_deleteone);
+        QCOMPARE(f.DBGrid1->model()->rowCount(), 2);
+        s->addLines({4});
+        QTRY_COMPARE(f.DBGrid1->model()->rowCount(), 3);
+        const int added = f.DBGrid1->currentIndex().row();
+        const std::string addedItem = f.DBGrid1->model()->index(added, 0).data().toString().toStdString();
+        SalesSession::typeCell(f.DBGrid1, added, 4, "2");
+        SalesSession::typeCell(f.DBGrid1, added, 5, "10");
+        s->shell->messages.answerNext(MessageButton::SaveDraft);
+        MainForm->FileOpenItem->trigger();
+        QCOMPARE(s->shell->ending.count(), 1);
+        std::optional<OrderDraft> draft = loadOrderDraft(draftFile());
+        QVERIFY(draft && draft->changedOrder);
+        QCOMPARE(int(draft->lines.size()), 3);
+        const std::vector<std::string> storedBefore = storedLines("XS800004");
+
+        // The next start: 是 opens the stored order for 修改 with the draft's changes in it.
+        startAgainAndRestore(false);
+        QVERIFY2(boxes().back().text.contains("XS800004"), qPrintable(boxes().back().text));
+        QVERIFY(Frmkp && Frmkp->editingOrder());
+        QVERIFY2(!IsInserting, "the stored order is changed, not entered anew");
+        QVERIFY(!QFile::exists(draftFile()));
+        QCOMPARE(Frmkp->DBEdit1->text(), QString("XS800004"));
+        QCOMPARE(Frmkp->DBEdit3->text(), QString("K003"));
+        QCOMPARE(Frmkp->DBEdit4->text(), customerName);
+        QCOMPARE(Frmkp->DBGrid1->model()->rowCount(), 3);
+        QCOMPARE(storedLines("XS800004"), storedBefore);  // nothing reaches the server before 保存
+
+        // 保存 stores the changes into the one order: no second order, no line lost or twice.
+        SalesSession::click(Frmkp->n_save);
+        QVERIFY(!Frmkp->editingOrder());
+        QCOMPARE(dm->ClientDataSetxsdtb.ChangeCount(), 0);
+        QCOMPARE(QString::fromStdString(
+                     s->scalar("select count(*) || '|' || khid || '|' || khname || '|' || ywyid from xsdtb "
+                               "where xsdid like 'XS800004%' group by khid, khname, ywyid")),
+                 "1|K003|" + customerName + "|Y03");
+        QVERIFY(removed != addedItem);
+        std::vector<std::string> expected{changed + "|700|2100", keptAsStored, addedItem + "|200|2000"};
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(storedLines("XS800004"), expected);
     }
 
     void leavingByTheMenuAsksOnlyWhenSomethingIsUnsaved() {

@@ -2,32 +2,39 @@
 // data, so that they show what the program shows today. Not a test: scripts/manual-screenshots.sh
 // runs it on a virtual X display (no window manager) and writes the pictures to docs/screenshots,
 // or to the folder VELMORA_SCREENSHOT_DIR names.
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include "admin/TFrmauditquery.h"
 #include "admin/TFrmauditresult.h"
+#include "admin/TFrmbackup.h"
 #include "admin/TFrmusers.h"
 #include "app/Pictures.h"
 #include "app/ServerTrust.h"
 #include "app/TFrmflash.h"
 #include "app/TFrmlogin.h"
 #include "data/Tdm.h"
+#include "masterdata/MaintenanceBar.h"
 #include "masterdata/TFrmch.h"
 #include "masterdata/TFrmchfl.h"
 #include "masterdata/TFrmkh.h"
 #include "masterdata/TFrmywy.h"
 #include "reports/TFrmchhzquery.h"
+#include "reports/TFrmjyfx.h"
 #include "reports/TFrmkhhzquery.h"
 #include "reports/TFrmxsdquery.h"
 #include "reports/TFrmxsdresult.h"
@@ -78,6 +85,80 @@ void typeInto(QWidget* box, const QString& text, bool enter = true) {
     box->setFocus();
     test::typeText(box, text);
     if (enter) QTest::keyClick(box, Qt::Key_Return);
+}
+
+// Clicks the button of a message box whose text starts with caption (its key left aside).
+void clickButton(QWidget* box, const QString& caption) {
+    for (QAbstractButton* button : box->findChildren<QAbstractButton*>())
+        if (button->text().remove(QLatin1Char('&')).startsWith(caption)) {
+            button->click();
+            return;
+        }
+    QFAIL(qPrintable(QStringLiteral("no button ") + caption));
+}
+
+// A session logged in through the real login dialog (so that a lost connection is reconnected),
+// the main window at the manual's size.
+std::unique_ptr<test::SalesSession> loggedIn(const QString& user, const QString& password,
+                                             std::vector<std::string> serverArgs = {}) {
+    auto session = std::make_unique<test::SalesSession>(user, password, std::string(), std::move(serverArgs));
+    atDesignSize();
+    return session;
+}
+
+// A new order in 销售开票 as far as its lines, typed as a user types it; not saved.
+void typeOrder(test::SalesSession& session, TFrmkp* f, const QString& number) {
+    test::SalesSession::click(f->n_insert);
+    typeInto(f->DBEdit1, number);
+    typeInto(f->DBEdit3, QStringLiteral("K003"));
+    typeInto(f->DBEdit5, QStringLiteral("Y01"));
+    session.addLines({0, 2});
+    const QStringList quantities = {"12", "5"}, prices = {"3.5", "8.8"};
+    for (int row = 0; row < f->DBGrid1->model()->rowCount() && row < 2; ++row) {
+        test::SalesSession::typeCell(f->DBGrid1, row, 4, quantities[row]);
+        test::SalesSession::typeCell(f->DBGrid1, row, 5, prices[row]);
+    }
+}
+
+// Makes a certificate for 127.0.0.1 at cert and key with the server program, replacing any.
+void makeCertificate(const test::ServerProcess& server, const QString& cert, const QString& key) {
+    QFile::remove(cert);
+    QFile::remove(key);
+    QCOMPARE(server.runCommand({"cert", "create", "--name", "127.0.0.1", "--cert", cert.toStdString(),
+                                "--key", key.toStdString()},
+                               std::string()),
+             0);
+}
+
+// Adds 20,000 orders of ten lines in 2003, for 300 customers, 120 items and eight salesmen.
+void addManyOrders(const test::MasterDataSession& session) {
+    session.executeElsewhere(
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 20000) "
+        "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, username, ischeck, rq) "
+        "select 'DA' || printf('%06d', i), 'K' || printf('%04d', (i * 7919) % 300), "
+        "'客户' || printf('%04d', (i * 7919) % 300), 'Y0' || (i % 8), "
+        "coalesce((select ywyname from ywy where ywyid = 'Y0' || (i % 8)), '业务员0' || (i % 8)), "
+        "'管理员', 0, date('2003-01-01', '+' || (i % 365) || ' days') from n;"
+        "with recursive n(i) as (select 0 union all select i + 1 from n where i < 199999) "
+        "insert into xsdzb (xsdid, chid, chname, ggxh, jldw, quantity1, price1, money1) "
+        "select 'DA' || printf('%06d', i / 10 + 1), 'C' || printf('%04d', (i * 31) % 120), "
+        "'存货' || printf('%04d', (i * 31) % 120), '规格', '个', i % 7 + 1, 18.5, 18.5 * (i % 7 + 1) "
+        "from n;");
+}
+
+// Puts a message box over the middle of the main window, where the manual shows it (without a
+// window manager it comes up in the middle of the screen).
+void overMainWindow(QWidget* box) {
+    box->move(MainForm->frameGeometry().center() - box->rect().center());
+}
+
+// Opens a menu of the main window's menu bar with item highlighted and its hint in the status
+// bar, as when the mouse rests on it.
+void openMenu(QMenu* menu, QAction* item) {
+    MainForm->menuBar()->setActiveAction(menu->menuAction());
+    QTRY_VERIFY(menu->isVisible());
+    menu->setActiveAction(item);
+    item->showStatusText(MainForm);
 }
 
 }  // namespace
@@ -260,6 +341,173 @@ class ManualScreenshots : public QObject {
         });
         MainForm->N18Click();
         shoot(MainForm, "audit-log.png");
+    }
+
+    void menus() {
+        atDesignSize();
+        openMenu(MainForm->N7, MainForm->N11);
+        shoot(MainForm, "main-window-menu.png");
+        MainForm->N7->close();
+        QList<QAction*> help = MainForm->Help1->actions();
+        QVERIFY(!help.isEmpty());
+        openMenu(MainForm->Help1, help.last());  // 关于, its hint in the status bar
+        shoot(MainForm, "help-menu.png");
+        MainForm->Help1->close();
+    }
+
+    void duplicateCustomer() {
+        atDesignSize();
+        TFrmkh* customers = s->open(Frmkh);
+        test::press(customers->Panel1->n_insert);
+        typeInto(customers->DBEdits[0], QStringLiteral("K002"), false);
+        typeInto(customers->DBEdits[1], QStringLiteral("重号客户"), false);
+        MessageService::setHandler(nullptr);
+        test::whenModal([](QWidget* box) {
+            shoot(MainForm, "masterdata-customers-duplicate.png");
+            box->close();
+        });
+        test::press(customers->Panel1->n_save);
+        test::press(customers->Panel1->n_cancel);
+    }
+
+    // The order list of many lines while its rows come in, held back after some parts so that
+    // the picture is taken midway.
+    void orderListFillingIn() {
+        atDesignSize();
+        addManyOrders(*s);
+        test::whenModal([](QWidget*) {
+            Frmxsdquery->dp1->setDate(QDate(2002, 1, 1));
+            Frmxsdquery->dp2->setDate(QDate(2003, 12, 31));
+            Frmxsdquery->BitBtn1->click();
+        });
+        MainForm->N10Click();
+        QVERIFY(Frmxsdresult && Frmxsdresult->Fetching());
+        QTRY_VERIFY_WITH_TIMEOUT(dm->ClientDataSetxsdview.RecordCount() > 30000, 60000);
+        TFrmxsdresult::HoldBack = true;
+        shoot(MainForm, "order-list-filling-in.png");
+        TFrmxsdresult::HoldBack = false;
+        QTRY_VERIFY_WITH_TIMEOUT(!Frmxsdresult->Fetching(), 60000);
+    }
+
+    void analysis() {
+        MainForm->showNormal();
+        MainForm->setGeometry(MainForm->screen()->availableGeometry());
+        // The demo data, then many customers and items over a year: the rest outgrows the ten.
+        const auto query = [] {
+            Frmjyfx->dp1->setDate(QDate(2002, 1, 1));
+            Frmjyfx->dp2->setDate(QDate(2003, 12, 31));
+            Frmjyfx->ComboBox1->setCurrentIndex(Frmjyfx->ComboBox1->findText(QStringLiteral("按月")));
+            Frmjyfx->BitBtn1->click();
+        };
+        s->open(Frmjyfx);
+        query();
+        shoot(MainForm, "reports-analysis.png");
+        s->close(Frmjyfx);
+
+        addManyOrders(*s);
+        s->open(Frmjyfx);
+        query();
+        QTRY_VERIFY_WITH_TIMEOUT(Frmjyfx->Label7->text().contains(QStringLiteral("20030")), 60000);
+        shoot(MainForm, "reports-analysis-large.png");
+    }
+
+    // Encrypted connections: the question at the first contact with a server, and the warning
+    // when the certificate it shows is another than the one remembered.
+    void encryption() {
+        atDesignSize();
+        QTemporaryDir folder;
+        const QString cert = folder.filePath("cert.pem"), key = folder.filePath("key.pem");
+        makeCertificate(s->server, cert, key);
+        test::ServerProcess::Options options;
+        options.extraArgs = {"--tls",     "require",        "--tls-cert", cert.toStdString(),
+                             "--tls-key", key.toStdString()};
+        test::ServerProcess encrypted(options);
+        test::TerminationRecorder ending;  // the refused connection would end the program
+
+        // The login opens the main window's connection anew: the session's goes.
+        MainForm->SocketConnection1.close();
+        TFrmlogin login(MainForm->SocketConnection1, MainForm->Trust, *dm);
+        login.show();
+        login.move(MainForm->frameGeometry().center() - login.rect().center());
+        login.Edit2->setText(QString::fromStdString(encrypted.address()));
+        MessageService::setHandler(nullptr);
+        test::whenModal([](QWidget* question) {
+            overMainWindow(question);
+            shoot(MainForm, "tls-fingerprint-question.png");
+            test::whenModal([](QWidget* chooseUser) { chooseUser->close(); });
+            clickButton(question, QStringLiteral("是"));
+        });
+        QTest::mouseClick(login.Button1, Qt::LeftButton);
+        QTRY_VERIFY(login.Label11->isVisible());
+
+        // The server comes back with another certificate.
+        makeCertificate(s->server, cert, key);
+        encrypted.restart();
+        MainForm->SocketConnection1.close();
+        test::whenModal([](QWidget* warning) {
+            overMainWindow(warning);
+            shoot(MainForm, "tls-certificate-changed.png");
+            warning->close();
+        });
+        QTest::mouseClick(login.Button1, Qt::LeftButton);
+        QTRY_COMPARE(ending.count(), 1);
+    }
+
+    // 销售开票 as an approver sees it: an order approved, another one browsed, and changed.
+    void approval() {
+        s.reset();
+        auto approver = loggedIn(QStringLiteral("王会计"), QStringLiteral("1234"));
+        const std::string number = approver->scalar(
+            "select xsdid from xsdtb where username <> '王会计' and ischeck = 0 order by xsdid limit 1");
+        TFrmkp* f = &approver->openInvoicing();
+        QVERIFY(test::SalesSession::gotoOrder(number));
+        approver->shell->messages.answerNext(MessageButton::Yes);
+        test::SalesSession::click(f->n_approve);
+        QCOMPARE(f->DBEdit8->text(), QStringLiteral("王会计"));
+        shoot(MainForm, "sales-invoicing-approved.png");
+
+        dm->ClientDataSetxsdtb.Next();
+        shoot(MainForm, "sales-invoicing-browse.png");
+        test::SalesSession::click(f->n_edit);
+        shoot(MainForm, "sales-invoicing-edit.png");
+        test::SalesSession::click(f->n_cancel);
+    }
+
+    void backup() {
+        s.reset();
+        QTemporaryDir folder;
+        auto admin = loggedIn(QStringLiteral("管理员"), QStringLiteral("vantu"),
+                              {"--backup-dir", folder.path().toStdString()});
+        MainForm->N19Click();
+        QVERIFY(Frmbackup);
+        const int before = Frmbackup->BackupGrid->rowCount();
+        test::SalesSession::click(Frmbackup->n_backup);
+        QTRY_COMPARE(Frmbackup->BackupGrid->rowCount(), before + 1);
+        shoot(MainForm, "backup-window.png");
+    }
+
+    // The server stops while an order is typed: the question to reconnect, and the answer of a
+    // reconnect that cannot reach it yet.
+    void reconnect() {
+        s.reset();
+        auto session = loggedIn(QStringLiteral("管理员"), QStringLiteral("vantu"));
+        TFrmkp* f = &session->openInvoicing();
+        typeOrder(*session, f, QStringLiteral("XS100002"));
+        MessageService::setHandler(nullptr);
+        bool answered = false;
+        test::whenModal(
+            [&answered](QWidget* lost) {
+                shoot(MainForm, "reconnect-question.png");
+                test::whenModal([&answered](QWidget* failed) {
+                    shoot(MainForm, "reconnect-failed.png");
+                    clickButton(failed, QStringLiteral("取消"));
+                    answered = true;
+                });
+                clickButton(lost, QStringLiteral("重新连接"));
+            },
+            30000);
+        session->server->stop();
+        QTRY_VERIFY_WITH_TIMEOUT(answered, 30000);
     }
 };
 
