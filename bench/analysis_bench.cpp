@@ -100,10 +100,12 @@ void fillPostgres(const std::string& location, int lines) {
     PGconn* conn = PQconnectdb(location.c_str());
     if (PQstatus(conn) != CONNECTION_OK) fail(std::string("cannot connect: ") + PQerrorMessage(conn));
     PQsetClientEncoding(conn, "UTF8");
-    execPg(conn,
-           "SET client_min_messages = warning; DROP VIEW IF EXISTS xsdview; DROP TABLE IF EXISTS xsdzb, "
-           "xsdtb, ch, "
-           "chfl, kh, ywy, user1, server_logins, resume_tokens, audit_log, audit_head, server_meta CASCADE");
+    execPg(
+        conn,
+        "SET client_min_messages = warning; DROP VIEW IF EXISTS xsdview; DROP TABLE IF EXISTS xsdzb, "
+        "xsdtb, ch, "
+        "chfl, kh, ywy, user1, server_logins, resume_tokens, audit_log, audit_head, server_meta, xsdhz_rq, "
+        "xsdhz_kh, xsdhz_ch, xsdhz_ywy, xsdhz_lock CASCADE");
     PQfinish(conn);
     server::prepareDatabase(location, true);
     conn = PQconnectdb(location.c_str());

@@ -153,7 +153,7 @@ int SqliteConnection::authorize(void* self, int action, const char* a, const cha
         case SQLITE_READ:
             // The report view's columns are read as its tables' columns, on behalf of the view.
             if (connection->reads_ == ClientReads::WithoutReports &&
-                ((a && sameName(a, kReportView)) || (view && sameName(view, kReportView)))) {
+                ((a && isReportTable(a)) || (view && sameName(view, kReportView)))) {
                 connection->reportsRefused_ = true;
                 return deny("reading the reports");
             }

@@ -1,0 +1,361 @@
+#include "server/SalesTotals.h"
+
+#include <vector>
+
+namespace velmora::server {
+
+namespace {
+
+// One table of totals: its key beside the period, and whether it counts orders.
+struct Totals {
+    const char* table;
+    const char* code;  // the code column of the key, or nullptr for the day table
+    const char* name;
+    bool monthly;
+    bool orders;
+};
+
+constexpr Totals kTotals[] = {
+    {"xsdhz_rq", nullptr, nullptr, false, true},
+    {"xsdhz_kh", "khid", "khname", true, false},
+    {"xsdhz_ch", "chid", "chname", true, false},
+    {"xsdhz_ywy", "ywyid", "ywyname", true, true},
+};
+
+std::string at(const std::string& rq, int position, int length = 1) {
+    return "substr(" + rq + "," + std::to_string(position) + "," + std::to_string(length) + ")";
+}
+
+std::string isDigit(const std::string& rq, int position) {
+    return at(rq, position) + " between '0' and '9'";
+}
+
+std::string dayFrom(const std::string& rq, int position) {
+    return "case when " + isDigit(rq, position + 1) + " then " + at(rq, position, 2) + " else '0' || " +
+           at(rq, position) + " end";
+}
+
+// The key of the month row a business day d falls in: the first of its month for the days 01 to
+// 28, the day itself otherwise (see the header).
+std::string monthKeySql(const std::string& d) {
+    return "case when length(" + d + ") = 10 and " + at(d, 8) + " = '-' and " + at(d, 9, 2) +
+           " between '01' and '28' then " + at(d, 1, 8) + " || '01' else " + d + " end";
+}
+
+// The key columns of t and the expressions that give them from a source row s.
+std::vector<std::string> keyColumns(const Totals& t) {
+    if (!t.code) return {"rq"};
+    return {"rq", std::string(t.code) + "_null", t.code, t.name};
+}
+
+std::vector<std::string> keyValues(const Totals& t) {
+    if (!t.code) return {"s.d"};
+    const std::string code = std::string("s.") + t.code;
+    return {monthKeySql("s.d"), "case when " + code + " is null then 1 else 0 end",
+            "coalesce(" + code + ", '')", std::string("coalesce(s.") + t.name + ", '')"};
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const std::string& p : parts) out += (out.empty() ? "" : ", ") + p;
+    return out;
+}
+
+std::vector<std::string> valueColumns(const Totals& t) {
+    std::vector<std::string> out{"sl", "je", "hs"};
+    if (t.orders) out.emplace_back("djs");
+    return out;
+}
+
+// Adds (sign 1) or takes away (sign -1) the rows of source (columns d, khid, khname, ywyid,
+// ywyname, chid, chname, sl, je, hs, djs, xsdid) to or from t. orders is the aggregate of the
+// orders a group gains or loses.
+std::string addTo(const Totals& t, const std::string& source, int sign, const std::string& orders) {
+    const std::string factor = sign < 0 ? "-1 * " : "";
+    const std::vector<std::string> keys = keyValues(t);
+    std::string sql = "insert into " + std::string(t.table) + " (" + joined(keyColumns(t)) + ", " +
+                      joined(valueColumns(t)) + ") select " + joined(keys) + ", " + factor + "sum(s.sl), " +
+                      factor + "sum(s.je), " + factor + "sum(s.hs)";
+    if (t.orders) sql += ", " + factor + orders;
+    sql += " from (" + source + ") s where true group by " + joined(keys) + " on conflict (" +
+           joined(keyColumns(t)) + ") do update set ";
+    bool first = true;
+    for (const std::string& v : valueColumns(t)) {
+        sql += (first ? "" : ", ") + v + " = " + t.table + "." + v + " + excluded." + v;
+        first = false;
+    }
+    return sql + ";\n";
+}
+
+// Removes the rows of t that source's rows fall in and that no line holds any more.
+std::string dropEmpty(const Totals& t, const std::string& source) {
+    return "delete from " + std::string(t.table) + " where hs = 0 and (" + joined(keyColumns(t)) +
+           ") in (select " + joined(keyValues(t)) + " from (" + source + ") s);\n";
+}
+
+// The columns of a source row, from a header h (its date rq given apart) and a line z.
+std::string sourceColumns(const std::string& h, const std::string& rq, const std::string& z,
+                          const std::string& orders) {
+    return "select " + businessDaySql(rq) + " as d, " + h + ".khid as khid, " + h + ".khname as khname, " +
+           h + ".ywyid as ywyid, " + h + ".ywyname as ywyname, " + z + ".chid as chid, " + z +
+           ".chname as chname, coalesce(" + z + ".quantity1, 0) as sl, coalesce(" + z +
+           ".money1, 0) as je, 1 as hs, " + orders + " as djs, " + h + ".xsdid as xsdid";
+}
+
+// One line (the trigger's row line) under its header as the table holds it.
+std::string lineSource(const std::string& line, const std::string& orders) {
+    return sourceColumns("t", "t.rq", line, orders) + " from xsdtb t where t.xsdid = " + line +
+           ".xsdid and t.rq is not null";
+}
+
+// The lines of the header the table holds under number's key.
+std::string storedHeaderSource(const std::string& number) {
+    return sourceColumns("t", "t.rq", "z", "1") +
+           " from xsdtb t join xsdzb z on z.xsdid = t.xsdid where t.xsdid = " + number +
+           " and t.rq is not null";
+}
+
+// The lines of the header row old (a trigger's old row, gone from the table or changed).
+std::string formerHeaderSource() {
+    return sourceColumns("old", "old.rq", "z", "1") +
+           " from xsdzb z where z.xsdid = old.xsdid and old.rq is not null";
+}
+
+// Whether the order of the line row gains its first line (the line is new to it).
+std::string firstLineOf(const std::string& line) {
+    return "case when exists (select 1 from xsdzb o where o.xsdid = " + line + ".xsdid and o.lineid <> " +
+           line + ".lineid) then 0 else 1 end";
+}
+
+// Whether the order of the old line row has no other line.
+constexpr const char* kLastLineGone =
+    "case when exists (select 1 from xsdzb o where o.xsdid = old.xsdid and o.lineid <> old.lineid) then 0 "
+    "else 1 end";
+
+// On PostgreSQL, when names the transition tables instead (REFERENCING ...).
+struct Trigger {
+    std::string name, table, event, when, body;
+};
+
+// A trigger's source is one order's: it adds or takes away the order where a row says so.
+std::string everyTable(const std::string& source, int sign) {
+    std::string out;
+    for (const Totals& t : kTotals) out += addTo(t, source, sign, "max(s.djs)");
+    return out;
+}
+
+std::string dropEveryEmpty(const std::string& source) {
+    std::string out;
+    for (const Totals& t : kTotals) out += dropEmpty(t, source);
+    return out;
+}
+
+// SQLite runs a trigger for each row as it is written, so a line sees the lines of its order
+// that the same statement wrote before it.
+std::vector<Trigger> sqliteTriggers() {
+    auto changed = [](std::initializer_list<const char*> columns) {
+        std::string out;
+        for (const char* c : columns)
+            out += (out.empty() ? "" : " OR ") + std::string("old.") + c + " IS NOT new." + c;
+        return out;
+    };
+    const std::string removedLine = lineSource("old", kLastLineGone);
+    const std::string movedLine = lineSource(
+        "old", std::string("case when new.xsdid = old.xsdid then 0 else ") + kLastLineGone + " end");
+    const std::string former = formerHeaderSource();
+    const std::string stored = storedHeaderSource("new.xsdid");
+    return {
+        {"xsdzb_hz_insert", "xsdzb", "INSERT", "", everyTable(lineSource("new", firstLineOf("new")), 1)},
+        {"xsdzb_hz_delete", "xsdzb", "DELETE", "", everyTable(removedLine, -1) + dropEveryEmpty(removedLine)},
+        // A line that stays in its order neither adds nor takes away the order.
+        {"xsdzb_hz_update", "xsdzb", "UPDATE",
+         changed({"xsdid", "lineid", "chid", "chname", "quantity1", "money1"}),
+         everyTable(
+             lineSource("new", "case when new.xsdid = old.xsdid then 0 else " + firstLineOf("new") + " end"),
+             1) +
+             everyTable(movedLine, -1) + dropEveryEmpty(movedLine)},
+        // Lines entered before their header join the totals with it.
+        {"xsdtb_hz_insert", "xsdtb", "INSERT", "", everyTable(stored, 1)},
+        {"xsdtb_hz_delete", "xsdtb", "DELETE", "", everyTable(former, -1) + dropEveryEmpty(former)},
+        // A new date, customer or salesman moves the order's lines; an approval moves nothing.
+        {"xsdtb_hz_update", "xsdtb", "UPDATE", changed({"xsdid", "rq", "khid", "khname", "ywyid", "ywyname"}),
+         everyTable(stored, 1) + everyTable(former, -1) + dropEveryEmpty(former)},
+    };
+}
+
+// PostgreSQL runs row triggers of AFTER events once a statement has written all its rows, and
+// each update of a row there is a new version of it that the transaction's later updates walk
+// past: a row of totals updated for each of 50,000 lines would cost their square. So its triggers
+// run once per statement, on the rows the statement wrote (its transition tables), and change
+// each row of totals once. added and removed select (xsdid, chid, chname, quantity1, money1).
+std::string statementLineSource(const std::string& added, const std::string& removed) {
+    // An order counts where it had no line before the statement and has one after, and the other
+    // way round; before = now - added + removed.
+    const std::string orders =
+        "select u.xsdid, sum(u.na) as na, sum(u.nr) as nr, (select count(*) from xsdzb z where z.xsdid = "
+        "u.xsdid) "
+        "as n from (select xsdid, 1 as na, 0 as nr from (" +
+        added + ") a union all select xsdid, 0, 1 from (" + removed + ") r) u group by u.xsdid";
+    return "select " + businessDaySql("t.rq") +
+           " as d, t.khid as khid, t.khname as khname, t.ywyid as ywyid, t.ywyname as ywyname, c.chid as "
+           "chid, "
+           "c.chname as chname, c.sl as sl, c.je as je, c.hs as hs, c.djs as djs, c.line as line, t.xsdid as "
+           "xsdid "
+           "from (select xsdid, chid, chname, coalesce(quantity1, 0) as sl, coalesce(money1, 0) as je, 1 as "
+           "hs, 0 "
+           "as djs, 1 as line from (" +
+           added +
+           ") a union all select xsdid, chid, chname, -coalesce(quantity1, 0), -coalesce(money1, 0), -1, 0, "
+           "1 "
+           "from (" +
+           removed +
+           ") r union all select o.xsdid, null, null, 0, 0, 0, case when o.n > 0 then 1 else 0 end - case "
+           "when "
+           "o.n - o.na + o.nr > 0 then 1 else 0 end, 0 from (" +
+           orders + ") o) c join xsdtb t on t.xsdid = c.xsdid where t.rq is not null";
+}
+
+// The lines of the headers h selects (xsdid, rq, khid, khname, ywyid, ywyname), added (sign 1) or
+// taken away (-1), and the order each of them counts.
+std::string statementHeaderLines(const std::string& h, int sign) {
+    const std::string f = sign < 0 ? "-" : "";
+    const std::string header = businessDaySql("h.rq") +
+                               " as d, h.khid as khid, h.khname as khname, h.ywyid as ywyid, "
+                               "h.ywyname as ywyname, ";
+    return "select " + header + "z.chid as chid, z.chname as chname, " + f +
+           "coalesce(z.quantity1, 0) as sl, " + f + "coalesce(z.money1, 0) as je, " + f +
+           "1 as hs, 0 as djs, 1 as line, h.xsdid as xsdid from (" + h +
+           ") h join xsdzb z on z.xsdid = h.xsdid where h.rq is not null union all select " + header +
+           "null, null, 0, 0, 0, " + f + "1, 0, h.xsdid from (" + h +
+           ") h where h.rq is not null and exists (select 1 from xsdzb z where z.xsdid = h.xsdid)";
+}
+
+std::string statementAddTo(const Totals& t, const std::string& source) {
+    const std::vector<std::string> keys = keyValues(t);
+    std::string sql = "insert into " + std::string(t.table) + " (" + joined(keyColumns(t)) + ", " +
+                      joined(valueColumns(t)) + ") select " + joined(keys) +
+                      ", sum(s.sl), sum(s.je), sum(s.hs)" + (t.orders ? ", sum(s.djs)" : "") + " from (" +
+                      source + ") s where " + (t.orders ? "true" : "s.line = 1") + " group by " +
+                      joined(keys) + " on conflict (" + joined(keyColumns(t)) + ") do update set ";
+    bool first = true;
+    for (const std::string& v : valueColumns(t)) {
+        sql += (first ? "" : ", ") + v + " = " + t.table + "." + v + " + excluded." + v;
+        first = false;
+    }
+    return sql + ";\n";
+}
+
+std::string statementTotals(const std::string& source, bool removes) {
+    std::string out;
+    for (const Totals& t : kTotals) out += statementAddTo(t, source);
+    if (removes)
+        for (const Totals& t : kTotals) out += dropEmpty(t, source);
+    return out;
+}
+
+std::vector<Trigger> postgresTriggers() {
+    const std::string line = "select xsdid, chid, chname, quantity1, money1 from ";
+    const std::string changedLine = "select xsdid, lineid, chid, chname, quantity1, money1 from ";
+    const std::string header = "select xsdid, rq, khid, khname, ywyid, ywyname from ";
+    return {
+        {"xsdzb_hz_insert", "xsdzb", "INSERT", "NEW TABLE AS nz",
+         statementTotals(statementLineSource(line + "nz", line + "nz where false"), false)},
+        {"xsdzb_hz_delete", "xsdzb", "DELETE", "OLD TABLE AS oz",
+         statementTotals(statementLineSource(line + "oz where false", line + "oz"), true)},
+        // Lines whose price alone changed fall out here.
+        {"xsdzb_hz_update", "xsdzb", "UPDATE", "OLD TABLE AS oz NEW TABLE AS nz",
+         statementTotals(statementLineSource(changedLine + "nz except " + changedLine + "oz",
+                                             changedLine + "oz except " + changedLine + "nz"),
+                         true)},
+        {"xsdtb_hz_insert", "xsdtb", "INSERT", "NEW TABLE AS nt",
+         statementTotals(statementHeaderLines(header + "nt", 1), false)},
+        {"xsdtb_hz_delete", "xsdtb", "DELETE", "OLD TABLE AS ot",
+         statementTotals(statementHeaderLines(header + "ot", -1), true)},
+        // An approval changes none of these columns, and moves nothing.
+        {"xsdtb_hz_update", "xsdtb", "UPDATE", "OLD TABLE AS ot NEW TABLE AS nt",
+         statementTotals(statementHeaderLines(header + "nt except " + header + "ot", 1) + " union all " +
+                             statementHeaderLines(header + "ot except " + header + "nt", -1),
+                         true)},
+    };
+}
+
+std::string tablesSql(Dialect dialect) {
+    const bool pg = dialect == Dialect::Postgres;
+    const std::string text = pg ? " COLLATE \"C\" NOT NULL" : " NOT NULL";
+    const std::string number = pg ? "double precision NOT NULL" : "DOUBLE NOT NULL";
+    std::string out;
+    for (const Totals& t : kTotals) {
+        out += "CREATE TABLE " + std::string(t.table) + " (rq VARCHAR(10)" + text + ", ";
+        if (t.code)
+            out += std::string(t.code) + "_null INTEGER NOT NULL, " + t.code + " VARCHAR(50)" + text + ", " +
+                   t.name + " VARCHAR(50)" + text + ", ";
+        out += "sl " + number + ", je " + number + ", hs INTEGER NOT NULL, ";
+        if (t.orders) out += "djs INTEGER NOT NULL, ";
+        out += "PRIMARY KEY (" + joined(keyColumns(t)) + "))" + (pg ? ";\n" : " WITHOUT ROWID;\n");
+    }
+    // Writers of orders take this row first, so that two of them never wait for each other's
+    // rows of totals in opposite orders (the headers an apply changes are locked before it).
+    if (pg) out += "CREATE TABLE xsdhz_lock (id INTEGER PRIMARY KEY);\nINSERT INTO xsdhz_lock VALUES (1);\n";
+    return out;
+}
+
+std::string triggersSql(Dialect dialect) {
+    std::string out;
+    if (dialect == Dialect::Sqlite) {
+        for (const Trigger& t : sqliteTriggers())
+            out += "CREATE TRIGGER " + t.name + " AFTER " + t.event + " ON " + t.table +
+                   (t.when.empty() ? "" : " WHEN " + t.when) + " BEGIN\n" + t.body + "END;\n";
+        return out;
+    }
+    for (const Trigger& t : postgresTriggers())
+        out += "CREATE OR REPLACE FUNCTION " + t.name +
+               "() RETURNS trigger LANGUAGE plpgsql AS $body$\nBEGIN\n" +
+               "PERFORM 1 FROM xsdhz_lock WHERE id = 1 FOR UPDATE;\n" + t.body +
+               "RETURN NULL;\nEND\n$body$;\n" + "CREATE TRIGGER " + t.name + " AFTER " + t.event + " ON " +
+               t.table + " REFERENCING " + t.when + " FOR EACH STATEMENT EXECUTE FUNCTION " + t.name +
+               "();\n";
+    return out;
+}
+
+}  // namespace
+
+std::string businessDaySql(const std::string& rq) {
+    // Text that already is yyyy-MM-dd is taken as it is, the rest read position by position:
+    // the year, then a separator or the month's first digit, then month and day of one or two.
+    return "case when length(" + rq + ") = 10 and " + at(rq, 5) + " = '-' and " + at(rq, 8) + " = '-' then " +
+           rq + " when " + isDigit(rq, 5) + " then " + at(rq, 1, 4) + " || '-' || " + at(rq, 5, 2) +
+           " || '-' || " + at(rq, 7, 2) + " when " + isDigit(rq, 7) + " then " + at(rq, 1, 4) +
+           " || '-' || " + at(rq, 6, 2) + " || '-' || (" + dayFrom(rq, 9) + ") else " + at(rq, 1, 4) +
+           " || '-0' || " + at(rq, 6) + " || '-' || (" + dayFrom(rq, 8) + ") end";
+}
+
+void createSalesTotals(DbConnection& db) {
+    db.executeScript(tablesSql(db.dialect()) + triggersSql(db.dialect()));
+}
+
+bool hasSalesTotals(DbConnection& db) {
+    auto q =
+        db.query(db.dialect() == Dialect::Sqlite
+                     ? "select count(*) from sqlite_master where type = 'table' and name = 'xsdhz_rq'"
+                     : "select count(*) from pg_catalog.pg_tables where schemaname = current_schema() and "
+                       "tablename = 'xsdhz_rq'",
+                 {});
+    return q->next() && q->integer(0) > 0;
+}
+
+void addSalesTotals(DbConnection& db) {
+    Transaction tx(db);
+    createSalesTotals(db);
+    const std::string every = sourceColumns("t", "t.rq", "z", "1") +
+                              " from xsdtb t join xsdzb z on z.xsdid = t.xsdid where t.rq is not null";
+    for (const Totals& t : kTotals) {
+        const std::vector<std::string> keys = keyValues(t);
+        db.executeScript("insert into " + std::string(t.table) + " (" + joined(keyColumns(t)) + ", " +
+                         joined(valueColumns(t)) + ") select " + joined(keys) +
+                         ", sum(s.sl), sum(s.je), sum(s.hs)" + (t.orders ? ", count(distinct s.xsdid)" : "") +
+                         " from (" + every + ") s group by " + joined(keys));
+    }
+    tx.commit();
+}
+
+}  // namespace velmora::server
