@@ -105,7 +105,7 @@ void fillPostgres(const std::string& location, int lines) {
         "SET client_min_messages = warning; DROP VIEW IF EXISTS xsdview; DROP TABLE IF EXISTS xsdzb, "
         "xsdtb, ch, "
         "chfl, kh, ywy, user1, server_logins, resume_tokens, audit_log, audit_head, server_meta, xsdhz_rq, "
-        "xsdhz_kh, xsdhz_ch, xsdhz_ywy, xsdhz_lock CASCADE");
+        "xsdhz_kh, xsdhz_ch, xsdhz_ywy, xsdhz_pending, xsdhz_flag CASCADE");
     PQfinish(conn);
     server::prepareDatabase(location, true);
     conn = PQconnectdb(location.c_str());

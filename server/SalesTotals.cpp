@@ -183,11 +183,12 @@ std::vector<Trigger> sqliteTriggers() {
     };
 }
 
-// PostgreSQL runs row triggers of AFTER events once a statement has written all its rows, and
-// each update of a row there is a new version of it that the transaction's later updates walk
-// past: a row of totals updated for each of 50,000 lines would cost their square. So its triggers
-// run once per statement, on the rows the statement wrote (its transition tables), and change
-// each row of totals once. added and removed select (xsdid, chid, chname, quantity1, money1).
+// PostgreSQL runs the AFTER row triggers of a statement once it has written all its rows, and
+// each update of a row there is a new version that the transaction's later updates walk past: a
+// row of totals updated for each of 50,000 lines would cost their square. So there a trigger runs
+// once per statement and only notes what the statement's rows (its transition tables) change,
+// in xsdhz_pending; at the commit, one pass adds up the notes of the transaction and changes each
+// row of totals once. added and removed select (xsdid, chid, chname, quantity1, money1).
 std::string statementLineSource(const std::string& added, const std::string& removed) {
     // An order counts where it had no line before the statement and has one after, and the other
     // way round; before = now - added + removed.
@@ -245,12 +246,24 @@ std::string statementAddTo(const Totals& t, const std::string& source) {
     return sql + ";\n";
 }
 
-std::string statementTotals(const std::string& source, bool removes) {
+// Notes what the rows of source change. The first note of a transaction takes the row of
+// xsdhz_flag, whose deferred trigger adds the notes up at the commit; writers of orders therefore
+// take turns from their first note on, and never wait for each other's rows of totals in opposite
+// orders (an apply locks the headers it changes before it writes).
+std::string statementNotes(const std::string& source) {
+    return "INSERT INTO xsdhz_flag VALUES (1) ON CONFLICT DO NOTHING;\n"
+           "insert into xsdhz_pending (d, khid, khname, ywyid, ywyname, chid, chname, sl, je, hs, djs, line) "
+           "select d, khid, khname, ywyid, ywyname, chid, chname, sl, je, hs, djs, line from (" +
+           source + ") s;\n";
+}
+
+// The transaction's notes added to the totals, once each row.
+std::string foldNotes() {
+    const std::string pending = "select * from xsdhz_pending";
     std::string out;
-    for (const Totals& t : kTotals) out += statementAddTo(t, source);
-    if (removes)
-        for (const Totals& t : kTotals) out += dropEmpty(t, source);
-    return out;
+    for (const Totals& t : kTotals) out += statementAddTo(t, pending);
+    for (const Totals& t : kTotals) out += dropEmpty(t, pending);
+    return out + "delete from xsdhz_pending;\ndelete from xsdhz_flag;\n";
 }
 
 std::vector<Trigger> postgresTriggers() {
@@ -259,23 +272,21 @@ std::vector<Trigger> postgresTriggers() {
     const std::string header = "select xsdid, rq, khid, khname, ywyid, ywyname from ";
     return {
         {"xsdzb_hz_insert", "xsdzb", "INSERT", "NEW TABLE AS nz",
-         statementTotals(statementLineSource(line + "nz", line + "nz where false"), false)},
+         statementNotes(statementLineSource(line + "nz", line + "nz where false"))},
         {"xsdzb_hz_delete", "xsdzb", "DELETE", "OLD TABLE AS oz",
-         statementTotals(statementLineSource(line + "oz where false", line + "oz"), true)},
+         statementNotes(statementLineSource(line + "oz where false", line + "oz"))},
         // Lines whose price alone changed fall out here.
         {"xsdzb_hz_update", "xsdzb", "UPDATE", "OLD TABLE AS oz NEW TABLE AS nz",
-         statementTotals(statementLineSource(changedLine + "nz except " + changedLine + "oz",
-                                             changedLine + "oz except " + changedLine + "nz"),
-                         true)},
+         statementNotes(statementLineSource(changedLine + "nz except " + changedLine + "oz",
+                                            changedLine + "oz except " + changedLine + "nz"))},
         {"xsdtb_hz_insert", "xsdtb", "INSERT", "NEW TABLE AS nt",
-         statementTotals(statementHeaderLines(header + "nt", 1), false)},
+         statementNotes(statementHeaderLines(header + "nt", 1))},
         {"xsdtb_hz_delete", "xsdtb", "DELETE", "OLD TABLE AS ot",
-         statementTotals(statementHeaderLines(header + "ot", -1), true)},
+         statementNotes(statementHeaderLines(header + "ot", -1))},
         // An approval changes none of these columns, and moves nothing.
         {"xsdtb_hz_update", "xsdtb", "UPDATE", "OLD TABLE AS ot NEW TABLE AS nt",
-         statementTotals(statementHeaderLines(header + "nt except " + header + "ot", 1) + " union all " +
-                             statementHeaderLines(header + "ot except " + header + "nt", -1),
-                         true)},
+         statementNotes(statementHeaderLines(header + "nt except " + header + "ot", 1) + " union all " +
+                        statementHeaderLines(header + "ot except " + header + "nt", -1))},
     };
 }
 
@@ -293,9 +304,14 @@ std::string tablesSql(Dialect dialect) {
         if (t.orders) out += "djs INTEGER NOT NULL, ";
         out += "PRIMARY KEY (" + joined(keyColumns(t)) + "))" + (pg ? ";\n" : " WITHOUT ROWID;\n");
     }
-    // Writers of orders take this row first, so that two of them never wait for each other's
-    // rows of totals in opposite orders (the headers an apply changes are locked before it).
-    if (pg) out += "CREATE TABLE xsdhz_lock (id INTEGER PRIMARY KEY);\nINSERT INTO xsdhz_lock VALUES (1);\n";
+    if (pg)
+        out +=
+            "CREATE TABLE xsdhz_pending (d VARCHAR(10) COLLATE \"C\", khid VARCHAR(50) COLLATE \"C\", khname "
+            "VARCHAR(50) COLLATE \"C\", ywyid VARCHAR(50) COLLATE \"C\", ywyname VARCHAR(50) COLLATE \"C\", "
+            "chid "
+            "VARCHAR(50) COLLATE \"C\", chname VARCHAR(50) COLLATE \"C\", sl double precision, je double "
+            "precision, hs INTEGER, djs INTEGER, line INTEGER);\n"
+            "CREATE TABLE xsdhz_flag (id INTEGER PRIMARY KEY);\n";
     return out;
 }
 
@@ -307,13 +323,19 @@ std::string triggersSql(Dialect dialect) {
                    (t.when.empty() ? "" : " WHEN " + t.when) + " BEGIN\n" + t.body + "END;\n";
         return out;
     }
+    // A statement writes a few rows: they are joined to the orders by their keys, never by
+    // reading a whole table, whatever the planner guesses of a transition table's size.
     for (const Trigger& t : postgresTriggers())
         out += "CREATE OR REPLACE FUNCTION " + t.name +
-               "() RETURNS trigger LANGUAGE plpgsql AS $body$\nBEGIN\n" +
-               "PERFORM 1 FROM xsdhz_lock WHERE id = 1 FOR UPDATE;\n" + t.body +
-               "RETURN NULL;\nEND\n$body$;\n" + "CREATE TRIGGER " + t.name + " AFTER " + t.event + " ON " +
-               t.table + " REFERENCING " + t.when + " FOR EACH STATEMENT EXECUTE FUNCTION " + t.name +
-               "();\n";
+               "() RETURNS trigger LANGUAGE plpgsql SET enable_hashjoin = off SET enable_mergejoin = off AS "
+               "$body$\nBEGIN\n" +
+               t.body + "RETURN NULL;\nEND\n$body$;\nCREATE TRIGGER " + t.name + " AFTER " + t.event +
+               " ON " + t.table + " REFERENCING " + t.when + " FOR EACH STATEMENT EXECUTE FUNCTION " +
+               t.name + "();\n";
+    out += "CREATE OR REPLACE FUNCTION xsdhz_fold() RETURNS trigger LANGUAGE plpgsql AS $body$\nBEGIN\n" +
+           foldNotes() +
+           "RETURN NULL;\nEND\n$body$;\nCREATE CONSTRAINT TRIGGER xsdhz_fold AFTER INSERT ON xsdhz_flag "
+           "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION xsdhz_fold();\n";
     return out;
 }
 

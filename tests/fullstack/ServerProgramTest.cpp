@@ -154,7 +154,11 @@ TEST(ServerProgram, ADatabaseOfSchemaTwoGainsTheSalesTotalsFilledFromItsOrders) 
                                  : std::string("drop trigger ") + trigger);
     for (const char* table : {"xsdhz_rq", "xsdhz_kh", "xsdhz_ch", "xsdhz_ywy"})
         old.execute(std::string("drop table ") + table);
-    if (onPostgres()) old.execute("drop table xsdhz_lock");
+    if (onPostgres()) {
+        old.execute("drop function xsdhz_fold() cascade");
+        old.execute("drop table xsdhz_pending");
+        old.execute("drop table xsdhz_flag");
+    }
     old.execute("update server_meta set value = '2' where name = 'schema_version'");
     // An order typed on another workstation, in its own format.
     old.execute(
