@@ -68,17 +68,21 @@ std::vector<std::string> valueColumns(const Totals& t) {
 }
 
 // Adds (sign 1) or takes away (sign -1) the rows of source (columns d, khid, khname, ywyid,
-// ywyname, chid, chname, sl, je, hs, djs, xsdid) to or from t. orders is the aggregate of the
+// ywyname, chid, chname, sl, je, hs, djs, xsdid) to or from t. A source of one line at most is
+// read once as it stands; one of an order's lines is grouped, and orders is the aggregate of the
 // orders a group gains or loses.
-std::string addTo(const Totals& t, const std::string& source, int sign, const std::string& orders) {
+std::string addTo(const Totals& t, const std::string& source, int sign, const char* orders) {
     const std::string factor = sign < 0 ? "-1 * " : "";
     const std::vector<std::string> keys = keyValues(t);
+    auto value = [&](const std::string& v) { return factor + (orders ? "sum(s." + v + ")" : "s." + v); };
     std::string sql = "insert into " + std::string(t.table) + " (" + joined(keyColumns(t)) + ", " +
-                      joined(valueColumns(t)) + ") select " + joined(keys) + ", " + factor + "sum(s.sl), " +
-                      factor + "sum(s.je), " + factor + "sum(s.hs)";
-    if (t.orders) sql += ", " + factor + orders;
-    sql += " from (" + source + ") s where true group by " + joined(keys) + " on conflict (" +
-           joined(keyColumns(t)) + ") do update set ";
+                      joined(valueColumns(t)) + ") select " + joined(keys) + ", " + value("sl") + ", " +
+                      value("je") + ", " + value("hs");
+    if (t.orders) sql += ", " + (orders ? factor + orders : value("djs"));
+    // The limit keeps the one row's date from being worked out anew for each key column.
+    sql += orders ? " from (" + source + ") s where true group by " + joined(keys)
+                  : " from (" + source + " limit 1) s where true";
+    sql += " on conflict (" + joined(keyColumns(t)) + ") do update set ";
     bool first = true;
     for (const std::string& v : valueColumns(t)) {
         sql += (first ? "" : ", ") + v + " = " + t.table + "." + v + " + excluded." + v;
@@ -137,10 +141,18 @@ struct Trigger {
     std::string name, table, event, when, body;
 };
 
-// A trigger's source is one order's: it adds or takes away the order where a row says so.
+// The lines of one order in source; each row says whether the order counts.
 std::string everyTable(const std::string& source, int sign) {
     std::string out;
     for (const Totals& t : kTotals) out += addTo(t, source, sign, "max(s.djs)");
+    return out;
+}
+
+// The same for one line, whose source names the order's count where the table has one: the
+// tables without never ask whether the order has other lines.
+std::string everyTableOfLine(const std::string& line, const std::string& orders, int sign) {
+    std::string out;
+    for (const Totals& t : kTotals) out += addTo(t, lineSource(line, t.orders ? orders : "0"), sign, nullptr);
     return out;
 }
 
@@ -159,21 +171,21 @@ std::vector<Trigger> sqliteTriggers() {
             out += (out.empty() ? "" : " OR ") + std::string("old.") + c + " IS NOT new." + c;
         return out;
     };
-    const std::string removedLine = lineSource("old", kLastLineGone);
-    const std::string movedLine = lineSource(
-        "old", std::string("case when new.xsdid = old.xsdid then 0 else ") + kLastLineGone + " end");
+    const std::string removedLine = lineSource("old", "0");
+    const std::string movedLastLine =
+        std::string("case when new.xsdid = old.xsdid then 0 else ") + kLastLineGone + " end";
     const std::string former = formerHeaderSource();
     const std::string stored = storedHeaderSource("new.xsdid");
     return {
-        {"xsdzb_hz_insert", "xsdzb", "INSERT", "", everyTable(lineSource("new", firstLineOf("new")), 1)},
-        {"xsdzb_hz_delete", "xsdzb", "DELETE", "", everyTable(removedLine, -1) + dropEveryEmpty(removedLine)},
+        {"xsdzb_hz_insert", "xsdzb", "INSERT", "", everyTableOfLine("new", firstLineOf("new"), 1)},
+        {"xsdzb_hz_delete", "xsdzb", "DELETE", "",
+         everyTableOfLine("old", kLastLineGone, -1) + dropEveryEmpty(removedLine)},
         // A line that stays in its order neither adds nor takes away the order.
         {"xsdzb_hz_update", "xsdzb", "UPDATE",
          changed({"xsdid", "lineid", "chid", "chname", "quantity1", "money1"}),
-         everyTable(
-             lineSource("new", "case when new.xsdid = old.xsdid then 0 else " + firstLineOf("new") + " end"),
-             1) +
-             everyTable(movedLine, -1) + dropEveryEmpty(movedLine)},
+         everyTableOfLine("new", "case when new.xsdid = old.xsdid then 0 else " + firstLineOf("new") + " end",
+                          1) +
+             everyTableOfLine("old", movedLastLine, -1) + dropEveryEmpty(removedLine)},
         // Lines entered before their header join the totals with it.
         {"xsdtb_hz_insert", "xsdtb", "INSERT", "", everyTable(stored, 1)},
         {"xsdtb_hz_delete", "xsdtb", "DELETE", "", everyTable(former, -1) + dropEveryEmpty(former)},
