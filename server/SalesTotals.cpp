@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "server/Schema.h"
+
 namespace velmora::server {
 
 namespace {
@@ -368,13 +370,7 @@ void createSalesTotals(DbConnection& db) {
 }
 
 bool hasSalesTotals(DbConnection& db) {
-    auto q =
-        db.query(db.dialect() == Dialect::Sqlite
-                     ? "select count(*) from sqlite_master where type = 'table' and name = 'xsdhz_rq'"
-                     : "select count(*) from pg_catalog.pg_tables where schemaname = current_schema() and "
-                       "tablename = 'xsdhz_rq'",
-                 {});
-    return q->next() && q->integer(0) > 0;
+    return hasTable(db, "xsdhz_rq");
 }
 
 void addSalesTotals(DbConnection& db) {

@@ -279,15 +279,18 @@ void recordSchemaVersion(DbConnection& db) {
 
 }  // namespace
 
-int storedSchemaVersion(DbConnection& db) {
-    auto exists =
+bool hasTable(DbConnection& db, const std::string& name) {
+    auto q =
         db.query(db.dialect() == Dialect::Sqlite
-                     ? "select count(*) from sqlite_master where type = 'table' and name = 'server_meta'"
-                     : "select count(*) from pg_catalog.pg_tables where schemaname = "
-                       "current_schema() and tablename = 'server_meta'",
-                 {});
-    if (!exists->next() || exists->integer(0) == 0) return 0;
-    exists.reset();
+                     ? "select count(*) from sqlite_master where type = 'table' and name = ?"
+                     : "select count(*) from pg_catalog.pg_tables where schemaname = current_schema() and "
+                       "tablename = ?",
+                 {DbValue::ofText(name)});
+    return q->next() && q->integer(0) > 0;
+}
+
+int storedSchemaVersion(DbConnection& db) {
+    if (!hasTable(db, "server_meta")) return 0;
     auto q = db.query("select value from server_meta where name = 'schema_version'", {});
     return q->next() ? std::atoi(std::string(q->text(0)).c_str()) : 0;
 }

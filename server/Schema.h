@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "server/Database.h"
@@ -23,6 +24,8 @@ constexpr size_t kTextColumnChars = 50;
 // with every change of the tables; a backup records it, and a restore refuses a newer one.
 // 2: the index on the order date. 3: the sales totals (server/SalesTotals.h).
 constexpr int kSchemaVersion = 3;
+// Whether the database has a table of that name (in the current schema on PostgreSQL).
+bool hasTable(DbConnection& db, const std::string& name);
 // The schema version a database records (0: made before versions were recorded).
 int storedSchemaVersion(DbConnection& db);
 
