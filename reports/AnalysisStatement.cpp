@@ -1,6 +1,8 @@
 #include "reports/AnalysisStatement.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "reports/SqlText.h"
 
@@ -38,13 +40,99 @@ void appendCode(std::string& out, const char* column, const std::string& code) {
     out += std::string(" and ") + column + "= " + quotedValue(code);
 }
 
+// The year bounds of a range and the comparison of the business date with its ends; op is the
+// comparison with the first end and the last ("<=", "<", ">=", ">").
+std::string dateConditions(const std::string& from, const char* fromOp, const std::string& to,
+                           const char* toOp) {
+    // Every date the statements read starts with its year, so the years of the range bound the
+    // text first: that much an index on the date serves, whatever the format.
+    std::string out = " and rq >= " + quotedValue(fourDigits(yearOf(from)));
+    const int lastYear = yearOf(to);
+    if (lastYear < 9999) out += " and rq < " + quotedValue(fourDigits(lastYear + 1));
+    // Between reads the date once where the database evaluates it once (SQLite does).
+    if (std::string(fromOp) == ">=" && std::string(toOp) == "<=")
+        return out + " and " + orderDateSql() + " between " + quotedValue(from) + " and " + quotedValue(to);
+    return out + " and " + orderDateSql() + " " + fromOp + " " + quotedValue(from) + " and " +
+           orderDateSql() + " " + toOp + " " + quotedValue(to);
+}
+
+bool isDateText(const std::string& d) {
+    if (d.size() != 10 || d[4] != '-' || d[7] != '-') return false;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (d[i] < '0' || d[i] > '9') return false;
+    return true;
+}
+
+bool hasCodes(const AnalysisCriteria& c) {
+    return !trimmedText(c.customerCode).empty() || !trimmedText(c.salesmanCode).empty() ||
+           !trimmedText(c.itemCode).empty();
+}
+
+// The part of a range the monthly totals answer (see server/SalesTotals.h): from the first of a
+// month to a day from the 28th of a month on. None when the range holds no whole such stretch.
+struct TotalsSpan {
+    std::string first, last;
+};
+
+std::string monthText(int year, int month, const char* day) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%s", year, month, day);
+    return text;
+}
+
+std::optional<TotalsSpan> totalsSpan(const std::string& from, const std::string& to) {
+    int year = yearOf(from), month = std::atoi(from.substr(5, 2).c_str());
+    if (from.substr(8) != "01") ++month;
+    if (month > 12) {
+        month = 1;
+        ++year;
+    }
+    if (year > 9999) return std::nullopt;
+    TotalsSpan span{monthText(year, month, "01"), to};
+    if (to.substr(8) < "28") {
+        year = yearOf(to);
+        month = std::atoi(to.substr(5, 2).c_str()) - 1;
+        if (month < 1) {
+            month = 12;
+            --year;
+        }
+        if (year < 0) return std::nullopt;
+        span.last = monthText(year, month, "31");
+    }
+    if (span.first > span.last) return std::nullopt;
+    return span;
+}
+
 // Counting the orders of each group costs the database a sort per group; only the salesmen show it.
-std::string groupedStatement(const AnalysisCriteria& c, const char* codeColumn, const char* nameColumn,
-                             bool orders) {
+std::string linesGrouped(const std::string& conditions, const char* codeColumn, const char* nameColumn,
+                         bool orders) {
     return std::string("select ") + codeColumn + " as code, max(" + nameColumn +
            ") as name, sum(quantity1) as sl, sum(money1) as je" +
            (orders ? ", count(distinct xsdid) as djs" : "") + " from xsdview where rq is not null" +
-           analysisConditions(c) + " group by " + codeColumn + " order by " + codeColumn;
+           conditions + " group by " + codeColumn;
+}
+
+// Without codes, the whole months of a range come from the monthly totals and only the days at
+// its ends from the lines.
+std::string groupedStatement(const AnalysisCriteria& c, const char* codeColumn, const char* nameColumn,
+                             const char* totals, bool orders) {
+    const std::string order = std::string(" order by ") + codeColumn;
+    std::optional<TotalsSpan> span;
+    if (!hasCodes(c) && isDateText(c.dateFrom) && isDateText(c.dateTo))
+        span = totalsSpan(c.dateFrom, c.dateTo);
+    if (!span) return linesGrouped(analysisConditions(c), codeColumn, nameColumn, orders) + order;
+    std::string parts = std::string("select case when ") + codeColumn + "_null = 1 then null else " +
+                        codeColumn + " end as code, " + nameColumn + " as name, sl, je" +
+                        (orders ? ", djs" : "") + " from " + totals + " where rq between " +
+                        quotedValue(span->first) + " and " + quotedValue(span->last);
+    if (c.dateFrom < span->first)
+        parts += " union all " + linesGrouped(dateConditions(c.dateFrom, ">=", span->first, "<"), codeColumn,
+                                              nameColumn, orders);
+    if (span->last < c.dateTo)
+        parts += " union all " + linesGrouped(dateConditions(span->last, ">", c.dateTo, "<="), codeColumn,
+                                              nameColumn, orders);
+    return std::string("select code, max(name) as name, sum(sl) as sl, sum(je) as je") +
+           (orders ? ", sum(djs) as djs" : "") + " from (" + parts + ") s group by code order by code";
 }
 
 }  // namespace
@@ -76,13 +164,7 @@ std::string periodSql(TimeGrouping grouping, const std::string& d) {
 }
 
 std::string analysisConditions(const AnalysisCriteria& c) {
-    // Every date the statements read starts with its year, so the years of the range bound the
-    // text first: that much an index on the date serves, whatever the format.
-    std::string out = " and rq >= " + quotedValue(fourDigits(yearOf(c.dateFrom)));
-    const int lastYear = yearOf(c.dateTo);
-    if (lastYear < 9999) out += " and rq < " + quotedValue(fourDigits(lastYear + 1));
-    // Between reads the date once where the database evaluates it once (SQLite does).
-    out += " and " + orderDateSql() + " between " + quotedValue(c.dateFrom) + " and " + quotedValue(c.dateTo);
+    std::string out = dateConditions(c.dateFrom, ">=", c.dateTo, "<=");
     appendCode(out, "khid", c.customerCode);
     appendCode(out, "ywyid", c.salesmanCode);
     appendCode(out, "chid", c.itemCode);
@@ -90,6 +172,11 @@ std::string analysisConditions(const AnalysisCriteria& c) {
 }
 
 std::string trendStatement(const AnalysisCriteria& c) {
+    // The daily totals hold every day of the range; codes narrow only the lines.
+    if (!hasCodes(c) && isDateText(c.dateFrom) && isDateText(c.dateTo))
+        return "select " + periodSql(c.grouping, "rq") +
+               " as period, sum(sl) as sl, sum(je) as je, sum(djs) as djs from xsdhz_rq where rq between " +
+               quotedValue(c.dateFrom) + " and " + quotedValue(c.dateTo) + " group by 1 order by 1";
     return "select " + periodSql(c.grouping, orderDateSql()) +
            " as period, sum(quantity1) as sl, sum(money1) as je, count(distinct xsdid) as djs from xsdview"
            " where rq is not null" +
@@ -97,15 +184,15 @@ std::string trendStatement(const AnalysisCriteria& c) {
 }
 
 std::string customerStatement(const AnalysisCriteria& c) {
-    return groupedStatement(c, "khid", "khname", false);
+    return groupedStatement(c, "khid", "khname", "xsdhz_kh", false);
 }
 
 std::string itemStatement(const AnalysisCriteria& c) {
-    return groupedStatement(c, "chid", "chname", false);
+    return groupedStatement(c, "chid", "chname", "xsdhz_ch", false);
 }
 
 std::string salesmanStatement(const AnalysisCriteria& c) {
-    return groupedStatement(c, "ywyid", "ywyname", true);
+    return groupedStatement(c, "ywyid", "ywyname", "xsdhz_ywy", true);
 }
 
 std::string periodDrillConditions(const AnalysisCriteria& c, const std::string& period) {

@@ -8,6 +8,11 @@
 // them. The statements read a date written year first with a four-digit year, the month and day
 // of one or two digits, separated by "-", "/", "." or 年/月 (or not at all: yyyyMMdd), anything
 // after the day (a time, 日) ignored. Lines of a date that reads otherwise fall in no period.
+//
+// Without codes, the statements read the totals the server keeps per day and per month
+// (server/SalesTotals.h, whose business day is the one orderDateSql reads): the days of a range
+// whole, and of the customers, items and salesmen the months the range holds whole, with only the
+// days at its ends from the lines. With a code they read the lines.
 
 #include <string>
 #include <vector>

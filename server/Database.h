@@ -102,7 +102,8 @@ class DbConnection {
                                            const std::vector<DbValue>& params = {}) = 0;
     // Runs a command text a client sent: one statement that only reads the product's tables and
     // view, checked by the database before it runs; anything else fails with StatementRefused.
-    // Without the reports, reading xsdview fails with StatementRefused(kReportsRefused).
+    // Without the reports, reading xsdview or the sales totals fails with
+    // StatementRefused(kReportsRefused).
     virtual std::unique_ptr<DbQuery> clientQuery(const std::string& sql, ClientReads reads) = 0;
     std::unique_ptr<DbQuery> clientQuery(const std::string& sql) {
         return clientQuery(sql, ClientReads::Everything);

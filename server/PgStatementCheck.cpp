@@ -234,7 +234,7 @@ class Walker {
             refuse("the clause " + key);
         }
         if (std::find(ctes_.begin(), ctes_.end(), name) != ctes_.end()) return;
-        if (name == kReportView && !isClientReadable(name, reads_)) throw StatementRefused(kReportsRefused);
+        if (isReportTable(name) && !isClientReadable(name, reads_)) throw StatementRefused(kReportsRefused);
         // The parser folds unquoted names to lower case; the product's tables have such names.
         if (!isClientReadable(name) ||
             std::any_of(name.begin(), name.end(), [](unsigned char c) { return std::isupper(c); }))

@@ -20,7 +20,8 @@ struct CheckedQuery {
 // Checks that sql only reads the product's tables and view (or its own WITH queries) through the
 // operators, functions and types of a short list. Anything else throws StatementRefused naming
 // what was refused; a text the parser cannot read throws VelmoraError with the parser's message.
-// Without the reports, naming xsdview throws StatementRefused(kReportsRefused).
+// Without the reports, naming xsdview or a table of sales totals throws
+// StatementRefused(kReportsRefused).
 CheckedQuery checkPostgresQuery(const std::string& sql, ClientReads reads = ClientReads::Everything);
 
 // The longest command text checked; longer ones are refused (as SQLite's statement limit does).

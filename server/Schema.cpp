@@ -6,6 +6,7 @@
 #include "server/AuditTrail.h"
 #include "server/Log.h"
 #include "server/ResumeTokens.h"
+#include "server/SalesTotals.h"
 
 namespace velmora::server {
 
@@ -183,7 +184,8 @@ BEGIN
         END;
     END IF;
     IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'velmora_reader') THEN
-        GRANT SELECT ON ch, chfl, kh, ywy, xsdtb, xsdzb, xsdview TO velmora_reader;
+        GRANT SELECT ON ch, chfl, kh, ywy, xsdtb, xsdzb, xsdview, xsdhz_rq, xsdhz_kh, xsdhz_ch, xsdhz_ywy
+            TO velmora_reader;
     END IF;
 END
 $$;
@@ -277,22 +279,32 @@ void recordSchemaVersion(DbConnection& db) {
 
 }  // namespace
 
-int storedSchemaVersion(DbConnection& db) {
-    auto exists =
+bool hasTable(DbConnection& db, const std::string& name) {
+    auto q =
         db.query(db.dialect() == Dialect::Sqlite
-                     ? "select count(*) from sqlite_master where type = 'table' and name = 'server_meta'"
-                     : "select count(*) from pg_catalog.pg_tables where schemaname = "
-                       "current_schema() and tablename = 'server_meta'",
-                 {});
-    if (!exists->next() || exists->integer(0) == 0) return 0;
-    exists.reset();
+                     ? "select count(*) from sqlite_master where type = 'table' and name = ?"
+                     : "select count(*) from pg_catalog.pg_tables where schemaname = current_schema() and "
+                       "tablename = ?",
+                 {DbValue::ofText(name)});
+    return q->next() && q->integer(0) > 0;
+}
+
+int storedSchemaVersion(DbConnection& db) {
+    if (!hasTable(db, "server_meta")) return 0;
     auto q = db.query("select value from server_meta where name = 'schema_version'", {});
     return q->next() ? std::atoi(std::string(q->text(0)).c_str()) : 0;
 }
 
+bool isReportTable(std::string_view table) {
+    if (sameName(table, kReportView)) return true;
+    for (std::string_view t : kSalesTotalsTables)
+        if (sameName(t, table)) return true;
+    return false;
+}
+
 bool isClientReadable(std::string_view table, ClientReads reads) {
-    if (reads == ClientReads::WithoutReports && sameName(table, kReportView)) return false;
-    static constexpr std::string_view kReadable[] = {"ch", "chfl", "kh", "ywy", "xsdtb", "xsdzb", "xsdview"};
+    if (isReportTable(table)) return reads == ClientReads::Everything;
+    static constexpr std::string_view kReadable[] = {"ch", "chfl", "kh", "ywy", "xsdtb", "xsdzb"};
     for (std::string_view t : kReadable)
         if (sameName(t, table)) return true;
     return false;
@@ -302,8 +314,12 @@ void createSchema(DbConnection& db) {
     db.executeScript(kResumeTokensTable);
     createAuditTables(db);
     recordSchemaVersion(db);
-    if (db.dialect() == Dialect::Sqlite) return db.executeScript(kSchema);
+    if (db.dialect() == Dialect::Sqlite) {
+        db.executeScript(kSchema);
+        return createSalesTotals(db);
+    }
     db.executeScript(kPostgresSchema);
+    createSalesTotals(db);
     db.executeScript(kPostgresReaderRole);
     tryToLimitReaderRole(db);
 }
@@ -348,6 +364,17 @@ void upgradeSchema(DbConnection& db) {
                              : "ALTER TABLE user1 ADD COLUMN disabled BOOLEAN NOT NULL DEFAULT 0;");
     // Version 2: the analysis groups the orders of a range of dates, which this index finds.
     db.executeScript("CREATE INDEX IF NOT EXISTS xsdtb_rq ON xsdtb (rq);");
+    // Version 3: the totals the analysis reads over long ranges, filled from the orders there.
+    if (!hasSalesTotals(db)) {
+        try {
+            addSalesTotals(db);
+        } catch (const VelmoraError&) {
+            if (!hasSalesTotals(db)) throw;
+            return recordSchemaVersion(db);  // another server starting on the database added them
+        }
+        if (db.dialect() == Dialect::Postgres) db.executeScript(kPostgresReaderRole);
+        logLine("added the sales totals per day and month to the database");
+    }
     // Databases made before the schema had a version are at the first one once brought up here.
     recordSchemaVersion(db);
 }

@@ -127,6 +127,10 @@ SqliteConnection::SqliteConnection(const std::string& path, bool create, Durabil
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_progress_handler(db_, kProgressSteps, progress, this);
+    // Installed once: installing an authorizer makes SQLite compile every cached statement anew,
+    // and an insert into the order lines compiles their triggers with it. It judges only while
+    // a client's statement is prepared (judging_).
+    sqlite3_set_authorizer(db_, authorize, this);
     // In WAL mode FULL syncs the log at every commit, so an acknowledged apply survives a power
     // cut; NORMAL syncs only at checkpoints.
     executeScript("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON;");
@@ -146,6 +150,7 @@ int SqliteConnection::authorize(void* self, int action, const char* a, const cha
         if (refusal.empty()) refusal = std::move(what);
         return SQLITE_DENY;
     };
+    if (!connection->judging_) return SQLITE_OK;  // the server's own statements
     switch (action) {
         case SQLITE_SELECT:
         case SQLITE_RECURSIVE:
@@ -153,7 +158,7 @@ int SqliteConnection::authorize(void* self, int action, const char* a, const cha
         case SQLITE_READ:
             // The report view's columns are read as its tables' columns, on behalf of the view.
             if (connection->reads_ == ClientReads::WithoutReports &&
-                ((a && sameName(a, kReportView)) || (view && sameName(view, kReportView)))) {
+                ((a && isReportTable(a)) || (view && sameName(view, kReportView)))) {
                 connection->reportsRefused_ = true;
                 return deny("reading the reports");
             }
@@ -248,18 +253,18 @@ sqlite3_stmt* SqliteConnection::prepareJudged(const std::string& sql) {
     refusal_.clear();
     reportsRefused_ = false;
     namesWanted_ = false;
-    sqlite3_set_authorizer(db_, authorize, this);
+    judging_ = true;
     sqlite3_stmt* stmt = nullptr;
     try {
         stmt = prepare(sql);
     } catch (const VelmoraError&) {
-        sqlite3_set_authorizer(db_, nullptr, nullptr);
+        judging_ = false;
         if (reportsRefused_) throw StatementRefused(kReportsRefused);
         if (namesWanted_ && !namesFresh_) return nullptr;
         if (!refusal_.empty()) throw StatementRefused(readOnlyRefusal(refusal_));
         throw;
     }
-    sqlite3_set_authorizer(db_, nullptr, nullptr);
+    judging_ = false;
     return stmt;
 }
 

@@ -79,7 +79,8 @@ class SqliteConnection : public DbConnection {
     sqlite3* db_ = nullptr;
     std::unordered_map<std::string, CacheEntry> cache_;
     Deadline deadline_;
-    std::string refusal_;  // what the authorizer refused in the statement being prepared
+    bool judging_ = false;  // a client's statement is being prepared: the authorizer judges it
+    std::string refusal_;   // what the authorizer refused in the statement being prepared
     ClientReads reads_ = ClientReads::Everything;  // what the statement being prepared may read
     bool reportsRefused_ = false;        // the authorizer refused the statement a read of the reports
     std::set<std::string> schemaNames_;  // every table, view and index, lower case

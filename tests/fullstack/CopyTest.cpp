@@ -8,6 +8,7 @@
 
 #include "tests/fullstack/BackupHelpers.h"
 #include "tests/fullstack/FullstackHelpers.h"
+#include "tests/support/SalesTotalsCheck.h"
 
 namespace velmora::test {
 namespace {
@@ -44,6 +45,9 @@ class Copy : public ::testing::Test {
         std::vector<std::string> have = dumpTables(*TestDatabase::open(last));
         ASSERT_EQ(have.size(), want.size());
         for (size_t i = 0; i < want.size(); ++i) ASSERT_EQ(have[i], want[i]) << "row " << i;
+        // The totals go with no copy: each database makes its own from the orders it receives.
+        EXPECT_EQ(middle->query(salesTotalsMismatchSql())[0], "0");
+        EXPECT_EQ(TestDatabase::open(last)->query(salesTotalsMismatchSql())[0], "0");
         Outcome audit = runServerProgram({"audit", "verify", "--db", middle->location()});
         EXPECT_EQ(audit.status, 0) << audit.output;
     }

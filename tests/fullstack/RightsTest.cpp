@@ -286,7 +286,10 @@ TEST_F(Rights, WithoutViewReportsNoCommandTextReadsTheReportView) {
           "select sum(quantity1) as sl, sum(money1) as je  from  xsdview",
           "select khname, sum(money1) from xsdview group by khname", "select * from \"xsdview\"",
           "select count(*) from kh where exists (select 1 from XSDVIEW)",
-          "with v as (select * from xsdview) select * from v"}) {
+          "with v as (select * from xsdview) select * from v",
+          // and the sales totals beside it
+          "select * from xsdhz_rq", "select count(*) from kh where exists (select 1 from XSDHZ_YWY)",
+          "select khid, sum(je) from xsdhz_kh group by khid", "select * from xsdhz_ch"}) {
         std::string refused = refusal([&] { Client::requery(list, sql); });
         EXPECT_NE(refused.find("没有权限：查看报表"), std::string::npos) << sql << ": " << refused;
     }
@@ -312,6 +315,11 @@ TEST_F(Rights, WithoutViewReportsNoCommandTextReadsTheReportView) {
     server.execute("update user1 set rights = null where username = '李出纳'");
     EXPECT_EQ(refusal([&] { Client::requery(list, "select * from xsdview"); }), "<served>");
     EXPECT_GT(list.RecordCount(), 0);
+    EXPECT_EQ(refusal([&] { Client::requery(list, "select * from xsdhz_kh"); }), "<served>");
+    // The totals are the triggers' alone: no command text writes them.
+    for (const char* sql : {"delete from xsdhz_rq", "update xsdhz_kh set je = 0"})
+        EXPECT_NE(refusal([&] { Client::requery(list, sql); }), "<served>") << sql;
+    EXPECT_EQ(server.scalar("select count(*) from xsdhz_kh where je = 0"), "0");
 }
 
 TEST(RightsOption, AnOfficeOfOnePersonMayLetMakersApproveTheirOwnOrders) {

@@ -10,6 +10,7 @@
 #include "data/ChangePacket.h"
 #include "data/DataPacket.h"
 #include "tests/fullstack/FullstackHelpers.h"
+#include "tests/support/SalesTotalsCheck.h"
 #include "transport/DispatchAppServer.h"
 
 namespace velmora::test {
@@ -138,9 +139,49 @@ TEST(ServerProgram, ADatabaseOfSchemaOneGainsTheOrderDateIndexAtItsStart) {
     ASSERT_EQ(old.scalar(index), "0");
     old.restart();
     EXPECT_EQ(old.scalar(index), "1");
-    EXPECT_EQ(old.scalar("select value from server_meta where name = 'schema_version'"), "2");
+    EXPECT_EQ(old.scalar("select value from server_meta where name = 'schema_version'"), "3");
     old.restart();  // and again, with nothing left to do
     EXPECT_EQ(old.scalar(index), "1");
+}
+
+TEST(ServerProgram, ADatabaseOfSchemaTwoGainsTheSalesTotalsFilledFromItsOrders) {
+    ServerProcess old;
+    old.stop();
+    // As schema version 2 left it: the orders without totals beside them.
+    for (const char* trigger : {"xsdzb_hz_insert", "xsdzb_hz_delete", "xsdzb_hz_update", "xsdtb_hz_insert",
+                                "xsdtb_hz_delete", "xsdtb_hz_update"})
+        old.execute(onPostgres() ? std::string("drop function ") + trigger + "() cascade"
+                                 : std::string("drop trigger ") + trigger);
+    for (const char* table : {"xsdhz_rq", "xsdhz_kh", "xsdhz_ch", "xsdhz_ywy"})
+        old.execute(std::string("drop table ") + table);
+    if (onPostgres()) {
+        old.execute("drop function xsdhz_fold() cascade");
+        old.execute("drop table xsdhz_pending");
+        old.execute("drop table xsdhz_flag");
+    }
+    old.execute("update server_meta set value = '2' where name = 'schema_version'");
+    // An order typed on another workstation, in its own format.
+    old.execute(
+        "insert into xsdtb (xsdid, khid, khname, ywyid, ywyname, rq) values ('V2', 'K001', '华联超市', "
+        "'Y01', '张伟', '2003年5月6日')");
+    old.execute(
+        "insert into xsdzb (xsdid, chid, chname, quantity1, price1, money1) values ('V2', '0100101', "
+        "'联想电脑', 2, 5, 10)");
+    old.restart();
+    EXPECT_EQ(old.scalar("select value from server_meta where name = 'schema_version'"), "3");
+    EXPECT_EQ(old.scalar(salesTotalsMismatchSql()), "0");
+    EXPECT_EQ(
+        old.scalar("select count(*) from xsdhz_kh where rq = '2003-05-01' and khid = 'K001' and je = 10"),
+        "1");
+    EXPECT_EQ(old.scalar("select sum(hs) from xsdhz_rq"), old.scalar("select count(*) from xsdview"));
+    // The reports read them; from now on every write keeps them.
+    Client client(old);
+    Client::requery(client.dm().ClientDataSethz, "select count(*) as n from xsdhz_ywy");
+    EXPECT_GT(client.dm().ClientDataSethz.Fields(0).AsInteger(), 0);
+    old.execute("delete from xsdzb where xsdid = 'V2'");
+    EXPECT_EQ(old.scalar(salesTotalsMismatchSql()), "0");
+    old.restart();  // and again, with nothing left to do
+    EXPECT_EQ(old.scalar("select count(*) from xsdhz_kh where rq = '2003-05-01' and khid = 'K001'"), "0");
 }
 
 TEST(ServerProgram, APortInUseIsReportedPlainly) {

@@ -3,6 +3,7 @@
 // calendar does, and the drill-down conditions select exactly the lines of a group.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <map>
 #include <stdexcept>
@@ -11,29 +12,30 @@
 
 #include "reports/AnalysisData.h"
 #include "reports/AnalysisStatement.h"
+#include "server/Schema.h"
+#include "server/SqliteConnection.h"
 
 namespace velmora {
 namespace {
 
-// An in-memory database with the order tables and the view as the server makes them.
+// A database with the order tables, the view and the totals as the server makes them.
 class Orders {
   public:
     Orders() {
-        sqlite3_open(":memory:", &db_);
-        exec(
-            R"(CREATE TABLE xsdtb (xsdid VARCHAR(50) NOT NULL PRIMARY KEY, khid VARCHAR(50), khname VARCHAR(50),
-                    ywyid VARCHAR(50), ywyname VARCHAR(50), username VARCHAR(50), shrname VARCHAR(50),
-                    ischeck BOOLEAN DEFAULT 0, rq VARCHAR(50));
-                CREATE TABLE xsdzb (xsdid VARCHAR(50) NOT NULL, chid VARCHAR(50), chname VARCHAR(50),
-                    ggxh VARCHAR(50), jldw VARCHAR(50), quantity1 DOUBLE, price1 DOUBLE, money1 DOUBLE,
-                    lineid INTEGER PRIMARY KEY AUTOINCREMENT);
-                CREATE INDEX xsdtb_rq ON xsdtb (rq);
-                CREATE VIEW xsdview AS
-                    SELECT t.xsdid, t.rq, t.khid, t.khname, t.ywyid, t.ywyname, t.username, t.shrname,
-                           z.chid, z.chname, z.ggxh, z.jldw, z.quantity1, z.price1, z.money1
-                    FROM xsdtb t JOIN xsdzb z ON z.xsdid = t.xsdid;)");
+        char pattern[] = "/tmp/velmora-analysis-XXXXXX";
+        dir_ = mkdtemp(pattern);
+        path_ = dir_ + "/orders.db";
+        {
+            server::SqliteConnection schema(path_, true);
+            server::createSchema(schema);
+        }
+        sqlite3_open(path_.c_str(), &db_);
     }
-    ~Orders() { sqlite3_close(db_); }
+    ~Orders() {
+        sqlite3_close(db_);
+        for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((path_ + suffix).c_str());
+        ::rmdir(dir_.c_str());
+    }
     Orders(const Orders&) = delete;
     Orders& operator=(const Orders&) = delete;
 
@@ -89,6 +91,7 @@ class Orders {
     }
 
   private:
+    std::string dir_, path_;
     sqlite3* db_ = nullptr;
 };
 
@@ -219,6 +222,87 @@ TEST(AnalysisStatement, CodesNarrowEveryChartAndTheirQuotesAreDoubled) {
     EXPECT_EQ(db.rows(trendStatement(c)), (std::vector<std::string>{"2003|2|30|2"}));
     c.itemCode = "x' or '1'='1";
     EXPECT_TRUE(db.rows(trendStatement(c)).empty());
+}
+
+// The days of December 2002 to March 2003 as yyyy-MM-dd.
+std::vector<std::string> daysOfTheWinter() {
+    std::vector<std::string> out;
+    const int lengths[][2] = {{12, 31}, {1, 31}, {2, 28}, {3, 31}};
+    for (const auto& [month, days] : lengths)
+        for (int day = 1; day <= days; ++day) {
+            char text[40];
+            std::snprintf(text, sizeof text, "%04d-%02d-%02d", month == 12 ? 2002 : 2003, month, day);
+            out.emplace_back(text);
+        }
+    return out;
+}
+
+// The date d (yyyy-MM-dd) as workstations type it, in turn.
+std::string typed(const std::string& d, int n) {
+    const std::string y = d.substr(0, 4), m = d.substr(5, 2), day = d.substr(8, 2);
+    const std::string m1 = std::to_string(std::stoi(m)), d1 = std::to_string(std::stoi(day));
+    switch (n % 5) {
+        case 0:
+            return d;
+        case 1:
+            return y + "/" + m1 + "/" + d1;
+        case 2:
+            return y + m + day;
+        case 3:
+            return y + "年" + m1 + "月" + d1 + "日";
+    }
+    return y + "-" + m1 + "-" + d1 + " 9:30";
+}
+
+TEST(AnalysisStatement, RangesWithPartMonthsAtEitherEndAddUpAsTheLinesDo) {
+    Orders db;
+    int n = 0;
+    std::vector<std::string> dates = daysOfTheWinter();
+    // Dates no calendar has, at the edges of months, fall where the lines' own dates put them.
+    for (const char* odd : {"2003-01-00", "2003-02-30", "2003-01-32", "2003-1-", "2003-02-29", "2002-12-99"})
+        dates.emplace_back(odd);
+    for (const std::string& d : dates) {
+        const std::string id = "O" + std::to_string(++n);
+        const std::string rq = d.size() == 10 && d[8] <= '3' && d.substr(8) != "00" ? typed(d, n) : d;
+        db.order(id, rq, 0.25 * n, n % 6 ? "K" + std::to_string(n % 6) : "", "C" + std::to_string(n % 7),
+                 "Y" + std::to_string(n % 3));
+        if (n % 2) db.line(id, "C" + std::to_string(n % 4), 1.5 * n);
+    }
+    const std::string day = orderDateSql();
+    auto lines = [&](const AnalysisCriteria& c, const std::string& select, const std::string& group) {
+        return db.rows("select " + select + " from xsdview where rq is not null and " + day + " between '" +
+                       c.dateFrom + "' and '" + c.dateTo + "' group by " + group + " order by " + group);
+    };
+    const std::pair<const char*, const char*> ranges[] = {
+        {"2002-12-15", "2003-02-10"}, {"2003-01-01", "2003-01-31"}, {"2003-01-01", "2003-02-28"},
+        {"2003-01-02", "2003-01-27"}, {"2002-12-31", "2003-03-01"}, {"2003-02-28", "2003-03-31"},
+        {"2003-01-29", "2003-02-27"}, {"2003-01-01", "2003-01-28"}, {"2003-01-01", "2003-01-30"},
+        {"2002-01-01", "2003-12-31"}, {"2003-03-01", "2003-01-01"}};
+    for (const auto& [from, to] : ranges) {
+        for (TimeGrouping g : {TimeGrouping::Day, TimeGrouping::Month}) {
+            AnalysisCriteria c = range(from, to, g);
+            EXPECT_EQ(
+                db.rows(trendStatement(c)),
+                lines(c, periodSql(g, day) + ", sum(quantity1), sum(money1), count(distinct xsdid)", "1"))
+                << from << " " << to;
+        }
+        AnalysisCriteria c = range(from, to, TimeGrouping::Month);
+        EXPECT_EQ(db.rows(customerStatement(c)),
+                  lines(c, "khid, max(khname), sum(quantity1), sum(money1)", "khid"))
+            << from << " " << to;
+        EXPECT_EQ(db.rows(itemStatement(c)),
+                  lines(c, "chid, max(chname), sum(quantity1), sum(money1)", "chid"))
+            << from << " " << to;
+        EXPECT_EQ(
+            db.rows(salesmanStatement(c)),
+            lines(c, "ywyid, max(ywyname), sum(quantity1), sum(money1), count(distinct xsdid)", "ywyid"))
+            << from << " " << to;
+    }
+    // Without codes the months in between are read from the totals, not the lines.
+    EXPECT_NE(customerStatement(range("2003-01-15", "2003-03-10", TimeGrouping::Month)).find("xsdhz_kh"),
+              std::string::npos);
+    EXPECT_NE(trendStatement(range("2003-01-15", "2003-03-10", TimeGrouping::Month)).find("xsdhz_rq"),
+              std::string::npos);
 }
 
 TEST(AnalysisRanking, TheLargestComeFirstByTheChosenMeasureAndTheRestIsSummed) {
